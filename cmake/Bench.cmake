@@ -1,0 +1,8 @@
+find_package(benchmark REQUIRED)
+file(GLOB TARVIK_BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
+foreach(bench_source ${TARVIK_BENCH_SOURCES})
+  get_filename_component(bench_name ${bench_source} NAME_WE)
+  add_executable(${bench_name} ${bench_source})
+  target_link_libraries(${bench_name} PRIVATE tarvik_core benchmark::benchmark)
+  tarvik_strict(${bench_name})
+endforeach()

@@ -1,0 +1,34 @@
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets PrintSupport Svg Network Test)
+find_package(QCustomPlotQt6 REQUIRED)
+
+file(GLOB TARVIK_GUI_SOURCES CONFIGURE_DEPENDS
+  src/app/*.cpp src/app/*.h src/view/*.cpp src/view/*.h src/dialogs/*.cpp src/dialogs/*.h)
+list(FILTER TARVIK_GUI_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
+file(GLOB TARVIK_GUI_RESOURCES CONFIGURE_DEPENDS resources/*.qrc)
+add_library(tarvik_gui STATIC ${TARVIK_GUI_SOURCES} ${TARVIK_GUI_RESOURCES})
+target_link_libraries(tarvik_gui PUBLIC tarvik_core Qt6::Widgets Qt6::PrintSupport Qt6::Svg
+  Qt6::Network QCustomPlotQt6::QCustomPlotQt6)
+target_compile_definitions(tarvik_gui PUBLIC QCUSTOMPLOT_USE_LIBRARY)
+set_target_properties(tarvik_gui PROPERTIES AUTOMOC ON AUTORCC ON)
+tarvik_strict(tarvik_gui)
+
+add_executable(tarvik src/app/main.cpp ${TARVIK_GUI_RESOURCES})
+target_link_libraries(tarvik PRIVATE tarvik_gui)
+set_target_properties(tarvik PROPERTIES AUTOMOC ON AUTORCC ON)
+tarvik_strict(tarvik)
+
+if(TARVIK_TESTS)
+  file(GLOB TARVIK_GUI_TESTS CONFIGURE_DEPENDS tests/gui/*.cpp)
+  foreach(test_source ${TARVIK_GUI_TESTS})
+    get_filename_component(test_name ${test_source} NAME_WE)
+    add_executable(gui_${test_name} ${test_source} ${TARVIK_GUI_RESOURCES})
+    target_link_libraries(gui_${test_name} PRIVATE tarvik_gui Qt6::Test)
+    target_compile_definitions(gui_${test_name} PRIVATE
+      TARVIK_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/examples")
+    set_target_properties(gui_${test_name} PROPERTIES AUTOMOC ON AUTORCC ON)
+    tarvik_strict(gui_${test_name})
+    add_test(NAME gui_${test_name} COMMAND gui_${test_name})
+    set_tests_properties(gui_${test_name} PROPERTIES LABELS gui
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data;HOME=${CMAKE_BINARY_DIR}/test-home")
+  endforeach()
+endif()

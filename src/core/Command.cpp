@@ -1,0 +1,85 @@
+#include "core/Command.h"
+
+#include "core/NumberFormat.h"
+
+namespace tarvik {
+
+std::optional<std::vector<std::size_t>> pickRows(CommandContext& ctx, const std::string& caption) {
+  GraphStore& store = ctx.store;
+  const int count = static_cast<int>(store.count());
+  if (store.activeIndex() >= count) {
+    store.setActiveIndex(count - 1);
+  }
+  if (!store.entriesConsistent()) {
+    ctx.ui.message(MessageKind::Info, "Ошибка: SeriesCount = " + std::to_string(store.count()) +
+                                          "\nFileNames.Count =  " +
+                                          std::to_string(store.sourceFiles().size()));
+    store.repairEntries();
+  }
+  GraphChoiceRequest request;
+  request.caption = caption;
+  for (std::size_t i : store.candidates()) {
+    request.entries.push_back(std::to_string(i + 1) + ". " + store.sourceFile(i) + ": " +
+                              store.graph(i).title);
+  }
+  // The entry whose position equals the active index is preselected (positions and store
+  // indices coincide outside a close command).
+  const int active = store.activeIndex();
+  request.preselected = active < static_cast<int>(request.entries.size()) ? active : -1;
+  const std::optional<std::vector<int>> chosen = ctx.ui.chooseEntries(request);
+  if (!chosen) {
+    return std::nullopt;
+  }
+  std::vector<std::size_t> rows;
+  for (int row : *chosen) {
+    if (row >= 0 && static_cast<std::size_t>(row) < request.entries.size()) {
+      rows.push_back(static_cast<std::size_t>(row));
+    }
+  }
+  if (rows.empty()) {
+    ctx.ui.message(MessageKind::Info, "Нет выбранных графиков");
+    return std::nullopt;
+  }
+  return rows;
+}
+
+std::optional<std::vector<std::size_t>> pickGraphs(CommandContext& ctx,
+                                                   const std::string& caption) {
+  const std::optional<std::vector<std::size_t>> rows = pickRows(ctx, caption);
+  if (!rows) {
+    return std::nullopt;
+  }
+  const std::vector<std::size_t> cands = ctx.store.candidates();
+  std::vector<std::size_t> indices;
+  indices.reserve(rows->size());
+  for (std::size_t row : *rows) {
+    indices.push_back(cands[row]);
+  }
+  return indices;
+}
+
+std::optional<double> askNumber(
+    CommandContext& ctx, const std::string& caption,
+    const std::function<std::string(const std::string& text)>& errorText,
+    const std::function<std::optional<std::string>(double)>& validate) {
+  for (;;) {
+    const std::optional<std::string> text = ctx.ui.askValueText(caption);
+    if (!text) {
+      return std::nullopt;
+    }
+    const std::optional<double> value = parseTypedNumber(*text, ctx.ui.decimalSeparator());
+    if (!value) {
+      ctx.ui.message(MessageKind::Error, errorText(*text));
+      continue;
+    }
+    if (validate) {
+      if (const std::optional<std::string> refusal = validate(*value)) {
+        ctx.ui.message(MessageKind::Error, *refusal);
+        continue;
+      }
+    }
+    return value;
+  }
+}
+
+}  // namespace tarvik

@@ -1,0 +1,40 @@
+#pragma once
+// Shared steps of the command protocol: pick graphs, ask a number with the re-ask loop.
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/GraphStore.h"
+#include "core/Ui.h"
+
+namespace tarvik {
+
+struct CommandContext {
+  GraphStore& store;
+  Ui& ui;
+};
+
+// "Pick graphs": settles the active index, runs the consistency check and repair, lists
+// the candidate graphs as "N. entry: title", preselects the active one and runs the
+// dialog. Returns the chosen candidate rows (never empty; "Нет выбранных графиков" is shown
+// when OK came with no row), or nullopt when nothing is to be done.
+std::optional<std::vector<std::size_t>> pickRows(CommandContext& ctx, const std::string& caption);
+// The same, mapped to store indices of the chosen candidate graphs, in store order.
+std::optional<std::vector<std::size_t>> pickGraphs(CommandContext& ctx,
+                                                   const std::string& caption);
+
+// Asks a number with the value dialog under `caption` until it converts (typed numbers
+// accept "." and the locale's separator). A text that does not convert shows
+// `errorText(text)` as an error and asks again; `validate` may refuse a number by returning
+// a message (shown as an error, then asked again). nullopt when the user cancels.
+std::optional<double> askNumber(
+    CommandContext& ctx, const std::string& caption,
+    const std::function<std::string(const std::string& text)>& errorText,
+    const std::function<std::optional<std::string>(double)>& validate = {});
+
+// "Не выбран активный график" when there is no active graph.
+inline constexpr const char* kNoActiveGraph = "Не выбран активный график";
+
+}  // namespace tarvik

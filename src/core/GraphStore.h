@@ -1,0 +1,77 @@
+#pragma once
+// The document of the window: the ordered graphs, their source-file entries (kept
+// parallel), the active graph, the unnamed-graph counter and the chart-wide texts.
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ChartPort.h"
+#include "core/Graph.h"
+
+namespace tarvik {
+
+class GraphStore {
+ public:
+  GraphStore();
+
+  // The view that is told about refreshes; never null (a NullChartPort by default).
+  ChartPort& chart() const { return *m_chart; }
+  void setChartPort(ChartPort* port);
+
+  std::size_t count() const { return m_graphs.size(); }
+  bool empty() const { return m_graphs.empty(); }
+  Graph& graph(std::size_t i) { return *m_graphs[i]; }
+  const Graph& graph(std::size_t i) const { return *m_graphs[i]; }
+  const std::string& sourceFile(std::size_t i) const { return m_sourceFiles[i]; }
+  void setSourceFile(std::size_t i, std::string entry) { m_sourceFiles[i] = std::move(entry); }
+  const std::vector<std::string>& sourceFiles() const { return m_sourceFiles; }
+
+  // −1 when no graph is active.
+  int activeIndex() const { return m_active; }
+  void setActiveIndex(int index) { m_active = index; }
+  Graph* activeGraph();
+
+  // "Append graph": a new empty graph of the palette colour, active, titled `title`, its
+  // source-file entry the title without "/", "\" and ":"; the bottom axis title becomes
+  // "t, нс"; the counter goes up; legend re-layout. Returns the new index.
+  std::size_t appendGraph(const std::string& title);
+  // Direct creation: attaches a graph (colour chosen by the caller, as a rule
+  // newGraphColour(count())) with the given source-file entry. Active index and counter
+  // are left alone.
+  std::size_t attachGraph(Graph graph, std::string sourceFileEntry);
+  // Entry "Без имени-N" (or prefix + N) from the counter, which then goes up by one.
+  std::string takeUnnamedEntry(const std::string& prefix = "Без имени-");
+  int unnamedCounter() const { return m_unnamedCounter; }
+  void setUnnamedCounter(int value) { m_unnamedCounter = value; }
+
+  // Removes graph i with its entry. The active index is left for the caller to settle.
+  void removeGraph(std::size_t i);
+  // Graphs with tag 0, in store order: candidate k is store index candidates()[k].
+  std::vector<std::size_t> candidates() const;
+  bool hasCandidates() const;
+  // "Close graphs": rows index the candidate list. See the compaction rule in the .cpp.
+  void closeGraphs(const std::vector<std::size_t>& chosenRows);
+  // "Close all": no graphs, no entries, active −1; counter and texts stay.
+  void closeAll();
+  // Graphs i and j swap as whole graphs with their entries; the active index follows.
+  void exchangeNeighbours(std::size_t i, std::size_t j);
+  // Legacy repair of the selection dialog: when there are more graphs than entries,
+  // "Error" entries are appended. Returns false when the counts disagreed.
+  bool entriesConsistent() const { return m_sourceFiles.size() == m_graphs.size(); }
+  void repairEntries();
+
+  std::string bottomAxisTitle;
+  std::string yAxisTitle;  // stored Y-axis title, drawn above the plot
+  std::vector<std::string> footLines{std::string()};
+  bool stopRequest = false;
+
+ private:
+  std::vector<std::unique_ptr<Graph>> m_graphs;
+  std::vector<std::string> m_sourceFiles;
+  int m_active = -1;
+  int m_unnamedCounter = 1;
+  ChartPort* m_chart;
+};
+
+}  // namespace tarvik
