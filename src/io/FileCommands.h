@@ -1,0 +1,28 @@
+#pragma once
+// The open and save commands and the reading operations they share with the command line,
+// the open service and the generators.
+#include <string>
+#include <vector>
+
+#include "core/Command.h"
+
+namespace tarvik {
+
+// Open command: the open dialog (several files), the remembered folder, then "Read graph
+// file" for each chosen file in order; a reading error stops the remaining files.
+void openCommand(CommandContext& ctx);
+// Reads the given files in order, as the open command does after its dialog (also used
+// by the command line, the open service, drag and drop and the batch runner). Returns
+// false when a file could not be read (its message has been shown).
+bool openFiles(CommandContext& ctx, const std::vector<std::string>& paths);
+// "Read graph file" for one path. Returns false after a failure (message shown).
+bool readGraphFile(CommandContext& ctx, const std::string& path);
+// "Append generated graph": one new graph from a generated graph file.
+bool appendGeneratedGraph(CommandContext& ctx, const std::string& path);
+// Save command: selection dialog "Сохранить график", then a save dialog per chosen graph
+// with the overwrite question.
+void saveCommand(CommandContext& ctx);
+// Project command: shows its save dialog, writes nothing.
+void saveProjectCommand(CommandContext& ctx);
+
+}  // namespace tarvik
