@@ -7,6 +7,7 @@
 // object name ("N15", "ToolButton26", "mnSpectr") and registers its dialogs. The main
 // window builds every component of its layout, then connects each one whose object name
 // has a handler. A component without a handler stays in place and does nothing.
+#include <QSettings>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -42,6 +43,10 @@ class OptionsDialog {
  public:
   virtual ~OptionsDialog() = default;
   virtual bool run(DialogOptions& options) = 0;
+  // Dialogs with a settings section ("Spectr", "SpectrZ") read it at start-up and write it
+  // when the main window closes; the window calls these for every registered dialog.
+  virtual void loadSettings(QSettings&) {}
+  virtual void saveSettings(QSettings&) {}
 };
 
 class DialogRegistry {
@@ -53,6 +58,7 @@ class DialogRegistry {
     auto it = m_dialogs.find(std::string(dialogName));
     return it == m_dialogs.end() ? nullptr : it->second;
   }
+  const std::map<std::string, OptionsDialog*>& all() const { return m_dialogs; }
 
  private:
   std::map<std::string, OptionsDialog*> m_dialogs;  // owned by the window (Qt parent)
