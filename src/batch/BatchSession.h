@@ -56,6 +56,8 @@ class BatchUi : public Ui {
   void setSaveFile(std::optional<std::string> path) { m_saveFile = std::move(path); }
   void setOpenFiles(std::vector<std::string> paths) { m_openFiles = std::move(paths); }
   bool progressToTerminal = false;
+  // Ends a progress text left on the terminal line, so later output starts on a new line.
+  void endProgressLine();
 
   std::optional<std::vector<int>> chooseEntries(const GraphChoiceRequest& request) override;
   std::optional<std::string> askValueText(const std::string& caption) override;
@@ -76,6 +78,7 @@ class BatchUi : public Ui {
   bool m_answerYes = true;
   bool m_failed = false;
   bool m_errorShown = false;
+  bool m_progressOpen = false;  // a progress text stands on the terminal line
   std::map<std::string, OptionsCopier, std::less<>> m_optionSources;
   std::optional<std::string> m_saveFile;
   std::vector<std::string> m_openFiles;
@@ -86,8 +89,10 @@ using BatchCommandFn = std::function<void(BatchSession&, const BatchArgs&)>;
 
 struct BatchCommand {
   std::string name;
-  std::string usage;                    // "spectrum graphs=... kind=dft|fft ..."
-  std::vector<std::string> arguments;   // accepted argument names (graphs/graph/answer too)
+  std::string usage;  // "spectrum graphs=... kind=dft|fft ..."
+  // Accepted argument names (graphs/graph/answer too). A name ending in "..." (such as
+  // "FILE...") admits words without "=".
+  std::vector<std::string> arguments;
   BatchCommandFn run;
 };
 

@@ -15,7 +15,8 @@ namespace tarvik {
 std::string formatGeneral(double value, int digits, char decimalSeparator);
 
 // Axis label of a linear axis: 10 significant digits, trailing zeros and point dropped,
-// plain when −4 ≤ e ≤ 9 for value = d.ddd×10^e, else "1E-7", "2.5E+12".
+// plain when −4 ≤ e ≤ 9 for value = d.ddd×10^e, else "1E-7", "2.5E+12". Both axis formats
+// write "0" for a magnitude below 1e-15.
 std::string formatAxisLabel(double value, char decimalSeparator);
 // Axis label of a logarithmic axis: "0.########E+00" ("1E+03", "2.5E-07").
 std::string formatLogAxisLabel(double value, char decimalSeparator);

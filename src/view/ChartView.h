@@ -5,6 +5,8 @@
 //
 // Contract used by the main window (the chart's own implementation may add more):
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "core/ChartPort.h"
 #include "core/GraphStore.h"
@@ -12,6 +14,15 @@
 #include <qcustomplot.h>
 
 namespace tarvik::view {
+
+class GraphPlottable;
+class ChartOverlay;
+
+// Where the legend re-layout puts the legend.
+enum class LegendAlignment {
+  Left = 0,   // under the X axis, from the plot's left edge ("слева внизу")
+  Right = 1,  // at the plot's upper right corner ("справа")
+};
 
 class ChartView : public QCustomPlot {
   Q_OBJECT
@@ -42,11 +53,98 @@ class ChartView : public QCustomPlot {
   using AfterRepaint = std::function<void(QCPPainter& painter, const QRect& plotRect)>;
   void setAfterRepaint(AfterRepaint hook);
 
+  // --- Beyond the first contract ---
+  bool logX() const;
+  bool logY() const;
+  bool legendShown() const { return m_legendShown; }
+  LegendAlignment legendAlignment() const { return m_alignment; }
+  void setLegendAlignment(LegendAlignment alignment);
+  // Repaints the overlay layer alone (measurement marks, rubber bands): ~0.2 ms.
+  void redrawOverlay();
+
+  // The plot rectangle recorded at the last repaint (zero before the first).
+  QRect lastPlotRect() const { return m_lastPlotRect; }
+  // Top pixel row of each graph's legend row as last drawn (0 for rows never drawn).
+  const std::vector<int>& legendRowTops() const;
+  // The graph chosen by a legend click at `pixelRow` (−1 without graphs).
+  int legendGraphAt(int pixelRow) const;
+
+  // Automatic range (follows the data) or manual limits, per axis.
+  void setAxisAutomatic(QCPAxis* axis, bool automatic);
+  bool axisAutomatic(const QCPAxis* axis) const;
+  void setAxisRange(QCPAxis* axis, double min, double max);
+  // A desired label increment for the bottom axis (0: the chart chooses; the left axis
+  // follows its own step rule while linear).
+  void setBottomLabelIncrement(double increment);
+
+  // Zoom by percent of all four axes (115 zooms in to 70 %, 85 out to 130 %); the first
+  // zoom after an undo remembers every axis's range and mode for the next undo.
+  void zoomByPercent(double percent);
+  void undoZoom();
+  bool zoomed() const { return m_zoomed; }
+
+  // Decimal separator of the axis labels (the locale's by default).
+  void setDecimalSeparator(char separator);
+  char decimalSeparator() const { return m_separator; }
+
+  // The plottable drawing store graph `index`, or null.
+  GraphPlottable* plottableForGraph(std::size_t index) const;
+
  signals:
   // Ctrl+click (or a plain click) on a graph's line: the graph's store index.
   void graphClicked(int storeIndex, Qt::KeyboardModifiers modifiers);
   // A click on the legend at this pixel row.
   void legendClicked(int pixelRow);
+
+ protected:
+  void updateLayout() override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void setUpAxes();
+  void setUpLegend();
+  void syncPlottables(bool refreshCaches);
+  void syncLegendRows();
+  void syncTexts();
+  void applyAutoRanges();
+  void applyMargins();
+  void placeLegend();
+  void recordLegendRowTops();
+  void drawOverlay(QCPPainter& painter);
+  void saveViewBeforeZoom();
+  void useTicker(QCPAxis* axis, bool logarithmic);
+  bool setLogarithmic(QCPAxis* axis, bool on);
+  int labelFontPx() const;
+  int footBoxHeight() const;
+
+  GraphStore* m_store = nullptr;
+  std::vector<GraphPlottable*> m_plottables;
+  ChartOverlay* m_overlay = nullptr;
+  QCPTextElement* m_foot = nullptr;
+  AfterRepaint m_afterRepaint;
+  char m_separator = '.';
+
+  bool m_legendShown = true;
+  LegendAlignment m_alignment = LegendAlignment::Left;
+  int m_legendTopPercent = 10;
+  int m_rightMarginPercent = 3;
+  int m_bottomTitleAreaPx = 20;
+  bool m_relayoutPending = false;
+  QRect m_lastPlotRect;
+  std::vector<int> m_rowTops;
+
+  bool m_autoX = true;
+  bool m_autoY = true;
+  double m_bottomIncrement = 0;
+  int m_stepHeightUsed = -1;  // plot height the left axis step was computed for
+
+  struct SavedView {
+    bool autoX = true, autoY = true;
+    QCPRange x, y, x2, y2;
+  };
+  bool m_zoomed = false;
+  SavedView m_saved;
 };
 
 }  // namespace tarvik::view

@@ -1,7 +1,6 @@
-#include "core/GraphStore.h"
-
 #include <gtest/gtest.h>
 
+#include "core/GraphStore.h"
 #include "core/Palette.h"
 
 namespace tarvik {
@@ -17,6 +16,123 @@ TEST(GraphStore, NewGraphsTakeThePaletteInTurn) {
   EXPECT_EQ(store.graph(14).colour, (Rgb{0, 0, 0}));
   EXPECT_EQ(store.activeIndex(), 14);
   EXPECT_EQ(store.unnamedCounter(), 16);
+}
+
+}  // namespace
+}  // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+// Counts the refresh requests the store sends to the view.
+class RecordingChart : public ChartPort {
+ public:
+  void refreshIndicator() override { ++indicatorRefreshes; }
+  void showWholeExtent() override { ++wholeExtents; }
+  int indicatorRefreshes = 0;
+  int wholeExtents = 0;
+};
+
+std::vector<double> xsOf(const Graph& g) { return {g.xs().begin(), g.xs().end()}; }
+
+// Three graphs titled a, b, c whose single point's X is their index.
+void fillThree(GraphStore& store) {
+  for (const char* title : {"a", "b", "c"}) {
+    const std::size_t i = store.appendGraph(title);
+    store.graph(i).addPoint(static_cast<double>(i), 0.0);
+  }
+}
+
+TEST(Graph, AddPointKeepsAscendingXAndArrivalOrderOfEqualX) {
+  Graph g;
+  g.addPoint(3, 30);
+  g.addPoint(1, 10);
+  g.addPoint(2, 20);
+  g.addPoint(1, 11);
+  g.addPoint(-5, -50);
+  EXPECT_EQ(xsOf(g), (std::vector<double>{-5, 1, 1, 2, 3}));
+  EXPECT_EQ(g.y(2), 11);  // the second X = 1 stands after the first
+  g.setX(0, 10);          // replacing X never reorders
+  EXPECT_EQ(xsOf(g), (std::vector<double>{10, 1, 1, 2, 3}));
+}
+
+TEST(GraphStore, AppendGraphEntryDropsPathCharacters) {
+  GraphStore store;
+  store.appendGraph("Модуль FFT: ");
+  store.appendGraph("a/b\\c:d");
+  EXPECT_EQ(store.sourceFile(0), "Модуль FFT ");
+  EXPECT_EQ(store.graph(0).title, "Модуль FFT: ");
+  EXPECT_EQ(store.sourceFile(1), "abcd");
+  EXPECT_EQ(store.bottomAxisTitle, "t, нс");
+}
+
+TEST(GraphStore, ClosingTheFirstMovesTheOthersIntoItsPlaceAndColour) {
+  GraphStore store;
+  fillThree(store);
+  store.setActiveIndex(2);
+  store.closeGraphs({0});
+  ASSERT_EQ(store.count(), 2u);
+  EXPECT_EQ(store.graph(0).colour, (Rgb{0, 0, 0}));
+  EXPECT_EQ(store.graph(1).colour, (Rgb{255, 0, 0}));
+  EXPECT_EQ(store.graph(0).title, "b");
+  EXPECT_EQ(store.graph(1).title, "c");
+  EXPECT_EQ(store.sourceFiles(), (std::vector<std::string>{"b", "c"}));
+  EXPECT_EQ(xsOf(store.graph(0)), std::vector<double>{1});
+  EXPECT_EQ(xsOf(store.graph(1)), std::vector<double>{2});
+  EXPECT_EQ(store.activeIndex(), 1);  // the active curve c moved down with its points
+}
+
+TEST(GraphStore, ActiveIndexAfterClose) {
+  const struct {
+    int activeBefore;
+    std::vector<std::size_t> rows;
+    int activeAfter;
+  } cases[] = {
+      {2, {2}, 1},         // the active last graph closed: the new last one is active
+      {1, {1}, 1},         // the active middle graph closed: its place holds c now
+      {-1, {0}, 1},        // no active graph: the last one becomes active
+      {0, {0, 1, 2}, -1},  // nothing left
+      {0, {1, 2}, 0},
+  };
+  for (const auto& c : cases) {
+    GraphStore store;
+    RecordingChart chart;
+    store.setChartPort(&chart);
+    fillThree(store);
+    store.setActiveIndex(c.activeBefore);
+    store.closeGraphs(c.rows);
+    EXPECT_EQ(store.activeIndex(), c.activeAfter) << c.activeBefore;
+    EXPECT_EQ(store.sourceFiles().size(), store.count());
+    EXPECT_EQ(chart.indicatorRefreshes, 1);
+  }
+}
+
+TEST(GraphStore, CloseAllKeepsCounterAndTexts) {
+  GraphStore store;
+  RecordingChart chart;
+  store.setChartPort(&chart);
+  fillThree(store);
+  store.yAxisTitle = "U, В";
+  store.closeAll();
+  EXPECT_TRUE(store.empty());
+  EXPECT_TRUE(store.sourceFiles().empty());
+  EXPECT_EQ(store.activeIndex(), -1);
+  EXPECT_EQ(chart.wholeExtents, 1);
+  EXPECT_EQ(store.yAxisTitle, "U, В");
+  EXPECT_EQ(store.takeUnnamedEntry(), "Без имени-4");
+  EXPECT_EQ(store.unnamedCounter(), 5);
+}
+
+TEST(GraphStore, ExchangeNeighboursMovesWholeGraphsAndTheActiveIndex) {
+  GraphStore store;
+  fillThree(store);
+  store.setActiveIndex(1);
+  store.exchangeNeighbours(1, 2);
+  EXPECT_EQ(store.graph(2).title, "b");
+  EXPECT_EQ(store.graph(2).colour, (Rgb{255, 0, 0}));
+  EXPECT_EQ(store.sourceFile(2), "b");
+  EXPECT_EQ(store.graph(1).title, "c");
+  EXPECT_EQ(store.activeIndex(), 2);
 }
 
 }  // namespace

@@ -1,0 +1,307 @@
+#include "app/ChartMy.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/GuiUi.h"
+#include "app/WindowChartPort.h"
+#include "core/NumberFormat.h"
+#include "dialogs/ChartSel.h"
+#include "dialogs/ChartVal.h"
+#include "io/FileCommands.h"
+#include "view/ChartView.h"
+
+namespace tarvik::app {
+
+namespace {
+
+constexpr QSize kInitialSize(683, 506);
+constexpr const char* kChartHint =
+    "|Shift+mouse - можно сдвинуть график, Ctrl+mouse - выбор акт. гр.: если не нажата кнопка "
+    "\"Ред. акт. гр.\",  Alt+mouse - измерение";
+
+}  // namespace
+
+TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QWidget* parent)
+    : QMainWindow(parent),
+      m_settings(settingsPath.isEmpty() ? SettingsFile::defaultPath() : settingsPath) {
+  setObjectName("fmChart");
+  setWindowTitle("График");
+  setAcceptDrops(true);
+  resize(kInitialSize);
+
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(buildTopPanel());
+  column->addWidget(buildFirstToolBar());
+  column->addWidget(buildSecondToolBar());
+  m_chart = new view::ChartView(central);
+  m_chart->setObjectName("Chart");
+  m_chart->setStatusTip(QString(kChartHint).mid(1));
+  m_chart->setStore(&m_store);
+  m_chart->installEventFilter(this);
+  column->addWidget(m_chart, 1);
+  column->addWidget(buildBottomPanel());
+  setCentralWidget(central);
+  buildMainMenu();
+  statusBar()->setObjectName("StatusBar1");
+  auto* base = new QLabel("Графики", statusBar());
+  base->setObjectName("StatusText");
+  statusBar()->addWidget(base, 1);
+
+  m_port = std::make_unique<WindowChartPort>(
+      m_store, WindowChartPort::Parts{m_chart, m_label1, m_paColor, m_edit1, m_mnVid, m_legend1});
+  m_store.setChartPort(m_port.get());
+  connect(m_chart, &view::ChartView::graphClicked, this, &TfmChart::onGraphClicked);
+  connect(m_chart, &view::ChartView::legendClicked, this, &TfmChart::onLegendClicked);
+
+  createDialogs();
+  connectCommands();
+
+  // Creation step: empty store, menus disabled, indicator empty, then the command line.
+  m_label1->clear();
+  m_port->refreshMenus();
+  openCommandLine(arguments);
+  m_fonts = m_settings.readFonts();
+  applySavedGeometry();
+}
+
+TfmChart::~TfmChart() {
+  // The chart must not draw a store that is going away.
+  m_store.setChartPort(nullptr);
+  m_chart->setStore(nullptr);
+}
+
+void TfmChart::createDialogs() {
+  m_fmSelectGr = new dialogs::TfmSelectGr(this);
+  m_fmValue = new dialogs::TfmValue(this);
+  m_ui = std::make_unique<GuiUi>(this, statusBar(), m_fmSelectGr, m_fmValue, m_dialogs,
+                                 m_settings);
+  m_ui->setProgressHook([this] { showLongLoopControls(); });
+
+  installViewActions();
+  installFileActions(m_commands, m_dialogs, this);
+  installTransformActions(m_commands, m_dialogs, this);
+  installSpectralActions(m_commands, m_dialogs, this);
+  for (const auto& [name, dialog] : m_dialogs.all()) {
+    dialog->loadSettings(m_settings.settings());
+  }
+}
+
+void TfmChart::connectCommands() {
+  for (QAction* action : m_routedActions) {
+    const QString name = action->objectName();
+    connect(action, &QAction::triggered, this, [this, name] { runCommand(name); });
+  }
+  for (QAbstractButton* button : m_routedButtons) {
+    const QString name = button->objectName();
+    connect(button, &QAbstractButton::clicked, this, [this, name] { runCommand(name); });
+  }
+  connect(m_btnStop, &QAbstractButton::clicked, this, [this] {
+    m_store.stopRequest = true;
+    m_btnStop->hide();
+  });
+  // Exit closes the window, which ends the program.
+  for (const char* name : {"btnExit", "Exit1"}) {
+    m_commands.add(name, [this](CommandContext&) { QTimer::singleShot(0, this, &QWidget::close); });
+  }
+}
+
+void TfmChart::openCommandLine(const QStringList& arguments) {
+  if (arguments.isEmpty()) {
+    return;
+  }
+  const QFileInfo file(arguments.first());
+  if (!file.isFile() || file.fileName().endsWith(".fdt")) {
+    return;
+  }
+  const std::string path = file.absoluteFilePath().toStdString();
+  runGuarded([path](CommandContext& ctx) { openFiles(ctx, {path}); });
+}
+
+void TfmChart::applySavedGeometry() {
+  const QRect current(pos(), size());
+  const QRect saved = m_settings.readForm(current);
+  QList<QRect> screens;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    screens << screen->availableGeometry();
+  }
+  const QRect placed = placeOnScreens(saved, screens);
+  resize(placed.size());
+  if (m_settings.settings().contains("Form/Left") || m_settings.settings().contains("Form/Top") ||
+      placed.topLeft() != saved.topLeft()) {
+    move(placed.topLeft());
+  }
+}
+
+QString TfmChart::captionFor(QSize size, char decimalSeparator) {
+  return QString("График %1x%2 (%3x%4) см")
+      .arg(size.width())
+      .arg(size.height())
+      .arg(QString::fromStdString(formatCentimetres(size.width(), decimalSeparator)))
+      .arg(QString::fromStdString(formatCentimetres(size.height(), decimalSeparator)));
+}
+
+void TfmChart::updateCaption() { setWindowTitle(captionFor(m_chart->size(), m_ui->decimalSeparator())); }
+
+void TfmChart::refreshFileMenu() {
+  const bool any = !m_store.empty();
+  for (const char* name : {"Save1", "Close1", "CloseAll1", "SaveaBitmap1", "CopytoClipboardBMP1",
+                           "SaveaMetafile1", "CopytoClipboard1", "Print1"}) {
+    if (auto* action = findChild<QAction*>(name)) {
+      action->setEnabled(any);
+    }
+  }
+}
+
+bool TfmChart::runCommand(const QString& objectName) {
+  const CommandMap::Handler* handler = m_commands.find(objectName);
+  return handler != nullptr && runGuarded(*handler);
+}
+
+bool TfmChart::runGuarded(const std::function<void(CommandContext&)>& work) {
+  if (m_running) {
+    return false;  // pending events of a long command must not start a second one
+  }
+  m_running = true;
+  CommandContext ctx{m_store, *m_ui};
+  try {
+    work(ctx);
+  } catch (const std::exception& e) {
+    m_ui->clearBusy();
+    m_ui->message(MessageKind::Error, e.what());
+  } catch (...) {
+    m_ui->clearBusy();
+    m_ui->message(MessageKind::Error, "Ошибка");
+  }
+  finishCommand();
+  return true;
+}
+
+void TfmChart::finishCommand() {
+  m_ui->clearBusy();
+  m_btnStop->hide();
+  if (m_othersDisabled) {
+    setOtherCommandsEnabled(true);
+  }
+  m_chart->setVisible(true);  // also after a command that hid it and then failed
+  m_port->redraw();
+  m_port->refreshMenus();
+  m_running = false;
+  if (m_closePending) {
+    QTimer::singleShot(0, this, &QWidget::close);
+  }
+}
+
+void TfmChart::showLongLoopControls() {
+  if (!m_othersDisabled) {
+    setOtherCommandsEnabled(false);
+  }
+  if (!m_store.stopRequest && m_btnStop->isHidden()) {
+    m_btnStop->show();
+  }
+}
+
+void TfmChart::setOtherCommandsEnabled(bool enabled) {
+  m_othersDisabled = !enabled;
+  menuBar()->setEnabled(enabled);
+  m_toolBar1->setEnabled(enabled);
+  m_toolBar2->setEnabled(enabled);
+  m_bottomPanel->setEnabled(enabled);
+  for (QWidget* child : m_topPanel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child != m_btnStop) {
+      child->setEnabled(enabled);
+    }
+  }
+}
+
+void TfmChart::writeSettings() {
+  m_settings.writeFonts(m_fonts);
+  m_settings.writeForm(QRect(pos(), size()));
+  for (const auto& [name, dialog] : m_dialogs.all()) {
+    dialog->saveSettings(m_settings.settings());
+  }
+  m_settings.sync();
+}
+
+void TfmChart::closeEvent(QCloseEvent* event) {
+  if (m_running) {
+    // A long command is processing events: stop it and close when it has ended.
+    m_store.stopRequest = true;
+    m_closePending = true;
+    event->ignore();
+    return;
+  }
+  writeSettings();
+  event->accept();
+}
+
+void TfmChart::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    m_port->refreshMenus();
+    m_port->legendRelayout();
+  }
+  QMainWindow::changeEvent(event);
+}
+
+bool TfmChart::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_chart && event->type() == QEvent::Resize) {
+    m_port->legendRelayout();
+    updateCaption();
+  } else if (event->type() == QEvent::MouseButtonRelease && !m_running) {
+    if (watched == m_label1) {
+      runCommand("Label1");
+      return true;
+    }
+    if (watched == m_paColor) {
+      runCommand("paColor");
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TfmChart::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+      if (url.isLocalFile()) {
+        event->acceptProposedAction();
+        return;
+      }
+    }
+  }
+}
+
+void TfmChart::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) {
+      paths.push_back(url.toLocalFile().toStdString());
+    }
+  }
+  if (paths.empty()) {
+    return;
+  }
+  event->acceptProposedAction();
+  // Opened after the drop has returned to the file manager, not inside its event.
+  QTimer::singleShot(0, this, [this, paths] {
+    runGuarded([paths](CommandContext& ctx) { openFiles(ctx, paths); });
+  });
+}
+
+}  // namespace tarvik::app

@@ -1,0 +1,66 @@
+#pragma once
+// The window's side of the Ui port: the selection and value dialogs, the options dialogs
+// of the registry, message boxes, the file dialogs, the status-bar progress that lets the
+// stop button be pressed, and the busy cursor.
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "core/Ui.h"
+
+class QWidget;
+class QStatusBar;
+
+namespace tarvik::dialogs {
+class TfmSelectGr;
+class TfmValue;
+}  // namespace tarvik::dialogs
+
+namespace tarvik::app {
+
+class DialogRegistry;
+class SettingsFile;
+
+// A filter of a command's file dialog in Qt's form "Label (*.a *.b)". Accepted inputs:
+// "Описание(*.a;*.b)", "Описание|*.a;*.b", plain patterns "*.a;*.b", and a bare label
+// ("Все файлы") that stands for every file. "*.*" means every file.
+QString toQtFileFilter(const std::string& filter);
+
+class GuiUi : public Ui {
+ public:
+  GuiUi(QWidget* window, QStatusBar* statusBar, dialogs::TfmSelectGr* select,
+        dialogs::TfmValue* value, const DialogRegistry& registry, SettingsFile& settings);
+  ~GuiUi() override;
+
+  std::optional<std::vector<int>> chooseEntries(const GraphChoiceRequest& request) override;
+  std::optional<std::string> askValueText(const std::string& caption) override;
+  bool editOptions(DialogOptions& options) override;
+  void message(MessageKind kind, const std::string& text) override;
+  bool question(const std::string& text) override;
+  std::optional<std::vector<std::string>> askOpenFiles(const FileDialogRequest& r) override;
+  std::optional<std::string> askSaveFile(const FileDialogRequest& r) override;
+  void rememberFolder(const std::string& folder) override;
+  void progress(const std::string& text) override;
+  void setBusy(bool on) override;
+  char decimalSeparator() const override;
+
+  // The start folder of the open and save dialogs.
+  QString folder() const { return m_folder; }
+  // Called at every progress report (the window shows its stop button there).
+  void setProgressHook(std::function<void()> hook) { m_progressHook = std::move(hook); }
+  // Ends a busy cursor left on by a command that did not switch it off.
+  void clearBusy();
+
+ private:
+  QWidget* m_window;
+  QStatusBar* m_statusBar;
+  dialogs::TfmSelectGr* m_select;
+  dialogs::TfmValue* m_value;
+  const DialogRegistry& m_registry;
+  SettingsFile& m_settings;
+  QString m_folder;
+  int m_busyDepth = 0;
+  std::function<void()> m_progressHook;
+};
+
+}  // namespace tarvik::app

@@ -1,0 +1,30 @@
+#pragma once
+// A component's hint: the text before "|" is the tool tip, the text after it goes to the
+// status line; a hint without "|" serves as both.
+#include <QAction>
+#include <QString>
+#include <QWidget>
+
+namespace tarvik::app {
+
+struct HintParts {
+  QString toolTip;
+  QString statusTip;
+};
+
+inline HintParts splitHint(const QString& hint) {
+  const qsizetype bar = hint.indexOf('|');
+  if (bar < 0) {
+    return {hint, hint};
+  }
+  return {hint.left(bar), hint.mid(bar + 1)};
+}
+
+template <typename Target>
+void applyHint(Target* target, const QString& hint) {
+  const HintParts parts = splitHint(hint);
+  target->setToolTip(parts.toolTip);
+  target->setStatusTip(parts.statusTip);
+}
+
+}  // namespace tarvik::app

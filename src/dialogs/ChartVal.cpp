@@ -1,0 +1,169 @@
+#include "dialogs/ChartVal.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <QVBoxLayout>
+
+#include "core/NumberFormat.h"
+
+namespace tarvik::dialogs {
+
+namespace {
+
+constexpr int kHistoryKept = 10;
+
+}  // namespace
+
+std::optional<QChar> filterValueKey(const QString& text, QChar key) {
+  if (key.isDigit() || key == '-' || key == 'e' || key == 'E') {
+    return key;
+  }
+  if ((key == '.' || key == ',') && !text.contains('.')) {
+    return QChar('.');
+  }
+  return std::nullopt;
+}
+
+bool isHistoryNumber(const QString& text) {
+  return parseTypedNumber(text.toStdString(), '.').has_value();
+}
+
+TfmValue::TfmValue(QWidget* parent, const QString& historyPath)
+    : QDialog(parent), m_path(historyPath.isEmpty() ? defaultHistoryPath() : historyPath) {
+  setObjectName("fmValue");
+  auto* label = new QLabel("Величина:", this);
+  label->setObjectName("Label1");
+  m_value = new QComboBox(this);
+  m_value->setObjectName("edValue");
+  m_value->setEditable(true);
+  m_value->setInsertPolicy(QComboBox::NoInsert);
+  m_value->setMinimumWidth(220);
+  m_value->lineEdit()->installEventFilter(this);
+  label->setBuddy(m_value);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(label);
+  layout->addWidget(m_value);
+  layout->addWidget(buttons);
+
+  loadHistory();
+}
+
+TfmValue::~TfmValue() { saveHistory(); }
+
+QString TfmValue::defaultHistoryPath() {
+  return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/TmpVal.txt";
+}
+
+void TfmValue::loadHistory() {
+  QString first = "0";
+  QFile file(m_path);
+  if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    QTextStream in(&file);
+    bool firstLine = true;
+    while (!in.atEnd()) {
+      const QString line = in.readLine().trimmed();
+      if (firstLine) {
+        first = line;  // the field shows the newest entry even when it is not a number
+        firstLine = false;
+      }
+      if (isHistoryNumber(line)) {
+        m_history.append(line);
+      }
+    }
+  }
+  fillList();
+  setText(first);
+}
+
+void TfmValue::fillList() {
+  const QString current = m_value->currentText();
+  m_value->clear();
+  m_value->addItems(m_history);
+  m_value->setEditText(current);
+}
+
+QString TfmValue::text() const { return m_value->currentText(); }
+
+void TfmValue::setText(const QString& text) { m_value->setEditText(text); }
+
+void TfmValue::commitText() {
+  const QString value = text().trimmed();
+  if (isHistoryNumber(value) && !m_history.contains(value)) {
+    m_history.prepend(value);
+    fillList();
+  }
+}
+
+bool TfmValue::saveHistory() const {
+  QDir().mkpath(QFileInfo(m_path).absolutePath());
+  QSaveFile file(m_path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    return false;
+  }
+  QTextStream out(&file);
+  for (qsizetype i = 0; i < m_history.size() && i < kHistoryKept; ++i) {
+    out << m_history[i] << '\n';
+  }
+  out.flush();
+  return file.commit();
+}
+
+std::optional<std::string> TfmValue::ask(const std::string& caption) {
+  setWindowTitle(QString::fromStdString(caption));
+  adjustSize();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  m_value->lineEdit()->selectAll();
+  m_value->setFocus();
+  const bool ok = exec() == QDialog::Accepted;
+  commitText();  // the focus has left the field, whichever way the dialog ended
+  if (!ok) {
+    return std::nullopt;
+  }
+  return text().toStdString();
+}
+
+bool TfmValue::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_value->lineEdit()) {
+    if (event->type() == QEvent::FocusOut) {
+      commitText();
+    } else if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      const QString typed = key->text();
+      // Only printable characters are filtered; editing and navigation keys (Backspace,
+      // Delete, arrows, Enter, Escape, clipboard shortcuts) keep their usual meaning.
+      if (typed.size() == 1 && typed[0].isPrint() &&
+          !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        const std::optional<QChar> accepted = filterValueKey(text(), typed[0]);
+        if (accepted && *accepted != typed[0]) {
+          m_value->lineEdit()->insert(QString(*accepted));
+        }
+        if (!accepted || *accepted != typed[0]) {
+          return true;
+        }
+      }
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace tarvik::dialogs

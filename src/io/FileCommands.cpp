@@ -1,0 +1,255 @@
+#include "io/FileCommands.h"
+
+#include <filesystem>
+
+#include "core/Palette.h"
+#include "io/CsvReaders.h"
+#include "io/FileBytes.h"
+#include "io/GeneratedGraphReader.h"
+#include "io/GraphWriter.h"
+#include "io/PlainGraphReader.h"
+
+namespace tarvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kCannotOpen = "Невозможно открыть файл:";
+
+enum class ReadOutcome { Added, Ignored, NotOpened, Failed };
+
+std::string fileNameOf(const std::string& path) { return fs::path(path).filename().string(); }
+
+std::string folderOf(const std::string& path) { return fs::path(path).parent_path().string(); }
+
+std::string lowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
+}
+
+bool hasVisibleCharacter(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) > 32) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Records 1-3 set the title, the bottom axis title and the stored Y-axis title, also to an
+// empty text; records 4 and 5 add a foot line when they hold something visible.
+void applyTexts(GraphStore& store, Graph& graph, const FileTexts& texts) {
+  if (texts[0]) {
+    graph.title = *texts[0];
+  }
+  if (texts[1]) {
+    store.bottomAxisTitle = *texts[1];
+  }
+  if (texts[2]) {
+    store.yAxisTitle = *texts[2];
+  }
+  for (std::size_t i = 3; i < texts.size(); ++i) {
+    if (texts[i] && hasVisibleCharacter(*texts[i])) {
+      store.footLines.push_back(*texts[i]);
+    }
+  }
+}
+
+void takePoints(Graph& graph, PointArrays& points) {
+  graph.setPoints(std::move(points.xs), std::move(points.ys));
+}
+
+// The CSV readers make one graph per channel, named after the file with ".grf".
+std::optional<ReadError> readCsv(CommandContext& ctx, FileBytes& file, const std::string& name) {
+  const std::string_view bytes = file.bytes();
+  const ReleaseBytes release = [&file](std::size_t end) { file.releaseBefore(end); };
+  const char separator = ctx.ui.decimalSeparator();
+  CsvData data = isOscilloscopeCsv(bytes) ? readOscilloscopeCsv(bytes, separator, release)
+                                          : readPlainCsv(bytes, separator, release);
+  const std::string graphName = fs::path(name).replace_extension(".grf").string();
+  for (CsvChannel& channel : data.channels) {
+    Graph& graph = ctx.store.graph(ctx.store.appendGraph(graphName));
+    takePoints(graph, channel.points);
+    if (channel.title) {
+      graph.title = *channel.title;
+    }
+  }
+  if (!data.error) {
+    ctx.store.yAxisTitle = "U, В";
+    ctx.store.bottomAxisTitle = "t, нс";
+  }
+  return data.error;
+}
+
+std::optional<ReadError> readPlain(CommandContext& ctx, FileBytes& file, const std::string& name) {
+  PlainGraphData data =
+      readPlainGraph(file.bytes(), [&file](std::size_t end) { file.releaseBefore(end); });
+  Graph& graph = ctx.store.graph(ctx.store.appendGraph(name));
+  takePoints(graph, data.points);
+  applyTexts(ctx.store, graph, data.texts);
+  return data.error;
+}
+
+ReadOutcome readInto(CommandContext& ctx, const std::string& path) {
+  std::optional<FileBytes> file = FileBytes::open(path);
+  if (!file) {
+    ctx.ui.message(MessageKind::Error, kCannotOpen + path);
+    return ReadOutcome::NotOpened;
+  }
+  const std::string name = fileNameOf(path);
+  const std::string extension = fs::path(name).extension().string();
+  if (extension == ".gpj") {
+    return ReadOutcome::Ignored;
+  }
+  const std::optional<ReadError> error = lowerAscii(extension) == ".csv"
+                                             ? readCsv(ctx, *file, name)
+                                             : readPlain(ctx, *file, name);
+  if (error) {
+    ctx.ui.message(MessageKind::Error, error->message);
+    return ReadOutcome::Failed;
+  }
+  return ReadOutcome::Added;
+}
+
+// The last graph becomes active and the window follows the store.
+void refreshAfterReading(GraphStore& store) {
+  store.setActiveIndex(static_cast<int>(store.count()) - 1);
+  store.chart().refreshIndicator();
+  store.chart().refreshMenus();
+  store.chart().legendRelayout();
+}
+
+// Asks for a file name for graph `index` until one is chosen that may be written; nullopt
+// when the user cancels.
+std::optional<std::string> askSavePath(CommandContext& ctx, std::size_t index) {
+  FileDialogRequest request;
+  request.title = "Сохранение графика";
+  request.filters = {"*.srg;*.grf", "*.*"};
+  request.defaultExtension = "srg";
+  request.proposedName = ctx.store.sourceFile(index);
+  for (;;) {
+    std::optional<std::string> path = ctx.ui.askSaveFile(request);
+    if (!path) {
+      return std::nullopt;
+    }
+    std::error_code ec;
+    if (!fs::exists(*path, ec) || ctx.ui.question("Файл " + *path + " уже есть. Переписать?")) {
+      return path;
+    }
+  }
+}
+
+}  // namespace
+
+bool readGraphFile(CommandContext& ctx, const std::string& path) {
+  const ReadOutcome outcome = readInto(ctx, path);
+  if (outcome == ReadOutcome::Added || outcome == ReadOutcome::Failed) {
+    // After an error the graphs read so far stay, so the window is brought up to date too.
+    refreshAfterReading(ctx.store);
+  }
+  return outcome == ReadOutcome::Added || outcome == ReadOutcome::Ignored;
+}
+
+bool openFiles(CommandContext& ctx, const std::vector<std::string>& paths) {
+  bool allRead = true;
+  for (const std::string& path : paths) {
+    const ReadOutcome outcome = readInto(ctx, path);
+    if (outcome == ReadOutcome::NotOpened) {
+      allRead = false;  // the store is unchanged; the next file is read
+      continue;
+    }
+    if (outcome == ReadOutcome::Failed) {
+      allRead = false;  // a bad number ends the whole open command
+      break;
+    }
+  }
+  GraphStore& store = ctx.store;
+  store.setActiveIndex(static_cast<int>(store.count()) - 1);
+  store.chart().refreshIndicator();
+  store.chart().refreshMenus();
+  const bool legendShown = store.chart().legendMenuChecked();
+  for (std::size_t i = 0; i < store.count(); ++i) {
+    store.graph(i).showInLegend = legendShown;
+  }
+  store.chart().legendRelayout();
+  return allRead;
+}
+
+void openCommand(CommandContext& ctx) {
+  FileDialogRequest request;
+  request.filters = {"*.grf;*.sig;*.srg;*.csv;*.gpj", "Все файлы(*.*)",
+                     "Файлы графиков(*.grf;*.sig;*.srg)", "Тектроникс(*.csv)", "Проект(*.gpj)"};
+  const std::optional<std::vector<std::string>> paths = ctx.ui.askOpenFiles(request);
+  if (!paths || paths->empty()) {
+    return;
+  }
+  ctx.ui.rememberFolder(folderOf(paths->front()));
+  openFiles(ctx, *paths);
+}
+
+bool appendGeneratedGraph(CommandContext& ctx, const std::string& path) {
+  GraphStore& store = ctx.store;
+  const std::string name = fileNameOf(path);
+  const std::optional<FileBytes> file = FileBytes::open(path);
+  if (!file) {
+    ctx.ui.message(MessageKind::Error, kCannotOpen + name);
+    return false;
+  }
+  Graph graph;
+  graph.colour = newGraphColour(store.count());
+  graph.title = name;
+  store.footLines.clear();
+  GeneratedGraphData data = readGeneratedGraph(file->bytes(), name);
+  takePoints(graph, data.points);
+  applyTexts(store, graph, data.texts);
+  if (data.error) {
+    // The new graph is dropped; the chart texts read before the bad line stay.
+    ctx.ui.message(MessageKind::Error, data.error->message);
+    store.chart().refreshIndicator();
+    store.chart().refreshMenus();
+    store.chart().legendRelayout();
+    return false;
+  }
+  std::string entry = store.takeUnnamedEntry();
+  store.attachGraph(std::move(graph), std::move(entry));
+  refreshAfterReading(store);
+  return true;
+}
+
+void saveCommand(CommandContext& ctx) {
+  if (!ctx.store.hasCandidates()) {
+    return;
+  }
+  const std::optional<std::vector<std::size_t>> chosen = pickGraphs(ctx, "Сохранить график");
+  if (!chosen) {
+    return;
+  }
+  for (std::size_t index : *chosen) {
+    const std::optional<std::string> path = askSavePath(ctx, index);
+    if (!path) {
+      continue;  // cancel skips this graph only
+    }
+    // A failure throws before the entry and the remembered folder change.
+    writeGraphFile(ctx.store.graph(index), ctx.store, *path, ctx.ui.decimalSeparator());
+    ctx.store.setSourceFile(index, *path);
+    ctx.ui.rememberFolder(folderOf(*path));
+  }
+}
+
+void saveProjectCommand(CommandContext& ctx) {
+  if (!ctx.store.hasCandidates()) {
+    return;
+  }
+  FileDialogRequest request;
+  request.title = "Сохранение проекта";
+  request.filters = {"Проекты(*.gpj)"};
+  request.defaultExtension = "gpj";
+  // No project content is defined: whatever the user answers, nothing is written.
+  (void)ctx.ui.askSaveFile(request);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,133 @@
+#pragma once
+// Parallel parsing of line-oriented text with the lines kept in order. The text is cut into
+// rounds of two blocks, each block a whole number of lines of about `blockBytes`; the two
+// blocks of a round are parsed at the same time (one on a helper thread), then handed to
+// `commit` in file order on the calling thread. Parsed blocks are small and reused, so
+// memory stays at the size of the results plus two blocks.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <exception>
+#include <string_view>
+#include <thread>
+
+#include "io/ReadResult.h"
+
+namespace tarvik::detail {
+
+// The start of the line that follows `pos` (or `pos` itself when it starts a line), never
+// before `from`.
+inline std::size_t nextLineStart(std::string_view text, std::size_t from, std::size_t pos) {
+  if (pos <= from) {
+    return from;
+  }
+  if (pos >= text.size()) {
+    return text.size();
+  }
+  const void* nl = std::memchr(text.data() + pos - 1, '\n', text.size() - pos + 1);
+  return nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - text.data()) + 1
+            : text.size();
+}
+
+// Calls parse(std::string_view block, Block&) for blocks of `text` from `begin` on, and
+// commit(Block&) for each in order; commit returns false to stop (blocks after it are
+// dropped). Exceptions of the helper thread are rethrown here.
+template <class Block, class Parse, class Commit>
+void parseLinesInParallel(std::string_view text, std::size_t begin, std::size_t blockBytes,
+                          Parse parse, Commit commit, const ReleaseBytes& release) {
+  std::array<Block, 2> blocks;
+  std::size_t pos = begin;
+  while (pos < text.size()) {
+    const std::size_t mid = nextLineStart(text, pos, pos + blockBytes);
+    const std::size_t end = nextLineStart(text, mid, mid + blockBytes);
+    std::exception_ptr helperError;
+    std::thread helper;
+    if (end > mid) {
+      helper = std::thread([&] {
+        try {
+          parse(text.substr(mid, end - mid), blocks[1]);
+        } catch (...) {
+          helperError = std::current_exception();
+        }
+      });
+    }
+    std::exception_ptr ownError;
+    try {
+      parse(text.substr(pos, mid - pos), blocks[0]);
+    } catch (...) {
+      ownError = std::current_exception();
+    }
+    if (helper.joinable()) {
+      helper.join();
+    }
+    for (const std::exception_ptr& e : {ownError, helperError}) {
+      if (e) {
+        std::rethrow_exception(e);
+      }
+    }
+    if (!commit(blocks[0]) || (end > mid && !commit(blocks[1]))) {
+      return;
+    }
+    pos = end;
+    if (release) {
+      release(pos);
+    }
+  }
+}
+
+// Calls onLine(const char* begin, const char* end) for each line of `block` (line ends LF or
+// CR LF, removed); stops when onLine returns false.
+template <class OnLine>
+void forEachLine(std::string_view block, OnLine onLine) {
+  const char* p = block.data();
+  const char* const end = p + block.size();
+  while (p < end) {
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* lineEnd = nl ? nl : end;
+    const char* textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
+    if (!onLine(p, textEnd)) {
+      return;
+    }
+    p = nl ? nl + 1 : end;
+  }
+}
+
+// Appends `tail` to `values`, growing the capacity towards `expectedTotal` rather than by
+// doubling, so one large array is not briefly held twice.
+inline void appendValues(std::vector<double>& values, const std::vector<double>& tail,
+                         std::size_t expectedTotal) {
+  const std::size_t needed = values.size() + tail.size();
+  if (needed > values.capacity()) {
+    values.reserve(std::max(needed + needed / 8, expectedTotal));
+  }
+  values.insert(values.end(), tail.begin(), tail.end());
+}
+
+// Where the text stops having lines worth reading: line ends (and nothing else) at the very
+// end of a file are not empty records.
+inline std::size_t endWithoutTrailingLineEnds(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) {
+    --end;
+  }
+  return end;
+}
+
+// Lines expected in text[from, size): a sample from the middle of the text, with margin.
+inline std::size_t estimateLines(std::string_view text, std::size_t from) {
+  const std::size_t size = text.size() - std::min(from, text.size());
+  const std::size_t sampleSize = std::min<std::size_t>(size, 1 << 16);
+  const std::size_t sampleStart = from + (size - sampleSize) / 2;
+  const auto lines = static_cast<std::size_t>(
+      std::count(text.begin() + static_cast<std::ptrdiff_t>(sampleStart),
+                 text.begin() + static_cast<std::ptrdiff_t>(sampleStart + sampleSize), '\n'));
+  if (lines == 0) {
+    return 16;
+  }
+  return static_cast<std::size_t>(static_cast<double>(lines) * 1.25 *
+                                  static_cast<double>(size) / static_cast<double>(sampleSize)) +
+         16;
+}
+
+}  // namespace tarvik::detail

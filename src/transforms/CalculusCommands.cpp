@@ -1,0 +1,133 @@
+#include "transforms/CalculusCommands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <vector>
+
+#include "core/NumberFormat.h"
+#include "transforms/Calculus.h"
+#include "transforms/Pointwise.h"
+#include "transforms/PointwiseCommands.h"
+
+namespace tarvik {
+namespace {
+
+std::optional<std::vector<std::size_t>> pick(CommandContext& ctx, const char* caption) {
+  if (!ctx.store.hasCandidates()) {
+    return std::nullopt;
+  }
+  return pickGraphs(ctx, caption);
+}
+
+void finish(CommandContext& ctx) {
+  ctx.store.chart().redraw();
+  ctx.store.chart().refreshIndicator();
+}
+
+}  // namespace
+
+std::optional<std::string> timeConstantRefusal(std::string_view text) {
+  const std::optional<double> tau = parseTypedNumber(text, '.');
+  if (!tau) {
+    return std::string(kBadTimeConstant);
+  }
+  if (!(*tau > 0)) {
+    return std::string(kNonPositiveTimeConstant);
+  }
+  return std::nullopt;
+}
+
+void derivativeCommand(CommandContext& ctx) {
+  const auto chosen = pick(ctx, "Выбрать графики для вычисления производной");
+  if (!chosen) {
+    return;
+  }
+  for (std::size_t i : *chosen) {
+    Graph& g = ctx.store.graph(i);
+    if (g.empty()) {
+      continue;
+    }
+    if (forwardDerivative(g.xsMutable(), g.ysMutable())) {
+      // Two equal X: the graph stays as it was.
+      ctx.ui.message(MessageKind::Error, divisionFaultMessage(i));
+      continue;
+    }
+    keepFirstPoints(g, g.size() - 1);
+    g.title += "(произв.)";
+  }
+  finish(ctx);
+}
+
+void integralCommand(CommandContext& ctx) {
+  const auto chosen = pick(ctx, "Выбрать графики для вычисления интеграла");
+  if (!chosen) {
+    return;
+  }
+  for (std::size_t i : *chosen) {
+    Graph& g = ctx.store.graph(i);
+    if (g.empty()) {
+      continue;
+    }
+    runningTrapezoidIntegral(g.xsMutable(), g.ysMutable());
+    keepFirstPoints(g, g.size() - 1);
+    g.title += " (интегр.)";
+  }
+  finish(ctx);
+}
+
+void rcDifferentiationCommand(CommandContext& ctx, const RcOptions& rc, std::mt19937_64* random) {
+  const auto chosen = pick(ctx, "Выбрать графики для дифференцирования");
+  if (!chosen) {
+    return;
+  }
+  std::mt19937_64 clockSeeded(
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::mt19937_64& source = random ? *random : clockSeeded;
+  for (std::size_t i : *chosen) {
+    Graph& g = ctx.store.graph(i);
+    if (g.empty()) {
+      continue;
+    }
+    rcDifferentiate(g.xs(), g.ysMutable(), rc.tauSeconds());
+    g.title += "(дифф)";
+    if (rc.randomError) {
+      quantisationErrorModel(g.ysMutable(), rc.levels, source);
+    }
+  }
+  finish(ctx);
+}
+
+void rcIntegrationCommand(CommandContext& ctx, const RcOptions& rc) {
+  const auto chosen = pick(ctx, "Выбрать графики для интегрирования");
+  if (!chosen) {
+    return;
+  }
+  for (std::size_t i : *chosen) {
+    Graph& g = ctx.store.graph(i);
+    if (g.empty()) {
+      continue;
+    }
+    rcIntegrate(g.xs(), g.ysMutable(), rc.tauSeconds());
+    g.title += "(интегр.)";
+  }
+  finish(ctx);
+}
+
+void timeConstantCommand(CommandContext& ctx, RcOptions& rc) {
+  for (;;) {
+    RcOptions edited = rc;
+    if (!ctx.ui.editOptions(edited)) {
+      return;
+    }
+    if (!(edited.tauNs > 0) || !std::isfinite(edited.tauNs)) {
+      ctx.ui.message(MessageKind::Error, kNonPositiveTimeConstant);
+      continue;
+    }
+    edited.levels = std::clamp(edited.levels, kMinQuantisationLevels, kMaxQuantisationLevels);
+    rc = edited;
+    return;
+  }
+}
+
+}  // namespace tarvik

@@ -1,0 +1,36 @@
+#pragma once
+// Zero-padded resampling: a graph read at the points of an even grid by linear
+// interpolation, 0 outside the graph's own X range. Sum, product and clone use it.
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace tarvik {
+
+// Grid step (b − a) / (n − 1) and grid point a + k·step, each computed in extended
+// precision and rounded to double. n must be at least 2.
+double gridStep(double a, double b, std::size_t n);
+double gridPoint(double a, double step, std::size_t k);
+
+// Resamples the source (xs ascending, no NaN) onto values.size() grid points from a to b
+// (values.size() ≥ 2): values[k] is the source's linear interpolation at grid point k,
+// computed in extended precision, or 0 where the grid point lies outside [first X, last X]
+// or is NaN. The interval search moves forward only. An interval of zero length gives the
+// Y of its left end. A source with fewer than two points gives 0 everywhere.
+void zeroPaddedResample(std::span<const double> xs, std::span<const double> ys, double a, double b,
+                        std::span<double> values);
+
+// A source ready for resampling: the graph's own arrays when X ascends without NaN,
+// otherwise a copy without NaN-X points, stably sorted by X (the graph is not changed).
+class AscendingSource {
+ public:
+  AscendingSource(std::span<const double> xs, std::span<const double> ys);
+  std::span<const double> xs() const { return m_xs; }
+  std::span<const double> ys() const { return m_ys; }
+
+ private:
+  std::vector<double> m_ownX, m_ownY;
+  std::span<const double> m_xs, m_ys;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,100 @@
+#include "transforms/RunningStatsCommands.h"
+
+#include <optional>
+#include <vector>
+
+#include "core/NumberFormat.h"
+#include "transforms/Pointwise.h"
+#include "transforms/RunningStats.h"
+
+namespace tarvik {
+namespace {
+
+std::optional<std::vector<std::size_t>> pick(CommandContext& ctx, const char* caption) {
+  if (!ctx.store.hasCandidates()) {
+    return std::nullopt;
+  }
+  return pickGraphs(ctx, caption);
+}
+
+void finish(CommandContext& ctx) {
+  ctx.store.chart().redraw();
+  ctx.store.chart().refreshIndicator();
+}
+
+// Runs TfmSelectGrParam until both unit texts name entries; false on cancel.
+bool askUnits(CommandContext& ctx, EnergyUnitsOptions& units) {
+  for (;;) {
+    EnergyUnitsOptions edited = units;
+    if (!ctx.ui.editOptions(edited)) {
+      return false;
+    }
+    if (timeUnitIndex(edited.timeUnit) < 0) {
+      ctx.ui.message(MessageKind::Error, kUnknownTimeUnit + edited.timeUnit);
+      continue;
+    }
+    if (currentUnitIndex(edited.currentUnit) < 0) {
+      ctx.ui.message(MessageKind::Error, kUnknownCurrentUnit + edited.currentUnit);
+      continue;
+    }
+    units = edited;
+    return true;
+  }
+}
+
+}  // namespace
+
+void runningMeanCommand(CommandContext& ctx) {
+  const auto chosen = pick(ctx, "Выбрать графики для вычисления среднего значения");
+  if (!chosen) {
+    return;
+  }
+  for (std::size_t i : *chosen) {
+    Graph& g = ctx.store.graph(i);
+    if (g.size() < 2) {
+      continue;
+    }
+    runningMean(g.xsMutable(), g.ysMutable());
+    keepFirstPoints(g, g.size() - 1);
+    g.title += " (среднее)";
+  }
+  finish(ctx);
+}
+
+void runningRmsCommand(CommandContext& ctx) {
+  const auto chosen = pick(ctx, "Выбрать графики для вычисления среднеквадратич. значения");
+  if (!chosen) {
+    return;
+  }
+  for (std::size_t i : *chosen) {
+    Graph& g = ctx.store.graph(i);
+    if (g.size() < 2) {
+      continue;
+    }
+    runningRms(g.xsMutable(), g.ysMutable());
+    keepFirstPoints(g, g.size() - 1);
+    g.title += " (среднеквадратич.)";
+  }
+  finish(ctx);
+}
+
+void runningEnergyCommand(CommandContext& ctx, EnergyUnitsOptions& units) {
+  const auto chosen = pick(ctx, "Выбрать графики тока для вычисления энергии");
+  if (!chosen || !askUnits(ctx, units)) {
+    return;
+  }
+  const double tf = kTimeFactors[timeUnitIndex(units.timeUnit)];
+  const double cf = kCurrentFactors[currentUnitIndex(units.currentUnit)];
+  for (std::size_t i : *chosen) {
+    Graph& g = ctx.store.graph(i);
+    if (g.size() < 2) {
+      continue;
+    }
+    const double total = runningEnergy(g.xsMutable(), g.ysMutable(), tf, cf);
+    keepFirstPoints(g, g.size() - 1);
+    g.title += " (энергия =" + formatExponent2(total, ctx.ui.decimalSeparator()) + " Дж)";
+  }
+  finish(ctx);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,310 @@
+#include "view/GraphPlottable.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarvik::view {
+namespace {
+
+// Map of a QCustomPlot axis onto pixels as AxisPixelMap; pxPerUnit is NaN when the axis
+// cannot map (a log axis with a range not above 0).
+AxisPixelMap axisMap(const QCPAxis* axis) {
+  const QCPRange range = axis->range();
+  AxisPixelMap map;
+  map.logarithmic = axis->scaleType() == QCPAxis::stLogarithmic;
+  const double lowerPx = axis->coordToPixel(range.lower);
+  const double upperPx = axis->coordToPixel(range.upper);
+  if (map.logarithmic) {
+    map.origin = std::log10(range.lower);
+    map.pxPerUnit = (upperPx - lowerPx) / (std::log10(range.upper) - map.origin);
+  } else {
+    map.origin = range.lower;
+    map.pxPerUnit = (upperPx - lowerPx) / (range.upper - range.lower);
+  }
+  map.originPx = lowerPx;
+  return map;
+}
+
+// The dash patterns Qt uses for its pen styles, in units of the pen width.
+std::vector<double> dashPattern(Qt::PenStyle style, double width) {
+  std::vector<double> units;
+  switch (style) {
+    case Qt::DashLine:
+      units = {4, 2};
+      break;
+    case Qt::DotLine:
+      units = {1, 2};
+      break;
+    case Qt::DashDotLine:
+      units = {4, 2, 1, 2};
+      break;
+    case Qt::DashDotDotLine:
+      units = {4, 2, 1, 2, 1, 2};
+      break;
+    default:
+      units = {1, 0};
+      break;
+  }
+  for (double& u : units) {
+    u *= std::max(width, 1.0);
+  }
+  return units;
+}
+
+}  // namespace
+
+void GraphPlottable::Extent::add(double v) {
+  if (!std::isfinite(v)) {
+    return;
+  }
+  if (!any) {
+    min = max = v;
+    any = true;
+  } else {
+    min = std::min(min, v);
+    max = std::max(max, v);
+  }
+  if (v > 0) {
+    minPositive = anyPositive ? std::min(minPositive, v) : v;
+    anyPositive = true;
+  } else if (v < 0) {
+    maxNegative = anyNegative ? std::max(maxNegative, v) : v;
+    anyNegative = true;
+  }
+}
+
+QCPRange GraphPlottable::Extent::range(bool& found, QCP::SignDomain domain) const {
+  switch (domain) {
+    case QCP::sdPositive:
+      found = anyPositive;
+      return found ? QCPRange(minPositive, max) : QCPRange();
+    case QCP::sdNegative:
+      found = anyNegative;
+      return found ? QCPRange(min, maxNegative) : QCPRange();
+    case QCP::sdBoth:
+    default:
+      found = any;
+      return found ? QCPRange(min, max) : QCPRange();
+  }
+}
+
+bool GraphPlottable::Geometry::operator==(const Geometry& o) const {
+  return keyRange == o.keyRange && valueRange == o.valueRange && plotRect == o.plotRect &&
+         keyLog == o.keyLog && valueLog == o.valueLog && xData == o.xData && size == o.size &&
+         penWidth == o.penWidth;
+}
+
+GraphPlottable::GraphPlottable(QCPAxis* keyAxis, QCPAxis* valueAxis)
+    : QCPAbstractPlottable(keyAxis, valueAxis) {}
+
+void GraphPlottable::setSource(const GraphStore* store, std::size_t index) {
+  m_store = store;
+  m_index = index;
+  m_lineValid = false;
+}
+
+const Graph* GraphPlottable::graph() const {
+  if (!m_store || m_index >= m_store->count()) {
+    return nullptr;
+  }
+  return &m_store->graph(m_index);
+}
+
+void GraphPlottable::refreshCache() const {
+  const Graph* g = graph();
+  m_xExtent = Extent{};
+  m_yExtent = Extent{};
+  m_sorted = true;
+  m_cachedX = g ? g->xs().data() : nullptr;
+  m_cachedY = g ? g->ys().data() : nullptr;
+  m_cachedSize = g ? g->size() : 0;
+  if (!g) {
+    return;
+  }
+  const auto xs = g->xs();
+  const auto ys = g->ys();
+  double previous = -std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    // Sorted means finite and never decreasing: a NaN would defeat the binary search.
+    const double x = xs[i];
+    if (!(x >= previous) || !std::isfinite(x)) {
+      m_sorted = false;
+    }
+    previous = x;
+    m_xExtent.add(x);
+    m_yExtent.add(ys[i]);
+  }
+}
+
+void GraphPlottable::ensureCache() const {
+  const Graph* g = graph();
+  const double* x = g ? g->xs().data() : nullptr;
+  const double* y = g ? g->ys().data() : nullptr;
+  const std::size_t n = g ? g->size() : 0;
+  if (x != m_cachedX || y != m_cachedY || n != m_cachedSize) {
+    refreshCache();
+  }
+}
+
+bool GraphPlottable::sortedByX() const {
+  ensureCache();
+  return m_sorted;
+}
+
+QCPRange GraphPlottable::getKeyRange(bool& foundRange, QCP::SignDomain inSignDomain) const {
+  ensureCache();
+  return m_xExtent.range(foundRange, inSignDomain);
+}
+
+QCPRange GraphPlottable::getValueRange(bool& foundRange, QCP::SignDomain inSignDomain,
+                                       const QCPRange&) const {
+  ensureCache();
+  return m_yExtent.range(foundRange, inSignDomain);
+}
+
+GraphPlottable::Geometry GraphPlottable::currentGeometry(const Graph& g) const {
+  Geometry geo;
+  geo.keyRange = mKeyAxis->range();
+  geo.valueRange = mValueAxis->range();
+  geo.plotRect = mKeyAxis->axisRect()->rect();
+  geo.keyLog = mKeyAxis->scaleType() == QCPAxis::stLogarithmic;
+  geo.valueLog = mValueAxis->scaleType() == QCPAxis::stLogarithmic;
+  geo.xData = g.xs().data();
+  geo.size = g.size();
+  geo.penWidth = mPen.widthF();
+  return geo;
+}
+
+void GraphPlottable::buildLine(const Graph& g, std::vector<PixelPoint>& out) const {
+  out.clear();
+  if (g.size() < 2 || !mKeyAxis || !mValueAxis) {
+    return;
+  }
+  const AxisPixelMap keyMap = axisMap(mKeyAxis.data());
+  const AxisPixelMap valueMap = axisMap(mValueAxis.data());
+  if (!std::isfinite(keyMap.pxPerUnit) || !std::isfinite(valueMap.pxPerUnit)) {
+    return;
+  }
+  // Wide pens reach beyond their points: widen the screen by the pen on every side.
+  const QRect plot = mKeyAxis->axisRect()->rect();
+  const double margin = std::max(mPen.widthF(), 1.0) + 2;
+  const ColumnWindow window{plot.left() - margin, plot.right() + 1 + margin};
+  IndexRange range{0, g.size()};
+  if (sortedByX() && !mKeyAxis->rangeReversed()) {
+    const QCPRange keys = mKeyAxis->range();
+    range = visibleIndexRange(g.xs(), keys.lower, keys.upper);
+  }
+  m_reduced.clear();
+  reducePolyline(g.xs(), g.ys(), range.begin, range.end, keyMap, valueMap, window, m_reduced);
+  const PixelRect clip{plot.left() - margin, plot.top() - margin, plot.right() + 1 + margin,
+                       plot.bottom() + 1 + margin};
+  clipPolyline(m_reduced, clip, out);
+}
+
+void GraphPlottable::draw(QCPPainter* painter) {
+  const Graph* g = graph();
+  m_lineValid = false;
+  if (!g || !mKeyAxis || !mValueAxis) {
+    return;
+  }
+  buildLine(*g, m_line);
+  m_lineGeometry = currentGeometry(*g);
+  m_lineValid = true;
+  if (m_line.size() < 2 || mPen.style() == Qt::NoPen) {
+    return;
+  }
+  applyDefaultAntialiasingHint(painter);
+  QPen pen = mPen;
+  const bool vectorized = painter->modes().testFlag(QCPPainter::pmVectorized);
+  // A 1-pixel pen drawn as cosmetic looks the same on screen and is much faster.
+  if (!vectorized && pen.widthF() <= 1.0) {
+    pen.setWidth(0);
+  }
+  if (pen.style() == Qt::SolidLine || vectorized) {
+    drawSolid(painter, pen);
+  } else {
+    drawDashed(painter, pen);
+  }
+}
+
+void GraphPlottable::drawSolid(QCPPainter* painter, const QPen& pen) const {
+  painter->setPen(pen);
+  painter->setBrush(Qt::NoBrush);
+  const bool fast = mParentPlot->plottingHints().testFlag(QCP::phFastPolylines) &&
+                    pen.style() == Qt::SolidLine &&
+                    !painter->modes().testFlag(QCPPainter::pmVectorized) &&
+                    !painter->modes().testFlag(QCPPainter::pmNoCaching);
+  if (fast) {
+    // Separate segments: Qt strokes them without computing joins over the whole line,
+    // which is what makes wide polylines slow in the raster engine.
+    m_segments.clear();
+    for (std::size_t i = 1; i < m_line.size(); ++i) {
+      const PixelPoint a = m_line[i - 1], b = m_line[i];
+      if (!a.isBreak() && !b.isBreak()) {
+        m_segments.emplace_back(a.x, a.y, b.x, b.y);
+      }
+    }
+    painter->drawLines(m_segments.data(), static_cast<int>(m_segments.size()));
+    return;
+  }
+  QVector<QPointF> piece;
+  piece.reserve(static_cast<qsizetype>(m_line.size()));
+  auto flush = [&] {
+    if (piece.size() > 1) {
+      painter->drawPolyline(piece.constData(), static_cast<int>(piece.size()));
+    }
+    piece.clear();
+  };
+  for (const PixelPoint& p : m_line) {
+    if (p.isBreak()) {
+      flush();
+    } else {
+      piece.append(QPointF(p.x, p.y));
+    }
+  }
+  flush();
+}
+
+void GraphPlottable::drawDashed(QCPPainter* painter, const QPen& pen) const {
+  const std::vector<double> pattern = dashPattern(pen.style(), pen.widthF());
+  std::vector<PixelPoint> dashes;
+  dashSegments(m_line, pattern, dashes);
+  m_segments.clear();
+  m_segments.reserve(dashes.size() / 2);
+  for (std::size_t i = 0; i + 1 < dashes.size(); i += 2) {
+    m_segments.emplace_back(dashes[i].x, dashes[i].y, dashes[i + 1].x, dashes[i + 1].y);
+  }
+  QPen solid = pen;
+  solid.setStyle(Qt::SolidLine);
+  solid.setCapStyle(Qt::FlatCap);
+  painter->setPen(solid);
+  painter->setBrush(Qt::NoBrush);
+  painter->drawLines(m_segments.data(), static_cast<int>(m_segments.size()));
+}
+
+void GraphPlottable::drawLegendIcon(QCPPainter* painter, const QRectF& rect) const {
+  painter->setPen(Qt::NoPen);
+  painter->fillRect(rect, mPen.color());
+}
+
+double GraphPlottable::selectTest(const QPointF& pos, bool onlySelectable, QVariant*) const {
+  if ((onlySelectable && mSelectable == QCP::stNone) || !mKeyAxis || !mValueAxis) {
+    return -1;
+  }
+  const Graph* g = graph();
+  if (!g || !mKeyAxis->axisRect()->rect().contains(pos.toPoint())) {
+    return -1;
+  }
+  // The line of the last repaint serves while nothing it depends on has moved; otherwise
+  // (an export at another size happened in between) the line is built again.
+  const std::vector<PixelPoint>* line = &m_line;
+  std::vector<PixelPoint> fresh;
+  if (!m_lineValid || !(m_lineGeometry == currentGeometry(*g))) {
+    buildLine(*g, fresh);
+    line = &fresh;
+  }
+  const double distance = distanceToPolyline(*line, {pos.x(), pos.y()});
+  return std::isfinite(distance) ? distance : -1;
+}
+
+}  // namespace tarvik::view

@@ -1,0 +1,85 @@
+#pragma once
+// One graph of the store drawn as a line in stored point order. It reads the graph's
+// arrays in place (no copy), reduces them per pixel column before drawing, draws wide and
+// dashed pens without Qt's slow paths, and answers hit tests on the reduced line.
+#include <cstddef>
+#include <vector>
+
+#include <qcustomplot.h>
+
+#include "core/GraphStore.h"
+#include "view/PolylineReduction.h"
+
+namespace tarvik::view {
+
+class GraphPlottable : public QCPAbstractPlottable {
+  Q_OBJECT
+ public:
+  GraphPlottable(QCPAxis* keyAxis, QCPAxis* valueAxis);
+
+  // The graph at `index` of `store`. Looked up at every use, so a graph removed from the
+  // store before the chart is synchronised is never read.
+  void setSource(const GraphStore* store, std::size_t index);
+  std::size_t storeIndex() const { return m_index; }
+  // Reads the graph's sortedness and extents again (call when its points may have changed).
+  void refreshCache() const;
+  bool sortedByX() const;
+
+  // QCPAbstractPlottable
+  double selectTest(const QPointF& pos, bool onlySelectable,
+                    QVariant* details = nullptr) const override;
+  QCPRange getKeyRange(bool& foundRange, QCP::SignDomain inSignDomain = QCP::sdBoth) const override;
+  QCPRange getValueRange(bool& foundRange, QCP::SignDomain inSignDomain = QCP::sdBoth,
+                         const QCPRange& inKeyRange = QCPRange()) const override;
+
+ protected:
+  void draw(QCPPainter* painter) override;
+  void drawLegendIcon(QCPPainter* painter, const QRectF& rect) const override;
+
+ private:
+  // Finite extents of one coordinate, by sign, for the autoscale of linear and log axes.
+  struct Extent {
+    double min = 0, max = 0;
+    double minPositive = 0, maxNegative = 0;
+    bool any = false, anyPositive = false, anyNegative = false;
+    void add(double v);
+    QCPRange range(bool& found, QCP::SignDomain domain) const;
+  };
+  // What a drawn line depends on besides the point values; a hit test reuses the line of
+  // the last repaint when this is unchanged.
+  struct Geometry {
+    QCPRange keyRange, valueRange;
+    QRect plotRect;
+    bool keyLog = false, valueLog = false;
+    const double* xData = nullptr;
+    std::size_t size = 0;
+    double penWidth = 0;
+    bool operator==(const Geometry& o) const;
+  };
+
+  const Graph* graph() const;
+  void ensureCache() const;
+  Geometry currentGeometry(const Graph& g) const;
+  // Reduced and clipped pixel line of the graph for the current axes.
+  void buildLine(const Graph& g, std::vector<PixelPoint>& out) const;
+  void drawSolid(QCPPainter* painter, const QPen& pen) const;
+  void drawDashed(QCPPainter* painter, const QPen& pen) const;
+
+  const GraphStore* m_store = nullptr;
+  std::size_t m_index = 0;
+
+  // Cache of the point arrays' properties, keyed by the arrays' address and length.
+  mutable const double* m_cachedX = nullptr;
+  mutable const double* m_cachedY = nullptr;
+  mutable std::size_t m_cachedSize = 0;
+  mutable bool m_sorted = false;
+  mutable Extent m_xExtent, m_yExtent;
+
+  mutable std::vector<PixelPoint> m_reduced;  // scratch
+  mutable std::vector<PixelPoint> m_line;     // clipped line of the last repaint
+  mutable Geometry m_lineGeometry;
+  mutable bool m_lineValid = false;
+  mutable std::vector<QLineF> m_segments;  // scratch for drawing
+};
+
+}  // namespace tarvik::view

@@ -1,0 +1,249 @@
+#include "view/PolylineReduction.h"
+
+#include <algorithm>
+
+namespace tarvik::view {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// One run of consecutive points in the same pixel column.
+struct Run {
+  PixelPoint first, low, high, last;
+  std::size_t firstIndex = 0, lowIndex = 0, highIndex = 0, lastIndex = 0;
+  bool offScreen = false;
+};
+
+void emitPoint(std::vector<PixelPoint>& out, PixelPoint p) {
+  if (out.empty() || !(out.back() == p)) {
+    out.push_back(p);
+  }
+}
+
+void emitBreak(std::vector<PixelPoint>& out) {
+  if (!out.empty() && !out.back().isBreak()) {
+    out.push_back(kLineBreak);
+  }
+}
+
+void emitRun(const Run& run, std::vector<PixelPoint>& out) {
+  emitPoint(out, run.first);
+  if (!run.offScreen) {
+    // The extremes in the order they occurred, skipping those that are the ends.
+    const bool lowFirst = run.lowIndex <= run.highIndex;
+    const std::size_t idx[2] = {lowFirst ? run.lowIndex : run.highIndex,
+                                lowFirst ? run.highIndex : run.lowIndex};
+    const PixelPoint pts[2] = {lowFirst ? run.low : run.high, lowFirst ? run.high : run.low};
+    for (int k = 0; k < 2; ++k) {
+      if (idx[k] != run.firstIndex && idx[k] != run.lastIndex) {
+        emitPoint(out, pts[k]);
+      }
+    }
+  }
+  emitPoint(out, run.last);
+}
+
+}  // namespace
+
+void reducePolyline(std::span<const double> xs, std::span<const double> ys, std::size_t begin,
+                    std::size_t end, const AxisPixelMap& keyMap, const AxisPixelMap& valueMap,
+                    ColumnWindow window, std::vector<PixelPoint>& out) {
+  end = std::min({end, xs.size(), ys.size()});
+  Run run;
+  bool active = false;
+  double columnLow = 0, columnHigh = 0;  // bounds of the current run's column
+  for (std::size_t i = begin; i < end; ++i) {
+    const double px = keyMap(xs[i]);
+    const double py = valueMap(ys[i]);
+    if (!std::isfinite(px) || !std::isfinite(py)) {
+      if (active) {
+        emitRun(run, out);
+        active = false;
+      }
+      emitBreak(out);
+      continue;
+    }
+    const PixelPoint p{px, py};
+    if (active && px >= columnLow && px < columnHigh) {
+      run.last = p;
+      run.lastIndex = i;
+      if (py < run.low.y) {
+        run.low = p;
+        run.lowIndex = i;
+      } else if (py > run.high.y) {
+        run.high = p;
+        run.highIndex = i;
+      }
+      continue;
+    }
+    if (active) {
+      emitRun(run, out);
+    }
+    active = true;
+    run = Run{p, p, p, p, i, i, i, i, false};
+    if (px < window.leftPx) {
+      columnLow = -kInf;
+      columnHigh = window.leftPx;
+      run.offScreen = true;
+    } else if (px >= window.rightPx) {
+      columnLow = window.rightPx;
+      columnHigh = kInf;
+      run.offScreen = true;
+    } else {
+      columnLow = std::floor(px);
+      columnHigh = columnLow + 1;
+    }
+  }
+  if (active) {
+    emitRun(run, out);
+  }
+}
+
+IndexRange visibleIndexRange(std::span<const double> sortedXs, double keyLower,
+                             double keyUpper) {
+  const auto first = std::lower_bound(sortedXs.begin(), sortedXs.end(), keyLower);
+  const auto last = std::upper_bound(first, sortedXs.end(), keyUpper);
+  std::size_t begin = static_cast<std::size_t>(first - sortedXs.begin());
+  std::size_t end = static_cast<std::size_t>(last - sortedXs.begin());
+  if (begin > 0) {
+    --begin;
+  }
+  if (end < sortedXs.size()) {
+    ++end;
+  }
+  return {begin, end};
+}
+
+namespace {
+
+// Liang–Barsky: the parameter interval [t0, t1] of a→b inside `r`; false when outside.
+bool clipSegment(PixelPoint a, PixelPoint b, PixelRect r, double& t0, double& t1) {
+  t0 = 0;
+  t1 = 1;
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x - r.left, r.right - a.x, a.y - r.top, r.bottom - a.y};
+  for (int k = 0; k < 4; ++k) {
+    if (p[k] == 0) {
+      if (q[k] < 0) {
+        return false;
+      }
+      continue;
+    }
+    const double t = q[k] / p[k];
+    if (p[k] < 0) {
+      t0 = std::max(t0, t);
+    } else {
+      t1 = std::min(t1, t);
+    }
+    if (t0 > t1) {
+      return false;
+    }
+  }
+  return true;
+}
+
+PixelPoint along(PixelPoint a, PixelPoint b, double t) {
+  if (t == 0) {
+    return a;
+  }
+  if (t == 1) {
+    return b;
+  }
+  return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+}
+
+}  // namespace
+
+void clipPolyline(std::span<const PixelPoint> line, PixelRect rect,
+                  std::vector<PixelPoint>& out) {
+  out.clear();
+  bool penDown = false;  // the last point emitted is the current segment's start
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    const PixelPoint a = line[i - 1], b = line[i];
+    if (a.isBreak() || b.isBreak()) {
+      if (penDown) {
+        out.push_back(kLineBreak);
+        penDown = false;
+      }
+      continue;
+    }
+    double t0 = 0, t1 = 1;
+    if (!clipSegment(a, b, rect, t0, t1)) {
+      if (penDown) {
+        out.push_back(kLineBreak);
+        penDown = false;
+      }
+      continue;
+    }
+    if (!penDown || t0 > 0) {
+      if (penDown) {
+        out.push_back(kLineBreak);
+      }
+      out.push_back(along(a, b, t0));
+    }
+    out.push_back(along(a, b, t1));
+    penDown = t1 == 1;
+    if (!penDown) {
+      out.push_back(kLineBreak);
+    }
+  }
+  if (!out.empty() && out.back().isBreak()) {
+    out.pop_back();
+  }
+}
+
+double distanceToPolyline(std::span<const PixelPoint> line, PixelPoint p) {
+  double best = kInf;
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    const PixelPoint a = line[i - 1], b = line[i];
+    if (a.isBreak() || b.isBreak()) {
+      continue;
+    }
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double ex = a.x + t * dx - p.x, ey = a.y + t * dy - p.y;
+    best = std::min(best, ex * ex + ey * ey);
+  }
+  return std::sqrt(best);
+}
+
+void dashSegments(std::span<const PixelPoint> line, std::span<const double> pattern,
+                  std::vector<PixelPoint>& out) {
+  double patternLength = 0;
+  for (double len : pattern) {
+    patternLength += std::max(len, 0.0);
+  }
+  if (pattern.empty() || !(patternLength > 0)) {
+    return;
+  }
+  std::size_t element = 0;
+  double leftInElement = std::max(pattern[0], 0.0);
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    const PixelPoint a = line[i - 1], b = line[i];
+    if (a.isBreak() || b.isBreak()) {
+      element = 0;
+      leftInElement = std::max(pattern[0], 0.0);
+      continue;
+    }
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    double done = 0;
+    while (done < length) {
+      const double step = std::min(leftInElement, length - done);
+      if (element % 2 == 0 && step > 0) {
+        out.push_back(along(a, b, done / length));
+        out.push_back(along(a, b, (done + step) / length));
+      }
+      done += step;
+      leftInElement -= step;
+      if (leftInElement <= 0) {
+        element = (element + 1) % pattern.size();
+        leftInElement = std::max(pattern[element], 0.0);
+      }
+    }
+  }
+}
+
+}  // namespace tarvik::view
