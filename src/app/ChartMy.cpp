@@ -209,6 +209,9 @@ void TfmChart::finishCommand() {
 }
 
 void TfmChart::showLongLoopControls() {
+  if (!m_running) {
+    return;
+  }
   if (!m_othersDisabled) {
     setOtherCommandsEnabled(false);
   }

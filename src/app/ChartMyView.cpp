@@ -8,7 +8,6 @@
 #include "app/ChartMy.h"
 #include "app/FileActions.h"
 #include "app/WindowChartPort.h"
-#include "view/ChartArithmetic.h"
 #include "view/ChartView.h"
 
 namespace tarvik::app {
@@ -69,7 +68,7 @@ void TfmChart::onLegendClicked(int pixelRow) {
   if (m_btnEdit->isChecked()) {
     return;
   }
-  const int row = view::legendRowAtClick(m_chart->legendRowTops(), pixelRow, m_store.count());
+  const int row = m_chart->legendGraphAt(pixelRow);
   const bool fixed = m_cbFixLine->isChecked();
   runGuarded([row, fixed](CommandContext& ctx) {
     if (row >= 0) {

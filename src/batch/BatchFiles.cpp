@@ -130,8 +130,8 @@ void registerFileCommands(BatchRegistry& registry) {
       {"save", "save graph=N file=PATH [answer=yes|no]", {"graph", "file", "answer"}, runSave});
   registry.add({"list", "list", {}, runList});
   registry.add({"texts", "texts", {}, runTexts});
-  registry.add({"dump", "dump graph=N", {"graph"}, runDump});
-  registry.add({"close", "close graphs=LIST", {"graphs"}, runClose});
+  registry.add({"dump", "dump [graph=N]", {"graph"}, runDump});
+  registry.add({"close", "close [graphs=LIST]", {"graphs"}, runClose});
   registry.add({"close-all", "close-all", {}, runCloseAll});
   registry.add({"activate", "activate graph=N", {"graph"}, runActivate});
   registry.add(

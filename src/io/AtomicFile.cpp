@@ -29,9 +29,7 @@ std::string resolvedTarget(const std::string& path) {
 
 }  // namespace
 
-std::string cannotWriteText(const std::string& path) {
-  return "Невозможно записать файл:" + path;
-}
+std::string cannotWriteText(const std::string& path) { return "Невозможно записать файл:" + path; }
 
 AtomicFile::AtomicFile(std::string path) : m_path(std::move(path)) {
   const std::string target = resolvedTarget(m_path);

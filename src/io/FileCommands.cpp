@@ -105,9 +105,8 @@ ReadOutcome readInto(CommandContext& ctx, const std::string& path) {
   if (extension == ".gpj") {
     return ReadOutcome::Ignored;
   }
-  const std::optional<ReadError> error = lowerAscii(extension) == ".csv"
-                                             ? readCsv(ctx, *file, name)
-                                             : readPlain(ctx, *file, name);
+  const std::optional<ReadError> error =
+      lowerAscii(extension) == ".csv" ? readCsv(ctx, *file, name) : readPlain(ctx, *file, name);
   if (error) {
     ctx.ui.message(MessageKind::Error, error->message);
     return ReadOutcome::Failed;

@@ -32,8 +32,8 @@ std::string fileText(const std::string& utf8) {
 }
 
 std::array<std::string, 5> lineTexts(const Graph& graph, const ChartTexts& texts) {
-  std::array<std::string, 5> lines{fileText(graph.title), fileText(texts.bottomAxisTitle),
-                                   fileText(texts.yAxisTitle), {}, {}};
+  std::array<std::string, 5> lines{
+      fileText(graph.title), fileText(texts.bottomAxisTitle), fileText(texts.yAxisTitle), {}, {}};
   std::size_t next = 3;
   for (const std::string& foot : texts.footLines) {
     if (next == lines.size()) {
@@ -78,9 +78,8 @@ void formatGraphFile(const Graph& graph, const ChartTexts& texts, char decimalSe
 
 std::string graphFileBytes(const Graph& graph, const ChartTexts& texts, char decimalSeparator) {
   std::string bytes;
-  formatGraphFile(graph, texts, decimalSeparator, [&bytes](std::string_view piece) {
-    bytes.append(piece);
-  });
+  formatGraphFile(graph, texts, decimalSeparator,
+                  [&bytes](std::string_view piece) { bytes.append(piece); });
   return bytes;
 }
 

@@ -83,7 +83,8 @@ void forEachLine(std::string_view block, OnLine onLine) {
   const char* p = block.data();
   const char* const end = p + block.size();
   while (p < end) {
-    const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* nl =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
     const char* lineEnd = nl ? nl : end;
     const char* textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
     if (!onLine(p, textEnd)) {
@@ -125,8 +126,8 @@ inline std::size_t estimateLines(std::string_view text, std::size_t from) {
   if (lines == 0) {
     return 16;
   }
-  return static_cast<std::size_t>(static_cast<double>(lines) * 1.25 *
-                                  static_cast<double>(size) / static_cast<double>(sampleSize)) +
+  return static_cast<std::size_t>(static_cast<double>(lines) * 1.25 * static_cast<double>(size) /
+                                  static_cast<double>(sampleSize)) +
          16;
 }
 

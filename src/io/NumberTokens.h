@@ -44,7 +44,8 @@ inline const char* fastNumber(const char* p, const char* end, IsEnd isEnd, doubl
 inline std::optional<double> fileToken(std::string_view token) {
   double value = 0;
   const char* end = token.data() + token.size();
-  if (fastNumber(token.data(), end, [](char) { return false; }, value) == end) {
+  if (fastNumber(
+          token.data(), end, [](char) { return false; }, value) == end) {
     return value;
   }
   return parseFileNumber(token);
@@ -54,7 +55,8 @@ inline std::optional<double> fileToken(std::string_view token) {
 inline std::optional<double> csvField(std::string_view field, char localeSeparator) {
   double value = 0;
   const char* end = field.data() + field.size();
-  if (fastNumber(field.data(), end, [](char) { return false; }, value) == end) {
+  if (fastNumber(
+          field.data(), end, [](char) { return false; }, value) == end) {
     return value;
   }
   return parseCsvNumber(field, localeSeparator);

@@ -19,7 +19,7 @@ const char* findComma(const char* p, const char* end) {
 }
 
 struct Layout {
-  std::size_t commas = 0;        // of the first line: fields 1..commas are looked at
+  std::size_t commas = 0;  // of the first line: fields 1..commas are looked at
   std::size_t channels = 0;
   std::vector<double> originsNs;  // each channel's time on line 1
   char separator = '.';

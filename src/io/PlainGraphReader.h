@@ -11,8 +11,8 @@
 namespace tarvik {
 
 struct PlainGraphData {
-  PointArrays points;            // in the order the graph holds them
-  FileTexts texts;               // set for each of records 1..5 that was read
+  PointArrays points;              // in the order the graph holds them
+  FileTexts texts;                 // set for each of records 1..5 that was read
   std::optional<ReadError> error;  // "Invalid numeric input" at the record's line
 };
 

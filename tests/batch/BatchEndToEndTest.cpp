@@ -2,6 +2,7 @@
 // and a saved graph that reads back as the same graph.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct Outcome {
   int status = -1;
   std::string out;
   std::string err;
@@ -73,20 +74,20 @@ class BatchProgram : public ::testing::Test {
 
   // Runs tarvik-batch with the given (shell-quoted) arguments, '.' as the separator unless
   // the arguments name one, and `input` on standard input.
-  Run runArgs(const std::string& args, const std::string& input = "") {
+  Outcome runArgs(const std::string& args, const std::string& input = "") {
     const fs::path in = dir / "stdin.txt";
     std::ofstream(in, std::ios::binary) << input;
     const std::string command = "cd " + quoted(dir.string()) + " && LC_ALL=C " +
                                 quoted(TARVIK_BATCH_EXE) + " " + args + " <stdin.txt" +
                                 " >stdout.txt 2>stderr.txt";
     const int raw = std::system(command.c_str());
-    Run r;
+    Outcome r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     r.out = readFile(dir / "stdout.txt");
     r.err = readFile(dir / "stderr.txt");
     return r;
   }
-  Run run(const std::string& commands) { return runArgs("-e " + quoted(commands)); }
+  Outcome run(const std::string& commands) { return runArgs("-e " + quoted(commands)); }
 
   static std::string example(const std::string& name) {
     return std::string(TARVIK_EXAMPLES_DIR) + "/" + name;
@@ -96,7 +97,7 @@ class BatchProgram : public ::testing::Test {
 };
 
 TEST_F(BatchProgram, ListsTheOscilloscopeChannelsAndTheirTexts) {
-  const Run r = run("open \"" + example("pulse_scope.csv") + "\"; list; texts");
+  const Outcome r = run("open \"" + example("pulse_scope.csv") + "\"; list; texts");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
@@ -110,7 +111,7 @@ TEST_F(BatchProgram, ListsTheOscilloscopeChannelsAndTheirTexts) {
 }
 
 TEST_F(BatchProgram, DumpHoldsTheCsvSamplesInNanosecondsFromTheFirstSample) {
-  const Run r = run("open \"" + example("pulse_scope.csv") + "\"; dump graph=3");
+  const Outcome r = run("open \"" + example("pulse_scope.csv") + "\"; dump graph=3");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> dumped = lines(r.out);
   const std::vector<std::string> csv = lines(readFile(example("pulse_scope.csv")));
@@ -141,9 +142,9 @@ TEST_F(BatchProgram, SavedGraphReadsBackAsTheSameGraph) {
     const std::string open = "open \"" + example(c.file) + "\"; ";
     const std::string saved = (dir / "saved;copy.grf").string();
     const std::string sep = std::string("--decimal-separator=") + c.separator + " -e ";
-    const Run original = runArgs(sep + quoted(open + "dump graph=" + c.graph));
-    const Run copy = runArgs(sep + quoted(open + "save graph=" + c.graph + " file=\"" + saved +
-                                          "\"; close-all; open \"" + saved + "\"; dump; list"));
+    const Outcome original = runArgs(sep + quoted(open + "dump graph=" + c.graph));
+    const Outcome copy = runArgs(sep + quoted(open + "save graph=" + c.graph + " file=\"" + saved +
+                                              "\"; close-all; open \"" + saved + "\"; dump; list"));
     ASSERT_EQ(original.status, 0) << original.err;
     ASSERT_EQ(copy.status, 0) << copy.err;
     std::vector<std::string> a = lines(original.out);
@@ -163,7 +164,7 @@ TEST_F(BatchProgram, SavedGraphReadsBackAsTheSameGraph) {
 }
 
 TEST_F(BatchProgram, PlainGraphFileTextsAndFootLines) {
-  const Run r = run("open \"" + example("pulse.grf") + "\"; list; texts");
+  const Outcome r = run("open \"" + example("pulse.grf") + "\"; list; texts");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "1\t*\t1001\tpulse.grf\tИмпульс\n"
@@ -176,8 +177,8 @@ TEST_F(BatchProgram, PlainGraphFileTextsAndFootLines) {
 
 TEST_F(BatchProgram, ActivateMoveAndCloseReorderTheList) {
   const std::string open = "open \"" + example("pulse_scope.csv") + "\"; ";
-  const Run r = run(open + "activate graph=2; move-up; move-up; list; move-down; move-down; " +
-                    "move-down; move-down; list; close graphs=1,3; list");
+  const Outcome r = run(open + "activate graph=2; move-up; move-up; list; move-down; move-down; " +
+                        "move-down; move-down; list; close graphs=1,3; list");
   ASSERT_EQ(r.status, 0) << r.err;
   std::vector<std::string> titles;
   for (const std::string& line : lines(r.out)) {
@@ -213,7 +214,7 @@ TEST_F(BatchProgram, ExitStatusesAndMessages) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
-    const Run r = runArgs(c.args, c.input);
+    const Outcome r = runArgs(c.args, c.input);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_EQ(r.err.substr(0, c.errStart.size()), c.errStart);
     if (c.errStart.empty()) {
@@ -226,7 +227,7 @@ TEST_F(BatchProgram, SaveOverAnExistingFileFollowsTheAnswer) {
   const fs::path target = dir / "exists.grf";
   std::ofstream(target, std::ios::binary) << "old";
   const std::string open = "open \"" + example("pulse.grf") + "\"; ";
-  Run r = run(open + "save graph=1 file=exists.grf answer=no");
+  Outcome r = run(open + "save graph=1 file=exists.grf answer=no");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(readFile(target), "old");
   r = run(open + "save graph=1 file=exists.grf");
@@ -235,7 +236,7 @@ TEST_F(BatchProgram, SaveOverAnExistingFileFollowsTheAnswer) {
 }
 
 TEST_F(BatchProgram, HelpListsEveryRegisteredCommand) {
-  const Run r = runArgs("--help");
+  const Outcome r = runArgs("--help");
   ASSERT_EQ(r.status, 0);
   const tarvik::batch::BatchRegistry registry = tarvik::batch::standardRegistry();
   ASSERT_GE(registry.all().size(), 10u);

@@ -1,10 +1,9 @@
-#include "io/CsvReaders.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "core/TextCodec.h"
+#include "io/CsvReaders.h"
 
 namespace tarvik {
 namespace {
@@ -24,14 +23,14 @@ std::string oscLine(const std::vector<std::tuple<std::string, std::string, doubl
 TEST(OscilloscopeCsv, ChannelCountFollowsTheCommasOfTheFirstLine) {
   EXPECT_EQ(oscilloscopeChannelCount("Record Length,1,,0,1,,Record Length,1,,0,1,\r\n"), 2u);
   EXPECT_EQ(oscilloscopeChannelCount("Record Length,1,,0,1,\r\n"), 1u);
-  EXPECT_EQ(oscilloscopeChannelCount("Record Length,1,,0,1\r\n"), 1u);  // 4 commas
-  EXPECT_EQ(oscilloscopeChannelCount("Record Length,1,,0\r\n"), 0u);
+  EXPECT_EQ(oscilloscopeChannelCount("Record Length,1,,0,1\r\n"), 0u);  // 4 commas
   EXPECT_TRUE(isOscilloscopeCsv("x,Record Length,\r\n1,2\r\n"));
   EXPECT_FALSE(isOscilloscopeCsv("0,1\r\nRecord Length\r\n"));
 }
 
 TEST(OscilloscopeCsv, TwoChannelsInNanosecondsFromTheFirstSample) {
-  std::string file = oscLine({{"Record Length", "3", -2e-9, 0.5}, {"Record Length", "3", -2e-9, 1}});
+  std::string file =
+      oscLine({{"Record Length", "3", -2e-9, 0.5}, {"Record Length", "3", -2e-9, 1}});
   file += oscLine({{"Source", "CH1", -1e-9, 0.25}, {"Source", "CH2", -1e-9, 2}});
   file += oscLine({{"", "", 0, 0.125}, {"", "", 0, 3}});
   const CsvData data = readOscilloscopeCsv(file, '.');
@@ -109,9 +108,9 @@ TEST(CsvNumbers, PointAlwaysAndTheLocaleSeparatorWhenItIsNotComma) {
     std::optional<double> expected;
   };
   const std::vector<Case> cases = {
-      {"1.5", '.', 1.5},    {"1.5", ',', 1.5},  {" 2.5 ", ',', 2.5},  {"1;5", ';', 1.5},
-      {"+3", '.', 3},       {"-1e-3", '.', -1e-3}, {"1e999", '.', {}}, {"inf", '.', {}},
-      {"", '.', {}},        {"0x1", '.', {}},
+      {"1.5", '.', 1.5}, {"1.5", ',', 1.5},     {" 2.5 ", ',', 2.5}, {"1;5", ';', 1.5},
+      {"+3", '.', 3},    {"-1e-3", '.', -1e-3}, {"1e999", '.', {}},  {"inf", '.', {}},
+      {"", '.', {}},     {"0x1", '.', {}},
   };
   for (const Case& c : cases) {
     const CsvData data = readPlainCsv("0," + c.value + "\r\n", c.separator);
@@ -126,7 +125,7 @@ TEST(CsvNumbers, PointAlwaysAndTheLocaleSeparatorWhenItIsNotComma) {
 }
 
 TEST(PlainCsv, TimeBeforeTheFirstCommaValueAfterIt) {
-  const CsvData data = readPlainCsv("1e-6,5\r\n1.000002e-6,6\n", '.');
+  const CsvData data = readPlainCsv("1e-6,5\r\n1.002e-6,6\n", '.');
   ASSERT_FALSE(data.error);
   ASSERT_EQ(data.channels.size(), 1u);
   EXPECT_EQ(data.channels[0].points.xs[0], 0.0);
@@ -143,7 +142,7 @@ TEST(PlainCsv, TimeBeforeTheFirstCommaValueAfterIt) {
 
 // Enough lines for several parallel rounds: the result must equal a plain line-by-line read.
 TEST(OscilloscopeCsv, ParallelReadKeepsEveryLineInOrder) {
-  const std::size_t lines = 250000;  // about 17 MB
+  const std::size_t lines = 150000;  // about 10 MB: two rounds of two blocks
   std::string file;
   file.reserve(lines * 70);
   for (std::size_t i = 0; i < lines; ++i) {
@@ -162,7 +161,7 @@ TEST(OscilloscopeCsv, ParallelReadKeepsEveryLineInOrder) {
   EXPECT_EQ(data.channels[1].title, "CH2");
 
   // A bad field far into the file: everything before it stays, the line number is exact.
-  const std::size_t badLine = 200001;
+  const std::size_t badLine = 140001;
   const std::size_t at = file.find("\n", [&] {
     std::size_t pos = 0;
     for (std::size_t i = 0; i + 1 < badLine; ++i) {
@@ -170,7 +169,7 @@ TEST(OscilloscopeCsv, ParallelReadKeepsEveryLineInOrder) {
     }
     return pos;
   }());
-  file.replace(at - 2, 1, "?");  // the last channel's empty sixth field stays; its value breaks
+  file.replace(at - 3, 1, "?");  // the last digit of the second channel's value
   const CsvData broken = readOscilloscopeCsv(file, '.');
   ASSERT_TRUE(broken.error);
   EXPECT_EQ(broken.error->line, badLine);

@@ -1,5 +1,3 @@
-#include "io/PlainGraphReader.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +5,7 @@
 
 #include "core/NumberFormat.h"
 #include "core/TextCodec.h"
+#include "io/PlainGraphReader.h"
 
 namespace tarvik {
 namespace {
@@ -24,8 +23,8 @@ Pairs pairsOf(const PointArrays& p) {
 std::string cp(const std::string& utf8) { return utf8ToCp1251(utf8); }
 
 TEST(PlainGraphReader, FourRecordsCarryTitleAndAxisTitles) {
-  const std::string file = "0 1 " + cp("Сигнал") + "\r\n1 2 " + cp("t, нс") + "\r\n2 3 " +
-                           cp("U, В") + "\r\n3 4\r\n";
+  const std::string file =
+      "0 1 " + cp("Сигнал") + "\r\n1 2 " + cp("t, нс") + "\r\n2 3 " + cp("U, В") + "\r\n3 4\r\n";
   const PlainGraphData data = readPlainGraph(file);
   EXPECT_FALSE(data.error);
   EXPECT_EQ(pairsOf(data.points), (Pairs{{0, 1}, {1, 2}, {2, 3}, {3, 4}}));
@@ -80,10 +79,14 @@ TEST(PlainGraphReader, NotANumberStopsWithTheRecordsBefore) {
     std::size_t pointsKept;
   };
   const std::vector<Case> cases = {
-      {"1 2\n3 x\n5 6\n", 2, 1},      {"1 2\r\n\r\n3", 3, 1},  // X without its Y
-      {"abc", 1, 0},                  {"1 2 text\n1.2.3 4\n", 2, 1},
-      {"1 2\ninf 3\n", 2, 1},         {"1 2\n1e400 3\n", 2, 1},
-      {"0x10 1\n", 1, 0},             {"1 2\n3 4 ok\n- 5\n", 3, 2},
+      {"1 2\n3 x\n5 6\n", 2, 1},
+      {"1 2\r\n\r\n3", 3, 1},  // X without its Y
+      {"abc", 1, 0},
+      {"1 2 text\n1.2.3 4\n", 2, 1},
+      {"1 2\ninf 3\n", 2, 1},
+      {"1 2\n1e400 3\n", 2, 1},
+      {"0x10 1\n", 1, 0},
+      {"1 2\n3 4 ok\n- 5\n", 3, 2},
   };
   for (const Case& c : cases) {
     const PlainGraphData data = readPlainGraph(c.file);
@@ -96,11 +99,34 @@ TEST(PlainGraphReader, NotANumberStopsWithTheRecordsBefore) {
 
 TEST(PlainGraphReader, TokensConvertExactlyAsTheFileNumberParser) {
   // The reader's fast path must agree with parseFileNumber on every token.
-  const std::vector<std::string> tokens = {
-      "1",     "-1",     "+1",        "1.",     ".5",    "-.5",   "1e5",     "1E+05",
-      "1e-400", "1e400", "1e",        "0x10",   "inf",   "nan",   "INF",     "-INF",
-      "NAN",   "1,5",    "1.5e3x",    "00012",  "-0",    "1e-310", "4.9e-324", "-",
-      ".",     "1..2",   "123456789012345678901234567890", "2.2250738585072014e-308"};
+  const std::vector<std::string> tokens = {"1",
+                                           "-1",
+                                           "+1",
+                                           "1.",
+                                           ".5",
+                                           "-.5",
+                                           "1e5",
+                                           "1E+05",
+                                           "1e-400",
+                                           "1e400",
+                                           "1e",
+                                           "0x10",
+                                           "inf",
+                                           "nan",
+                                           "INF",
+                                           "-INF",
+                                           "NAN",
+                                           "1,5",
+                                           "1.5e3x",
+                                           "00012",
+                                           "-0",
+                                           "1e-310",
+                                           "4.9e-324",
+                                           "-",
+                                           ".",
+                                           "1..2",
+                                           "123456789012345678901234567890",
+                                           "2.2250738585072014e-308"};
   for (const std::string& token : tokens) {
     const PlainGraphData data = readPlainGraph("0 " + token + "\n");
     const std::optional<double> expected = parseFileNumber(token);
@@ -125,9 +151,9 @@ TEST(PlainGraphReader, TextsFollowTheDosCyrillicRule) {
     std::string utf8;
   };
   const std::vector<Case> cases = {
-      {"\x8F\xA8", "Пи"},                  // DOS Cyrillic becomes Windows Cyrillic
+      {"\x8F\xA8", "Пи"},                      // DOS Cyrillic becomes Windows Cyrillic
       {"\xE0\x8F", cp1251ToUtf8("\xE0\x8F")},  // a 1251 letter keeps every byte as it is
-      {"\xB9\x35", "5"},                    // box drawing bytes are dropped
+      {"\xB9\x35", "5"},                       // box drawing bytes are dropped
       {"abc", "abc"},
   };
   for (const Case& c : cases) {

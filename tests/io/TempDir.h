@@ -1,12 +1,12 @@
 #pragma once
 // A fresh folder under the system's temporary folder for one test, removed afterwards.
+#include <unistd.h>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
-
-#include <unistd.h>
 
 namespace tarvik::testing {
 

@@ -1,5 +1,3 @@
-#include "transforms/Calculus.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +5,7 @@
 #include <random>
 
 #include "TransformTestUtil.h"
+#include "transforms/Calculus.h"
 
 namespace tarvik {
 namespace {

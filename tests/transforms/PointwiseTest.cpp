@@ -1,11 +1,10 @@
-#include "transforms/Pointwise.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
 #include "TransformTestUtil.h"
+#include "transforms/Pointwise.h"
 
 namespace tarvik {
 namespace {
@@ -16,7 +15,7 @@ using testing::toVector;
 struct RuleCase {
   PointwiseKind kind;
   double v;
-  std::vector<double> xs, ys;          // expected
+  std::vector<double> xs, ys;  // expected
   std::string titleSuffix;
 };
 

@@ -1,10 +1,9 @@
-#include "transforms/Resample.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "TransformTestUtil.h"
+#include "transforms/Resample.h"
 #include "transforms/SumProduct.h"
 
 namespace tarvik {

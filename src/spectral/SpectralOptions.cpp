@@ -1,0 +1,44 @@
+#include "spectral/SpectralOptions.h"
+
+#include "core/Error.h"
+#include "core/NumberFormat.h"
+
+namespace tarvik::spectral {
+namespace {
+
+double pick(int index, const double (&table)[4]) {
+  return index >= 0 && index < 4 ? table[index] : 1.0;
+}
+
+}  // namespace
+
+double timeUnitSeconds(int index) {
+  static constexpr double kTable[4] = {1e-9, 1e-6, 1e-3, 1};
+  return pick(index, kTable);
+}
+
+double frequencyUnitPerHz(int index) {
+  static constexpr double kTable[4] = {1, 1e-3, 1e-6, 1e-9};
+  return pick(index, kTable);
+}
+
+double outputTimeUnitsPerSecond(int index) {
+  static constexpr double kTable[4] = {1e9, 1e6, 1e3, 1};
+  return pick(index, kTable);
+}
+
+double fieldNumber(const std::string& text, char decimalSeparator) {
+  if (const auto value = parseTypedNumber(text, decimalSeparator)) {
+    return *value;
+  }
+  throw ConvertError("\"" + text + "\" не является числом");
+}
+
+int fieldInteger(const std::string& text) {
+  if (const auto value = parseTypedInteger(text)) {
+    return *value;
+  }
+  throw ConvertError("\"" + text + "\" не является целым числом");
+}
+
+}  // namespace tarvik::spectral

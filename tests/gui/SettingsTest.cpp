@@ -1,0 +1,163 @@
+// The settings file: its name and place, defaults, the round trip through a window's
+// close and the next start, the remembered folder, and a window brought back on screen.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/ChartMy.h"
+#include "app/GuiUi.h"
+#include "app/Settings.h"
+
+using tarvik::app::ChartFont;
+using tarvik::app::ChartFonts;
+using tarvik::app::SettingsFile;
+using tarvik::app::TfmChart;
+
+namespace {
+
+// An options dialog that records the settings calls the window makes.
+class RecordingDialog : public tarvik::app::OptionsDialog {
+ public:
+  bool run(tarvik::DialogOptions&) override { return false; }
+  void loadSettings(QSettings&) override { ++loads; }
+  void saveSettings(QSettings& s) override {
+    ++saves;
+    s.setValue("Spectr/edFMin", "5");
+  }
+  int loads = 0;
+  int saves = 0;
+};
+
+QString fileText(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+}  // namespace
+
+class SettingsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void fileIsNamedAfterTheExecutableInTheConfigFolder() {
+    const QString path = SettingsFile::defaultPath();
+    const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    QCOMPARE(QFileInfo(path).fileName(), exe + ".INI");
+    QVERIFY(path.startsWith(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)));
+  }
+
+  void freshStartGivesTheDefaults() {
+    QTemporaryDir dir;
+    SettingsFile settings(dir.filePath("none.INI"));
+    QCOMPARE(settings.iniDir(), QDir::homePath());
+    for (const auto& font : settings.readFonts()) {
+      QCOMPARE(font.name, QString("Arial"));
+      QCOMPARE(font.size, 10);
+    }
+    const QRect current(11, 22, 333, 444);
+    QCOMPARE(settings.readForm(current), current);
+    QVERIFY(!QFile::exists(dir.filePath("none.INI")));  // nothing written by reading
+  }
+
+  void defaultFolderStandsForHome() {
+    QTemporaryDir dir;
+    SettingsFile settings(dir.filePath("t.INI"));
+    settings.writeIniDir("C:\\");
+    QCOMPARE(settings.iniDir(), QDir::homePath());
+    settings.writeIniDir(dir.path());
+    QCOMPARE(SettingsFile(dir.filePath("t.INI")).iniDir(), dir.path());
+  }
+
+  void rememberedFolderIsWrittenAtOnce() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.INI");
+    TfmChart w({}, path);
+    QCOMPARE(w.ui().folder(), QDir::homePath());
+    w.ui().rememberFolder(dir.path().toStdString());
+    QCOMPARE(w.ui().folder(), dir.path());
+    QVERIFY(fileText(path).contains("[Ini]"));
+    QCOMPARE(SettingsFile(path).iniDir(), dir.path());
+  }
+
+  void closeWritesAndTheNextStartReads() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.INI");
+    RecordingDialog recorder;
+    {
+      TfmChart w({}, path);
+      ChartFonts fonts = w.fonts();
+      fonts[static_cast<std::size_t>(ChartFont::Title)] = {"Liberation Serif", 14};
+      fonts[static_cast<std::size_t>(ChartFont::BottomLegend)] = {"DejaVu Sans", 8};
+      w.setFonts(fonts);
+      w.dialogRegistry().add("TfmRecording", &recorder);
+      w.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&w));
+      w.move(40, 30);
+      w.resize(600, 420);
+      QVERIFY(w.close());
+    }
+    QCOMPARE(recorder.saves, 1);
+    const QString text = fileText(path);
+    for (const char* key : {"[Fonts]", "TitleFontName=Liberation Serif", "TitleFontSize=14",
+                            "FootFontName=Arial", "FootFontSize=10", "LeftAxisFontName=",
+                            "LeftAxisLabelsFontSize=", "BottomAxisFontName=",
+                            "BottomAxisLabelsFontName=", "BottomLegendFontSize=8", "[Form]",
+                            "Top=", "Left=", "Width=600", "Height=420", "[Spectr]"}) {
+      QVERIFY2(text.contains(key), key);
+    }
+
+    TfmChart again({}, path);
+    QCOMPARE(again.fonts()[0].name, QString("Liberation Serif"));
+    QCOMPARE(again.fonts()[0].size, 14);
+    QCOMPARE(again.fonts()[6].size, 8);
+    QCOMPARE(again.size(), QSize(600, 420));
+    const QRect stored = SettingsFile(path).readForm({});
+    QCOMPARE(again.pos(), stored.topLeft());
+  }
+
+  void windowWhollyOffEveryScreenComesBack() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.INI");
+    {
+      SettingsFile settings(path);
+      settings.writeForm(QRect(-9000, 7000, 500, 300));
+      settings.sync();
+    }
+    TfmChart w({}, path);
+    const QRect placed(w.pos(), w.size());
+    bool onScreen = false;
+    for (const QScreen* s : QGuiApplication::screens()) {
+      onScreen = onScreen || s->availableGeometry().intersects(placed);
+    }
+    QVERIFY(onScreen);
+  }
+
+  void placeOnScreens_data() {
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<QRect>("expected");
+    // Two screens side by side: 0..1919 and 1920..3199.
+    QTest::newRow("inside") << QRect(100, 100, 400, 300) << QRect(100, 100, 400, 300);
+    QTest::newRow("partly off stays") << QRect(-200, -50, 400, 300) << QRect(-200, -50, 400, 300);
+    QTest::newRow("on the second") << QRect(2000, 100, 400, 300) << QRect(2000, 100, 400, 300);
+    QTest::newRow("far left") << QRect(-5000, 100, 400, 300) << QRect(0, 100, 400, 300);
+    QTest::newRow("far right") << QRect(9000, 200, 400, 300) << QRect(2800, 200, 400, 300);
+    QTest::newRow("below the second") << QRect(2500, 5000, 400, 300)
+                                      << QRect(2500, 724, 400, 300);
+    QTest::newRow("too large") << QRect(-9000, -9000, 3000, 2000) << QRect(0, 0, 1920, 1024);
+  }
+  void placeOnScreens() {
+    QFETCH(QRect, window);
+    QFETCH(QRect, expected);
+    const QList<QRect> screens{QRect(0, 0, 1920, 1024), QRect(1920, 0, 1280, 1024)};
+    QCOMPARE(tarvik::app::placeOnScreens(window, screens), expected);
+  }
+};
+
+QTEST_MAIN(SettingsTest)
+#include "SettingsTest.moc"

@@ -1,0 +1,181 @@
+// The value dialog: the key filter of its field, its history file and its result.
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include "GuiTestSupport.h"
+#include "dialogs/ChartVal.h"
+
+using tarvik::dialogs::filterValueKey;
+using tarvik::dialogs::TfmValue;
+
+namespace {
+
+void writeLines(const QString& path, const QStringList& lines) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
+  QTextStream out(&file);
+  for (const QString& line : lines) {
+    out << line << '\n';
+  }
+}
+
+QStringList readLines(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    return {};
+  }
+  return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+}  // namespace
+
+class ValueDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void keyFilter_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("inserted");  // empty: refused
+    QTest::newRow("digit") << "12" << "7" << "7";
+    QTest::newRow("minus") << "" << "-" << "-";
+    QTest::newRow("small e") << "1" << "e" << "e";
+    QTest::newRow("capital E") << "1" << "E" << "E";
+    QTest::newRow("first point") << "1" << "." << ".";
+    QTest::newRow("second point") << "1.5" << "." << "";
+    QTest::newRow("comma becomes point") << "2" << "," << ".";
+    QTest::newRow("comma after point") << "2.5" << "," << "";
+    QTest::newRow("letter") << "1" << "x" << "";
+    QTest::newRow("plus") << "1e" << "+" << "";
+    QTest::newRow("blank") << "1" << " " << "";
+  }
+  void keyFilter() {
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    QFETCH(QString, inserted);
+    const std::optional<QChar> result = filterValueKey(text, key[0]);
+    if (inserted.isEmpty()) {
+      QVERIFY(!result.has_value());
+    } else {
+      QVERIFY(result.has_value());
+      QCOMPARE(QString(*result), inserted);
+    }
+  }
+
+  void typingGoesThroughTheFilter() {
+    QTemporaryDir dir;
+    TfmValue dialog(nullptr, dir.filePath("TmpVal.txt"));
+    auto* edit = dialog.findChild<QComboBox*>("edValue")->lineEdit();
+    edit->clear();
+    QTest::keyClicks(edit, "1.5.");
+    QCOMPARE(dialog.text(), QString("1.5"));
+    edit->clear();
+    QTest::keyClicks(edit, "2,");
+    QCOMPARE(dialog.text(), QString("2."));
+    edit->clear();
+    QTest::keyClicks(edit, "-3a,e9x");
+    QCOMPARE(dialog.text(), QString("-3.e9"));
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QCOMPARE(dialog.text(), QString("-3.e"));
+  }
+
+  void labelAndStartTextWithoutHistory() {
+    QTemporaryDir dir;
+    TfmValue dialog(nullptr, dir.filePath("missing/TmpVal.txt"));
+    QCOMPARE(dialog.text(), QString("0"));
+    QVERIFY(dialog.history().isEmpty());
+    auto* label = dialog.findChild<QLabel*>();
+    QVERIFY(label != nullptr);
+    QCOMPARE(label->text(), QString("Величина:"));
+    QVERIFY(dialog.findChild<QComboBox*>("edValue")->isEditable());
+  }
+
+  void historyIsReadAndCleaned() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("TmpVal.txt");
+    writeLines(path, {"abc", "1.5", "xyz", "2e3", "-4.25E-9"});
+    TfmValue dialog(nullptr, path);
+    // The field shows the first line even when it is not a number.
+    QCOMPARE(dialog.text(), QString("abc"));
+    QCOMPARE(dialog.history(), (QStringList{"1.5", "2e3", "-4.25E-9"}));
+    auto* combo = dialog.findChild<QComboBox*>("edValue");
+    QCOMPARE(combo->count(), 3);
+    QCOMPARE(combo->itemText(0), QString("1.5"));
+  }
+
+  void leavingTheFieldStoresNewNumbersOnly() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("TmpVal.txt");
+    writeLines(path, {"1.5"});
+    TfmValue dialog(nullptr, path);
+    dialog.setText("3.25");
+    dialog.commitText();
+    QCOMPARE(dialog.history(), (QStringList{"3.25", "1.5"}));
+    dialog.setText("1.5");  // already there: not repeated
+    dialog.commitText();
+    QCOMPARE(dialog.history(), (QStringList{"3.25", "1.5"}));
+    dialog.setText("1e");  // not a number: stays in the field, not stored
+    dialog.commitText();
+    QCOMPARE(dialog.history(), (QStringList{"3.25", "1.5"}));
+    QCOMPARE(dialog.text(), QString("1e"));
+  }
+
+  void historyIsCutToTenAtTheEnd() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("TmpVal.txt");
+    {
+      TfmValue dialog(nullptr, path);
+      for (int i = 1; i <= 14; ++i) {
+        dialog.setText(QString::number(i));
+        dialog.commitText();
+      }
+    }  // destroyed: written
+    const QStringList lines = readLines(path);
+    QCOMPARE(lines.size(), 10);
+    QCOMPARE(lines.first(), QString("14"));
+    QCOMPARE(lines.last(), QString("5"));
+    TfmValue again(nullptr, path);
+    QCOMPARE(again.text(), QString("14"));
+    QCOMPARE(again.history().size(), 10);
+  }
+
+  void failureToWriteIsSilent() {
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath("file");
+    writeLines(blocker, {"x"});
+    // A folder path through a plain file cannot be created.
+    auto* dialog = new TfmValue(nullptr, blocker + "/sub/TmpVal.txt");
+    dialog->setText("7");
+    dialog->commitText();
+    QVERIFY(!dialog->saveHistory());
+    delete dialog;  // writes again on destruction; must not throw or crash
+  }
+
+  void okReturnsTheTextAndRemembersIt() {
+    QTemporaryDir dir;
+    TfmValue dialog(nullptr, dir.filePath("TmpVal.txt"));
+    tarvik::testing::onNextModal([](QWidget* w) {
+      auto* edit = w->findChild<QComboBox*>("edValue")->lineEdit();
+      edit->clear();
+      QTest::keyClicks(edit, "2,5");
+      static_cast<QDialog*>(w)->accept();
+    });
+    const auto text = dialog.ask("Сдвиг по вертикали");
+    QCOMPARE(dialog.windowTitle(), QString("Сдвиг по вертикали"));
+    QVERIFY(text.has_value());
+    QCOMPARE(QString::fromStdString(*text), QString("2.5"));
+    QCOMPARE(dialog.history().value(0), QString("2.5"));
+
+    tarvik::testing::onNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    QVERIFY(!dialog.ask("Умножить").has_value());
+    QCOMPARE(dialog.text(), QString("2.5"));  // the next use opens on the number used last
+  }
+};
+
+QTEST_MAIN(ValueDialogTest)
+#include "ValueDialogTest.moc"

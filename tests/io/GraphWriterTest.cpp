@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "core/Error.h"
+#include "core/TextCodec.h"
+#include "io/AtomicFile.h"
+#include "io/GraphWriter.h"
+#include "io/PlainGraphReader.h"
+#include "io/TempDir.h"
+
+namespace tarvik {
+namespace {
+
+Graph graphOf(const std::string& title, const std::vector<std::pair<double, double>>& points) {
+  Graph g;
+  g.title = title;
+  for (const auto& [x, y] : points) {
+    g.appendPoint(x, y);
+  }
+  return g;
+}
+
+std::string cp(const std::string& utf8) { return utf8ToCp1251(utf8); }
+
+TEST(GraphWriter, TwoPointsCarryTitleAndBottomAxisTitleOnly) {
+  const Graph g = graphOf("Сигнал", {{0, 1.5}, {1e-9, -2}});
+  const ChartTexts texts{"t, нс", "U, В", {""}};
+  EXPECT_EQ(graphFileBytes(g, texts, '.'),
+            "0 1.5 " + cp("Сигнал") + "\r\n1E-9 -2 " + cp("t, нс") + "\r\n");
+}
+
+TEST(GraphWriter, LinesZeroToFourCarryTextsAndEveryLineHasTheBlankAfterY) {
+  const Graph g = graphOf("T", {{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6.5}});
+  // The fresh window's empty first foot line does not push "A" and "B" out of the file.
+  const ChartTexts texts{"X", "Y", {"", "A", " ", "B", "C"}};
+  EXPECT_EQ(graphFileBytes(g, texts, ','),
+            "1 1 T\r\n2 2 X\r\n3 3 Y\r\n4 4 A\r\n5 5 B\r\n6 6,5 \r\n");
+  EXPECT_EQ(graphFileBytes(Graph{}, texts, '.'), "");
+}
+
+TEST(GraphWriter, NumbersInTheFifteenDigitGeneralFormat) {
+  const Graph g = graphOf("", {{123456789012345.0, 1234567890123456.0},
+                               {0.0001, 0.00001},
+                               {std::numeric_limits<double>::infinity(), std::nan("")}});
+  EXPECT_EQ(graphFileBytes(g, ChartTexts{}, '.'),
+            "123456789012345 1.23456789012346E15 \r\n0.0001 1E-5 \r\nINF NAN \r\n");
+}
+
+TEST(GraphWriter, LineEndsInsideTextsBecomeBlanks) {
+  const Graph g = graphOf("a\r\nb", {{1, 2}});
+  EXPECT_EQ(graphFileBytes(g, ChartTexts{}, '.'), "1 2 a  b\r\n");
+}
+
+// Whatever the writer writes, the reader reads back: both separators, INF and NAN, and
+// 15 significant digits.
+TEST(GraphWriter, RoundTripThroughTheReader) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> mantissa(-10, 10);
+  std::uniform_int_distribution<int> exponent(-30, 30);
+  Graph g;
+  g.title = "Сигнал №1";
+  for (int i = 0; i < 200; ++i) {
+    g.appendPoint(i, mantissa(random) * std::pow(10.0, exponent(random)));
+  }
+  g.appendPoint(200, std::numeric_limits<double>::infinity());
+  g.appendPoint(201, -std::numeric_limits<double>::infinity());
+  g.appendPoint(202, std::nan(""));
+  g.appendPoint(203, -0.0);
+  const ChartTexts texts{"t, нс", "U, В", {"", "Подпись"}};
+  for (char separator : {'.', ','}) {
+    const PlainGraphData back = readPlainGraph(graphFileBytes(g, texts, separator));
+    ASSERT_FALSE(back.error) << separator;
+    ASSERT_EQ(back.points.xs.size(), g.size());
+    for (std::size_t i = 0; i < g.size(); ++i) {
+      EXPECT_EQ(back.points.xs[i], g.x(i));
+      if (std::isnan(g.y(i))) {
+        EXPECT_TRUE(std::isnan(back.points.ys[i]));
+      } else if (std::isinf(g.y(i)) || g.y(i) == 0) {
+        EXPECT_EQ(back.points.ys[i], g.y(i));
+      } else {
+        EXPECT_NEAR(back.points.ys[i], g.y(i), std::abs(g.y(i)) * 1e-14) << i;
+      }
+    }
+    EXPECT_EQ(back.texts[0], "Сигнал №1");  // a 1251 letter keeps "№" from the DOS rule
+    EXPECT_EQ(back.texts[1], "t, нс");
+    EXPECT_EQ(back.texts[2], "U, В");
+    EXPECT_EQ(back.texts[3], "Подпись");
+  }
+}
+
+TEST(GraphWriter, WritesTheFileAndReplacesAnOldOne) {
+  testing::TempDir dir;
+  const std::string path = dir.write("g.srg", "old content");
+  GraphStore store;
+  store.bottomAxisTitle = "t";
+  writeGraphFile(graphOf("new", {{1, 2}, {3, 4}}), store, path, '.');
+  EXPECT_EQ(testing::TempDir::read(path), "1 2 new\r\n3 4 t\r\n");
+  // No temporary file is left behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.folder()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(GraphWriter, FailureNamesTheFileAndLeavesTheOldOneWhole) {
+  testing::TempDir dir;
+  const std::string missing = dir.path("no such folder/g.srg");
+  try {
+    writeGraphFile(graphOf("g", {{1, 2}}), GraphStore{}, missing, '.');
+    FAIL() << "no error";
+  } catch (const IoError& e) {
+    EXPECT_EQ(std::string(e.what()), "Невозможно записать файл:" + missing);
+  }
+  // A write that is abandoned half way (the program fails before the rename) never
+  // touches the target.
+  const std::string path = dir.write("keep.srg", "1 2 old\r\n");
+  {
+    AtomicFile file(path);
+    file.write("3 4 half");
+  }
+  EXPECT_EQ(testing::TempDir::read(path), "1 2 old\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.folder()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+}  // namespace
+}  // namespace tarvik
