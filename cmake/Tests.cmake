@@ -10,6 +10,7 @@ target_compile_definitions(tarvik_tests PRIVATE
   TARVIK_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/examples"
   TARVIK_BATCH_EXE="$<TARGET_FILE:tarvik-batch>")
 tarvik_strict(tarvik_tests)
+add_dependencies(tarvik_tests tarvik-batch)
 gtest_discover_tests(tarvik_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS core)
 
 # Headers of the window-free libraries must not include Qt.

@@ -30,23 +30,35 @@ inline std::size_t nextLineStart(std::string_view text, std::size_t from, std::s
             : text.size();
 }
 
-// Calls parse(std::string_view block, Block&) for blocks of `text` from `begin` on, and
-// commit(Block&) for each in order; commit returns false to stop (blocks after it are
-// dropped). Exceptions of the helper thread are rethrown here.
-template <class Block, class Parse, class Commit>
+// Parses text[begin, size) into `result` with two threads. The text is cut into rounds of
+// two blocks of whole lines of about `blockBytes` each. In a round the calling thread first
+// appends the previous round's second block to `result` and then parses its own block
+// straight into `result`, while a helper thread parses the second block into a spare block.
+// So the only copying overlaps with parsing, and the lines stay in file order.
+//
+// The reader provides, for its Block type:
+//   parse(std::string_view lines, Block& into)  appends the lines, stops at a bad one
+//   append(Block& into, const Block& from)      appends a parsed block, in file order
+//   reset(Block&)                               empties a spare block for reuse
+//   failed(const Block&)                        true once a bad line was met
+// Blocks after a failed one are dropped. Exceptions of the helper thread are rethrown here.
+template <class Block, class Reader>
 void parseLinesInParallel(std::string_view text, std::size_t begin, std::size_t blockBytes,
-                          Parse parse, Commit commit, const ReleaseBytes& release) {
-  std::array<Block, 2> blocks;
-  std::size_t pos = begin;
-  while (pos < text.size()) {
+                          Reader& reader, Block& result, const ReleaseBytes& release) {
+  std::array<Block, 2> spare;
+  Block* pending = nullptr;
+  std::size_t round = 0;
+  for (std::size_t pos = begin; pos < text.size() && !reader.failed(result); ++round) {
     const std::size_t mid = nextLineStart(text, pos, pos + blockBytes);
     const std::size_t end = nextLineStart(text, mid, mid + blockBytes);
+    Block& second = spare[round % 2];
+    reader.reset(second);
     std::exception_ptr helperError;
     std::thread helper;
     if (end > mid) {
       helper = std::thread([&] {
         try {
-          parse(text.substr(mid, end - mid), blocks[1]);
+          reader.parse(text.substr(mid, end - mid), second);
         } catch (...) {
           helperError = std::current_exception();
         }
@@ -54,7 +66,12 @@ void parseLinesInParallel(std::string_view text, std::size_t begin, std::size_t 
     }
     std::exception_ptr ownError;
     try {
-      parse(text.substr(pos, mid - pos), blocks[0]);
+      if (pending != nullptr) {
+        reader.append(result, *pending);
+      }
+      if (!reader.failed(result)) {
+        reader.parse(text.substr(pos, mid - pos), result);
+      }
     } catch (...) {
       ownError = std::current_exception();
     }
@@ -66,13 +83,14 @@ void parseLinesInParallel(std::string_view text, std::size_t begin, std::size_t 
         std::rethrow_exception(e);
       }
     }
-    if (!commit(blocks[0]) || (end > mid && !commit(blocks[1]))) {
-      return;
-    }
+    pending = end > mid ? &second : nullptr;
     pos = end;
     if (release) {
       release(pos);
     }
+  }
+  if (pending != nullptr && !reader.failed(result)) {
+    reader.append(result, *pending);
   }
 }
 

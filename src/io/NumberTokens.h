@@ -4,6 +4,7 @@
 // blanks, "," or the locale's separator, INF and NAN, overflow) goes to the full parsers of
 // core/NumberFormat, so the value (or the refusal) is always the one those parsers give.
 #include <charconv>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -25,6 +26,61 @@ inline bool plainDecimalStart(const char* p, const char* end) {
   return *p == '-' && p + 1 < end && (isDigit(p[1]) || p[1] == '.');
 }
 
+// Clinger's fast path for the usual short decimals ("-4.999962e-04", "0.00277"): a mantissa of
+// at most 19 digits below 2^53 scaled by an exact power of ten up to 10^22 is one correctly
+// rounded operation, so the value equals what from_chars gives. Returns the end of the
+// number, or nullptr when the text is anything else (the caller then asks from_chars).
+inline const char* simpleDecimal(const char* p, const char* end, double& value) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const bool negative = p != end && *p == '-';
+  p += negative;
+  std::uint64_t mantissa = 0;
+  int digits = 0;     // significant digits taken into the mantissa
+  int anyDigits = 0;  // digits seen at all
+  int scale = 0;      // power of ten from the fraction
+  for (; p != end && isDigit(*p); ++p, ++anyDigits) {
+    if (mantissa != 0 || *p != '0') {
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+      ++digits;
+    }
+  }
+  if (p != end && *p == '.') {
+    for (++p; p != end && isDigit(*p); ++p, ++anyDigits) {
+      --scale;
+      if (mantissa != 0 || *p != '0') {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        ++digits;
+      }
+    }
+  }
+  if (anyDigits == 0 || digits > 19) {
+    return nullptr;
+  }
+  if (p != end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    const bool negativeExponent = p != end && *p == '-';
+    p += (p != end && (*p == '-' || *p == '+'));
+    int exponent = 0;
+    int exponentDigits = 0;
+    for (; p != end && isDigit(*p) && exponentDigits < 5; ++p, ++exponentDigits) {
+      exponent = exponent * 10 + (*p - '0');
+    }
+    if (exponentDigits == 0 || exponentDigits == 5) {
+      return nullptr;
+    }
+    scale += negativeExponent ? -exponent : exponent;
+  }
+  if (mantissa > (std::uint64_t{1} << 53) || scale < -22 || scale > 22) {
+    return nullptr;
+  }
+  const auto m = static_cast<double>(mantissa);
+  const double magnitude = scale < 0 ? m / kPow10[-scale] : m * kPow10[scale];
+  value = negative ? -magnitude : magnitude;
+  return p;
+}
+
 // Reads the number at `p` that must end at a character for which isEnd(c) holds (or at
 // `end`). On success stores the value and returns the end of the number; returns nullptr
 // when the fast path cannot decide, and the caller then runs the full parser on the token.
@@ -32,6 +88,10 @@ template <class IsEnd>
 inline const char* fastNumber(const char* p, const char* end, IsEnd isEnd, double& value) {
   if (!plainDecimalStart(p, end)) {
     return nullptr;
+  }
+  const char* simpleEnd = simpleDecimal(p, end, value);
+  if (simpleEnd != nullptr && (simpleEnd == end || isEnd(*simpleEnd))) {
+    return simpleEnd;
   }
   const auto [ptr, ec] = std::from_chars(p, end, value, std::chars_format::general);
   if (ec != std::errc() || (ptr != end && !isEnd(*ptr))) {

@@ -13,9 +13,12 @@ constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
 
 bool isComma(char c) { return c == ','; }
 
+// Fields between the numbers are short or empty: a plain loop beats a library call here.
 const char* findComma(const char* p, const char* end) {
-  const void* comma = std::memchr(p, ',', static_cast<std::size_t>(end - p));
-  return comma ? static_cast<const char*>(comma) : end;
+  while (p != end && *p != ',') {
+    ++p;
+  }
+  return p;
 }
 
 struct Layout {
@@ -30,21 +33,10 @@ struct Block {
   std::vector<std::pair<std::size_t, std::string>> titles;  // channel, raw text, in order
   std::size_t lines = 0;
   std::optional<std::string> badField;
-
-  void reset(std::size_t channelCount) {
-    channels.resize(channelCount);
-    for (PointArrays& c : channels) {
-      c.xs.clear();
-      c.ys.clear();
-    }
-    titles.clear();
-    lines = 0;
-    badField.reset();
-  }
 };
 
-// Converts field [f, e-of-field) starting at `f`; returns the field's end, or nullptr when
-// it does not convert (the field text is then stored in block.badField).
+// Converts the field at `f`; returns the field's end, or nullptr when it does not convert
+// (the field text is then kept in block.badField).
 const char* readNumberField(const char* f, const char* lineEnd, char separator, double& value,
                             Block& block) {
   const char* stop = detail::fastNumber(f, lineEnd, isComma, value);
@@ -62,8 +54,10 @@ const char* readNumberField(const char* f, const char* lineEnd, char separator, 
   return fieldEnd;
 }
 
-// One line; fields past the line's end are empty. Line 1 sets the channels' origins.
-bool parseLine(const char* f, const char* e, Layout& layout, bool firstLine, Block& block) {
+// One line; fields past the line's end are empty. With `origins` given (line 1) each
+// channel's time is stored there first, so it becomes the channel's origin.
+bool parseLine(const char* f, const char* e, const Layout& layout, std::vector<double>* origins,
+               Block& block) {
   ++block.lines;
   double x = 0;
   for (std::size_t j = 1; j <= layout.commas; ++j) {
@@ -81,8 +75,8 @@ bool parseLine(const char* f, const char* e, Layout& layout, bool firstLine, Blo
       }
       if (r == 4) {
         x = value * 1e9;
-        if (firstLine) {
-          layout.originsNs[c] = x;
+        if (origins != nullptr) {
+          (*origins)[c] = x;
         }
         x -= layout.originsNs[c];
       } else {
@@ -111,21 +105,52 @@ Layout layoutOf(std::string_view bytes, char separator) {
   return layout;
 }
 
-// Moves a parsed block into the result; false once the block ended with an error.
-bool commitBlock(Block& block, CsvData& data, std::size_t& linesRead, std::size_t expected) {
-  for (std::size_t c = 0; c < block.channels.size(); ++c) {
-    detail::appendValues(data.channels[c].points.xs, block.channels[c].xs, expected);
-    detail::appendValues(data.channels[c].points.ys, block.channels[c].ys, expected);
+// The parallel parse's view of this format (see parseLinesInParallel).
+struct Reader {
+  Layout layout;  // origins set from line 1 before the parallel part starts
+  std::size_t expectedLines = 0;
+
+  void parse(std::string_view lines, Block& into) const {
+    detail::forEachLine(lines, [&](const char* b, const char* e) {
+      return parseLine(b, e, layout, nullptr, into);
+    });
   }
-  for (auto& [channel, title] : block.titles) {
+  void append(Block& into, const Block& from) const {
+    for (std::size_t c = 0; c < from.channels.size(); ++c) {
+      detail::appendValues(into.channels[c].xs, from.channels[c].xs, expectedLines);
+      detail::appendValues(into.channels[c].ys, from.channels[c].ys, expectedLines);
+    }
+    into.titles.insert(into.titles.end(), from.titles.begin(), from.titles.end());
+    into.lines += from.lines;
+    into.badField = from.badField;
+  }
+  void reset(Block& block) const {
+    block.channels.resize(layout.channels);
+    for (PointArrays& c : block.channels) {
+      c.xs.clear();
+      c.ys.clear();
+    }
+    block.titles.clear();
+    block.lines = 0;
+    block.badField.reset();
+  }
+  static bool failed(const Block& block) { return block.badField.has_value(); }
+};
+
+CsvData resultOf(Block& block) {
+  CsvData data;
+  data.channels.resize(block.channels.size());
+  for (std::size_t c = 0; c < block.channels.size(); ++c) {
+    data.channels[c].points = std::move(block.channels[c]);
+    applyPointOrder(data.channels[c].points);
+  }
+  for (const auto& [channel, title] : block.titles) {
     data.channels[channel].title = cp1251ToUtf8(title);
   }
-  linesRead += block.lines;
   if (block.badField) {
-    data.error = ReadError{linesRead, csvFieldError(*block.badField)};
-    return false;
+    data.error = ReadError{block.lines, csvFieldError(*block.badField)};
   }
-  return true;
+  return data;
 }
 
 }  // namespace
@@ -140,38 +165,27 @@ std::size_t oscilloscopeChannelCount(std::string_view bytes) {
 
 CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
                             const ReleaseBytes& release) {
-  Layout layout = layoutOf(bytes, localeSeparator);
-  CsvData data;
-  data.channels.resize(layout.channels);
+  Reader reader{layoutOf(bytes, localeSeparator), 0};
+  Block result;
+  reader.reset(result);
   const std::string_view text = bytes.substr(0, detail::endWithoutTrailingLineEnds(bytes));
-  if (layout.channels == 0 || text.empty()) {
-    return data;
+  if (reader.layout.channels == 0 || text.empty()) {
+    return resultOf(result);
   }
-  std::size_t linesRead = 0;
-  const std::size_t expected = detail::estimateLines(text, 0);
+  // Capacity beyond the real count costs address space only, never touched memory.
+  reader.expectedLines = detail::estimateLines(text, 0);
+  for (PointArrays& channel : result.channels) {
+    channel.xs.reserve(reader.expectedLines);
+    channel.ys.reserve(reader.expectedLines);
+  }
   const std::size_t secondLine = detail::nextLineStart(text, 0, 1);
-  Block first;
-  first.reset(layout.channels);
   detail::forEachLine(text.substr(0, secondLine), [&](const char* b, const char* e) {
-    return parseLine(b, e, layout, true, first);
+    return parseLine(b, e, reader.layout, &reader.layout.originsNs, result);
   });
-  if (commitBlock(first, data, linesRead, expected)) {
-    const Layout& shared = layout;
-    detail::parseLinesInParallel<Block>(
-        text, secondLine, kBlockBytes,
-        [&shared, channels = layout.channels](std::string_view blockText, Block& block) {
-          block.reset(channels);
-          Layout local = shared;
-          detail::forEachLine(blockText, [&](const char* b, const char* e) {
-            return parseLine(b, e, local, false, block);
-          });
-        },
-        [&](Block& block) { return commitBlock(block, data, linesRead, expected); }, release);
+  if (!Reader::failed(result)) {
+    detail::parseLinesInParallel(text, secondLine, kBlockBytes, reader, result, release);
   }
-  for (CsvChannel& channel : data.channels) {
-    applyPointOrder(channel.points);
-  }
-  return data;
+  return resultOf(result);
 }
 
 }  // namespace tarvik

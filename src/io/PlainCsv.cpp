@@ -16,13 +16,6 @@ struct Block {
   PointArrays points;
   std::size_t lines = 0;
   std::optional<std::string> badField;
-
-  void reset() {
-    points.xs.clear();
-    points.ys.clear();
-    lines = 0;
-    badField.reset();
-  }
 };
 
 std::optional<double> field(std::string_view text, char separator, Block& block) {
@@ -33,8 +26,9 @@ std::optional<double> field(std::string_view text, char separator, Block& block)
   return value;
 }
 
-// Time before the first comma (seconds), value after it. Line 1 sets the origin.
-bool parseLine(const char* b, const char* e, char separator, double& originNs, bool firstLine,
+// Time before the first comma (seconds), value after it. With `origin` given (line 1) the
+// line's time is stored there first, so the first point sits at 0.
+bool parseLine(const char* b, const char* e, char separator, double originNs, double* origin,
                Block& block) {
   ++block.lines;
   const void* comma = std::memchr(b, ',', static_cast<std::size_t>(e - b));
@@ -51,25 +45,39 @@ bool parseLine(const char* b, const char* e, char separator, double& originNs, b
     return false;
   }
   const double x = *time * 1e9;
-  if (firstLine) {
-    originNs = x;
+  if (origin != nullptr) {
+    originNs = *origin = x;
   }
   block.points.xs.push_back(x - originNs);
   block.points.ys.push_back(*value);
   return true;
 }
 
-bool commitBlock(Block& block, CsvData& data, std::size_t& linesRead, std::size_t expected) {
-  PointArrays& points = data.channels.front().points;
-  detail::appendValues(points.xs, block.points.xs, expected);
-  detail::appendValues(points.ys, block.points.ys, expected);
-  linesRead += block.lines;
-  if (block.badField) {
-    data.error = ReadError{linesRead, csvFieldError(*block.badField)};
-    return false;
+// The parallel parse's view of this format (see parseLinesInParallel).
+struct Reader {
+  char separator = '.';
+  double originNs = 0;
+  std::size_t expectedLines = 0;
+
+  void parse(std::string_view lines, Block& into) const {
+    detail::forEachLine(lines, [&](const char* b, const char* e) {
+      return parseLine(b, e, separator, originNs, nullptr, into);
+    });
   }
-  return true;
-}
+  void append(Block& into, const Block& from) const {
+    detail::appendValues(into.points.xs, from.points.xs, expectedLines);
+    detail::appendValues(into.points.ys, from.points.ys, expectedLines);
+    into.lines += from.lines;
+    into.badField = from.badField;
+  }
+  static void reset(Block& block) {
+    block.points.xs.clear();
+    block.points.ys.clear();
+    block.lines = 0;
+    block.badField.reset();
+  }
+  static bool failed(const Block& block) { return block.badField.has_value(); }
+};
 
 }  // namespace
 
@@ -83,33 +91,28 @@ std::string csvFieldError(std::string_view rawField) {
 }
 
 CsvData readPlainCsv(std::string_view bytes, char localeSeparator, const ReleaseBytes& release) {
+  Reader reader{localeSeparator, 0.0, 0};
+  Block result;
+  const std::string_view text = bytes.substr(0, detail::endWithoutTrailingLineEnds(bytes));
+  if (!text.empty()) {
+    reader.expectedLines = detail::estimateLines(text, 0);
+    result.points.xs.reserve(reader.expectedLines);
+    result.points.ys.reserve(reader.expectedLines);
+    const std::size_t secondLine = detail::nextLineStart(text, 0, 1);
+    detail::forEachLine(text.substr(0, secondLine), [&](const char* b, const char* e) {
+      return parseLine(b, e, localeSeparator, 0.0, &reader.originNs, result);
+    });
+    if (!Reader::failed(result)) {
+      detail::parseLinesInParallel(text, secondLine, kBlockBytes, reader, result, release);
+    }
+  }
   CsvData data;
   data.channels.resize(1);
-  const std::string_view text = bytes.substr(0, detail::endWithoutTrailingLineEnds(bytes));
-  if (text.empty()) {
-    return data;
+  data.channels[0].points = std::move(result.points);
+  applyPointOrder(data.channels[0].points);
+  if (result.badField) {
+    data.error = ReadError{result.lines, csvFieldError(*result.badField)};
   }
-  std::size_t linesRead = 0;
-  const std::size_t expected = detail::estimateLines(text, 0);
-  double originNs = 0;
-  const std::size_t secondLine = detail::nextLineStart(text, 0, 1);
-  Block first;
-  detail::forEachLine(text.substr(0, secondLine), [&](const char* b, const char* e) {
-    return parseLine(b, e, localeSeparator, originNs, true, first);
-  });
-  if (commitBlock(first, data, linesRead, expected)) {
-    detail::parseLinesInParallel<Block>(
-        text, secondLine, kBlockBytes,
-        [localeSeparator, originNs](std::string_view blockText, Block& block) {
-          block.reset();
-          double origin = originNs;
-          detail::forEachLine(blockText, [&](const char* b, const char* e) {
-            return parseLine(b, e, localeSeparator, origin, false, block);
-          });
-        },
-        [&](Block& block) { return commitBlock(block, data, linesRead, expected); }, release);
-  }
-  applyPointOrder(data.channels.front().points);
   return data;
 }
 

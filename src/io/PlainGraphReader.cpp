@@ -50,7 +50,8 @@ class Scanner {
       return value;
     }
     const char* tokenEnd = std::find_if(m_p, m_end, isSeparator);
-    std::optional<double> parsed = parseFileNumber(std::string_view(m_p, tokenEnd - m_p));
+    std::optional<double> parsed =
+        parseFileNumber(std::string_view(m_p, static_cast<std::size_t>(tokenEnd - m_p)));
     m_p = tokenEnd;
     return parsed;
   }
@@ -66,10 +67,11 @@ class Scanner {
       ++m_line;
       return {};
     }
-    const char* lineEnd = static_cast<const char*>(std::memchr(m_p, '\n', m_end - m_p));
+    const char* lineEnd =
+        static_cast<const char*>(std::memchr(m_p, '\n', static_cast<std::size_t>(m_end - m_p)));
     const char* next = lineEnd ? lineEnd + 1 : m_end;
     const char* textEnd = ended == '\r' ? m_p : std::find(m_p, lineEnd ? lineEnd : m_end, '\r');
-    std::string_view text(m_p, textEnd - m_p);
+    std::string_view text(m_p, static_cast<std::size_t>(textEnd - m_p));
     m_line += (lineEnd != nullptr);
     m_p = next;
     return text;

@@ -145,42 +145,49 @@ struct StageTables {
   }
 };
 
-// Twiddles e^(−iπj/c) for j ∈ [j0, j0 + count), made as e^(−iπj0/c)·e^(−iπb/c) so that no
-// table of the transform's length is needed.
-void chunkTwiddles(std::size_t half, std::size_t j0, std::size_t count, double sineSign,
-                   std::vector<double>& c, std::vector<double>& s) {
-  const double step = kPi / static_cast<double>(half);
-  const double cc = std::cos(step * static_cast<double>(j0));
-  const double cs = std::sin(step * static_cast<double>(j0));
-  c.resize(count);
-  s.resize(count);
-  for (std::size_t b = 0; b < count; ++b) {
-    const double fc = std::cos(step * static_cast<double>(b));
-    const double fs = std::sin(step * static_cast<double>(b));
-    c[b] = cc * fc - cs * fs;
-    s[b] = sineSign * (cc * fs + cs * fc);
+// Twiddles e^(−iπj/c) of one sweeping stage, made chunk by chunk as
+// e^(−iπj0/c)·e^(−iπb/c) so that no table of the transform's length is needed.
+class ChunkTwiddles {
+ public:
+  ChunkTwiddles(std::size_t half, double sineSign)
+      : m_step(kPi / static_cast<double>(half)), m_sign(sineSign), m_fineC(kChunk),
+        m_fineS(kChunk), m_c(kChunk), m_s(kChunk) {
+    for (std::size_t b = 0; b < kChunk; ++b) {
+      m_fineC[b] = std::cos(m_step * static_cast<double>(b));
+      m_fineS[b] = std::sin(m_step * static_cast<double>(b));
+    }
   }
-}
+  // The twiddles of j ∈ [j0, j0 + count), count ≤ kChunk.
+  Twiddles at(std::size_t j0, std::size_t count) {
+    const double cc = std::cos(m_step * static_cast<double>(j0));
+    const double cs = std::sin(m_step * static_cast<double>(j0));
+    for (std::size_t b = 0; b < count; ++b) {
+      m_c[b] = cc * m_fineC[b] - cs * m_fineS[b];
+      m_s[b] = m_sign * (cc * m_fineS[b] + cs * m_fineC[b]);
+    }
+    return {m_c.data(), m_s.data()};
+  }
 
-// Stages 2h and h over the whole array, twiddles made chunk by chunk.
+ private:
+  double m_step, m_sign;
+  std::vector<double> m_fineC, m_fineS, m_c, m_s;
+};
+
+// Stages 2h and h over the whole array.
 void sweepingPair(float* re, float* im, std::size_t n, std::size_t h, double sineSign) {
-  std::vector<double> c1, s1, c2, s2, c3, s3;
+  ChunkTwiddles outer(2 * h, sineSign), outerHigh(2 * h, sineSign), inner(h, sineSign);
   for (std::size_t j0 = 0; j0 < h; j0 += kChunk) {
     const std::size_t count = std::min(kChunk, h - j0);
-    chunkTwiddles(2 * h, j0, count, sineSign, c1, s1);
-    chunkTwiddles(2 * h, j0 + h, count, sineSign, c2, s2);
-    chunkTwiddles(h, j0, count, sineSign, c3, s3);
-    radix4Float(re, im, n, h, j0, count, {c1.data(), s1.data()}, {c2.data(), s2.data()},
-                {c3.data(), s3.data()});
+    radix4Float(re, im, n, h, j0, count, outer.at(j0, count), outerHigh.at(j0 + h, count),
+                inner.at(j0, count));
   }
 }
 
 void sweepingSingle(float* re, float* im, std::size_t n, std::size_t half, double sineSign) {
-  std::vector<double> c, s;
+  ChunkTwiddles w(half, sineSign);
   for (std::size_t j0 = 0; j0 < half; j0 += kChunk) {
     const std::size_t count = std::min(kChunk, half - j0);
-    chunkTwiddles(half, j0, count, sineSign, c, s);
-    radix2Float(re, im, n, half, j0, count, {c.data(), s.data()});
+    radix2Float(re, im, n, half, j0, count, w.at(j0, count));
   }
 }
 

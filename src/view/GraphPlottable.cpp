@@ -131,8 +131,11 @@ void GraphPlottable::refreshCache() const {
       m_sorted = false;
     }
     previous = x;
-    m_xExtent.add(x);
-    m_yExtent.add(ys[i]);
+    // Only a point that can be drawn counts for the autoscale.
+    if (std::isfinite(x) && std::isfinite(ys[i])) {
+      m_xExtent.add(x);
+      m_yExtent.add(ys[i]);
+    }
   }
 }
 

@@ -1,0 +1,197 @@
+// Repaint cost of the chart with large graphs, offscreen (QT_QPA_PLATFORM=offscreen):
+// a 1,000 × 600 chart holding one 10M-point graph and four 1M-point graphs, with data
+// sorted by X and with unsorted noisy data (time stamps that jitter by a few samples), wide
+// and dashed pens, the overlay alone, a hit test, and the time from opening a 10M-line
+// plain graph file to the first picture on top of the reading time.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <random>
+
+#include "core/Command.h"
+#include "core/GraphStore.h"
+#include "core/Ui.h"
+#include "io/FileCommands.h"
+#include "io/GraphWriter.h"
+#include "view/ChartView.h"
+#include "view/GraphPlottable.h"
+
+namespace {
+
+using tarvik::Graph;
+using tarvik::GraphStore;
+using tarvik::view::ChartView;
+
+enum class Order { Sorted, Jittered, Random };
+
+// A pulse-like record: a decaying oscillation plus noise, sampled at 1 ns.
+void fillGraph(Graph& g, std::size_t n, Order order, unsigned seed) {
+  std::mt19937_64 rng(seed);
+  std::normal_distribution<double> noise(0, 0.05);
+  std::uniform_real_distribution<double> jitter(-2, 2), anywhere(0, static_cast<double>(n));
+  std::vector<double> xs(n), ys(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double t = static_cast<double>(i);
+    xs[i] = order == Order::Sorted ? t : order == Order::Jittered ? t + jitter(rng) : anywhere(rng);
+    const double u = xs[i] / static_cast<double>(n);
+    ys[i] = std::exp(-3 * u) * std::sin(2 * M_PI * 20 * u) + noise(rng) + seed;
+  }
+  g.setPoints(std::move(xs), std::move(ys));
+}
+
+std::unique_ptr<GraphStore> makeStore(Order order, std::size_t big = 10'000'000,
+                                      std::size_t small = 1'000'000) {
+  auto store = std::make_unique<GraphStore>();
+  fillGraph(store->graph(store->appendGraph("10M")), big, order, 0);
+  for (unsigned k = 1; k <= 4; ++k) {
+    fillGraph(store->graph(store->appendGraph("1M #" + std::to_string(k))), small, order, k);
+  }
+  return store;
+}
+
+std::unique_ptr<ChartView> makeChart(GraphStore& store) {
+  auto chart = std::make_unique<ChartView>();
+  chart->resize(1000, 600);
+  chart->show();
+  QApplication::processEvents();
+  chart->setStore(&store);
+  return chart;
+}
+
+void repaint(benchmark::State& state, ChartView& chart) {
+  for (auto _ : state) {
+    chart.replot(QCustomPlot::rpImmediateRefresh);
+  }
+}
+
+void BM_RepaintSorted(benchmark::State& state) {
+  auto store = makeStore(Order::Sorted);
+  auto chart = makeChart(*store);
+  state.SetLabel(chart->plottableForGraph(0)->sortedByX() ? "sorted" : "NOT sorted");
+  repaint(state, *chart);
+}
+
+void BM_RepaintUnsortedJittered(benchmark::State& state) {
+  auto store = makeStore(Order::Jittered);
+  auto chart = makeChart(*store);
+  state.SetLabel(chart->plottableForGraph(0)->sortedByX() ? "sorted" : "unsorted");
+  repaint(state, *chart);
+}
+
+// The worst case: X in random order, so no two neighbours share a column.
+void BM_RepaintRandomOrder(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  auto store = makeStore(Order::Random, n, n / 10);
+  auto chart = makeChart(*store);
+  repaint(state, *chart);
+}
+
+// Wide pens on every graph: width 3 solid, and width 3 dashed.
+void BM_RepaintWidePens(benchmark::State& state) {
+  auto store = makeStore(Order::Sorted);
+  for (std::size_t i = 0; i < store->count(); ++i) {
+    store->graph(i).lineWidth = 3;
+    store->graph(i).lineStyle = state.range(0) ? tarvik::LineStyle::Dash : tarvik::LineStyle::Solid;
+  }
+  auto chart = makeChart(*store);
+  state.SetLabel(state.range(0) ? "width 3 dashed" : "width 3 solid");
+  repaint(state, *chart);
+}
+
+void BM_RedrawOverlay(benchmark::State& state) {
+  auto store = makeStore(Order::Sorted);
+  store->yAxisTitle = "U, В";
+  auto chart = makeChart(*store);
+  for (auto _ : state) {
+    chart->redrawOverlay();
+  }
+}
+
+// A mouse press asks every plottable for its distance: the reduced line answers it.
+void BM_HitTest(benchmark::State& state) {
+  auto store = makeStore(Order::Sorted);
+  auto chart = makeChart(*store);
+  chart->replot();
+  const QPointF at = chart->axisRect()->rect().center();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(chart->plottableForGraph(0)->selectTest(at, false));
+  }
+}
+
+class QuietUi final : public tarvik::Ui {
+ public:
+  std::optional<std::vector<int>> chooseEntries(const tarvik::GraphChoiceRequest&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> askValueText(const std::string&) override { return std::nullopt; }
+  bool editOptions(tarvik::DialogOptions&) override { return false; }
+  void message(tarvik::MessageKind, const std::string& text) override {
+    std::fprintf(stderr, "message: %s\n", text.c_str());
+  }
+  bool question(const std::string&) override { return false; }
+  std::optional<std::vector<std::string>> askOpenFiles(const tarvik::FileDialogRequest&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> askSaveFile(const tarvik::FileDialogRequest&) override {
+    return std::nullopt;
+  }
+  void rememberFolder(const std::string&) override {}
+  void progress(const std::string&) override {}
+  char decimalSeparator() const override { return '.'; }
+};
+
+// Opening a 10M-line plain graph file: "read" is the reader alone, "picture" is the time
+// from the end of reading to the first finished picture (sync, autoscale, repaint).
+void BM_OpenToFirstPicture(benchmark::State& state) {
+  const std::string path = "/tmp/tarvik-bench-10M.grf";
+  {
+    GraphStore source;
+    fillGraph(source.graph(source.appendGraph("10M")), 10'000'000, Order::Sorted, 0);
+    tarvik::writeGraphFile(source.graph(0), source, path, '.');
+  }
+  double readMs = 0, pictureMs = 0;
+  for (auto _ : state) {
+    GraphStore store;
+    QuietUi ui;
+    tarvik::CommandContext ctx{store, ui};
+    auto chart = makeChart(store);
+    QElapsedTimer timer;
+    timer.start();
+    const bool ok = tarvik::readGraphFile(ctx, path);
+    readMs += static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    timer.restart();
+    chart->syncWithStore();
+    chart->replot(QCustomPlot::rpImmediateRefresh);
+    pictureMs += static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    if (!ok || store.count() != 1 || store.graph(0).size() != 10'000'000) {
+      state.SkipWithError("the file did not read back as 10M points");
+      break;
+    }
+  }
+  const auto n = static_cast<double>(state.iterations());
+  state.counters["read_ms"] = readMs / n;
+  state.counters["picture_ms"] = pictureMs / n;
+  std::remove(path.c_str());
+}
+
+BENCHMARK(BM_RepaintSorted)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_RepaintUnsortedJittered)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_RepaintRandomOrder)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepaintWidePens)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_RedrawOverlay)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HitTest)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OpenToFirstPicture)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

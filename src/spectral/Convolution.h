@@ -1,0 +1,30 @@
+#pragma once
+// Convolution with a step response (Duhamel's sum): the response of a system to a signal,
+// built from one shifted step response per increment of the signal.
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "core/Command.h"
+
+namespace tarvik::spectral {
+
+// The step response at τ by linear interpolation on (xh, yh): 0 outside [xh[0], xh[r−1]],
+// yh[r−1] at τ = xh[r−1]; 0 for an empty response. On ascending xh the interval is found by
+// binary search; otherwise by the scan from the start that defines it (the first b with
+// xh[b−1] ≤ τ < xh[b]).
+double stepResponseAt(std::span<const double> xh, std::span<const double> yh, double tau);
+
+// For k = 1 … m−1: Σ_{i<k} (ys[i+1] − ys[i])·H(xs[k] − xs[i+1]); m−1 values (none for a
+// signal of fewer than two points). The signal's initial level does not excite the system.
+std::vector<double> duhamelConvolution(std::span<const double> xs, std::span<const double> ys,
+                                       std::span<const double> xh, std::span<const double> yh);
+
+// Appends the convolution of graph `signal` with graph `response` as a new graph titled
+// "<signal title> (Свертка)", X from the signal's second point on. Returns its index.
+std::size_t appendConvolution(GraphStore& store, std::size_t signal, std::size_t response);
+
+// "Свертка..": picks the signal, then the step response, and appends the result.
+void convolutionCommand(CommandContext& ctx);
+
+}  // namespace tarvik::spectral

@@ -1,0 +1,217 @@
+// The chart draws the store: plottables and legend rows follow the graphs, the log switch
+// refuses what it cannot show, the overlay title is part of every picture, and clicks on a
+// line or on the legend reach the window.
+#include <QtTest/QtTest>
+
+#include <cmath>
+#include <limits>
+
+#include "core/GraphStore.h"
+#include "view/ChartView.h"
+#include "view/GraphPlottable.h"
+
+using tarvik::Graph;
+using tarvik::GraphStore;
+using tarvik::view::ChartView;
+using tarvik::view::LegendAlignment;
+
+class ChartViewTest : public QObject {
+  Q_OBJECT
+
+ private:
+  GraphStore* m_store = nullptr;
+  ChartView* m_chart = nullptr;
+
+  void addGraph(const std::string& title, double offset) {
+    const std::size_t i = m_store->appendGraph(title);
+    Graph& g = m_store->graph(i);
+    for (int k = 0; k <= 100; ++k) {
+      g.appendPoint(k, offset + std::sin(k * 0.1));
+    }
+  }
+
+  QStringList legendTexts() const {
+    QStringList texts;
+    for (int i = 0; i < m_chart->legend->itemCount(); ++i) {
+      auto* item = qobject_cast<QCPPlottableLegendItem*>(m_chart->legend->item(i));
+      texts << (item ? item->plottable()->name() : QString());
+    }
+    return texts;
+  }
+
+  // Pixels differing between two pictures of the same size inside `area`.
+  static int differingPixels(const QImage& a, const QImage& b, const QRect& area) {
+    int count = 0;
+    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), a.height() - 1); ++y) {
+      for (int x = std::max(area.left(), 0); x <= std::min(area.right(), a.width() - 1); ++x) {
+        count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+      }
+    }
+    return count;
+  }
+
+ private slots:
+  void init() {
+    m_store = new GraphStore;
+    m_chart = new ChartView;
+    m_chart->resize(800, 500);
+    m_chart->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_chart));
+    addGraph("a", 0);
+    addGraph("b", 3);
+    addGraph("c", 6);
+    m_chart->setStore(m_store);
+  }
+
+  void cleanup() {
+    delete m_chart;
+    delete m_store;
+  }
+
+  void drawsEveryGraphWithNumberedLegendRows() {
+    QCOMPARE(m_chart->plottableCount(), 3);
+    QCOMPARE(legendTexts(), (QStringList{"1. a", "2. b", "3. c"}));
+    m_store->removeGraph(1);
+    m_chart->syncWithStore();
+    QCOMPARE(m_chart->plottableCount(), 2);
+    QCOMPARE(legendTexts(), (QStringList{"1. a", "2. c"}));
+    // The pen follows the graph's appearance.
+    m_store->graph(1).lineWidth = 3;
+    m_store->graph(1).lineStyle = tarvik::LineStyle::Dash;
+    m_chart->syncWithStore();
+    const QPen pen = m_chart->plottableForGraph(1)->pen();
+    QCOMPARE(pen.width(), 3);
+    QCOMPARE(pen.style(), Qt::DashLine);
+    QCOMPARE(pen.color(), QColor(0, 0, 255));  // third palette colour, kept by the graph
+  }
+
+  void autoscaleSkipsPointsThatCannotBeShown() {
+    Graph& g = m_store->graph(0);
+    g.appendPoint(101, std::numeric_limits<double>::infinity());
+    g.appendPoint(102, std::numeric_limits<double>::quiet_NaN());
+    g.appendPoint(std::numeric_limits<double>::quiet_NaN(), 50);
+    m_chart->syncWithStore();
+    const QCPRange y = m_chart->yAxis->range();
+    QVERIFY(std::isfinite(y.lower) && std::isfinite(y.upper));
+    QVERIFY(y.upper < 7.5);
+    QCOMPARE(m_chart->xAxis->range().upper, 102.0);
+    // The step rule gave up on nothing here: the Y range is finite, labels exist.
+    QVERIFY(!m_chart->yAxis->tickVectorLabels().isEmpty());
+  }
+
+  void logYIsRefusedWithNegativeValuesAndStartsAtTheSmallestPositive() {
+    QVERIFY(!m_chart->setLogY(true));  // graph "a" goes down to −1
+    QVERIFY(!m_chart->logY());
+    QCOMPARE(m_chart->yAxis->scaleType(), QCPAxis::stLinear);
+    m_store->removeGraph(0);
+    m_store->graph(0).appendPoint(101, 0);  // a point at 0 is skipped, not refused
+    m_chart->syncWithStore();
+    QVERIFY(m_chart->setLogY(true));
+    QVERIFY(m_chart->logY());
+    double smallestPositive = 3;
+    for (int k = 0; k <= 100; ++k) {
+      smallestPositive = std::min(smallestPositive, 3 + std::sin(k * 0.1));
+    }
+    QCOMPARE(m_chart->yAxis->range().lower, smallestPositive);
+    QVERIFY(m_chart->setLogY(false));
+    QVERIFY(!m_chart->logY());
+  }
+
+  void storedYTitleIsDrawnAbovePlotInExports() {
+    const QImage without = m_chart->toPixmap(800, 500).toImage();
+    m_store->yAxisTitle = "U, В";
+    m_chart->syncWithStore();
+    const QImage with = m_chart->toPixmap(800, 500).toImage();
+    const QRect plot = m_chart->lastPlotRect();
+    QVERIFY(plot.width() > 0);
+    const int h = QFontMetrics(m_chart->yAxis->labelFont()).height();
+    const QRect above(0, plot.top() - 2 * h, plot.left() + 200, 2 * h);
+    QVERIFY(differingPixels(without, with, above) > 10);
+    const QRect inside = plot.adjusted(2, 2, -2, -2);
+    QCOMPARE(differingPixels(without, with, inside), 0);
+    QVERIFY(m_chart->yAxis->label().isEmpty());
+  }
+
+  void afterRepaintHookGetsThePlotRectangle() {
+    int calls = 0;
+    QRect seen;
+    m_chart->setAfterRepaint([&](QCPPainter&, const QRect& plot) {
+      ++calls;
+      seen = plot;
+    });
+    m_chart->replot();
+    QCOMPARE(calls, 1);
+    QCOMPARE(seen, m_chart->axisRect()->rect());
+    m_chart->redrawOverlay();
+    QCOMPARE(calls, 2);
+  }
+
+  void clickOnALineReportsItsGraph() {
+    QSignalSpy spy(m_chart, &ChartView::graphClicked);
+    const double x = 50, y = 3 + std::sin(5.0);  // a point of graph "b"
+    const QPoint at(static_cast<int>(std::lround(m_chart->xAxis->coordToPixel(x))),
+                    static_cast<int>(std::lround(m_chart->yAxis->coordToPixel(y))));
+    QTest::mouseClick(m_chart, Qt::LeftButton, Qt::ControlModifier, at);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), 1);
+    QVERIFY(spy.at(0).at(1).value<Qt::KeyboardModifiers>() & Qt::ControlModifier);
+  }
+
+  void legendClickReportsTheRowUnderThePointer() {
+    QSignalSpy spy(m_chart, &ChartView::legendClicked);
+    const std::vector<int>& tops = m_chart->legendRowTops();
+    QCOMPARE(tops.size(), std::size_t{3});
+    QVERIFY(tops[0] > 0 && tops[0] < tops[1] && tops[1] < tops[2]);
+    const QRect box = m_chart->legend->outerRect();
+    const QPoint at(box.left() + box.width() / 2, tops[1] + 2);
+    QTest::mouseClick(m_chart, Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(m_chart->legendGraphAt(spy.at(0).at(0).toInt()), 1);
+  }
+
+  void legendPlacementsAndSwitches() {
+    const QRect plot = m_chart->axisRect()->rect();
+    QRect box = m_chart->legend->outerRect();
+    QCOMPARE(box.left(), plot.left());
+    QVERIFY(box.top() > plot.bottom());  // under the X axis
+    m_chart->setLegendPosition(1);
+    QCOMPARE(m_chart->legendAlignment(), LegendAlignment::Right);
+    box = m_chart->legend->outerRect();
+    QCOMPARE(box.right(), m_chart->axisRect()->rect().right());
+    QCOMPARE(box.top(), m_chart->axisRect()->rect().top());
+    m_chart->setLegendShown(false);
+    QVERIFY(!m_chart->legend->visible());
+    QVERIFY(!m_store->graph(0).showInLegend);
+    m_chart->setLegendShown(true);
+    QCOMPARE(legendTexts().size(), 3);
+  }
+
+  void relayoutWaitsForASize() {
+    ChartView chart;
+    GraphStore store;
+    store.appendGraph("x");
+    chart.resize(0, 0);
+    chart.setStore(&store);  // must not divide by the zero size
+    chart.resize(400, 300);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    QCOMPARE(chart.plottableCount(), 1);
+    QVERIFY(chart.legend->visible());
+    QVERIFY(chart.legend->outerRect().top() > chart.axisRect()->rect().bottom());
+  }
+
+  void zoomAndShowWholeExtent() {
+    const QCPRange x = m_chart->xAxis->range();
+    m_chart->zoomByPercent(115);
+    QVERIFY(m_chart->zoomed());
+    QCOMPARE(m_chart->xAxis->range().size(), x.size() * 0.7);
+    m_chart->zoomByPercent(85);
+    m_chart->showWholeExtent();
+    QVERIFY(!m_chart->zoomed());
+    QCOMPARE(m_chart->xAxis->range(), x);
+    QVERIFY(m_chart->axisAutomatic(m_chart->yAxis));
+  }
+};
+
+QTEST_MAIN(ChartViewTest)
+#include "ChartViewTest.moc"
