@@ -1,7 +1,10 @@
 // The two-column CSV reader on arbitrary bytes, with both decimal separators.
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "FuzzCheck.h"
 #include "io/CsvReaders.h"
@@ -13,10 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CsvData result = readPlainCsv(bytes, separator);
     fuzz::require(result.channels.size() == 1, "one channel");
     fuzz::requireParallel(result.channels[0].points);
-    if (!result.error && !result.channels[0].points.xs.empty()) {
-      fuzz::require(result.channels[0].points.xs[0] == 0 ||
-                        result.channels[0].points.xs[0] != result.channels[0].points.xs[0],
-                    "the first sample is the origin");
+    const std::vector<double>& xs = result.channels[0].points.xs;
+    if (!xs.empty()) {
+      // Line 1 is the origin; the ordering rule may move its point, but it is there.
+      fuzz::require(
+          std::any_of(xs.begin(), xs.end(), [](double x) { return x == 0 || std::isnan(x); }),
+          "the first sample is the origin");
     }
   }
   return 0;

@@ -264,8 +264,15 @@ void TfmChart::changeEvent(QEvent* event) {
 
 bool TfmChart::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_chart && event->type() == QEvent::Resize) {
-    m_port->legendRelayout();
-    updateCaption();
+    // The chart takes its new size in its own resize handler, which runs after this
+    // filter: re-lay the legend out once it has.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          m_port->legendRelayout();
+          updateCaption();
+        },
+        Qt::QueuedConnection);
   } else if (event->type() == QEvent::MouseButtonRelease && !m_running) {
     if (watched == m_label1) {
       runCommand("Label1");

@@ -26,40 +26,24 @@ double gridPoint(double a, double step, std::size_t k) {
   return static_cast<double>(a + static_cast<long double>(k) * step);
 }
 
+namespace detail {
+
+double interpolate(std::span<const double> xs, std::span<const double> ys, std::size_t h,
+                   double x) {
+  const long double width = static_cast<long double>(xs[h + 1]) - xs[h];
+  if (width == 0) {
+    return ys[h];
+  }
+  const long double rise = static_cast<long double>(ys[h + 1]) - ys[h];
+  return static_cast<double>(ys[h] + rise * (x - static_cast<long double>(xs[h])) / width);
+}
+
+}  // namespace detail
+
 void zeroPaddedResample(std::span<const double> xs, std::span<const double> ys, double a, double b,
                         std::span<double> values) {
-  const std::size_t m = xs.size();
-  const std::size_t n = values.size();
-  if (m < 2 || n < 2) {
-    std::fill(values.begin(), values.end(), 0.0);
-    return;
-  }
-  const double step = gridStep(a, b, n);
-  const double lo = xs.front();
-  const double hi = xs.back();
-  std::size_t h = 0;  // search start; never goes back
-  for (std::size_t e = 0; e < n; ++e) {
-    const double x = gridPoint(a, step, e);
-    if (!(x >= lo && x <= hi)) {
-      values[e] = 0.0;
-      continue;
-    }
-    // First interval from h on whose right end reaches x.
-    while (h + 2 < m && xs[h + 1] < x) {
-      ++h;
-    }
-    if (!(xs[h] <= x && x <= xs[h + 1])) {
-      values[e] = 0.0;
-      continue;
-    }
-    const long double width = static_cast<long double>(xs[h + 1]) - xs[h];
-    if (width == 0) {
-      values[e] = ys[h];
-      continue;
-    }
-    const long double rise = static_cast<long double>(ys[h + 1]) - ys[h];
-    values[e] = static_cast<double>(ys[h] + rise * (x - static_cast<long double>(xs[h])) / width);
-  }
+  forEachResampled(xs, ys, a, b, values.size(),
+                   [values](std::size_t k, double v) { values[k] = v; });
 }
 
 AscendingSource::AscendingSource(std::span<const double> xs, std::span<const double> ys)

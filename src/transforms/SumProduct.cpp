@@ -31,18 +31,14 @@ void combineOnGrid(std::span<const Graph* const> sources, const CommonGrid& grid
     outX[k] = gridPoint(grid.xmin, step, k);
   }
   outY.assign(n, how == Combination::Sum ? 0.0 : 1.0);
-  std::vector<double> values(n);
   for (const Graph* g : sources) {
     const AscendingSource source(g->xs(), g->ys());
-    zeroPaddedResample(source.xs(), source.ys(), grid.xmin, grid.xmax, values);
     if (how == Combination::Sum) {
-      for (std::size_t k = 0; k < n; ++k) {
-        outY[k] = outY[k] + values[k];
-      }
+      forEachResampled(source.xs(), source.ys(), grid.xmin, grid.xmax, n,
+                       [&outY](std::size_t k, double v) { outY[k] = outY[k] + v; });
     } else {
-      for (std::size_t k = 0; k < n; ++k) {
-        outY[k] = values[k] * outY[k];
-      }
+      forEachResampled(source.xs(), source.ys(), grid.xmin, grid.xmax, n,
+                       [&outY](std::size_t k, double v) { outY[k] = v * outY[k]; });
     }
   }
 }

@@ -29,7 +29,7 @@ CommonGrid commonGrid(std::span<const Graph* const> sources, double chartMinX, d
 // The combined graph's points: grid.count points at the grid X, each the sum (starting from
 // 0) or the product (starting from 1) of the sources' resampled values, in source order. A
 // source with fewer than two points contributes 0; a source whose X does not ascend is
-// resampled from a stably X-sorted copy. O(N · sources) with one scratch array.
+// resampled from a stably X-sorted copy. O(N · sources), no buffer per source.
 void combineOnGrid(std::span<const Graph* const> sources, const CommonGrid& grid, Combination how,
                    std::vector<double>& outX, std::vector<double>& outY);
 

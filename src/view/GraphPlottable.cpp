@@ -115,6 +115,7 @@ void GraphPlottable::refreshCache() const {
   m_xExtent = Extent{};
   m_yExtent = Extent{};
   m_sorted = true;
+  m_allYFinite = true;
   m_cachedX = g ? g->xs().data() : nullptr;
   m_cachedY = g ? g->ys().data() : nullptr;
   m_cachedSize = g ? g->size() : 0;
@@ -131,6 +132,7 @@ void GraphPlottable::refreshCache() const {
       m_sorted = false;
     }
     previous = x;
+    m_allYFinite = m_allYFinite && std::isfinite(ys[i]);
     // Only a point that can be drawn counts for the autoscale.
     if (std::isfinite(x) && std::isfinite(ys[i])) {
       m_xExtent.add(x);
@@ -192,13 +194,19 @@ void GraphPlottable::buildLine(const Graph& g, std::vector<PixelPoint>& out) con
   const QRect plot = mKeyAxis->axisRect()->rect();
   const double margin = std::max(mPen.widthF(), 1.0) + 2;
   const ColumnWindow window{plot.left() - margin, plot.right() + 1 + margin};
-  IndexRange range{0, g.size()};
-  if (sortedByX() && !mKeyAxis->rangeReversed()) {
-    const QCPRange keys = mKeyAxis->range();
-    range = visibleIndexRange(g.xs(), keys.lower, keys.upper);
-  }
   m_reduced.clear();
-  reducePolyline(g.xs(), g.ys(), range.begin, range.end, keyMap, valueMap, window, m_reduced);
+  const bool sorted = sortedByX() && keyMap.pxPerUnit > 0;
+  if (!sorted) {
+    reducePolyline(g.xs(), g.ys(), 0, g.size(), keyMap, valueMap, window, m_reduced);
+  } else {
+    const QCPRange keys = mKeyAxis->range();
+    const IndexRange range = visibleIndexRange(g.xs(), keys.lower, keys.upper);
+    // Binary search of the columns needs points that the axes can all show.
+    const bool showable = m_allYFinite && (!keyMap.logarithmic || m_xExtent.min > 0) &&
+                          (!valueMap.logarithmic || m_yExtent.min > 0);
+    (showable ? reduceSortedPolyline : reducePolyline)(g.xs(), g.ys(), range.begin, range.end,
+                                                       keyMap, valueMap, window, m_reduced);
+  }
   const PixelRect clip{plot.left() - margin, plot.top() - margin, plot.right() + 1 + margin,
                        plot.bottom() + 1 + margin};
   clipPolyline(m_reduced, clip, out);

@@ -73,6 +73,7 @@ class GraphPlottable : public QCPAbstractPlottable {
   mutable const double* m_cachedY = nullptr;
   mutable std::size_t m_cachedSize = 0;
   mutable bool m_sorted = false;
+  mutable bool m_allYFinite = false;
   mutable Extent m_xExtent, m_yExtent;
 
   mutable std::vector<PixelPoint> m_reduced;  // scratch

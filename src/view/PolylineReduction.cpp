@@ -7,10 +7,11 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// One run of consecutive points in the same pixel column.
+// One run of consecutive points in the same pixel column, by index. The lowest and the
+// highest are taken by value (the first occurrence of each), which is the same as by pixel
+// row on a linear or logarithmic axis.
 struct Run {
-  PixelPoint first, low, high, last;
-  std::size_t firstIndex = 0, lowIndex = 0, highIndex = 0, lastIndex = 0;
+  std::size_t first = 0, low = 0, high = 0, last = 0;
   bool offScreen = false;
 };
 
@@ -26,21 +27,25 @@ void emitBreak(std::vector<PixelPoint>& out) {
   }
 }
 
-void emitRun(const Run& run, std::vector<PixelPoint>& out) {
-  emitPoint(out, run.first);
+struct Mapper {
+  std::span<const double> xs, ys;
+  const AxisPixelMap& keyMap;
+  const AxisPixelMap& valueMap;
+  PixelPoint operator()(std::size_t i) const { return {keyMap(xs[i]), valueMap(ys[i])}; }
+};
+
+void emitRun(const Run& run, const Mapper& map, std::vector<PixelPoint>& out) {
+  emitPoint(out, map(run.first));
   if (!run.offScreen) {
     // The extremes in the order they occurred, skipping those that are the ends.
-    const bool lowFirst = run.lowIndex <= run.highIndex;
-    const std::size_t idx[2] = {lowFirst ? run.lowIndex : run.highIndex,
-                                lowFirst ? run.highIndex : run.lowIndex};
-    const PixelPoint pts[2] = {lowFirst ? run.low : run.high, lowFirst ? run.high : run.low};
-    for (int k = 0; k < 2; ++k) {
-      if (idx[k] != run.firstIndex && idx[k] != run.lastIndex) {
-        emitPoint(out, pts[k]);
+    const std::size_t a = std::min(run.low, run.high), b = std::max(run.low, run.high);
+    for (std::size_t idx : {a, b}) {
+      if (idx != run.first && idx != run.last) {
+        emitPoint(out, map(idx));
       }
     }
   }
-  emitPoint(out, run.last);
+  emitPoint(out, map(run.last));
 }
 
 }  // namespace
@@ -49,38 +54,40 @@ void reducePolyline(std::span<const double> xs, std::span<const double> ys, std:
                     std::size_t end, const AxisPixelMap& keyMap, const AxisPixelMap& valueMap,
                     ColumnWindow window, std::vector<PixelPoint>& out) {
   end = std::min({end, xs.size(), ys.size()});
+  const Mapper map{xs, ys, keyMap, valueMap};
   Run run;
   bool active = false;
   double columnLow = 0, columnHigh = 0;  // bounds of the current run's column
+  double lowY = 0, highY = 0;
   for (std::size_t i = begin; i < end; ++i) {
     const double px = keyMap(xs[i]);
     const double py = valueMap(ys[i]);
     if (!std::isfinite(px) || !std::isfinite(py)) {
       if (active) {
-        emitRun(run, out);
+        emitRun(run, map, out);
         active = false;
       }
       emitBreak(out);
       continue;
     }
-    const PixelPoint p{px, py};
+    const double y = ys[i];
     if (active && px >= columnLow && px < columnHigh) {
-      run.last = p;
-      run.lastIndex = i;
-      if (py < run.low.y) {
-        run.low = p;
-        run.lowIndex = i;
-      } else if (py > run.high.y) {
-        run.high = p;
-        run.highIndex = i;
+      run.last = i;
+      if (y < lowY) {
+        lowY = y;
+        run.low = i;
+      } else if (y > highY) {
+        highY = y;
+        run.high = i;
       }
       continue;
     }
     if (active) {
-      emitRun(run, out);
+      emitRun(run, map, out);
     }
     active = true;
-    run = Run{p, p, p, p, i, i, i, i, false};
+    run = Run{i, i, i, i, false};
+    lowY = highY = y;
     if (px < window.leftPx) {
       columnLow = -kInf;
       columnHigh = window.leftPx;
@@ -95,7 +102,72 @@ void reducePolyline(std::span<const double> xs, std::span<const double> ys, std:
     }
   }
   if (active) {
-    emitRun(run, out);
+    emitRun(run, map, out);
+  }
+}
+
+namespace {
+
+// First index of the lowest and of the highest value in ys[a, b), a < b. Four running
+// extremes keep the processor's pipelines full; the positions are found afterwards.
+void extremes(const double* ys, std::size_t a, std::size_t b, std::size_t& low,
+              std::size_t& high) {
+  double lo[4], hi[4];
+  for (double& v : lo) {
+    v = ys[a];
+  }
+  for (double& v : hi) {
+    v = ys[a];
+  }
+  std::size_t i = a;
+  for (; i + 4 <= b; i += 4) {
+    for (int k = 0; k < 4; ++k) {
+      lo[k] = std::min(lo[k], ys[i + static_cast<std::size_t>(k)]);
+      hi[k] = std::max(hi[k], ys[i + static_cast<std::size_t>(k)]);
+    }
+  }
+  for (; i < b; ++i) {
+    lo[0] = std::min(lo[0], ys[i]);
+    hi[0] = std::max(hi[0], ys[i]);
+  }
+  const double lowest = std::min({lo[0], lo[1], lo[2], lo[3]});
+  const double highest = std::max({hi[0], hi[1], hi[2], hi[3]});
+  low = static_cast<std::size_t>(std::find(ys + a, ys + b, lowest) - ys);
+  high = static_cast<std::size_t>(std::find(ys + a, ys + b, highest) - ys);
+}
+
+}  // namespace
+
+void reduceSortedPolyline(std::span<const double> xs, std::span<const double> ys,
+                          std::size_t begin, std::size_t end, const AxisPixelMap& keyMap,
+                          const AxisPixelMap& valueMap, ColumnWindow window,
+                          std::vector<PixelPoint>& out) {
+  end = std::min({end, xs.size(), ys.size()});
+  const Mapper map{xs, ys, keyMap, valueMap};
+  // End of the run that starts at i: the first index whose pixel is at or beyond `limit`.
+  auto runEnd = [&](std::size_t i, double limit) {
+    const auto it = std::partition_point(xs.begin() + static_cast<std::ptrdiff_t>(i),
+                                         xs.begin() + static_cast<std::ptrdiff_t>(end),
+                                         [&](double x) { return keyMap(x) < limit; });
+    return static_cast<std::size_t>(it - xs.begin());
+  };
+  std::size_t i = begin;
+  while (i < end) {
+    const double px = keyMap(xs[i]);
+    Run run;
+    std::size_t next = end;
+    if (px < window.leftPx) {
+      next = runEnd(i, window.leftPx);
+      run = Run{i, i, i, next - 1, true};
+    } else if (px >= window.rightPx) {
+      run = Run{i, i, i, end - 1, true};
+    } else {
+      next = runEnd(i, std::floor(px) + 1);
+      run = Run{i, i, i, next - 1, false};
+      extremes(ys.data(), i, next, run.low, run.high);
+    }
+    emitRun(run, map, out);
+    i = next;
   }
 }
 

@@ -65,6 +65,15 @@ void reducePolyline(std::span<const double> xs, std::span<const double> ys, std:
                     std::size_t end, const AxisPixelMap& keyMap, const AxisPixelMap& valueMap,
                     ColumnWindow window, std::vector<PixelPoint>& out);
 
+// The same reduction for a graph known to be sorted by X, with every X and Y one the axes
+// can show (finite, and > 0 on a logarithmic axis) and a key map that grows to the right.
+// The columns are found by binary search and the extremes of each column by a tight scan
+// of Y, so the result equals reducePolyline's at a fraction of the cost.
+void reduceSortedPolyline(std::span<const double> xs, std::span<const double> ys,
+                          std::size_t begin, std::size_t end, const AxisPixelMap& keyMap,
+                          const AxisPixelMap& valueMap, ColumnWindow window,
+                          std::vector<PixelPoint>& out);
+
 // The index range [begin, end) of a graph sorted by X that can affect the view
 // [keyLower, keyUpper]: the points inside plus one neighbour on each side, so the segments
 // that enter and leave the view are kept.

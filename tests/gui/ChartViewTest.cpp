@@ -94,7 +94,7 @@ class ChartViewTest : public QObject {
     const QCPRange y = m_chart->yAxis->range();
     QVERIFY(std::isfinite(y.lower) && std::isfinite(y.upper));
     QVERIFY(y.upper < 7.5);
-    QCOMPARE(m_chart->xAxis->range().upper, 102.0);
+    QCOMPARE(m_chart->xAxis->range().upper, 100.0);  // points at 101, 102 cannot be drawn
     // The step rule gave up on nothing here: the Y range is finite, labels exist.
     QVERIFY(!m_chart->yAxis->tickVectorLabels().isEmpty());
   }

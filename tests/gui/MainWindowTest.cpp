@@ -36,7 +36,18 @@ bool shown(TfmChart& w, const QString& name) {
     return action->isVisible();
   }
   auto* widget = w.findChild<QWidget*>(name);
-  return widget != nullptr && widget->isVisibleTo(&w);
+  if (widget == nullptr) {
+    return false;
+  }
+  // A toolbar shows its widgets only once laid out; its action says whether it will.
+  if (auto* bar = qobject_cast<QToolBar*>(widget->parentWidget())) {
+    for (QAction* action : bar->actions()) {
+      if (bar->widgetForAction(action) == widget) {
+        return action->isVisible();
+      }
+    }
+  }
+  return widget->isVisibleTo(&w);
 }
 
 bool enabled(TfmChart& w, const char* name) { return w.findChild<QAction*>(name)->isEnabled(); }
@@ -343,8 +354,13 @@ class MainWindowTest : public QObject {
 
   void droppedFilesAreOpened() {
     TfmChart w({}, settingsPath());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(kScope)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &drop);
     QTRY_COMPARE(w.store().count(), std::size_t{4});

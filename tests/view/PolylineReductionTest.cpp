@@ -144,6 +144,37 @@ TEST(ReducePolyline, OffScreenRunsKeepOnlyTheirEnds) {
   EXPECT_EQ(out[5], (PixelPoint{kKey(xs.back()), kValue(ys.back())}));
 }
 
+TEST(ReduceSortedPolyline, EqualsTheGeneralReductionOnSortedData) {
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> step(0, 0.02), value(0.01, 1);
+  std::uniform_int_distribution<int> repeat(0, 9);
+  const AxisPixelMap logValue{0, 500, -250, true};
+  const AxisPixelMap logKey{0, 0, 400, true};
+  for (int trial = 0; trial < 20; ++trial) {
+    // From left of the plot to right of it, with runs of equal X and of equal Y.
+    std::vector<double> xs, ys;
+    double x = -20 + trial;
+    while (x < 130) {
+      x += repeat(rng) == 0 ? 0 : step(rng) * (1 + trial % 5);
+      xs.push_back(x);
+      ys.push_back(repeat(rng) < 3 && !ys.empty() ? ys.back() : value(rng));
+    }
+    for (const AxisPixelMap* valueMap : {&kValue, &logValue}) {
+      std::vector<PixelPoint> general, sorted;
+      reducePolyline(xs, ys, 0, xs.size(), kKey, *valueMap, kWindow, general);
+      reduceSortedPolyline(xs, ys, 0, xs.size(), kKey, *valueMap, kWindow, sorted);
+      ASSERT_EQ(general, sorted) << "trial " << trial;
+    }
+    // A logarithmic key axis over the positive part.
+    const auto positive = static_cast<std::size_t>(
+        std::upper_bound(xs.begin(), xs.end(), 0.0) - xs.begin());
+    std::vector<PixelPoint> general, sorted;
+    reducePolyline(xs, ys, positive, xs.size(), logKey, kValue, kWindow, general);
+    reduceSortedPolyline(xs, ys, positive, xs.size(), logKey, kValue, kWindow, sorted);
+    ASSERT_EQ(general, sorted) << "trial " << trial;
+  }
+}
+
 TEST(VisibleIndexRange, KeepsOneNeighbourOnEachSide) {
   std::vector<double> xs(10);
   std::iota(xs.begin(), xs.end(), 0.0);
