@@ -81,6 +81,16 @@ void BM_RcDifferentiation(benchmark::State& state) {
   timeOnCopy(state, [](Signal& w) { tarvik::rcDifferentiate(w.xs, w.ys, 15e-9); });
 }
 
+// Every step a different length: the table of decay factors never hits.
+void BM_RcDifferentiationIrregular(benchmark::State& state) {
+  timeOnCopy(state, [](Signal& w) {
+    for (std::size_t i = 1; i < w.xs.size(); ++i) {
+      w.xs[i] = w.xs[i - 1] + 0.1 + 1e-9 * static_cast<double>(i % 9973);
+    }
+    tarvik::rcDifferentiate(w.xs, w.ys, 15e-9);
+  });
+}
+
 void BM_RunningRms(benchmark::State& state) {
   timeOnCopy(state, [](Signal& w) { tarvik::runningRms(w.xs, w.ys); });
 }
@@ -110,6 +120,7 @@ BENCHMARK(BM_PointwiseMultiplyY)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PointwiseDecibels)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Derivative)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RcDifferentiation)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RcDifferentiationIrregular)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RunningRms)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SumOfTwoGraphs)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,7 +1,11 @@
 #!/usr/bin/python3
 """Peer readers for the oscilloscope CSV benchmark: pandas.read_csv and numpy.loadtxt.
 
-Usage: readers_peers.py pandas|numpy CSV [CHANNELS]
+Usage: readers_peers.py pandas|pandas-usecols|numpy CSV [CHANNELS]
+
+pandas          pandas.read_csv(CSV, header=None): every column, as a user would call it
+pandas-usecols  pandas.read_csv with only the time and sample columns (its fastest use)
+numpy           numpy.loadtxt with only the time and sample columns
 Prints one line like ReadersBench: seconds, MB/s and peak memory of this process.
 Run once per reader so that each peak belongs to one reader.
 """
@@ -13,23 +17,27 @@ import warnings
 
 
 def main():
-    if len(sys.argv) < 3 or sys.argv[1] not in ("pandas", "numpy"):
+    if len(sys.argv) < 3 or sys.argv[1] not in ("pandas", "pandas-usecols", "numpy"):
         print(__doc__, file=sys.stderr)
         return 2
     reader, path = sys.argv[1], sys.argv[2]
     channels = int(sys.argv[3]) if len(sys.argv) > 3 else 4
     megabytes = os.path.getsize(path) / 1e6
-    start = time.perf_counter()
-    if reader == "pandas":
+    columns = [6 * c + k for c in range(channels) for k in (3, 4)]
+    if reader.startswith("pandas"):
         import pandas
 
         warnings.simplefilter("ignore")
-        frame = pandas.read_csv(path, header=None)
+        start = time.perf_counter()
+        if reader == "pandas":
+            frame = pandas.read_csv(path, header=None)
+        else:
+            frame = pandas.read_csv(path, header=None, usecols=columns)
         values = frame.shape[0] * channels * 2
     else:
         import numpy
 
-        columns = [6 * c + k for c in range(channels) for k in (3, 4)]
+        start = time.perf_counter()
         table = numpy.loadtxt(path, delimiter=",", usecols=columns)
         values = table.size
     seconds = time.perf_counter() - start

@@ -68,6 +68,13 @@ void repaint(benchmark::State& state, ChartView& chart) {
   }
 }
 
+// What a repaint costs without graphs: axes, grid, labels, legend, buffers.
+void BM_RepaintNoGraphs(benchmark::State& state) {
+  GraphStore store;
+  auto chart = makeChart(store);
+  repaint(state, *chart);
+}
+
 void BM_RepaintSorted(benchmark::State& state) {
   auto store = makeStore(Order::Sorted);
   auto chart = makeChart(*store);
@@ -178,6 +185,7 @@ void BM_OpenToFirstPicture(benchmark::State& state) {
   std::remove(path.c_str());
 }
 
+BENCHMARK(BM_RepaintNoGraphs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintSorted)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_RepaintUnsortedJittered)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_RepaintRandomOrder)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);

@@ -90,8 +90,7 @@ TfmChart::~TfmChart() {
 void TfmChart::createDialogs() {
   m_fmSelectGr = new dialogs::TfmSelectGr(this);
   m_fmValue = new dialogs::TfmValue(this);
-  m_ui = std::make_unique<GuiUi>(this, statusBar(), m_fmSelectGr, m_fmValue, m_dialogs,
-                                 m_settings);
+  m_ui = std::make_unique<GuiUi>(this, statusBar(), m_fmSelectGr, m_fmValue, m_dialogs, m_settings);
   m_ui->setProgressHook([this] { showLongLoopControls(); });
 
   installViewActions();
@@ -157,7 +156,9 @@ QString TfmChart::captionFor(QSize size, char decimalSeparator) {
       .arg(QString::fromStdString(formatCentimetres(size.height(), decimalSeparator)));
 }
 
-void TfmChart::updateCaption() { setWindowTitle(captionFor(m_chart->size(), m_ui->decimalSeparator())); }
+void TfmChart::updateCaption() {
+  setWindowTitle(captionFor(m_chart->size(), m_ui->decimalSeparator()));
+}
 
 void TfmChart::refreshFileMenu() {
   const bool any = !m_store.empty();

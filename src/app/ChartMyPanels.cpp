@@ -156,8 +156,8 @@ QToolBar* TfmChart::buildSecondToolBar() {
   toolButton(bar, "ToolButton27", "Вычисление среднего значения", "mean");
   toolButton(bar, "ToolButton28", "Вычисление среднеквадратического значения", "rms");
   bar->addSeparator();
-  toolButton(bar, "ToolButton30",
-             "Пребразование в децибелы. Отрицательные значения игнорируются", "decibel");
+  toolButton(bar, "ToolButton30", "Пребразование в децибелы. Отрицательные значения игнорируются",
+             "decibel");
   toolButton(bar, "ToolButton31", "деление по Y на список", "divide-by-list", false);
   bar->addSeparator();
   m_cbFixLine = new QCheckBox("Фикс. толщ. линий", bar);

@@ -21,8 +21,10 @@ QString homeIfDefault(const QString& folder) {
 
 // Squared distance between two rectangles (0 when they touch or overlap).
 qint64 distanceSquared(const QRect& a, const QRect& b) {
-  const qint64 dx = std::max<qint64>({0, qint64(b.left()) - a.right(), qint64(a.left()) - b.right()});
-  const qint64 dy = std::max<qint64>({0, qint64(b.top()) - a.bottom(), qint64(a.top()) - b.bottom()});
+  const qint64 dx =
+      std::max<qint64>({0, qint64(b.left()) - a.right(), qint64(a.left()) - b.right()});
+  const qint64 dy =
+      std::max<qint64>({0, qint64(b.top()) - a.bottom(), qint64(a.top()) - b.bottom()});
   return dx * dx + dy * dy;
 }
 
@@ -131,7 +133,8 @@ QRect placeOnScreens(const QRect& window, const QList<QRect>& screens) {
   QRect placed = window;
   placed.setWidth(std::min(window.width(), nearest->width()));
   placed.setHeight(std::min(window.height(), nearest->height()));
-  const int left = std::clamp(window.left(), nearest->left(), nearest->right() - placed.width() + 1);
+  const int left =
+      std::clamp(window.left(), nearest->left(), nearest->right() - placed.width() + 1);
   const int top = std::clamp(window.top(), nearest->top(), nearest->bottom() - placed.height() + 1);
   placed.moveTo(left, top);
   return placed;

@@ -141,8 +141,8 @@ void registerSpectralCommands(BatchRegistry& registry) {
   registry.add({"spectrum",
                 "spectrum graphs=... kind=dft|fft fmin= fmax= df= auto=on|off time=ns|us|ms|s "
                 "freq=Hz|kHz|MHz|GHz inverse=on|off absolute=on|off nophase=on|off",
-                {"graphs", "graph", "kind", "fmin", "fmax", "df", "auto", "time", "freq",
-                 "inverse", "absolute", "nophase"},
+                {"graphs", "graph", "kind", "fmin", "fmax", "df", "auto", "time", "freq", "inverse",
+                 "absolute", "nophase"},
                 runSpectrum});
   registry.add({"inverse-spectrum",
                 "inverse-spectrum tmin= tmax= points= time=ns|us|ms|s delete=on|off",

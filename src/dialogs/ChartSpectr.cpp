@@ -1,7 +1,5 @@
 #include "dialogs/ChartSpectr.h"
 
-#include <algorithm>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -14,6 +12,7 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "spectral/SpectralOptions.h"
 

@@ -36,9 +36,10 @@ AtomicFile::AtomicFile(std::string path) : m_path(std::move(path)) {
   const fs::path targetPath(target);
   const fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : fs::path(".");
   for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-    m_tempPath = (folder / ("." + targetPath.filename().string() + ".tmp" +
-                            std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter++)))
-                     .string();
+    std::string name = ".";
+    name += targetPath.filename().string();
+    name += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter++);
+    m_tempPath = (folder / name).string();
     m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_fd < 0 && errno != EEXIST) {
       break;

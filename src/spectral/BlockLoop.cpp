@@ -38,9 +38,8 @@ void PercentProgress::reach(std::int64_t index) {
 bool runInBlocks(std::int64_t total, std::size_t maxBlock, PercentProgress& progress,
                  const std::function<bool()>& stopRequested, const BlockWork& work) {
   for (std::int64_t first = 0; first < total;) {
-    const auto count =
-        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(maxBlock),
-                                                        total - first));
+    const auto count = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(maxBlock), total - first));
     progress.reach(first);
     if (stopRequested()) {
       return false;

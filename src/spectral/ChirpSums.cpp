@@ -151,8 +151,8 @@ ChirpLayout chooseLayout(std::size_t samples, std::size_t frequencies) {
     const double segments = std::ceil(static_cast<double>(samples) / static_cast<double>(b));
     const double logL = std::log2(static_cast<double>(l));
     // Two transforms and the products per segment; the chirps once (sine and cosine).
-    const double cost = segments * static_cast<double>(l) * (2.5 * logL + 6) +
-                        30.0 * static_cast<double>(l + b);
+    const double cost =
+        segments * static_cast<double>(l) * (logL + 3) + 30.0 * static_cast<double>(l + b);
     if (best.transform == 0 || cost < best.cost) {
       best = {l, b, cost};
     }
@@ -217,8 +217,7 @@ void combineSegment(const Chirps& c, const double* rRe, const double* rIm, Cycle
   }
 }
 
-void multiplySpectra(double* re, double* im, const double* vRe, const double* vIm,
-                     std::size_t n) {
+void multiplySpectra(double* re, double* im, const double* vRe, const double* vIm, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
     const double r = re[i] * vRe[i] - im[i] * vIm[i];
     im[i] = re[i] * vIm[i] + im[i] * vRe[i];

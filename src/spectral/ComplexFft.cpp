@@ -20,8 +20,8 @@ constexpr std::size_t kCacheBlock = 16384;
 // Decimation in frequency, one stage: u = z[p], v = z[p+c]; z[p] = u + v,
 // z[p+c] = (u − v)·e^(−iπj/c).
 TARVIK_SIMD_KERNEL
-void difButterflies(double* re, double* im, std::size_t length, std::size_t half,
-                    const double* wc, const double* ws) {
+void difButterflies(double* re, double* im, std::size_t length, std::size_t half, const double* wc,
+                    const double* ws) {
   if (half < 4) {
     for (std::size_t p0 = 0; p0 < length; p0 += 2 * half) {
       for (std::size_t j = 0; j < half; ++j) {
@@ -58,8 +58,8 @@ void difButterflies(double* re, double* im, std::size_t length, std::size_t half
 // Decimation in time with the conjugate twiddle: v = z[p+c]·e^(+iπj/c);
 // z[p] = u + v, z[p+c] = u − v.
 TARVIK_SIMD_KERNEL
-void ditButterflies(double* re, double* im, std::size_t length, std::size_t half,
-                    const double* wc, const double* ws) {
+void ditButterflies(double* re, double* im, std::size_t length, std::size_t half, const double* wc,
+                    const double* ws) {
   if (half < 4) {
     for (std::size_t p0 = 0; p0 < length; p0 += 2 * half) {
       for (std::size_t j = 0; j < half; ++j) {

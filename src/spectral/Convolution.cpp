@@ -21,8 +21,7 @@ double scanFromStart(std::span<const double> xh, std::span<const double> yh, dou
   return yh[xh.size() - 1];
 }
 
-double valueAt(std::span<const double> xh, std::span<const double> yh, double tau,
-               bool ascending) {
+double valueAt(std::span<const double> xh, std::span<const double> yh, double tau, bool ascending) {
   const std::size_t r = xh.size();
   if (r == 0 || tau > xh[r - 1] || tau < xh[0]) {
     return 0;
@@ -42,8 +41,7 @@ double stepResponseAt(std::span<const double> xh, std::span<const double> yh, do
 }
 
 std::vector<double> duhamelConvolution(std::span<const double> xs, std::span<const double> ys,
-                                       std::span<const double> xh,
-                                       std::span<const double> yh) {
+                                       std::span<const double> xh, std::span<const double> yh) {
   std::vector<double> out;
   if (xs.size() < 2) {
     return out;

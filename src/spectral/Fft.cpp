@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,21 +37,34 @@ struct Twiddles {
   const double* s;
 };
 
+// Where a stage reads: the work arrays themselves, or for the first stage the real signal
+// (im == nullptr: imaginary parts 0), which saves a copy and a pass over memory.
+struct Source {
+  const float* re;
+  const float* im;
+};
+
 // Stages c = 2h and h on j ∈ [j0, j0 + count) of every block of 4h points; w1 = W_c(j),
 // w2 = W_c(j + h), w3 = W_h(j), each indexed from j0. count is a multiple of 4.
 TARVIK_SIMD_KERNEL
-void radix4Float(float* re, float* im, std::size_t length, std::size_t h, std::size_t j0,
-                 std::size_t count, Twiddles w1, Twiddles w2, Twiddles w3) {
+void radix4Float(Source src, float* re, float* im, std::size_t length, std::size_t h,
+                 std::size_t j0, std::size_t count, Twiddles w1, Twiddles w2, Twiddles w3) {
+  const V4d zero = simd::splat(0);
   for (std::size_t p0 = 0; p0 < length; p0 += 4 * h) {
     float* r0 = re + p0 + j0;
     float* i0 = im + p0 + j0;
+    const float* sr0 = src.re + p0 + j0;
+    const float* si0 = src.im == nullptr ? nullptr : src.im + p0 + j0;
     for (std::size_t j = 0; j < count; j += 4) {
       float* r = r0 + j;
       float* i = i0 + j;
-      const V4d x0r = simd::loadFloats(r), x0i = simd::loadFloats(i);
-      const V4d x1r = simd::loadFloats(r + h), x1i = simd::loadFloats(i + h);
-      const V4d x2r = simd::loadFloats(r + 2 * h), x2i = simd::loadFloats(i + 2 * h);
-      const V4d x3r = simd::loadFloats(r + 3 * h), x3i = simd::loadFloats(i + 3 * h);
+      const float* sr = sr0 + j;
+      const float* si = si0 == nullptr ? nullptr : si0 + j;
+      const V4d x0r = simd::loadFloats(sr), x1r = simd::loadFloats(sr + h);
+      const V4d x2r = simd::loadFloats(sr + 2 * h), x3r = simd::loadFloats(sr + 3 * h);
+      const V4d x0i = si ? simd::loadFloats(si) : zero, x1i = si ? simd::loadFloats(si + h) : zero;
+      const V4d x2i = si ? simd::loadFloats(si + 2 * h) : zero;
+      const V4d x3i = si ? simd::loadFloats(si + 3 * h) : zero;
       const V4d c1 = simd::load(w1.c + j), s1 = simd::load(w1.s + j);
       const V4d c2 = simd::load(w2.c + j), s2 = simd::load(w2.s + j);
       const V4d c3 = simd::load(w3.c + j), s3 = simd::load(w3.s + j);
@@ -75,16 +89,33 @@ void radix4Float(float* re, float* im, std::size_t length, std::size_t h, std::s
   }
 }
 
-// One radix-2 stage, any half-size (used for the odd stage and for tiny transforms).
-void radix2Float(float* re, float* im, std::size_t length, std::size_t half, std::size_t j0,
-                 std::size_t count, Twiddles w) {
+// One radix-2 stage, any half-size (the odd stage, the stage c = 4 and tiny transforms).
+TARVIK_SIMD_KERNEL
+void radix2Float(Source src, float* re, float* im, std::size_t length, std::size_t half,
+                 std::size_t j0, std::size_t count, Twiddles w) {
+  const V4d zero = simd::splat(0);
   for (std::size_t p0 = 0; p0 < length; p0 += 2 * half) {
     float* ar = re + p0 + j0;
     float* ai = im + p0 + j0;
     float* br = ar + half;
     float* bi = ai + half;
-    for (std::size_t j = 0; j < count; ++j) {
-      const double ur = ar[j], ui = ai[j], vr = br[j], vi = bi[j];
+    const float* sar = src.re + p0 + j0;
+    const float* sai = src.im == nullptr ? nullptr : src.im + p0 + j0;
+    std::size_t j = 0;
+    for (; j + 4 <= count; j += 4) {
+      const V4d ur = simd::loadFloats(sar + j), vr = simd::loadFloats(sar + half + j);
+      const V4d ui = sai ? simd::loadFloats(sai + j) : zero;
+      const V4d vi = sai ? simd::loadFloats(sai + half + j) : zero;
+      const V4d c = simd::load(w.c + j), s = simd::load(w.s + j);
+      simd::storeFloats(ar + j, ur + vr);
+      simd::storeFloats(ai + j, ui + vi);
+      const V4d dr = ur - vr, di = ui - vi;
+      simd::storeFloats(br + j, dr * c + di * s);
+      simd::storeFloats(bi + j, di * c - dr * s);
+    }
+    for (; j < count; ++j) {
+      const double ur = sar[j], vr = sar[half + j];
+      const double ui = sai ? sai[j] : 0.0, vi = sai ? sai[half + j] : 0.0;
       ar[j] = static_cast<float>(ur + vr);
       ai[j] = static_cast<float>(ui + vi);
       const double dr = ur - vr, di = ui - vi;
@@ -94,33 +125,35 @@ void radix2Float(float* re, float* im, std::size_t length, std::size_t half, std
   }
 }
 
-// The last three stages (c = 4, 2, 1) on each group of eight points, in one pass.
+typedef long long V4i __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline V4d select(V4i mask, V4d yes, V4d no) {
+  return reinterpret_cast<V4d>((reinterpret_cast<V4i>(yes) & mask) |
+                               (reinterpret_cast<V4i>(no) & ~mask));
+}
+
+// The stages c = 2 and c = 1 on each group of four points, the lanes of one vector
+// rearranged instead of a scalar loop; w2 holds W_2(0) and W_2(1).
 TARVIK_SIMD_KERNEL
-void lastThreeStages(float* re, float* im, std::size_t length, Twiddles w4) {
-  for (std::size_t p0 = 0; p0 < length; p0 += 8) {
-    double r[8], i[8];
-    for (int k = 0; k < 8; ++k) {
-      r[k] = re[p0 + static_cast<std::size_t>(k)];
-      i[k] = im[p0 + static_cast<std::size_t>(k)];
-    }
-    for (int half = 4; half >= 1; half /= 2) {
-      const int step = 4 / half;  // W_half(j) = W_4(j·step)
-      for (int b = 0; b < 8; b += 2 * half) {
-        for (int j = 0; j < half; ++j) {
-          const int a = b + j, c = a + half;
-          const double wc = w4.c[j * step], ws = w4.s[j * step];
-          const double dr = r[a] - r[c], di = i[a] - i[c];
-          r[a] = static_cast<float>(r[a] + r[c]);
-          i[a] = static_cast<float>(i[a] + i[c]);
-          r[c] = static_cast<float>(dr * wc + di * ws);
-          i[c] = static_cast<float>(di * wc - dr * ws);
-        }
-      }
-    }
-    for (int k = 0; k < 8; ++k) {
-      re[p0 + static_cast<std::size_t>(k)] = static_cast<float>(r[k]);
-      im[p0 + static_cast<std::size_t>(k)] = static_cast<float>(i[k]);
-    }
+void lastTwoStages(float* re, float* im, std::size_t length, Twiddles w2) {
+  const V4i upper = {0, 0, -1, -1}, odd = {0, -1, 0, -1};
+  const V4d c = {1, 1, w2.c[0], w2.c[1]}, s = {0, 0, w2.s[0], w2.s[1]};
+  for (std::size_t p0 = 0; p0 < length; p0 += 4) {
+    const V4d xr = simd::loadFloats(re + p0), xi = simd::loadFloats(im + p0);
+    // Stage c = 2: [a + c, b + d, (a − c)·W(0), (b − d)·W(1)].
+    const V4d lor = __builtin_shufflevector(xr, xr, 0, 1, 0, 1);
+    const V4d hir = __builtin_shufflevector(xr, xr, 2, 3, 2, 3);
+    const V4d loi = __builtin_shufflevector(xi, xi, 0, 1, 0, 1);
+    const V4d hii = __builtin_shufflevector(xi, xi, 2, 3, 2, 3);
+    const V4d ur = select(upper, lor - hir, lor + hir), ui = select(upper, loi - hii, loi + hii);
+    const V4d yr = viaFloat(ur * c + ui * s), yi = viaFloat(ui * c - ur * s);
+    // Stage c = 1: [y0 + y1, y0 − y1, y2 + y3, y2 − y3].
+    const V4d er = __builtin_shufflevector(yr, yr, 0, 0, 2, 2);
+    const V4d orr = __builtin_shufflevector(yr, yr, 1, 1, 3, 3);
+    const V4d ei = __builtin_shufflevector(yi, yi, 0, 0, 2, 2);
+    const V4d oi = __builtin_shufflevector(yi, yi, 1, 1, 3, 3);
+    simd::storeFloats(re + p0, select(odd, er - orr, er + orr));
+    simd::storeFloats(im + p0, select(odd, ei - oi, ei + oi));
   }
 }
 
@@ -150,8 +183,12 @@ struct StageTables {
 class ChunkTwiddles {
  public:
   ChunkTwiddles(std::size_t half, double sineSign)
-      : m_step(kPi / static_cast<double>(half)), m_sign(sineSign), m_fineC(kChunk),
-        m_fineS(kChunk), m_c(kChunk), m_s(kChunk) {
+      : m_step(kPi / static_cast<double>(half)),
+        m_sign(sineSign),
+        m_fineC(kChunk),
+        m_fineS(kChunk),
+        m_c(kChunk),
+        m_s(kChunk) {
     for (std::size_t b = 0; b < kChunk; ++b) {
       m_fineC[b] = std::cos(m_step * static_cast<double>(b));
       m_fineS[b] = std::sin(m_step * static_cast<double>(b));
@@ -174,20 +211,22 @@ class ChunkTwiddles {
 };
 
 // Stages 2h and h over the whole array.
-void sweepingPair(float* re, float* im, std::size_t n, std::size_t h, double sineSign) {
+void sweepingPair(Source src, float* re, float* im, std::size_t n, std::size_t h,
+                  double sineSign) {
   ChunkTwiddles outer(2 * h, sineSign), outerHigh(2 * h, sineSign), inner(h, sineSign);
   for (std::size_t j0 = 0; j0 < h; j0 += kChunk) {
     const std::size_t count = std::min(kChunk, h - j0);
-    radix4Float(re, im, n, h, j0, count, outer.at(j0, count), outerHigh.at(j0 + h, count),
-                inner.at(j0, count));
+    radix4Float(src, re, im, n, h, j0, count, outer.at(j0, count),
+                outerHigh.at(j0 + h, count), inner.at(j0, count));
   }
 }
 
-void sweepingSingle(float* re, float* im, std::size_t n, std::size_t half, double sineSign) {
+void sweepingSingle(Source src, float* re, float* im, std::size_t n, std::size_t half,
+                    double sineSign) {
   ChunkTwiddles w(half, sineSign);
   for (std::size_t j0 = 0; j0 < half; j0 += kChunk) {
     const std::size_t count = std::min(kChunk, half - j0);
-    radix2Float(re, im, n, half, j0, count, w.at(j0, count));
+    radix2Float(src, re, im, n, half, j0, count, w.at(j0, count));
   }
 }
 
@@ -197,35 +236,49 @@ void blockStages(float* re, float* im, std::size_t top, const StageTables& t) {
   const std::size_t block = 2 * top;
   std::size_t c = top;
   if (std::countr_zero(top) % 2 == 1 && c >= 8) {  // stages top … 8 are odd in number
-    radix2Float(re, im, block, c, 0, c, t.stage(c));
+    radix2Float({re, im}, re, im, block, c, 0, c, t.stage(c));
     c /= 2;
   }
   for (; c >= 8; c /= 4) {
     const std::size_t h = c / 2;
-    radix4Float(re, im, block, h, 0, h, t.stage(c), t.stage(c, h), t.stage(h));
+    radix4Float({re, im}, re, im, block, h, 0, h, t.stage(c), t.stage(c, h), t.stage(h));
   }
-  lastThreeStages(re, im, block, t.stage(4));
+  radix2Float({re, im}, re, im, block, 4, 0, 4, t.stage(4));
+  lastTwoStages(re, im, block, t.stage(2));
 }
 
 // All stages of the transform of length n; sign −1 for e^(−iθ) (forward), +1 for the inverse.
-void runStages(float* re, float* im, std::size_t n, double sign) {
+// With `realSignal` the input is that signal (imaginary parts 0) and re/im are written by
+// the first stage; otherwise re/im hold the input.
+void runStages(const float* realSignal, float* re, float* im, std::size_t n, double sign) {
   // The kernels multiply by (wc − i·ws): the forward twiddle cos − i·sin has ws = sin.
   const double sineSign = -sign;
+  std::size_t half = n / 2;
+  Source src{re, im};
+  if (realSignal != nullptr) {
+    if (half >= kCacheBlock) {
+      src = {realSignal, nullptr};
+    } else {
+      std::copy(realSignal, realSignal + n, re);
+      std::fill(im, im + n, 0.0f);
+    }
+  }
   if (n < 8) {
     const StageTables t(std::max<std::size_t>(n / 2, 1), sineSign);
     for (std::size_t c = n / 2; c >= 1; c /= 2) {
-      radix2Float(re, im, n, c, 0, c, t.stage(c));
+      radix2Float({re, im}, re, im, n, c, 0, c, t.stage(c));
     }
     return;
   }
-  std::size_t half = n / 2;
   const bool sweepingOdd = half >= kCacheBlock && std::countr_zero(half / (kCacheBlock / 2)) % 2;
   if (sweepingOdd) {
-    sweepingSingle(re, im, n, half, sineSign);
+    sweepingSingle(src, re, im, n, half, sineSign);
+    src = {re, im};
     half /= 2;
   }
   for (; half >= kCacheBlock; half /= 4) {
-    sweepingPair(re, im, n, half / 2, sineSign);
+    sweepingPair(src, re, im, n, half / 2, sineSign);
+    src = {re, im};
   }
   const StageTables tables(half, sineSign);
   for (std::size_t b0 = 0; b0 < n; b0 += 2 * half) {
@@ -267,26 +320,22 @@ void gatherBitReversed(const float* z, std::size_t n, float* out, std::size_t co
   }
   const std::size_t middleCount = std::size_t{1} << middle;
   const int highShift = middle + kTileBits;
+  std::size_t column[kTile];  // where element c of a tile row goes, before the row's part
+  for (std::size_t c = 0; c < kTile; ++c) {
+    column[c] = reversedTile[c] << highShift;
+  }
+  // With count = n/2 only the even columns land below n/2 (their reversal has no top bit).
+  const std::size_t columnStep = count < n ? 2 : 1;
   for (std::size_t b = 0; b < middleCount; ++b) {
     const std::size_t rb = reversedIndex(b, middle) << kTileBits;
     for (std::size_t a = 0; a < kTile; ++a) {
       const float* row = z + ((a << highShift) | (b << kTileBits));
-      const std::size_t ra = reversedTile[a];
-      for (std::size_t c = 0; c < kTile; ++c) {
-        const std::size_t k = (reversedTile[c] << highShift) | rb | ra;
-        if (k < count) {
-          out[k] = row[c];
-        }
+      float* target = out + (rb | reversedTile[a]);
+      for (std::size_t c = 0; c < kTile; c += columnStep) {
+        target[column[c]] = row[c];
       }
     }
   }
-}
-
-typedef long long V4i __attribute__((vector_size(32)));
-
-[[gnu::always_inline]] inline V4d select(V4i mask, V4d yes, V4d no) {
-  return reinterpret_cast<V4d>((reinterpret_cast<V4i>(yes) & mask) |
-                               (reinterpret_cast<V4i>(no) & ~mask));
 }
 
 // atan(u) for |u| ≤ tan(π/8) by its Taylor series (truncation below 3e-11 relative).
@@ -364,8 +413,8 @@ double binPhase(double y, double x) {
   return y < 0 ? -r : r;
 }
 
-void fastTransform(std::span<const float> signal, float /*sampleStep*/,
-                   std::span<float> amplitude, std::span<float> phase) {
+void fastTransform(std::span<const float> signal, float /*sampleStep*/, std::span<float> amplitude,
+                   std::span<float> phase) {
   const std::size_t n = signal.size();
   requirePowerOfTwo(n, "fastTransform");
   const std::size_t bins = n / 2;
@@ -374,11 +423,10 @@ void fastTransform(std::span<const float> signal, float /*sampleStep*/,
   }
   // z = x + 0i; multiplying the whole sequence by i (the classic z = i·x) changes no
   // rounding, so X is read directly from z.
-  std::vector<float> re(signal.begin(), signal.end());
-  std::vector<float> im(n, 0.0f);
-  runStages(re.data(), im.data(), n, -1.0);
-  gatherBitReversed(re.data(), n, amplitude.data(), bins);
-  gatherBitReversed(im.data(), n, phase.data(), bins);
+  const std::unique_ptr<float[]> re(new float[n]), im(new float[n]);
+  runStages(signal.data(), re.get(), im.get(), n, -1.0);
+  gatherBitReversed(re.get(), n, amplitude.data(), bins);
+  gatherBitReversed(im.get(), n, phase.data(), bins);
   polarInPlace(amplitude.data(), phase.data(), bins, 2.0 / static_cast<double>(n));
 }
 
@@ -396,7 +444,7 @@ void fastInverse(std::span<const float> amplitude, std::span<const float> phase,
     re[k] = static_cast<float>(a * std::cos(phi));
     im[k] = static_cast<float>(a * std::sin(phi));
   }
-  runStages(re.data(), im.data(), n, +1.0);
+  runStages(nullptr, re.data(), im.data(), n, +1.0);
   gatherBitReversed(re.data(), n, output.data(), n);
 }
 

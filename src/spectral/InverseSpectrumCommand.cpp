@@ -89,8 +89,8 @@ void inverseSpectrumCommand(CommandContext& ctx) {
   result.colour = newGraphColour(store.count());
   result.title = " Восстановленный из спектра сигнал";
   const std::size_t index = store.attachGraph(std::move(result), store.takeUnnamedEntry());
-  detail::fillInverseSignal(ctx, amplitude, phase, index, tmin, dt, n,
-                            2 * 3.141592653589793 * df, outputTimeUnitsPerSecond(options.timeUnit));
+  detail::fillInverseSignal(ctx, amplitude, phase, index, tmin, dt, n, 2 * 3.141592653589793 * df,
+                            outputTimeUnitsPerSecond(options.timeUnit));
   if (options.deleteSpectra) {
     store.removeGraph(store.count() - 2);
     store.removeGraph(store.count() - 2);

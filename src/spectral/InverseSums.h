@@ -21,8 +21,8 @@ struct InverseSpectrumInput {
 // Output points y(t_p)·1 (already divided by π), delivered in order through
 // `emit(p, value)`. Sums over the points both graphs have (the shorter count). Progress and
 // the stop request as runInBlocks; returns false when stopped (points emitted so far stay).
-bool inverseSpectrumSums(const InverseSpectrumInput& input, double tmin, double dt,
-                         std::int64_t n, double dOmega, PercentProgress& progress,
+bool inverseSpectrumSums(const InverseSpectrumInput& input, double tmin, double dt, std::int64_t n,
+                         double dOmega, PercentProgress& progress,
                          const std::function<bool()>& stopRequested,
                          const std::function<void(std::int64_t p, double value)>& emit);
 

@@ -12,16 +12,16 @@ namespace tarvik::spectral {
 // settings section "Spectr" under the control names given.
 struct SpectrumOptions : DialogOptions {
   enum class Kind { Dft, Fft };
-  Kind kind = Kind::Dft;      // rgFourieType: "DFT", "FFT" (not kept)
-  std::string fMin = "0";     // edFMin, Hz
-  std::string fMax = "1e9";   // edFMax, Hz
-  std::string dF = "1e6";     // eddF, Hz
-  bool autoStep = false;      // CheckBox2 "автоматически"
-  int timeUnit = 0;           // cbTime: ns, us, ms, s
-  bool inverse = false;       // CheckBox1 "Выполнить обратное преобразование"
-  bool absolute = true;       // CheckBox3 "Вычислить абсолютные амплитуды спектра"
-  bool noPhase = true;        // CheckBox4 "Не выводить фазу"
-  int freqUnit = 0;           // cbFreq: Hz, kHz, MHz, GHz
+  Kind kind = Kind::Dft;     // rgFourieType: "DFT", "FFT" (not kept)
+  std::string fMin = "0";    // edFMin, Hz
+  std::string fMax = "1e9";  // edFMax, Hz
+  std::string dF = "1e6";    // eddF, Hz
+  bool autoStep = false;     // CheckBox2 "автоматически"
+  int timeUnit = 0;          // cbTime: ns, us, ms, s
+  bool inverse = false;  // CheckBox1 "Выполнить обратное преобразование"
+  bool absolute = true;  // CheckBox3 "Вычислить абсолютные амплитуды спектра"
+  bool noPhase = true;  // CheckBox4 "Не выводить фазу"
+  int freqUnit = 0;     // cbFreq: Hz, kHz, MHz, GHz
   std::string_view dialogName() const override { return "TfmSpectr"; }
 };
 
@@ -36,8 +36,8 @@ struct InverseSpectrumOptions : DialogOptions {
 };
 
 // Items of the unit lists, in list order.
-inline constexpr const char* kTimeUnitItems[4] = {"наносекунды", "микросекунды",
-                                                  "миллисекунды", "секунды"};
+inline constexpr const char* kTimeUnitItems[4] = {"наносекунды", "микросекунды", "миллисекунды",
+                                                  "секунды"};
 inline constexpr const char* kFrequencyUnitItems[4] = {"герцы", "килогерцы", "мегагерцы",
                                                        "гигагерцы"};
 

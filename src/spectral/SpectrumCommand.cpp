@@ -143,7 +143,8 @@ Outcome dftPath(Run& run, std::size_t index) {
     run.ctx.ui.message(MessageKind::Error, kTooManyFrequencies);
     return Outcome::EndCommand;
   }
-  const auto m = std::max<std::int64_t>(200, static_cast<std::int64_t>(std::nearbyint(realCount)) + 1);
+  const auto m =
+      std::max<std::int64_t>(200, static_cast<std::int64_t>(std::nearbyint(realCount)) + 1);
   const UniformSamples samples = uniformResample(graph, static_cast<std::size_t>(m), l);
 
   Graph amplitudeGraph;
@@ -180,8 +181,9 @@ Outcome dftPath(Run& run, std::size_t index) {
     }
     return true;
   };
-  if (kmax > kmin && !runInBlocks(kmax - kmin, kSpectrumBlock, progress,
-                                  [&store] { return store.stopRequest; }, block)) {
+  if (kmax > kmin &&
+      !runInBlocks(
+          kmax - kmin, kSpectrumBlock, progress, [&store] { return store.stopRequest; }, block)) {
     return Outcome::EndCommand;  // stopped: silently, with the points made so far
   }
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(

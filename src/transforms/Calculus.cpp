@@ -114,7 +114,7 @@ void quantisationErrorModel(std::span<double> ys, int levels, std::mt19937_64& r
   }
   std::uniform_real_distribution<double> uniform(0.0, 1.0);
   for (double& y : ys) {
-    y = q * std::nearbyint(y / q);  // ties to even under the default rounding mode
+    y = q * std::nearbyint(y / q) + 0.0;  // ties to even; + 0.0 turns −0 into 0
     if (uniform(random) < 0.2) {
       y -= q;
     }

@@ -43,14 +43,16 @@ std::optional<SpectrumGraphs> appendSpectrum(CommandContext& ctx, std::size_t in
     ctx.ui.message(MessageKind::Error, spectral::kTooManyTimeSteps);
     return std::nullopt;
   }
-  const auto n = std::max<std::int64_t>(200, static_cast<std::int64_t>(std::nearbyint(realCount)) + 1);
+  const auto n =
+      std::max<std::int64_t>(200, static_cast<std::int64_t>(std::nearbyint(realCount)) + 1);
   const spectral::UniformSamples samples =
       spectral::uniformResample(graph, static_cast<std::size_t>(n), grid.tf);
   SpectrumGraphs out;
   Graph modulus;
   modulus.colour = newGraphColour(store.count());
   modulus.title = "Модуль спектра: " + title;
-  out.modulus = store.attachGraph(std::move(modulus), store.takeUnnamedEntry("Без имени-Модуль спектра"));
+  out.modulus =
+      store.attachGraph(std::move(modulus), store.takeUnnamedEntry("Без имени-Модуль спектра"));
   Graph phase;
   phase.colour = automaticColour(store);
   phase.title = "Фаза спектра:" + title;
@@ -63,8 +65,7 @@ std::optional<SpectrumGraphs> appendSpectrum(CommandContext& ctx, std::size_t in
     ctx.ui.progress(spectral::kSpectrumProgress + std::to_string(percent) + " %");
   });
   // Sample s lies at s·dt + a·tf seconds: the phases are relative to the graphs' zero time.
-  const spectral::DftSums sums(samples.values, samples.sampleStep, grid.df,
-                               samples.x0 * grid.tf);
+  const spectral::DftSums sums(samples.values, samples.sampleStep, grid.df, samples.x0 * grid.tf);
   std::vector<double> c, s;
   const auto block = [&](std::int64_t first, std::size_t count,
                          const std::function<bool(double)>& keepGoing) {
@@ -84,8 +85,9 @@ std::optional<SpectrumGraphs> appendSpectrum(CommandContext& ctx, std::size_t in
     }
     return true;
   };
-  if (kmax > kmin && !spectral::runInBlocks(kmax - kmin, spectral::kSpectrumBlock, progress,
-                                            [&store] { return store.stopRequest; }, block)) {
+  if (kmax > kmin && !spectral::runInBlocks(
+                         kmax - kmin, spectral::kSpectrumBlock, progress,
+                         [&store] { return store.stopRequest; }, block)) {
     return std::nullopt;
   }
   return out;
@@ -96,13 +98,16 @@ void appendImpedance(GraphStore& store, const SpectrumGraphs& voltage,
   Graph real, imaginary, modulus;
   real.title = "Действительная часть Z";
   real.colour = newGraphColour(store.count());
-  const std::size_t ri = store.attachGraph(std::move(real), store.takeUnnamedEntry("Без имени Real-"));
+  const std::size_t ri =
+      store.attachGraph(std::move(real), store.takeUnnamedEntry("Без имени Real-"));
   imaginary.title = "Мнимая часть Z";
   imaginary.colour = newGraphColour(store.count());
-  const std::size_t ii = store.attachGraph(std::move(imaginary), store.takeUnnamedEntry("Без имени-Im-"));
+  const std::size_t ii =
+      store.attachGraph(std::move(imaginary), store.takeUnnamedEntry("Без имени-Im-"));
   modulus.title = "Модуль Z";
   modulus.colour = automaticColour(store);
-  const std::size_t mi = store.attachGraph(std::move(modulus), store.takeUnnamedEntry("Без имени-Mod-"));
+  const std::size_t mi =
+      store.attachGraph(std::move(modulus), store.takeUnnamedEntry("Без имени-Mod-"));
   const Graph& uMod = store.graph(voltage.modulus);
   const Graph& uPh = store.graph(voltage.phase);
   const Graph& iMod = store.graph(current.modulus);
@@ -132,8 +137,8 @@ std::size_t graphOfRow(const GraphStore& store, int row) {
 bool usable(CommandContext& ctx, const Grid& grid, std::size_t voltage, std::size_t current) {
   if (!(grid.df > 0) || !(std::fabs(grid.fMax / grid.df) < kLargestIndex) ||
       !(std::fabs(grid.fMin / grid.df) < kLargestIndex)) {
-    ctx.ui.message(MessageKind::Error, grid.df > 0 ? spectral::kTooManyFrequencies
-                                                   : spectral::kBadFrequencyStep);
+    ctx.ui.message(MessageKind::Error,
+                   grid.df > 0 ? spectral::kTooManyFrequencies : spectral::kBadFrequencyStep);
     return false;
   }
   for (std::size_t i : {voltage, current}) {
@@ -154,9 +159,9 @@ bool usable(CommandContext& ctx, const Grid& grid, std::size_t voltage, std::siz
 ImpedanceOptions fillOptions(CommandContext& ctx) {
   GraphStore& store = ctx.store;
   if (!store.entriesConsistent()) {
-    ctx.ui.message(MessageKind::Info, "Ошибка: SeriesCount = " + std::to_string(store.count()) +
-                                          "\nFileNames.Count =  " +
-                                          std::to_string(store.sourceFiles().size()));
+    ctx.ui.message(MessageKind::Info,
+                   "Ошибка: SeriesCount = " + std::to_string(store.count()) +
+                       "\nFileNames.Count =  " + std::to_string(store.sourceFiles().size()));
     store.repairEntries();
   }
   ImpedanceOptions options;

@@ -13,15 +13,16 @@ namespace tarvik {
 // TfmCalcZ, "Вычисление сопротивления"; kept in the settings section "SpectrZ" (all but the
 // list choices).
 struct ImpedanceOptions : DialogOptions {
-  std::vector<std::string> entries;  // both lists: "N. source-file entry: title" (filled by the command)
-  int voltageRow = -1;               // ListBox1 choice, −1 for none
-  int currentRow = -1;               // ListBox2 choice
-  std::string fMin = "0";            // edFMin, Hz
-  std::string fMax = "1e9";          // edFMax, Hz
-  std::string dF = "1e6";            // eddF, Hz
-  int timeUnit = 0;                  // cbTime (−1: none chosen, factor 1)
-  int freqUnit = 0;                  // cbFreq (−1: none chosen, factor 1)
-  bool deleteSpectra = true;         // cbDeleteSpectr "Удалить графики спектров"
+  std::vector<std::string>
+      entries;                // both lists: "N. source-file entry: title" (filled by the command)
+  int voltageRow = -1;        // ListBox1 choice, −1 for none
+  int currentRow = -1;        // ListBox2 choice
+  std::string fMin = "0";     // edFMin, Hz
+  std::string fMax = "1e9";   // edFMax, Hz
+  std::string dF = "1e6";     // eddF, Hz
+  int timeUnit = 0;           // cbTime (−1: none chosen, factor 1)
+  int freqUnit = 0;           // cbFreq (−1: none chosen, factor 1)
+  bool deleteSpectra = true;  // cbDeleteSpectr "Удалить графики спектров"
   std::string_view dialogName() const override { return "TfmCalcZ"; }
 };
 

@@ -18,14 +18,6 @@ bool ascendingWithoutNaN(std::span<const double> xs) {
 
 }  // namespace
 
-double gridStep(double a, double b, std::size_t n) {
-  return static_cast<double>((static_cast<long double>(b) - a) / static_cast<long double>(n - 1));
-}
-
-double gridPoint(double a, double step, std::size_t k) {
-  return static_cast<double>(a + static_cast<long double>(k) * step);
-}
-
 namespace detail {
 
 double interpolate(std::span<const double> xs, std::span<const double> ys, std::size_t h,

@@ -9,8 +9,12 @@ namespace tarvik {
 
 // Grid step (b − a) / (n − 1) and grid point a + k·step, each computed in extended
 // precision and rounded to double. n must be at least 2.
-double gridStep(double a, double b, std::size_t n);
-double gridPoint(double a, double step, std::size_t k);
+inline double gridStep(double a, double b, std::size_t n) {
+  return static_cast<double>((static_cast<long double>(b) - a) / static_cast<long double>(n - 1));
+}
+inline double gridPoint(double a, double step, std::size_t k) {
+  return static_cast<double>(a + static_cast<long double>(k) * step);
+}
 
 // Resamples the source (xs ascending, no NaN) onto values.size() grid points from a to b
 // (values.size() ≥ 2): values[k] is the source's linear interpolation at grid point k,

@@ -6,6 +6,9 @@
 namespace tarvik::view {
 namespace {
 
+// Above this many points a drawn line is not antialiased.
+constexpr std::size_t kMaxSmoothedPoints = 200'000;
+
 // Map of a QCustomPlot axis onto pixels as AxisPixelMap; pxPerUnit is NaN when the axis
 // cannot map (a log axis with a range not above 0).
 AxisPixelMap axisMap(const QCPAxis* axis) {
@@ -225,6 +228,11 @@ void GraphPlottable::draw(QCPPainter* painter) {
     return;
   }
   applyDefaultAntialiasingHint(painter);
+  // A line that the reduction could not thin (points in random X order) fills the plot
+  // with long segments; smoothing their edges would cost seconds and change nothing seen.
+  if (m_line.size() > kMaxSmoothedPoints) {
+    painter->setAntialiasing(false);
+  }
   QPen pen = mPen;
   const bool vectorized = painter->modes().testFlag(QCPPainter::pmVectorized);
   // A 1-pixel pen drawn as cosmetic looks the same on screen and is much faster.

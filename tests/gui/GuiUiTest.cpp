@@ -38,15 +38,21 @@ class GuiUiTest : public QObject {
   void fileFilters_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("qt");
-    QTest::newRow("plain patterns") << "*.grf;*.sig;*.srg;*.csv;*.gpj"
-                                    << "*.grf;*.sig;*.srg;*.csv;*.gpj (*.grf *.sig *.srg *.csv *.gpj)";
+    QTest::newRow("plain patterns")
+        << "*.grf;*.sig;*.srg;*.csv;*.gpj"
+        << "*.grf;*.sig;*.srg;*.csv;*.gpj (*.grf *.sig *.srg *.csv *.gpj)";
     QTest::newRow("labelled") << "Файлы графиков(*.grf;*.sig;*.srg)"
                               << "Файлы графиков (*.grf *.sig *.srg)";
-    QTest::newRow("every file") << "Все файлы(*.*)" << "Все файлы (*)";
-    QTest::newRow("bare label") << "Все файлы" << "Все файлы (*)";
-    QTest::newRow("bar form") << "Проекты(*.gpj)|*.gpj" << "Проекты (*.gpj)";
-    QTest::newRow("star dot star") << "*.*" << "*.* (*)";
-    QTest::newRow("two patterns") << "*.srg;*.grf" << "*.srg;*.grf (*.srg *.grf)";
+    QTest::newRow("every file") << "Все файлы(*.*)"
+                                << "Все файлы (*)";
+    QTest::newRow("bare label") << "Все файлы"
+                                << "Все файлы (*)";
+    QTest::newRow("bar form") << "Проекты(*.gpj)|*.gpj"
+                              << "Проекты (*.gpj)";
+    QTest::newRow("star dot star") << "*.*"
+                                   << "*.* (*)";
+    QTest::newRow("two patterns") << "*.srg;*.grf"
+                                  << "*.srg;*.grf (*.srg *.grf)";
   }
   void fileFilters() {
     QFETCH(QString, filter);

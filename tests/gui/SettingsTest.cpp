@@ -49,7 +49,8 @@ class SettingsTest : public QObject {
     const QString path = SettingsFile::defaultPath();
     const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QCOMPARE(QFileInfo(path).fileName(), exe + ".INI");
-    QVERIFY(path.startsWith(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)));
+    QVERIFY(
+        path.startsWith(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)));
   }
 
   void freshStartGivesTheDefaults() {
@@ -104,11 +105,11 @@ class SettingsTest : public QObject {
     }
     QCOMPARE(recorder.saves, 1);
     const QString text = fileText(path);
-    for (const char* key : {"[Fonts]", "TitleFontName=Liberation Serif", "TitleFontSize=14",
-                            "FootFontName=Arial", "FootFontSize=10", "LeftAxisFontName=",
-                            "LeftAxisLabelsFontSize=", "BottomAxisFontName=",
-                            "BottomAxisLabelsFontName=", "BottomLegendFontSize=8", "[Form]",
-                            "Top=", "Left=", "Width=600", "Height=420", "[Spectr]"}) {
+    for (const char* key :
+         {"[Fonts]", "TitleFontName=Liberation Serif", "TitleFontSize=14", "FootFontName=Arial",
+          "FootFontSize=10", "LeftAxisFontName=", "LeftAxisLabelsFontSize=", "BottomAxisFontName=",
+          "BottomAxisLabelsFontName=", "BottomLegendFontSize=8", "[Form]",
+          "Top=", "Left=", "Width=600", "Height=420", "[Spectr]"}) {
       QVERIFY2(text.contains(key), key);
     }
 
@@ -147,8 +148,7 @@ class SettingsTest : public QObject {
     QTest::newRow("on the second") << QRect(2000, 100, 400, 300) << QRect(2000, 100, 400, 300);
     QTest::newRow("far left") << QRect(-5000, 100, 400, 300) << QRect(0, 100, 400, 300);
     QTest::newRow("far right") << QRect(9000, 200, 400, 300) << QRect(2800, 200, 400, 300);
-    QTest::newRow("below the second") << QRect(2500, 5000, 400, 300)
-                                      << QRect(2500, 724, 400, 300);
+    QTest::newRow("below the second") << QRect(2500, 5000, 400, 300) << QRect(2500, 724, 400, 300);
     QTest::newRow("too large") << QRect(-9000, -9000, 3000, 2000) << QRect(0, 0, 1920, 1024);
   }
   void placeOnScreens() {

@@ -42,17 +42,39 @@ class ValueDialogTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("inserted");  // empty: refused
-    QTest::newRow("digit") << "12" << "7" << "7";
-    QTest::newRow("minus") << "" << "-" << "-";
-    QTest::newRow("small e") << "1" << "e" << "e";
-    QTest::newRow("capital E") << "1" << "E" << "E";
-    QTest::newRow("first point") << "1" << "." << ".";
-    QTest::newRow("second point") << "1.5" << "." << "";
-    QTest::newRow("comma becomes point") << "2" << "," << ".";
-    QTest::newRow("comma after point") << "2.5" << "," << "";
-    QTest::newRow("letter") << "1" << "x" << "";
-    QTest::newRow("plus") << "1e" << "+" << "";
-    QTest::newRow("blank") << "1" << " " << "";
+    QTest::newRow("digit") << "12"
+                           << "7"
+                           << "7";
+    QTest::newRow("minus") << ""
+                           << "-"
+                           << "-";
+    QTest::newRow("small e") << "1"
+                             << "e"
+                             << "e";
+    QTest::newRow("capital E") << "1"
+                               << "E"
+                               << "E";
+    QTest::newRow("first point") << "1"
+                                 << "."
+                                 << ".";
+    QTest::newRow("second point") << "1.5"
+                                  << "."
+                                  << "";
+    QTest::newRow("comma becomes point") << "2"
+                                         << ","
+                                         << ".";
+    QTest::newRow("comma after point") << "2.5"
+                                       << ","
+                                       << "";
+    QTest::newRow("letter") << "1"
+                            << "x"
+                            << "";
+    QTest::newRow("plus") << "1e"
+                          << "+"
+                          << "";
+    QTest::newRow("blank") << "1"
+                           << " "
+                           << "";
   }
   void keyFilter() {
     QFETCH(QString, text);

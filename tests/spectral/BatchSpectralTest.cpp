@@ -36,8 +36,8 @@ TEST(BatchSpectral, CommandsRunFromScriptArguments) {
   EXPECT_EQ(session.store.graph(4).size(), 11u);
   run("convolve", {{"signal", "1"}, {"response", "2"}});
   EXPECT_EQ(session.store.graph(5).title, "Исходный график (Свертка)");
-  run("impedance", {{"voltage", "1"}, {"current", "1"}, {"fmax", "10"}, {"df", "1"},
-                    {"time", "s"}});
+  run("impedance",
+      {{"voltage", "1"}, {"current", "1"}, {"fmax", "10"}, {"df", "1"}, {"time", "s"}});
   EXPECT_EQ(session.store.graph(session.store.count() - 1).title, "Модуль Z");
   EXPECT_THROW(run("spectrum", {{"kind", "dct"}}), batch::UsageError);
   EXPECT_THROW(run("impedance", {{"time", "h"}}), batch::UsageError);

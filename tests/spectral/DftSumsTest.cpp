@@ -53,8 +53,8 @@ void expectMatches(const std::vector<float>& x, double s, double df, std::int64_
     ASSERT_NEAR(im[q], ref.im[q], tol) << "M=" << x.size() << " K=" << count << " q=" << q;
     const double amp = std::hypot(ref.re[q], ref.im[q]);
     if (amp > 1e-6 * largest) {
-      const double diff =
-          std::remainder(spectrumPhase(re[q], im[q]) - spectrumPhase(ref.re[q], ref.im[q]), 2 * M_PI);
+      const double diff = std::remainder(
+          spectrumPhase(re[q], im[q]) - spectrumPhase(ref.re[q], ref.im[q]), 2 * M_PI);
       ASSERT_LE(std::fabs(diff), 1e-9 + 4 * tol / amp) << "M=" << x.size() << " q=" << q;
     }
   }
@@ -78,13 +78,13 @@ TEST_P(DftSumsSizes, BothFastMethodsMatchTheDirectSums) {
   expectMatches(x, s, df, c.first, c.frequencies, SumMethod::Automatic, 3.3e-7);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PrimesAndOddSizes, DftSumsSizes,
-    ::testing::Values(SizeCase{1, 1, 0}, SizeCase{2, 3, 0}, SizeCase{3, 8, 0},
-                      SizeCase{7, 9, 2}, SizeCase{200, 17, 0}, SizeCase{201, 1000, 0},
-                      SizeCase{257, 100, 13}, SizeCase{1009, 997, 0}, SizeCase{1024, 64, -32},
-                      SizeCase{4099, 31, 400}, SizeCase{4099, 257, 0}, SizeCase{12289, 5, 7},
-                      SizeCase{20011, 2003, 150}));
+INSTANTIATE_TEST_SUITE_P(PrimesAndOddSizes, DftSumsSizes,
+                         ::testing::Values(SizeCase{1, 1, 0}, SizeCase{2, 3, 0}, SizeCase{3, 8, 0},
+                                           SizeCase{7, 9, 2}, SizeCase{200, 17, 0},
+                                           SizeCase{201, 1000, 0}, SizeCase{257, 100, 13},
+                                           SizeCase{1009, 997, 0}, SizeCase{1024, 64, -32},
+                                           SizeCase{4099, 31, 400}, SizeCase{4099, 257, 0},
+                                           SizeCase{12289, 5, 7}, SizeCase{20011, 2003, 150}));
 
 TEST(DftSums, StayExactFarAlongLongSignals) {
   // Phases of k·p up to 10^10 cycles·β: the rotation must not drift along the samples.
@@ -112,12 +112,12 @@ TEST(DftSums, StopRequestAbandonsTheSums) {
   for (SumMethod method : {SumMethod::Direct, SumMethod::ChirpZ}) {
     std::vector<double> re(40), im(40);
     int calls = 0;
-    const bool done = DftSums(x, 1e-9, 1e6, 0, method)
-                          .compute(0, 40, re.data(), im.data(), [&](double fraction) {
-                            EXPECT_GE(fraction, 0.0);
-                            EXPECT_LE(fraction, 1.0);
-                            return ++calls < 2;
-                          });
+    const bool done =
+        DftSums(x, 1e-9, 1e6, 0, method).compute(0, 40, re.data(), im.data(), [&](double fraction) {
+          EXPECT_GE(fraction, 0.0);
+          EXPECT_LE(fraction, 1.0);
+          return ++calls < 2;
+        });
     EXPECT_FALSE(done);
     EXPECT_EQ(calls, 2);
   }
@@ -126,8 +126,8 @@ TEST(DftSums, StopRequestAbandonsTheSums) {
 TEST(SpectrumPhase, FollowsTheClassicRuleWhereRealPartIsNotZero) {
   const struct {
     double re, im, phase;
-  } cases[] = {{1, 0, 0},  {1, -1, M_PI / 4},      {-1, 0, M_PI},  {-1, 1, -3 * M_PI / 4},
-               {0, 0, 0},  {-2, -0.0, M_PI},        {2, 1, -std::atan(0.5)}};
+  } cases[] = {{1, 0, 0}, {1, -1, M_PI / 4}, {-1, 0, M_PI},          {-1, 1, -3 * M_PI / 4},
+               {0, 0, 0}, {-2, -0.0, M_PI},  {2, 1, -std::atan(0.5)}};
   for (const auto& c : cases) {
     EXPECT_NEAR(spectrumPhase(c.re, c.im), c.phase, 1e-15) << c.re << " " << c.im;
     if (c.re != 0) {

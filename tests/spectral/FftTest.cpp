@@ -1,5 +1,3 @@
-#include "spectral/Fft.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "spectral/Fft.h"
 #include "spectral/ReferenceSums.h"
 
 namespace tarvik::spectral {
@@ -38,7 +37,8 @@ TEST(FastTransform, MatchesDirectBinsOnEveryPowerOfTwoUpTo4096) {
       maxAmp = std::max(maxAmp, std::hypot(ref.re[k], ref.im[k]) * 2 / static_cast<double>(n));
     }
     // Single-precision butterflies: about log2(N) roundings of 6e-8 each.
-    const double tol = 1e-6 * std::log2(static_cast<double>(n) + 1) * sumAbs * 2 / static_cast<double>(n);
+    const double tol =
+        1e-6 * std::log2(static_cast<double>(n) + 1) * sumAbs * 2 / static_cast<double>(n);
     for (std::size_t k = 0; k < n / 2; ++k) {
       const double want = std::hypot(ref.re[k], ref.im[k]) * 2 / static_cast<double>(n);
       ASSERT_NEAR(amp[k], want, tol) << "n=" << n << " k=" << k;
@@ -89,7 +89,8 @@ TEST(FastTransform, LargeTransformsUseTheSweepingStagesCorrectly) {
   const std::size_t n = 1 << 16;
   std::vector<float> x(n);
   for (std::size_t j = 0; j < n; ++j) {
-    x[j] = static_cast<float>(0.25 + 0.75 * std::sin(2 * M_PI * 1234.0 * static_cast<double>(j) / n + 0.3));
+    x[j] = static_cast<float>(
+        0.25 + 0.75 * std::sin(2 * M_PI * 1234.0 * static_cast<double>(j) / n + 0.3));
   }
   std::vector<float> amp(n / 2), phase(n / 2);
   fastTransform(x, 1.0f, amp, phase);
@@ -136,7 +137,8 @@ TEST(BinPhase, AgreesWithAtan2EverywhereButTheSignOfPi) {
   std::mt19937 gen(3);
   std::uniform_real_distribution<double> dist(-10, 10);
   for (int i = 0; i < 100000; ++i) {
-    const double y = dist(gen) * std::pow(10.0, dist(gen)), x = dist(gen) * std::pow(10.0, dist(gen));
+    const double y = dist(gen) * std::pow(10.0, dist(gen)),
+                 x = dist(gen) * std::pow(10.0, dist(gen));
     ASSERT_NEAR(binPhase(y, x), std::atan2(y, x), 1e-10) << y << " " << x;
   }
   EXPECT_EQ(binPhase(0.0, -2.0), M_PI);

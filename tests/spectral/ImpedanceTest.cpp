@@ -1,5 +1,3 @@
-#include "transforms/Impedance.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +5,7 @@
 #include "spectral/ReferenceSums.h"
 #include "spectral/SpectrumCommand.h"
 #include "spectral/UniformResample.h"
+#include "transforms/Impedance.h"
 // GCC 12 reports a false "may be used uninitialized" inside std::optional's move in
 // ScriptedUi when inlined here.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -62,12 +61,16 @@ TEST_F(ImpedanceTest, SameGraphGivesUnitImpedanceAndSevenGraphsWithoutDeleting) 
   EXPECT_EQ(shownEntries, std::vector<std::string>{"1. f0: U"});
   EXPECT_EQ(shownRow, 0);
   ASSERT_EQ(store.count(), 8u);
-  const std::vector<std::string> titles = {"Модуль спектра: U", "Фаза спектра:U",
-                                           "Модуль спектра: U", "Фаза спектра:U",
-                                           "Действительная часть Z", "Мнимая часть Z", "Модуль Z"};
-  const std::vector<std::string> entries = {"Без имени-Модуль спектра1", "Без имени-Фаза спектра2",
-                                            "Без имени-Модуль спектра3", "Без имени-Фаза спектра4",
-                                            "Без имени Real-5", "Без имени-Im-6", "Без имени-Mod-7"};
+  const std::vector<std::string> titles = {
+      "Модуль спектра: U",      "Фаза спектра:U", "Модуль спектра: U", "Фаза спектра:U",
+      "Действительная часть Z", "Мнимая часть Z", "Модуль Z"};
+  const std::vector<std::string> entries = {"Без имени-Модуль спектра1",
+                                            "Без имени-Фаза спектра2",
+                                            "Без имени-Модуль спектра3",
+                                            "Без имени-Фаза спектра4",
+                                            "Без имени Real-5",
+                                            "Без имени-Im-6",
+                                            "Без имени-Mod-7"};
   for (std::size_t i = 0; i < titles.size(); ++i) {
     EXPECT_EQ(store.graph(i + 1).title, titles[i]);
     EXPECT_EQ(store.sourceFile(i + 1), entries[i]);
@@ -104,7 +107,8 @@ TEST_F(ImpedanceTest, ScaledVoltageGivesItsFactorAndSpectraAreRelativeToZeroTime
   // The current spectrum against the direct sum with t = s·dt + a·tf.
   o.deleteSpectra = false;
   run(o);
-  const spectral::UniformSamples s = spectral::uniformResample(store.graph(1), 200, 1e-9);  // the floor of 200
+  const spectral::UniformSamples s =
+      spectral::uniformResample(store.graph(1), 200, 1e-9);  // the floor of 200
   const auto ref = testing::referenceDft(s.values, s.sampleStep, 1e7, 0, 50, s.x0 * 1e-9);
   const Graph& mod = store.graph(7);
   const Graph& phase = store.graph(8);
@@ -116,7 +120,8 @@ TEST_F(ImpedanceTest, ScaledVoltageGivesItsFactorAndSpectraAreRelativeToZeroTime
   for (std::size_t k = 0; k < 50; ++k) {
     ASSERT_NEAR(mod.y(k), std::hypot(ref.re[k], ref.im[k]), 1e-10 * sumAbs);
     if (mod.y(k) > 1e-6 * sumAbs) {
-      ASSERT_NEAR(std::remainder(phase.y(k) - std::atan2(-ref.im[k], ref.re[k]), 2 * M_PI), 0, 1e-8);
+      ASSERT_NEAR(std::remainder(phase.y(k) - std::atan2(-ref.im[k], ref.re[k]), 2 * M_PI), 0,
+                  1e-8);
     }
   }
 }

@@ -35,12 +35,12 @@ std::vector<double> fastInverseSums(const Spectrum& s, double tmin, double dt, i
                                     double dOmega) {
   std::vector<double> out;
   PercentProgress progress(n, [](int) {});
-  const bool done = inverseSpectrumSums({s.amplitude, s.frequencies, s.phases}, tmin, dt, n,
-                                        dOmega, progress, [] { return false; },
-                                        [&](std::int64_t p, double v) {
-                                          EXPECT_EQ(p, static_cast<std::int64_t>(out.size()));
-                                          out.push_back(v);
-                                        });
+  const bool done = inverseSpectrumSums(
+      {s.amplitude, s.frequencies, s.phases}, tmin, dt, n, dOmega, progress, [] { return false; },
+      [&](std::int64_t p, double v) {
+        EXPECT_EQ(p, static_cast<std::int64_t>(out.size()));
+        out.push_back(v);
+      });
   EXPECT_TRUE(done);
   return out;
 }
@@ -50,16 +50,15 @@ TEST(InverseSpectrumSums, MatchTheTermByTermSumOnManySizes) {
     std::size_t k;
     int n;
     double f0, tmin;
-  } cases[] = {{2, 0, 0, 0},       {3, 1, 0, 1e-8},      {17, 10, 1e6, 0},
-               {101, 257, 0, -2e-7}, {1009, 1000, 0, 0},  {997, 31, 3e7, 5e-8},
-               {4099, 3, 0, 0}};
+  } cases[] = {{2, 0, 0, 0},       {3, 1, 0, 1e-8},      {17, 10, 1e6, 0}, {101, 257, 0, -2e-7},
+               {1009, 1000, 0, 0}, {997, 31, 3e7, 5e-8}, {4099, 3, 0, 0}};
   for (const auto& c : cases) {
     const double df = 1e6;
     Spectrum s = randomSpectrum(c.k, c.f0, df, static_cast<unsigned>(c.k));
     const double dt = 1e-6 / std::max(c.n, 1), dOmega = 2 * M_PI * df;
     const auto fast = fastInverseSums(s, c.tmin, dt, c.n, dOmega);
-    const auto ref = testing::referenceInverse(s.amplitude, s.frequencies, s.phases, c.tmin, dt,
-                                               c.n, dOmega);
+    const auto ref =
+        testing::referenceInverse(s.amplitude, s.frequencies, s.phases, c.tmin, dt, c.n, dOmega);
     ASSERT_EQ(fast.size(), ref.size());
     double bound = 0;
     for (double a : s.amplitude) {
@@ -75,7 +74,8 @@ TEST(InverseSpectrumSums, UnevenGridIsSummedTermByTerm) {
   Spectrum s = randomSpectrum(50, 0, 1e6, 4);
   s.frequencies[20] += 3e5;
   const auto fast = fastInverseSums(s, 0, 1e-8, 100, 1.0);
-  const auto ref = testing::referenceInverse(s.amplitude, s.frequencies, s.phases, 0, 1e-8, 100, 1.0);
+  const auto ref =
+      testing::referenceInverse(s.amplitude, s.frequencies, s.phases, 0, 1e-8, 100, 1.0);
   for (std::size_t p = 0; p < ref.size(); ++p) {
     ASSERT_NEAR(fast[p], ref[p], 1e-12);
   }

@@ -21,7 +21,8 @@ inline ReferenceSpectrum referenceDft(std::span<const float> samples, double s, 
                                       std::int64_t first, std::size_t count, double t0 = 0) {
   ReferenceSpectrum out;
   for (std::size_t q = 0; q < count; ++q) {
-    const double omega = static_cast<double>(first + static_cast<std::int64_t>(q)) * 2 * kRefPi * df;
+    const double omega =
+        static_cast<double>(first + static_cast<std::int64_t>(q)) * 2 * kRefPi * df;
     double re = 0, im = 0;
     for (std::size_t p = 0; p < samples.size(); ++p) {
       const double t = static_cast<double>(p) * s + t0;
@@ -55,8 +56,8 @@ inline ReferenceSpectrum referenceFftBins(std::span<const float> x) {
 // A′ᵢ = Aᵢ/2 at ωᵢ = 0.
 inline std::vector<double> referenceInverse(std::span<const double> amplitude,
                                             std::span<const double> freq,
-                                            std::span<const double> phase, double tmin,
-                                            double dt, int n, double dOmega) {
+                                            std::span<const double> phase, double tmin, double dt,
+                                            int n, double dOmega) {
   std::vector<double> out;
   const std::size_t k = std::min(amplitude.size(), phase.size());
   for (int p = 0; p <= n; ++p) {

@@ -1,5 +1,3 @@
-#include "spectral/SpectrumCommand.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 #include "spectral/Fft.h"
 #include "spectral/ReferenceSums.h"
 #include "spectral/Spectrum.h"
+#include "spectral/SpectrumCommand.h"
 #include "spectral/UniformResample.h"
 #include "support/ScriptedUi.h"
 
@@ -39,7 +38,8 @@ Graph pulse(double lengthNs, std::size_t points, const std::string& title = "И�
   g.title = title;
   for (std::size_t i = 0; i < points; ++i) {
     const double x = lengthNs * static_cast<double>(i) / static_cast<double>(points - 1);
-    g.appendPoint(x, std::exp(-std::pow((x - lengthNs / 3) / (lengthNs / 10), 2)) + 0.1 * std::sin(x));
+    g.appendPoint(x,
+                  std::exp(-std::pow((x - lengthNs / 3) / (lengthNs / 10), 2)) + 0.1 * std::sin(x));
   }
   return g;
 }
@@ -127,10 +127,21 @@ TEST_F(SpectrumCommandTest, RefusalsAppendNothing) {
   } cases[] = {
       {pulse(100, 11), "0", kBadFrequencyStep},
       {pulse(100, 11), "-1e6", kBadFrequencyStep},
-      {[] { Graph g; g.title = "Т"; g.appendPoint(1, 1); return g; }(), "1e6",
-       tooFewPointsMessage("Т")},
-      {[] { Graph g; g.title = "Н"; g.appendPoint(1, 1); g.appendPoint(1, 2); return g; }(), "1e6",
-       zeroDurationMessage("Н")},
+      {[] {
+         Graph g;
+         g.title = "Т";
+         g.appendPoint(1, 1);
+         return g;
+       }(),
+       "1e6", tooFewPointsMessage("Т")},
+      {[] {
+         Graph g;
+         g.title = "Н";
+         g.appendPoint(1, 1);
+         g.appendPoint(1, 2);
+         return g;
+       }(),
+       "1e6", zeroDurationMessage("Н")},
       // 20 ms in nanoseconds at 1 GHz: 4e7 samples.
       {pulse(2e7, 11), "1e6", kTooManyTimeSteps},
   };
