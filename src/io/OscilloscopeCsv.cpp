@@ -54,43 +54,45 @@ const char* readNumberField(const char* f, const char* lineEnd, char separator, 
   return fieldEnd;
 }
 
-// One line; fields past the line's end are empty. With `origins` given (line 1) each
-// channel's time is stored there first, so it becomes the channel's origin.
+// The start of the field after the one ending at `fieldEnd`.
+const char* nextField(const char* fieldEnd, const char* lineEnd) {
+  return fieldEnd < lineEnd ? fieldEnd + 1 : lineEnd;
+}
+
+// One line; fields past the line's end are empty. Channel c owns fields 6c+1 to 6c+6: a
+// label ("Source" names the channel with the next field), its value, an empty field, the
+// time, the sample and an empty field. With `origins` given (line 1) each channel's time is
+// stored there first, so it becomes the channel's origin.
 bool parseLine(const char* f, const char* e, const Layout& layout, std::vector<double>* origins,
                Block& block) {
   ++block.lines;
-  double x = 0;
-  for (std::size_t j = 1; j <= layout.commas; ++j) {
-    const std::size_t c = j / 6;
-    if (c >= layout.channels) {
-      break;  // a trailing partial channel has no graph
+  for (std::size_t c = 0; c < layout.channels; ++c) {
+    const char* labelEnd = findComma(f, e);
+    if (labelEnd - f == 6 && std::memcmp(f, "Source", 6) == 0) {
+      const char* title = nextField(labelEnd, e);
+      block.titles.emplace_back(c, std::string(title, findComma(title, e)));
     }
-    const std::size_t r = j % 6;
-    const char* fieldEnd = nullptr;
-    if (r == 4 || r == 5) {
-      double value = 0;
-      fieldEnd = readNumberField(f, e, layout.separator, value, block);
-      if (fieldEnd == nullptr) {
-        return false;
-      }
-      if (r == 4) {
-        x = value * 1e9;
-        if (origins != nullptr) {
-          (*origins)[c] = x;
-        }
-        x -= layout.originsNs[c];
-      } else {
-        block.channels[c].xs.push_back(x);
-        block.channels[c].ys.push_back(value);
-      }
-    } else {
-      fieldEnd = findComma(f, e);
-      if (r == 1 && fieldEnd - f == 6 && std::memcmp(f, "Source", 6) == 0) {
-        const char* title = fieldEnd < e ? fieldEnd + 1 : e;
-        block.titles.emplace_back(c, std::string(title, findComma(title, e)));
-      }
+    f = nextField(labelEnd, e);
+    f = nextField(findComma(f, e), e);
+    f = nextField(findComma(f, e), e);
+    double time = 0;
+    const char* timeEnd = readNumberField(f, e, layout.separator, time, block);
+    if (timeEnd == nullptr) {
+      return false;
     }
-    f = fieldEnd < e ? fieldEnd + 1 : e;
+    double sample = 0;
+    const char* sampleEnd =
+        readNumberField(nextField(timeEnd, e), e, layout.separator, sample, block);
+    if (sampleEnd == nullptr) {
+      return false;
+    }
+    const double x = time * 1e9;
+    if (origins != nullptr) {
+      (*origins)[c] = x;
+    }
+    block.channels[c].xs.push_back(x - layout.originsNs[c]);
+    block.channels[c].ys.push_back(sample);
+    f = nextField(findComma(nextField(sampleEnd, e), e), e);
   }
   return true;
 }

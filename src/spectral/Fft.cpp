@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "spectral/BitReversal.h"
 #include "spectral/Simd.h"
 
 namespace tarvik::spectral {
@@ -132,28 +133,43 @@ typedef long long V4i __attribute__((vector_size(32)));
                                (reinterpret_cast<V4i>(no) & ~mask));
 }
 
-// The stages c = 2 and c = 1 on each group of four points, the lanes of one vector
-// rearranged instead of a scalar loop; w2 holds W_2(0) and W_2(1).
-TARVIK_SIMD_KERNEL
-void lastTwoStages(float* re, float* im, std::size_t length, Twiddles w2) {
+// The stages c = 2 and c = 1 on one group of four points held in a vector, by rearranging
+// its lanes; (c, s) are 1, 1, W_2(0), W_2(1) and 0, 0, and their sines.
+[[gnu::always_inline]] inline void lastTwoStages(V4d& xr, V4d& xi, V4d c, V4d s) {
   const V4i upper = {0, 0, -1, -1}, odd = {0, -1, 0, -1};
-  const V4d c = {1, 1, w2.c[0], w2.c[1]}, s = {0, 0, w2.s[0], w2.s[1]};
-  for (std::size_t p0 = 0; p0 < length; p0 += 4) {
-    const V4d xr = simd::loadFloats(re + p0), xi = simd::loadFloats(im + p0);
-    // Stage c = 2: [a + c, b + d, (a − c)·W(0), (b − d)·W(1)].
-    const V4d lor = __builtin_shufflevector(xr, xr, 0, 1, 0, 1);
-    const V4d hir = __builtin_shufflevector(xr, xr, 2, 3, 2, 3);
-    const V4d loi = __builtin_shufflevector(xi, xi, 0, 1, 0, 1);
-    const V4d hii = __builtin_shufflevector(xi, xi, 2, 3, 2, 3);
-    const V4d ur = select(upper, lor - hir, lor + hir), ui = select(upper, loi - hii, loi + hii);
-    const V4d yr = viaFloat(ur * c + ui * s), yi = viaFloat(ui * c - ur * s);
-    // Stage c = 1: [y0 + y1, y0 − y1, y2 + y3, y2 − y3].
-    const V4d er = __builtin_shufflevector(yr, yr, 0, 0, 2, 2);
-    const V4d orr = __builtin_shufflevector(yr, yr, 1, 1, 3, 3);
-    const V4d ei = __builtin_shufflevector(yi, yi, 0, 0, 2, 2);
-    const V4d oi = __builtin_shufflevector(yi, yi, 1, 1, 3, 3);
-    simd::storeFloats(re + p0, select(odd, er - orr, er + orr));
-    simd::storeFloats(im + p0, select(odd, ei - oi, ei + oi));
+  // Stage c = 2: [a + c, b + d, (a − c)·W(0), (b − d)·W(1)].
+  const V4d lor = __builtin_shufflevector(xr, xr, 0, 1, 0, 1);
+  const V4d hir = __builtin_shufflevector(xr, xr, 2, 3, 2, 3);
+  const V4d loi = __builtin_shufflevector(xi, xi, 0, 1, 0, 1);
+  const V4d hii = __builtin_shufflevector(xi, xi, 2, 3, 2, 3);
+  const V4d ur = select(upper, lor - hir, lor + hir), ui = select(upper, loi - hii, loi + hii);
+  const V4d yr = viaFloat(ur * c + ui * s), yi = viaFloat(ui * c - ur * s);
+  // Stage c = 1: [y0 + y1, y0 − y1, y2 + y3, y2 − y3].
+  const V4d er = __builtin_shufflevector(yr, yr, 0, 0, 2, 2);
+  const V4d orr = __builtin_shufflevector(yr, yr, 1, 1, 3, 3);
+  const V4d ei = __builtin_shufflevector(yi, yi, 0, 0, 2, 2);
+  const V4d oi = __builtin_shufflevector(yi, yi, 1, 1, 3, 3);
+  xr = select(odd, er - orr, er + orr);
+  xi = select(odd, ei - oi, ei + oi);
+}
+
+// The last three stages (c = 4, 2, 1) on each group of eight points, in one pass.
+TARVIK_SIMD_KERNEL
+void lastThreeStages(float* re, float* im, std::size_t length, Twiddles w4, Twiddles w2) {
+  const V4d c4 = simd::load(w4.c), s4 = simd::load(w4.s);
+  const V4d c2 = {1, 1, w2.c[0], w2.c[1]}, s2 = {0, 0, w2.s[0], w2.s[1]};
+  for (std::size_t p0 = 0; p0 < length; p0 += 8) {
+    const V4d ar = simd::loadFloats(re + p0), ai = simd::loadFloats(im + p0);
+    const V4d br = simd::loadFloats(re + p0 + 4), bi = simd::loadFloats(im + p0 + 4);
+    V4d ur = viaFloat(ar + br), ui = viaFloat(ai + bi);
+    const V4d dr = ar - br, di = ai - bi;
+    V4d vr = viaFloat(dr * c4 + di * s4), vi = viaFloat(di * c4 - dr * s4);
+    lastTwoStages(ur, ui, c2, s2);
+    lastTwoStages(vr, vi, c2, s2);
+    simd::storeFloats(re + p0, ur);
+    simd::storeFloats(im + p0, ui);
+    simd::storeFloats(re + p0 + 4, vr);
+    simd::storeFloats(im + p0 + 4, vi);
   }
 }
 
@@ -211,13 +227,12 @@ class ChunkTwiddles {
 };
 
 // Stages 2h and h over the whole array.
-void sweepingPair(Source src, float* re, float* im, std::size_t n, std::size_t h,
-                  double sineSign) {
+void sweepingPair(Source src, float* re, float* im, std::size_t n, std::size_t h, double sineSign) {
   ChunkTwiddles outer(2 * h, sineSign), outerHigh(2 * h, sineSign), inner(h, sineSign);
   for (std::size_t j0 = 0; j0 < h; j0 += kChunk) {
     const std::size_t count = std::min(kChunk, h - j0);
-    radix4Float(src, re, im, n, h, j0, count, outer.at(j0, count),
-                outerHigh.at(j0 + h, count), inner.at(j0, count));
+    radix4Float(src, re, im, n, h, j0, count, outer.at(j0, count), outerHigh.at(j0 + h, count),
+                inner.at(j0, count));
   }
 }
 
@@ -243,8 +258,7 @@ void blockStages(float* re, float* im, std::size_t top, const StageTables& t) {
     const std::size_t h = c / 2;
     radix4Float({re, im}, re, im, block, h, 0, h, t.stage(c), t.stage(c, h), t.stage(h));
   }
-  radix2Float({re, im}, re, im, block, 4, 0, 4, t.stage(4));
-  lastTwoStages(re, im, block, t.stage(2));
+  lastThreeStages(re, im, block, t.stage(4), t.stage(2));
 }
 
 // All stages of the transform of length n; sign −1 for e^(−iθ) (forward), +1 for the inverse.
@@ -283,58 +297,6 @@ void runStages(const float* realSignal, float* re, float* im, std::size_t n, dou
   const StageTables tables(half, sineSign);
   for (std::size_t b0 = 0; b0 < n; b0 += 2 * half) {
     blockStages(re + b0, im + b0, half, tables);
-  }
-}
-
-std::uint64_t reverse64(std::uint64_t v) {
-  v = ((v >> 1) & 0x5555555555555555ULL) | ((v & 0x5555555555555555ULL) << 1);
-  v = ((v >> 2) & 0x3333333333333333ULL) | ((v & 0x3333333333333333ULL) << 2);
-  v = ((v >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((v & 0x0F0F0F0F0F0F0F0FULL) << 4);
-  v = ((v >> 8) & 0x00FF00FF00FF00FFULL) | ((v & 0x00FF00FF00FF00FFULL) << 8);
-  v = ((v >> 16) & 0x0000FFFF0000FFFFULL) | ((v & 0x0000FFFF0000FFFFULL) << 16);
-  return (v >> 32) | (v << 32);
-}
-
-// Position of output k in the bit-reversed order of a transform of 2^bits points.
-std::size_t reversedIndex(std::size_t k, int bits) {
-  return bits == 0 ? 0 : static_cast<std::size_t>(reverse64(k) >> (64 - bits));
-}
-
-// out[k] = z[reverse(k)] for k < count (count = n or n/2), n = 2^bits. Large arrays go tile
-// by tile: with k = (a, b, c), a and c of kTileBits bits, reverse(k) = (rc, rb, ra), so a
-// 16 × 16 tile reads and writes whole cache lines instead of one element per line.
-void gatherBitReversed(const float* z, std::size_t n, float* out, std::size_t count) {
-  constexpr int kTileBits = 4;
-  constexpr std::size_t kTile = std::size_t{1} << kTileBits;
-  const int bits = std::countr_zero(n);
-  if (bits < 2 * kTileBits + 1) {
-    for (std::size_t k = 0; k < count; ++k) {
-      out[k] = z[reversedIndex(k, bits)];
-    }
-    return;
-  }
-  const int middle = bits - 2 * kTileBits;
-  std::size_t reversedTile[kTile];
-  for (std::size_t i = 0; i < kTile; ++i) {
-    reversedTile[i] = reversedIndex(i, kTileBits);
-  }
-  const std::size_t middleCount = std::size_t{1} << middle;
-  const int highShift = middle + kTileBits;
-  std::size_t column[kTile];  // where element c of a tile row goes, before the row's part
-  for (std::size_t c = 0; c < kTile; ++c) {
-    column[c] = reversedTile[c] << highShift;
-  }
-  // With count = n/2 only the even columns land below n/2 (their reversal has no top bit).
-  const std::size_t columnStep = count < n ? 2 : 1;
-  for (std::size_t b = 0; b < middleCount; ++b) {
-    const std::size_t rb = reversedIndex(b, middle) << kTileBits;
-    for (std::size_t a = 0; a < kTile; ++a) {
-      const float* row = z + ((a << highShift) | (b << kTileBits));
-      float* target = out + (rb | reversedTile[a]);
-      for (std::size_t c = 0; c < kTile; c += columnStep) {
-        target[column[c]] = row[c];
-      }
-    }
   }
 }
 

@@ -46,11 +46,11 @@ double cappedTickStep(double step, double rangeSize, int maxTicks);
 
 // Numbers the legend re-layout applies to the chart.
 struct LegendLayout {
-  int legendTopPercent = 10;    // legend top, percent of the chart height from its top
-  int bottomTitleAreaPx = 0;    // room under the X axis (its title area)
-  int rightMarginPercent = 3;   // right margin of the chart, percent of its width
+  int legendTopPercent = 10;   // legend top, percent of the chart height from its top
+  int bottomTitleAreaPx = 0;   // room under the X axis (its title area)
+  int rightMarginPercent = 3;  // right margin of the chart, percent of its width
   int legendHorizontalMargin = 0;
-  int leftTitleAreaPx = 0;      // left axis title area (only for the left placement)
+  int leftTitleAreaPx = 0;  // left axis title area (only for the left placement)
   bool footVisible = true;
 };
 

@@ -2,9 +2,9 @@
 // The layerable of the "overlay" layer: whatever the system draws over the finished chart
 // after each repaint (the after-repaint hook, the stored Y-axis title). Being a layer of
 // the chart, it appears in every export and can be redrawn alone.
-#include <functional>
-
 #include <qcustomplot.h>
+
+#include <functional>
 
 namespace tarvik::view {
 

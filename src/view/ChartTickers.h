@@ -1,9 +1,9 @@
 #pragma once
 // Axis tickers of the chart: they place the ticks where QCustomPlot would (or at the step
 // the chart asks for) and write every label with the system's own label text.
-#include <functional>
-
 #include <qcustomplot.h>
+
+#include <functional>
 
 #include "view/ChartArithmetic.h"
 

@@ -211,8 +211,8 @@ void ChartView::legendRelayout() {
   const std::optional<LegendLayout> layout =
       m_alignment == LegendAlignment::Left
           ? legendLayoutLeft(view.height(), legendHeight, footHeight, m_legendShown)
-          : legendLayoutRight(view.width(), legendWidth,
-                              QFontMetrics(xAxis->labelFont()).height(), m_legendShown);
+          : legendLayoutRight(view.width(), legendWidth, QFontMetrics(xAxis->labelFont()).height(),
+                              m_legendShown);
   if (layout) {
     m_legendTopPercent = layout->legendTopPercent;
     m_bottomTitleAreaPx = layout->bottomTitleAreaPx;

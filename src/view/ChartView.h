@@ -4,14 +4,14 @@
 // stored Y-axis title drawn above the plot, and the after-repaint hook.
 //
 // Contract used by the main window (the chart's own implementation may add more):
+#include <qcustomplot.h>
+
 #include <functional>
 #include <optional>
 #include <vector>
 
 #include "core/ChartPort.h"
 #include "core/GraphStore.h"
-
-#include <qcustomplot.h>
 
 namespace tarvik::view {
 

@@ -55,9 +55,8 @@ void ChartView::setLegendShown(bool on) {
 }
 
 void ChartView::setLegendPosition(int position) {
-  setLegendAlignment(position == static_cast<int>(LegendAlignment::Right)
-                         ? LegendAlignment::Right
-                         : LegendAlignment::Left);
+  setLegendAlignment(position == static_cast<int>(LegendAlignment::Right) ? LegendAlignment::Right
+                                                                          : LegendAlignment::Left);
 }
 
 void ChartView::setLegendAlignment(LegendAlignment alignment) {
@@ -96,8 +95,7 @@ void ChartView::saveViewBeforeZoom() {
   if (m_zoomed) {
     return;
   }
-  m_saved = {m_autoX,          m_autoY,          xAxis->range(),
-             yAxis->range(),   xAxis2->range(),  yAxis2->range()};
+  m_saved = {m_autoX, m_autoY, xAxis->range(), yAxis->range(), xAxis2->range(), yAxis2->range()};
   m_zoomed = true;
 }
 

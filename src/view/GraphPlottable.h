@@ -2,10 +2,10 @@
 // One graph of the store drawn as a line in stored point order. It reads the graph's
 // arrays in place (no copy), reduces them per pixel column before drawing, draws wide and
 // dashed pens without Qt's slow paths, and answers hit tests on the reduced line.
+#include <qcustomplot.h>
+
 #include <cstddef>
 #include <vector>
-
-#include <qcustomplot.h>
 
 #include "core/GraphStore.h"
 #include "view/PolylineReduction.h"

@@ -110,8 +110,7 @@ namespace {
 
 // First index of the lowest and of the highest value in ys[a, b), a < b. Four running
 // extremes keep the processor's pipelines full; the positions are found afterwards.
-void extremes(const double* ys, std::size_t a, std::size_t b, std::size_t& low,
-              std::size_t& high) {
+void extremes(const double* ys, std::size_t a, std::size_t b, std::size_t& low, std::size_t& high) {
   double lo[4], hi[4];
   for (double& v : lo) {
     v = ys[a];
@@ -138,10 +137,9 @@ void extremes(const double* ys, std::size_t a, std::size_t b, std::size_t& low,
 
 }  // namespace
 
-void reduceSortedPolyline(std::span<const double> xs, std::span<const double> ys,
-                          std::size_t begin, std::size_t end, const AxisPixelMap& keyMap,
-                          const AxisPixelMap& valueMap, ColumnWindow window,
-                          std::vector<PixelPoint>& out) {
+void reduceSortedPolyline(std::span<const double> xs, std::span<const double> ys, std::size_t begin,
+                          std::size_t end, const AxisPixelMap& keyMap, const AxisPixelMap& valueMap,
+                          ColumnWindow window, std::vector<PixelPoint>& out) {
   end = std::min({end, xs.size(), ys.size()});
   const Mapper map{xs, ys, keyMap, valueMap};
   // End of the run that starts at i: the first index whose pixel is at or beyond `limit`.
@@ -171,8 +169,7 @@ void reduceSortedPolyline(std::span<const double> xs, std::span<const double> ys
   }
 }
 
-IndexRange visibleIndexRange(std::span<const double> sortedXs, double keyLower,
-                             double keyUpper) {
+IndexRange visibleIndexRange(std::span<const double> sortedXs, double keyLower, double keyUpper) {
   const auto first = std::lower_bound(sortedXs.begin(), sortedXs.end(), keyLower);
   const auto last = std::upper_bound(first, sortedXs.end(), keyUpper);
   std::size_t begin = static_cast<std::size_t>(first - sortedXs.begin());
@@ -227,8 +224,7 @@ PixelPoint along(PixelPoint a, PixelPoint b, double t) {
 
 }  // namespace
 
-void clipPolyline(std::span<const PixelPoint> line, PixelRect rect,
-                  std::vector<PixelPoint>& out) {
+void clipPolyline(std::span<const PixelPoint> line, PixelRect rect, std::vector<PixelPoint>& out) {
   out.clear();
   bool penDown = false;  // the last point emitted is the current segment's start
   for (std::size_t i = 1; i < line.size(); ++i) {

@@ -69,10 +69,9 @@ void reducePolyline(std::span<const double> xs, std::span<const double> ys, std:
 // can show (finite, and > 0 on a logarithmic axis) and a key map that grows to the right.
 // The columns are found by binary search and the extremes of each column by a tight scan
 // of Y, so the result equals reducePolyline's at a fraction of the cost.
-void reduceSortedPolyline(std::span<const double> xs, std::span<const double> ys,
-                          std::size_t begin, std::size_t end, const AxisPixelMap& keyMap,
-                          const AxisPixelMap& valueMap, ColumnWindow window,
-                          std::vector<PixelPoint>& out);
+void reduceSortedPolyline(std::span<const double> xs, std::span<const double> ys, std::size_t begin,
+                          std::size_t end, const AxisPixelMap& keyMap, const AxisPixelMap& valueMap,
+                          ColumnWindow window, std::vector<PixelPoint>& out);
 
 // The index range [begin, end) of a graph sorted by X that can affect the view
 // [keyLower, keyUpper]: the points inside plus one neighbour on each side, so the segments
@@ -91,8 +90,7 @@ struct PixelRect {
 // Cuts a line (with breaks) to `rect`: parts outside are removed and a break is put where
 // the line leaves the rectangle, so painters never see coordinates far outside the plot.
 // Isolated points (no segment) are dropped. `out` is replaced.
-void clipPolyline(std::span<const PixelPoint> line, PixelRect rect,
-                  std::vector<PixelPoint>& out);
+void clipPolyline(std::span<const PixelPoint> line, PixelRect rect, std::vector<PixelPoint>& out);
 
 // Distance in pixels from `p` to the nearest segment of `line` (breaks respected);
 // infinity when the line has no segment.

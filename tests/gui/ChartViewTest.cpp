@@ -2,7 +2,6 @@
 // refuses what it cannot show, the overlay title is part of every picture, and clicks on a
 // line or on the legend reach the window.
 #include <QtTest/QtTest>
-
 #include <cmath>
 #include <limits>
 

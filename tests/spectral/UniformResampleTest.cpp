@@ -1,6 +1,6 @@
-#include "spectral/UniformResample.h"
-
 #include <gtest/gtest.h>
+
+#include "spectral/UniformResample.h"
 
 namespace tarvik::spectral {
 namespace {

@@ -1,10 +1,10 @@
-#include "view/ChartArithmetic.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <random>
+
+#include "view/ChartArithmetic.h"
 
 namespace tarvik::view {
 namespace {
@@ -24,16 +24,11 @@ TEST(AxisLabelText, LinearAndLogarithmicTexts) {
     const char* text;
   };
   const Case cases[] = {
-      {1e-16, false, '.', "0"},
-      {-9.9e-16, false, '.', "0"},
-      {1e-16, true, '.', "0"},
-      {0.00000015, false, '.', "1.5E-7"},
-      {123456, false, '.', "123456"},
-      {1.2345678901e10, false, '.', "1.23456789E+10"},
-      {2.5e12, false, '.', "2.5E+12"},
-      {0.5, false, ',', "0,5"},
-      {-3, false, '.', "-3"},
-      {1000, true, '.', "1E+03"},
+      {1e-16, false, '.', "0"},        {-9.9e-16, false, '.', "0"},
+      {1e-16, true, '.', "0"},         {0.00000015, false, '.', "1.5E-7"},
+      {123456, false, '.', "123456"},  {1.2345678901e10, false, '.', "1.23456789E+10"},
+      {2.5e12, false, '.', "2.5E+12"}, {0.5, false, ',', "0,5"},
+      {-3, false, '.', "-3"},          {1000, true, '.', "1E+03"},
       {2.5e-7, true, '.', "2.5E-07"},
   };
   for (const Case& c : cases) {
@@ -42,8 +37,8 @@ TEST(AxisLabelText, LinearAndLogarithmicTexts) {
 }
 
 TEST(DecimalExponent3, ReadsTheExponentAfterRoundingToThreeDigits) {
-  const std::pair<double, int> cases[] = {{7.3, 0},     {0, 0},       {9.996, 1},  {9.994, 0},
-                                          {999.5, 3},   {0.00123, -3}, {1e300, 300}, {0.25, -1}};
+  const std::pair<double, int> cases[] = {{7.3, 0},   {0, 0},        {9.996, 1},   {9.994, 0},
+                                          {999.5, 3}, {0.00123, -3}, {1e300, 300}, {0.25, -1}};
   for (auto [range, exponent] : cases) {
     EXPECT_EQ(decimalExponent3(range), exponent) << range;
   }
@@ -56,12 +51,12 @@ TEST(VerticalLabelStep, FollowsTheDoublingRule) {
     double step;
   };
   const Case cases[] = {
-      {0, 7.3, 200, 20, 1},       // N = 10: 0.25 → 0.5 → 1, 7.3 / 1 < 10
-      {5, 5, 200, 20, 0.25},      // flat graph: the loop never runs
-      {0, 7.3, 10, 20, 8},        // lower than one font height: N = 1
-      {0, 7.3, -200, 20, 1},      // a height given bottom-up counts by its size
+      {0, 7.3, 200, 20, 1},   // N = 10: 0.25 → 0.5 → 1, 7.3 / 1 < 10
+      {5, 5, 200, 20, 0.25},  // flat graph: the loop never runs
+      {0, 7.3, 10, 20, 8},    // lower than one font height: N = 1
+      {0, 7.3, -200, 20, 1},  // a height given bottom-up counts by its size
       {-1e-6, 1e-6, 400, 13, 2.5e-7},
-      {0, 100, 1000, 10, 25},     // N clamped to 10; 100 / 25 < 10 at once
+      {0, 100, 1000, 10, 25},  // N clamped to 10; 100 / 25 < 10 at once
   };
   for (const Case& c : cases) {
     const LabelStep s = verticalLabelStep(c.min, c.max, false, c.height, c.font);
@@ -161,16 +156,16 @@ TEST(LegendRowAtClick, PicksTheLastDrawnRowAtOrAboveTheClick) {
     int row;
   };
   const Case cases[] = {
-      {tops, 380, 3, 0},         // above the first row
-      {tops, 400, 3, 0},         // on the first row's top
+      {tops, 380, 3, 0},  // above the first row
+      {tops, 400, 3, 0},  // on the first row's top
       {tops, 420, 3, 1},
       {tops, 429, 3, 1},
-      {tops, 900, 3, 2},         // below the last row
+      {tops, 900, 3, 2},           // below the last row
       {{400, 0, 430}, 425, 3, 0},  // row 1 was never drawn
       {{400, 0, 430}, 431, 3, 2},
-      {tops, 900, 2, 1},         // rows beyond the graphs are not considered
-      {{}, 10, 2, 0},            // nothing drawn yet
-      {tops, 420, 0, -1},        // no graph
+      {tops, 900, 2, 1},   // rows beyond the graphs are not considered
+      {{}, 10, 2, 0},      // nothing drawn yet
+      {tops, 420, 0, -1},  // no graph
   };
   for (const Case& c : cases) {
     EXPECT_EQ(legendRowAtClick(c.tops, c.click, c.graphs), c.row) << c.click;

@@ -1,10 +1,10 @@
-#include "view/PolylineReduction.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numeric>
 #include <random>
+
+#include "view/PolylineReduction.h"
 
 namespace tarvik::view {
 namespace {
@@ -22,8 +22,7 @@ const AxisPixelMap kValue{0, 500, -500, false};
 const ColumnWindow kWindow{0, 1000};
 
 std::vector<PixelPoint> reduce(const std::vector<double>& xs, const std::vector<double>& ys,
-                               const AxisPixelMap& key = kKey,
-                               const AxisPixelMap& value = kValue) {
+                               const AxisPixelMap& key = kKey, const AxisPixelMap& value = kValue) {
   std::vector<PixelPoint> out;
   reducePolyline(xs, ys, 0, xs.size(), key, value, kWindow, out);
   return out;
@@ -166,8 +165,8 @@ TEST(ReduceSortedPolyline, EqualsTheGeneralReductionOnSortedData) {
       ASSERT_EQ(general, sorted) << "trial " << trial;
     }
     // A logarithmic key axis over the positive part.
-    const auto positive = static_cast<std::size_t>(
-        std::upper_bound(xs.begin(), xs.end(), 0.0) - xs.begin());
+    const auto positive =
+        static_cast<std::size_t>(std::upper_bound(xs.begin(), xs.end(), 0.0) - xs.begin());
     std::vector<PixelPoint> general, sorted;
     reducePolyline(xs, ys, positive, xs.size(), logKey, kValue, kWindow, general);
     reduceSortedPolyline(xs, ys, positive, xs.size(), logKey, kValue, kWindow, sorted);
@@ -183,7 +182,7 @@ TEST(VisibleIndexRange, KeepsOneNeighbourOnEachSide) {
     std::size_t begin, end;
   };
   const Case cases[] = {{2.5, 5.5, 2, 7}, {-10, 100, 0, 10}, {-10, -5, 0, 1},
-                        {20, 30, 9, 10},  {3, 3, 2, 5},       {0, 9, 0, 10}};
+                        {20, 30, 9, 10},  {3, 3, 2, 5},      {0, 9, 0, 10}};
   for (const Case& c : cases) {
     const IndexRange r = visibleIndexRange(xs, c.lower, c.upper);
     EXPECT_EQ(r.begin, c.begin) << c.lower;
