@@ -43,6 +43,6 @@ for target in fuzz_plain_graph fuzz_osc_csv fuzz_plain_csv fuzz_generated; do
     echo "$target FAILED; see $work/$target.log and the crash-* file in $work"
     status=1
   fi
-  grep -E "stat::number_of_executed_runs|stat::peak_rss_mb" "$work/$target.log" || true
+  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$work/$target.log" || true
 done
 exit $status

@@ -30,18 +30,16 @@ void TfmChart::installViewActions() {
     for (std::size_t i = 0; i < ctx.store.count(); ++i) {
       ctx.store.graph(i).showInLegend = shown;
     }
-    m_chart->setLegendShown(shown);
-    ctx.store.chart().legendRelayout();
+    m_chart->setLegendShown(shown);  // re-lays the legend out
   };
   m_commands.add("Legend1", applyLegend);
   m_commands.add("SpeedButton1", [this, applyLegend](CommandContext& ctx) {
     m_legend1->setChecked(!m_legend1->isChecked());
     applyLegend(ctx);
   });
-  m_commands.add("SpeedButton9", [this](CommandContext& ctx) {
+  m_commands.add("SpeedButton9", [this](CommandContext&) {
     m_legendRight = !m_legendRight;
-    m_chart->setLegendPosition(m_legendRight ? 1 : 0);
-    ctx.store.chart().legendRelayout();
+    m_chart->setLegendPosition(m_legendRight ? 1 : 0);  // re-lays the legend out
   });
   m_commands.add("N26", [](CommandContext& ctx) { ctx.store.chart().legendRelayout(); });
   m_commands.add("LogX1", [this](CommandContext&) {

@@ -51,10 +51,9 @@ void WindowChartPort::refreshMenus() {
 }
 
 void WindowChartPort::legendRelayout() {
-  // The store calls this as soon as a graph is attached: bring the chart in line first
-  // so it never draws a graph it does not know.
+  // The store calls this as soon as a graph is attached: the chart takes the store's
+  // graphs in again (so it never draws one it does not know) and re-lays its legend out.
   m_parts.chart->syncWithStore();
-  m_parts.chart->legendRelayout();
 }
 
 void WindowChartPort::redraw() { m_parts.chart->syncWithStore(); }

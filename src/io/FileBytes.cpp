@@ -47,16 +47,19 @@ bool readAll(int fd, std::string& out) {
 }  // namespace
 
 std::optional<FileBytes> FileBytes::open(const std::string& path) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that opening a named pipe cannot wait for a writer.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     return std::nullopt;
   }
+  // Only regular files hold graphs: a folder, a pipe or a device (an endless one would
+  // never finish reading) cannot be opened as one.
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return std::nullopt;
   }
   FileBytes file;
-  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+  if (info.st_size > 0) {
     const auto size = static_cast<std::size_t>(info.st_size);
     void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
     if (map != MAP_FAILED) {

@@ -1,7 +1,7 @@
 #pragma once
-// The whole content of a file as one read-only byte range. Regular files are mapped, so a
+// The whole content of a regular file as one read-only byte range. The file is mapped, so a
 // large file costs page cache rather than heap, and a reader can hand back the pages it has
-// finished with; anything else (a pipe, a device) is read into memory.
+// finished with; a file that cannot be mapped is read into memory.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -11,7 +11,8 @@ namespace tarvik {
 
 class FileBytes {
  public:
-  // nullopt when the file cannot be opened for reading or is a folder.
+  // nullopt when the file cannot be opened for reading or is not a regular file (a folder,
+  // a pipe, a device).
   static std::optional<FileBytes> open(const std::string& path);
 
   FileBytes(FileBytes&& other) noexcept;

@@ -13,7 +13,7 @@
 
 namespace tarvik::detail {
 
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // True when from_chars may be tried: a digit, a ".", or "-" followed by one of them.
 inline bool plainDecimalStart(const char* p, const char* end) {
@@ -36,26 +36,24 @@ inline const char* simpleDecimal(const char* p, const char* end, double& value) 
                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   const bool negative = p != end && *p == '-';
   p += negative;
+  // All digits go into the mantissa; more than 19 of them (leading zeros included) may not
+  // fit, and such rare numbers are left to from_chars.
   std::uint64_t mantissa = 0;
-  int digits = 0;     // significant digits taken into the mantissa
-  int anyDigits = 0;  // digits seen at all
-  int scale = 0;      // power of ten from the fraction
-  for (; p != end && isDigit(*p); ++p, ++anyDigits) {
-    if (mantissa != 0 || *p != '0') {
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-      ++digits;
-    }
+  const char* const integerStart = p;
+  for (; p != end && isDigit(*p); ++p) {
+    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
   }
+  std::ptrdiff_t digits = p - integerStart;
+  int scale = 0;  // power of ten from the fraction
   if (p != end && *p == '.') {
-    for (++p; p != end && isDigit(*p); ++p, ++anyDigits) {
-      --scale;
-      if (mantissa != 0 || *p != '0') {
-        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-        ++digits;
-      }
+    const char* const fractionStart = ++p;
+    for (; p != end && isDigit(*p); ++p) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
     }
+    digits += p - fractionStart;
+    scale = -static_cast<int>(p - fractionStart);
   }
-  if (anyDigits == 0 || digits > 19) {
+  if (digits == 0 || digits > 19) {
     return nullptr;
   }
   if (p != end && (*p == 'e' || *p == 'E')) {

@@ -78,10 +78,12 @@ TEST_F(FileCommands, SecondOfThreeFilesBadStopsTheOpen) {
 TEST_F(FileCommands, FileThatCannotBeOpenedIsNamedAndTheNextIsRead) {
   const std::string missing = dir.path("missing.grf");
   const std::string c = dir.write("c.grf", "7 8\r\n");
-  EXPECT_FALSE(openFiles(ctx, {missing, dir.folder().string(), c}));
+  // A folder and an endless device are not graph files either.
+  EXPECT_FALSE(openFiles(ctx, {missing, dir.folder().string(), "/dev/zero", c}));
   EXPECT_EQ(ui.errors(),
             (std::vector<std::string>{"Невозможно открыть файл:" + missing,
-                                      "Невозможно открыть файл:" + dir.folder().string()}));
+                                      "Невозможно открыть файл:" + dir.folder().string(),
+                                      "Невозможно открыть файл:/dev/zero"}));
   ASSERT_EQ(store.count(), 1u);
   EXPECT_EQ(store.sourceFile(0), "c.grf");
 }
