@@ -157,6 +157,11 @@ class WindowCommandsTest : public QObject {
     w.findChild<QAbstractButton*>("SpeedButton1")->click();
     QVERIFY(legend->isChecked());
     QVERIFY(w.store().graph(0).showInLegend);
+    auto* position = w.findChild<QAbstractButton*>("SpeedButton9");
+    position->click();
+    QCOMPARE(w.chart()->legendAlignment(), tarvik::view::LegendAlignment::Right);
+    position->click();
+    QCOMPARE(w.chart()->legendAlignment(), tarvik::view::LegendAlignment::Left);
     // The Y values of the example go below zero: a log Y axis is refused silently.
     auto* logY = w.findChild<QAction*>("LogY1");
     logY->trigger();
