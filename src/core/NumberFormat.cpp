@@ -1,7 +1,7 @@
 #include "core/NumberFormat.h"
 
-// Every formatter first rounds the double to N significant decimal digits exactly (the C
-// library's "%.*e" conversion rounds the binary value correctly), then lays the digit string
+// Every formatter first rounds the double to N significant decimal digits exactly (std::to_chars in
+// scientific form rounds the binary value correctly), then lays the digit string
 // out in the notation it needs. Parsers sit on std::from_chars, guarded against the spellings
 // it accepts that our texts must not ("inf", "nan", a bare sign).
 #include <array>
@@ -30,12 +30,16 @@ Rounded roundSignificant(double value, int digits) {
   Rounded r;
   r.negative = std::signbit(value) && value != 0.0;
   if (value == 0.0) {
-    r.digits = "0";
+    r.digits.assign(1, '0');
     return r;
   }
+  // std::to_chars rounds the binary value correctly, like "%.*e", at a fraction of the cost
+  // (the graph writer formats two numbers per point).
   std::array<char, 64> buf{};
-  const int n = std::snprintf(buf.data(), buf.size(), "%.*e", digits - 1, std::fabs(value));
-  const std::string_view text(buf.data(), static_cast<std::size_t>(n));
+  const std::to_chars_result res =
+      std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(value),
+                    std::chars_format::scientific, digits - 1);
+  const std::string_view text(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
   const std::size_t ePos = text.find('e');
   for (std::size_t i = 0; i < ePos; ++i) {
     if (text[i] != '.') {
