@@ -58,6 +58,19 @@ std::optional<std::vector<std::size_t>> pickGraphs(CommandContext& ctx,
   return indices;
 }
 
+std::optional<std::vector<std::size_t>> pickCandidateGraphs(CommandContext& ctx,
+                                                            const std::string& caption) {
+  if (!ctx.store.hasCandidates()) {
+    return std::nullopt;
+  }
+  return pickGraphs(ctx, caption);
+}
+
+void refreshAfterInPlaceChange(CommandContext& ctx) {
+  ctx.store.chart().redraw();
+  ctx.store.chart().refreshIndicator();
+}
+
 std::optional<double> askNumber(
     CommandContext& ctx, const std::string& caption,
     const std::function<std::string(const std::string& text)>& errorText,

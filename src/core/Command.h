@@ -25,6 +25,14 @@ std::optional<std::vector<std::size_t>> pickRows(CommandContext& ctx, const std:
 std::optional<std::vector<std::size_t>> pickGraphs(CommandContext& ctx,
                                                    const std::string& caption);
 
+// The first step of most commands: ends silently (nullopt) when no graph can take part,
+// otherwise pickGraphs.
+std::optional<std::vector<std::size_t>> pickCandidateGraphs(CommandContext& ctx,
+                                                            const std::string& caption);
+
+// After a command rewrote graphs in place: repaint and refresh the active-graph indicator.
+void refreshAfterInPlaceChange(CommandContext& ctx);
+
 // Asks a number with the value dialog under `caption` until it converts (typed numbers
 // accept "." and the locale's separator). A text that does not convert shows
 // `errorText(text)` as an error and asks again; `validate` may refuse a number by returning

@@ -11,21 +11,6 @@
 #include "transforms/PointwiseCommands.h"
 
 namespace tarvik {
-namespace {
-
-std::optional<std::vector<std::size_t>> pick(CommandContext& ctx, const char* caption) {
-  if (!ctx.store.hasCandidates()) {
-    return std::nullopt;
-  }
-  return pickGraphs(ctx, caption);
-}
-
-void finish(CommandContext& ctx) {
-  ctx.store.chart().redraw();
-  ctx.store.chart().refreshIndicator();
-}
-
-}  // namespace
 
 std::optional<std::string> timeConstantRefusal(std::string_view text) {
   const std::optional<double> tau = parseTypedNumber(text, '.');
@@ -39,7 +24,7 @@ std::optional<std::string> timeConstantRefusal(std::string_view text) {
 }
 
 void derivativeCommand(CommandContext& ctx) {
-  const auto chosen = pick(ctx, "Выбрать графики для вычисления производной");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для вычисления производной");
   if (!chosen) {
     return;
   }
@@ -56,11 +41,11 @@ void derivativeCommand(CommandContext& ctx) {
     keepFirstPoints(g, g.size() - 1);
     g.title += "(произв.)";
   }
-  finish(ctx);
+  refreshAfterInPlaceChange(ctx);
 }
 
 void integralCommand(CommandContext& ctx) {
-  const auto chosen = pick(ctx, "Выбрать графики для вычисления интеграла");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для вычисления интеграла");
   if (!chosen) {
     return;
   }
@@ -73,11 +58,11 @@ void integralCommand(CommandContext& ctx) {
     keepFirstPoints(g, g.size() - 1);
     g.title += " (интегр.)";
   }
-  finish(ctx);
+  refreshAfterInPlaceChange(ctx);
 }
 
 void rcDifferentiationCommand(CommandContext& ctx, const RcOptions& rc, std::mt19937_64* random) {
-  const auto chosen = pick(ctx, "Выбрать графики для дифференцирования");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для дифференцирования");
   if (!chosen) {
     return;
   }
@@ -95,11 +80,11 @@ void rcDifferentiationCommand(CommandContext& ctx, const RcOptions& rc, std::mt1
       quantisationErrorModel(g.ysMutable(), rc.levels, source);
     }
   }
-  finish(ctx);
+  refreshAfterInPlaceChange(ctx);
 }
 
 void rcIntegrationCommand(CommandContext& ctx, const RcOptions& rc) {
-  const auto chosen = pick(ctx, "Выбрать графики для интегрирования");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для интегрирования");
   if (!chosen) {
     return;
   }
@@ -111,7 +96,7 @@ void rcIntegrationCommand(CommandContext& ctx, const RcOptions& rc) {
     rcIntegrate(g.xs(), g.ysMutable(), rc.tauSeconds());
     g.title += "(интегр.)";
   }
-  finish(ctx);
+  refreshAfterInPlaceChange(ctx);
 }
 
 void timeConstantCommand(CommandContext& ctx, RcOptions& rc) {

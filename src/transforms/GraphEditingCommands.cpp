@@ -10,13 +10,6 @@
 namespace tarvik {
 namespace {
 
-std::optional<std::vector<std::size_t>> pick(CommandContext& ctx, const char* caption) {
-  if (!ctx.store.hasCandidates()) {
-    return std::nullopt;
-  }
-  return pickGraphs(ctx, caption);
-}
-
 // The clone's point count: an integer of at least 2, asked until one is typed.
 std::optional<std::size_t> askPointCount(CommandContext& ctx) {
   for (;;) {
@@ -61,7 +54,7 @@ void cloneGraphs(GraphStore& store, const std::vector<std::size_t>& storeIndices
 }
 
 void cloneCommand(CommandContext& ctx) {
-  const auto chosen = pick(ctx, "Выбрать графики для клонирования");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для клонирования");
   if (!chosen) {
     return;
   }
@@ -73,7 +66,7 @@ void cloneCommand(CommandContext& ctx) {
 }
 
 void cropCommand(CommandContext& ctx, XRange range) {
-  const auto chosen = pick(ctx, "Выбрать графики для кадрирования");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для кадрирования");
   if (!chosen) {
     return;
   }
@@ -85,7 +78,7 @@ void cropCommand(CommandContext& ctx, XRange range) {
 }
 
 void halveCommand(CommandContext& ctx) {
-  const auto chosen = pick(ctx, "Выбрать графики для уменьш. точек");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для уменьш. точек");
   if (!chosen) {
     return;
   }

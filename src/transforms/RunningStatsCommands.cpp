@@ -10,18 +10,6 @@
 namespace tarvik {
 namespace {
 
-std::optional<std::vector<std::size_t>> pick(CommandContext& ctx, const char* caption) {
-  if (!ctx.store.hasCandidates()) {
-    return std::nullopt;
-  }
-  return pickGraphs(ctx, caption);
-}
-
-void finish(CommandContext& ctx) {
-  ctx.store.chart().redraw();
-  ctx.store.chart().refreshIndicator();
-}
-
 // Runs TfmSelectGrParam until both unit texts name entries; false on cancel.
 bool askUnits(CommandContext& ctx, EnergyUnitsOptions& units) {
   for (;;) {
@@ -45,7 +33,7 @@ bool askUnits(CommandContext& ctx, EnergyUnitsOptions& units) {
 }  // namespace
 
 void runningMeanCommand(CommandContext& ctx) {
-  const auto chosen = pick(ctx, "Выбрать графики для вычисления среднего значения");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для вычисления среднего значения");
   if (!chosen) {
     return;
   }
@@ -58,11 +46,11 @@ void runningMeanCommand(CommandContext& ctx) {
     keepFirstPoints(g, g.size() - 1);
     g.title += " (среднее)";
   }
-  finish(ctx);
+  refreshAfterInPlaceChange(ctx);
 }
 
 void runningRmsCommand(CommandContext& ctx) {
-  const auto chosen = pick(ctx, "Выбрать графики для вычисления среднеквадратич. значения");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для вычисления среднеквадратич. значения");
   if (!chosen) {
     return;
   }
@@ -75,11 +63,11 @@ void runningRmsCommand(CommandContext& ctx) {
     keepFirstPoints(g, g.size() - 1);
     g.title += " (среднеквадратич.)";
   }
-  finish(ctx);
+  refreshAfterInPlaceChange(ctx);
 }
 
 void runningEnergyCommand(CommandContext& ctx, EnergyUnitsOptions& units) {
-  const auto chosen = pick(ctx, "Выбрать графики тока для вычисления энергии");
+  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики тока для вычисления энергии");
   if (!chosen || !askUnits(ctx, units)) {
     return;
   }
@@ -94,7 +82,7 @@ void runningEnergyCommand(CommandContext& ctx, EnergyUnitsOptions& units) {
     keepFirstPoints(g, g.size() - 1);
     g.title += " (энергия =" + formatExponent2(total, ctx.ui.decimalSeparator()) + " Дж)";
   }
-  finish(ctx);
+  refreshAfterInPlaceChange(ctx);
 }
 
 }  // namespace tarvik
