@@ -15,7 +15,14 @@
 namespace tarvik::spectral {
 namespace {
 
+using simd::loadRaw;
+using simd::narrow;
+using simd::select;
+using simd::storeRaw;
 using simd::V4d;
+using simd::V4f;
+using simd::V4i;
+using simd::vectorSqrt;
 
 // Blocks of this many points (128 KiB of single-precision pairs) run all their remaining
 // stages while they stay in the processor's cache; larger stages sweep the whole array.
@@ -29,8 +36,13 @@ constexpr double kPi = 3.141592653589793238462643383279502884;
 // Two stages are done per pass (c = 2h, then h) to halve the sweeps over memory; the values
 // between them are rounded to single precision exactly as if they had been stored.
 
+template <class W>
 [[gnu::always_inline]] inline V4d viaFloat(V4d v) {
-  return __builtin_convertvector(__builtin_convertvector(v, simd::V4f), V4d);
+  return W::wide(narrow(v));
+}
+template <class W>
+[[gnu::always_inline]] inline V4d loadWide(const float* p) {
+  return W::wide(loadRaw(p));
 }
 
 struct Twiddles {
@@ -47,10 +59,11 @@ struct Source {
 
 // Stages c = 2h and h on j ∈ [j0, j0 + count) of every block of 4h points; w1 = W_c(j),
 // w2 = W_c(j + h), w3 = W_h(j), each indexed from j0. count is a multiple of 4.
-TARVIK_SIMD_KERNEL
-void radix4Float(Source src, float* re, float* im, std::size_t length, std::size_t h,
-                 std::size_t j0, std::size_t count, Twiddles w1, Twiddles w2, Twiddles w3) {
-  const V4d zero = simd::splat(0);
+template <class W>
+[[gnu::always_inline]] inline void radix4Body(Source src, float* re, float* im, std::size_t length,
+                                              std::size_t h, std::size_t j0, std::size_t count,
+                                              Twiddles w1, Twiddles w2, Twiddles w3) {
+  const V4f zeroF = {0, 0, 0, 0};
   for (std::size_t p0 = 0; p0 < length; p0 += 4 * h) {
     float* r0 = re + p0 + j0;
     float* i0 = im + p0 + j0;
@@ -61,40 +74,49 @@ void radix4Float(Source src, float* re, float* im, std::size_t length, std::size
       float* i = i0 + j;
       const float* sr = sr0 + j;
       const float* si = si0 == nullptr ? nullptr : si0 + j;
-      const V4d x0r = simd::loadFloats(sr), x1r = simd::loadFloats(sr + h);
-      const V4d x2r = simd::loadFloats(sr + 2 * h), x3r = simd::loadFloats(sr + 3 * h);
-      const V4d x0i = si ? simd::loadFloats(si) : zero, x1i = si ? simd::loadFloats(si + h) : zero;
-      const V4d x2i = si ? simd::loadFloats(si + 2 * h) : zero;
-      const V4d x3i = si ? simd::loadFloats(si + 3 * h) : zero;
+      // A sum of two floats rounded once to double and then to float equals their float
+      // sum (double carries more than twice float's digits), so the sums run in single
+      // precision; the differences and twiddle products stay in double.
+      const V4f f0r = loadRaw(sr), f1r = loadRaw(sr + h);
+      const V4f f2r = loadRaw(sr + 2 * h), f3r = loadRaw(sr + 3 * h);
+      const V4f f0i = si ? loadRaw(si) : zeroF, f1i = si ? loadRaw(si + h) : zeroF;
+      const V4f f2i = si ? loadRaw(si + 2 * h) : zeroF;
+      const V4f f3i = si ? loadRaw(si + 3 * h) : zeroF;
       const V4d c1 = simd::load(w1.c + j), s1 = simd::load(w1.s + j);
       const V4d c2 = simd::load(w2.c + j), s2 = simd::load(w2.s + j);
       const V4d c3 = simd::load(w3.c + j), s3 = simd::load(w3.s + j);
       // Stage c: (x0, x2) and (x1, x3).
-      const V4d y0r = viaFloat(x0r + x2r), y0i = viaFloat(x0i + x2i);
-      const V4d y1r = viaFloat(x1r + x3r), y1i = viaFloat(x1i + x3i);
-      const V4d d2r = x0r - x2r, d2i = x0i - x2i, d3r = x1r - x3r, d3i = x1i - x3i;
-      const V4d y2r = viaFloat(d2r * c1 + d2i * s1), y2i = viaFloat(d2i * c1 - d2r * s1);
-      const V4d y3r = viaFloat(d3r * c2 + d3i * s2), y3i = viaFloat(d3i * c2 - d3r * s2);
+      const V4f y0r = f0r + f2r, y0i = f0i + f2i, y1r = f1r + f3r, y1i = f1i + f3i;
+      const V4d d2r = W::wide(f0r) - W::wide(f2r), d2i = W::wide(f0i) - W::wide(f2i);
+      const V4d d3r = W::wide(f1r) - W::wide(f3r), d3i = W::wide(f1i) - W::wide(f3i);
+      const V4f y2r = narrow(d2r * c1 + d2i * s1), y2i = narrow(d2i * c1 - d2r * s1);
+      const V4f y3r = narrow(d3r * c2 + d3i * s2), y3i = narrow(d3i * c2 - d3r * s2);
       // Stage h: (y0, y1) and (y2, y3), both with W_h(j).
-      simd::storeFloats(r, y0r + y1r);
-      simd::storeFloats(i, y0i + y1i);
-      const V4d e1r = y0r - y1r, e1i = y0i - y1i;
+      storeRaw(r, y0r + y1r);
+      storeRaw(i, y0i + y1i);
+      const V4d e1r = W::wide(y0r) - W::wide(y1r), e1i = W::wide(y0i) - W::wide(y1i);
       simd::storeFloats(r + h, e1r * c3 + e1i * s3);
       simd::storeFloats(i + h, e1i * c3 - e1r * s3);
-      simd::storeFloats(r + 2 * h, y2r + y3r);
-      simd::storeFloats(i + 2 * h, y2i + y3i);
-      const V4d e3r = y2r - y3r, e3i = y2i - y3i;
+      storeRaw(r + 2 * h, y2r + y3r);
+      storeRaw(i + 2 * h, y2i + y3i);
+      const V4d e3r = W::wide(y2r) - W::wide(y3r), e3i = W::wide(y2i) - W::wide(y3i);
       simd::storeFloats(r + 3 * h, e3r * c3 + e3i * s3);
       simd::storeFloats(i + 3 * h, e3i * c3 - e3r * s3);
     }
   }
 }
 
+TARVIK_DISPATCHED_KERNEL(radix4Float, radix4Body,
+                         (Source src, float* re, float* im, std::size_t length, std::size_t h,
+                          std::size_t j0, std::size_t count, Twiddles w1, Twiddles w2, Twiddles w3),
+                         (src, re, im, length, h, j0, count, w1, w2, w3))
+
 // One radix-2 stage, any half-size (the odd stage, the stage c = 4 and tiny transforms).
-TARVIK_SIMD_KERNEL
-void radix2Float(Source src, float* re, float* im, std::size_t length, std::size_t half,
-                 std::size_t j0, std::size_t count, Twiddles w) {
-  const V4d zero = simd::splat(0);
+template <class W>
+[[gnu::always_inline]] inline void radix2Body(Source src, float* re, float* im, std::size_t length,
+                                              std::size_t half, std::size_t j0, std::size_t count,
+                                              Twiddles w) {
+  const V4f zeroF = {0, 0, 0, 0};
   for (std::size_t p0 = 0; p0 < length; p0 += 2 * half) {
     float* ar = re + p0 + j0;
     float* ai = im + p0 + j0;
@@ -104,13 +126,13 @@ void radix2Float(Source src, float* re, float* im, std::size_t length, std::size
     const float* sai = src.im == nullptr ? nullptr : src.im + p0 + j0;
     std::size_t j = 0;
     for (; j + 4 <= count; j += 4) {
-      const V4d ur = simd::loadFloats(sar + j), vr = simd::loadFloats(sar + half + j);
-      const V4d ui = sai ? simd::loadFloats(sai + j) : zero;
-      const V4d vi = sai ? simd::loadFloats(sai + half + j) : zero;
+      const V4f ur = loadRaw(sar + j), vr = loadRaw(sar + half + j);
+      const V4f ui = sai ? loadRaw(sai + j) : zeroF;
+      const V4f vi = sai ? loadRaw(sai + half + j) : zeroF;
       const V4d c = simd::load(w.c + j), s = simd::load(w.s + j);
-      simd::storeFloats(ar + j, ur + vr);
-      simd::storeFloats(ai + j, ui + vi);
-      const V4d dr = ur - vr, di = ui - vi;
+      storeRaw(ar + j, ur + vr);
+      storeRaw(ai + j, ui + vi);
+      const V4d dr = W::wide(ur) - W::wide(vr), di = W::wide(ui) - W::wide(vi);
       simd::storeFloats(br + j, dr * c + di * s);
       simd::storeFloats(bi + j, di * c - dr * s);
     }
@@ -126,52 +148,53 @@ void radix2Float(Source src, float* re, float* im, std::size_t length, std::size
   }
 }
 
-typedef long long V4i __attribute__((vector_size(32)));
-
-[[gnu::always_inline]] inline V4d select(V4i mask, V4d yes, V4d no) {
-  return reinterpret_cast<V4d>((reinterpret_cast<V4i>(yes) & mask) |
-                               (reinterpret_cast<V4i>(no) & ~mask));
-}
+TARVIK_DISPATCHED_KERNEL(radix2Float, radix2Body,
+                         (Source src, float* re, float* im, std::size_t length, std::size_t half,
+                          std::size_t j0, std::size_t count, Twiddles w),
+                         (src, re, im, length, half, j0, count, w))
 
 // The stages c = 2 and c = 1 on one group of four points held in a vector, by rearranging
 // its lanes; (c, s) are 1, 1, W_2(0), W_2(1) and 0, 0, and their sines.
-[[gnu::always_inline]] inline void lastTwoStages(V4d& xr, V4d& xi, V4d c, V4d s) {
-  const V4i upper = {0, 0, -1, -1}, odd = {0, -1, 0, -1};
+[[gnu::always_inline]] inline void lastTwoStages(V4d xr, V4d xi, V4d c, V4d s, float* outR,
+                                                 float* outI) {
   // Stage c = 2: [a + c, b + d, (a − c)·W(0), (b − d)·W(1)].
   const V4d lor = __builtin_shufflevector(xr, xr, 0, 1, 0, 1);
   const V4d hir = __builtin_shufflevector(xr, xr, 2, 3, 2, 3);
   const V4d loi = __builtin_shufflevector(xi, xi, 0, 1, 0, 1);
   const V4d hii = __builtin_shufflevector(xi, xi, 2, 3, 2, 3);
-  const V4d ur = select(upper, lor - hir, lor + hir), ui = select(upper, loi - hii, loi + hii);
-  const V4d yr = viaFloat(ur * c + ui * s), yi = viaFloat(ui * c - ur * s);
-  // Stage c = 1: [y0 + y1, y0 − y1, y2 + y3, y2 − y3].
-  const V4d er = __builtin_shufflevector(yr, yr, 0, 0, 2, 2);
-  const V4d orr = __builtin_shufflevector(yr, yr, 1, 1, 3, 3);
-  const V4d ei = __builtin_shufflevector(yi, yi, 0, 0, 2, 2);
-  const V4d oi = __builtin_shufflevector(yi, yi, 1, 1, 3, 3);
-  xr = select(odd, er - orr, er + orr);
-  xi = select(odd, ei - oi, ei + oi);
+  const V4d ur = __builtin_shufflevector(lor + hir, lor - hir, 0, 1, 6, 7);
+  const V4d ui = __builtin_shufflevector(loi + hii, loi - hii, 0, 1, 6, 7);
+  const V4f yr = narrow(ur * c + ui * s), yi = narrow(ui * c - ur * s);
+  // Stage c = 1: [y0 + y1, y0 − y1, y2 + y3, y2 − y3], sums of floats done in single
+  // precision (the same numbers as in double, rounded).
+  const V4f er = __builtin_shufflevector(yr, yr, 0, 0, 2, 2);
+  const V4f orr = __builtin_shufflevector(yr, yr, 1, 1, 3, 3);
+  const V4f ei = __builtin_shufflevector(yi, yi, 0, 0, 2, 2);
+  const V4f oi = __builtin_shufflevector(yi, yi, 1, 1, 3, 3);
+  storeRaw(outR, __builtin_shufflevector(er + orr, er - orr, 0, 5, 2, 7));
+  storeRaw(outI, __builtin_shufflevector(ei + oi, ei - oi, 0, 5, 2, 7));
 }
 
 // The last three stages (c = 4, 2, 1) on each group of eight points, in one pass.
-TARVIK_SIMD_KERNEL
-void lastThreeStages(float* re, float* im, std::size_t length, Twiddles w4, Twiddles w2) {
+template <class W>
+[[gnu::always_inline]] inline void lastThreeBody(float* re, float* im, std::size_t length,
+                                                 Twiddles w4, Twiddles w2) {
   const V4d c4 = simd::load(w4.c), s4 = simd::load(w4.s);
   const V4d c2 = {1, 1, w2.c[0], w2.c[1]}, s2 = {0, 0, w2.s[0], w2.s[1]};
   for (std::size_t p0 = 0; p0 < length; p0 += 8) {
-    const V4d ar = simd::loadFloats(re + p0), ai = simd::loadFloats(im + p0);
-    const V4d br = simd::loadFloats(re + p0 + 4), bi = simd::loadFloats(im + p0 + 4);
-    V4d ur = viaFloat(ar + br), ui = viaFloat(ai + bi);
-    const V4d dr = ar - br, di = ai - bi;
-    V4d vr = viaFloat(dr * c4 + di * s4), vi = viaFloat(di * c4 - dr * s4);
-    lastTwoStages(ur, ui, c2, s2);
-    lastTwoStages(vr, vi, c2, s2);
-    simd::storeFloats(re + p0, ur);
-    simd::storeFloats(im + p0, ui);
-    simd::storeFloats(re + p0 + 4, vr);
-    simd::storeFloats(im + p0 + 4, vi);
+    const V4f far = loadRaw(re + p0), fai = loadRaw(im + p0);
+    const V4f fbr = loadRaw(re + p0 + 4), fbi = loadRaw(im + p0 + 4);
+    const V4d ur = W::wide(far + fbr), ui = W::wide(fai + fbi);
+    const V4d dr = W::wide(far) - W::wide(fbr), di = W::wide(fai) - W::wide(fbi);
+    const V4d vr = viaFloat<W>(dr * c4 + di * s4), vi = viaFloat<W>(di * c4 - dr * s4);
+    lastTwoStages(ur, ui, c2, s2, re + p0, im + p0);
+    lastTwoStages(vr, vi, c2, s2, re + p0 + 4, im + p0 + 4);
   }
 }
+
+TARVIK_DISPATCHED_KERNEL(lastThreeStages, lastThreeBody,
+                         (float* re, float* im, std::size_t length, Twiddles w4, Twiddles w2),
+                         (re, im, length, w4, w2))
 
 // Twiddles cos(πj/c) and sign·sin(πj/c) of every stage with c ≤ top, stage c at [c − 1, 2c − 1).
 struct StageTables {
@@ -214,7 +237,13 @@ class ChunkTwiddles {
   Twiddles at(std::size_t j0, std::size_t count) {
     const double cc = std::cos(m_step * static_cast<double>(j0));
     const double cs = std::sin(m_step * static_cast<double>(j0));
-    for (std::size_t b = 0; b < count; ++b) {
+    std::size_t b = 0;
+    for (; b + 4 <= count; b += 4) {
+      const V4d fc = simd::load(&m_fineC[b]), fs = simd::load(&m_fineS[b]);
+      simd::store(&m_c[b], cc * fc - cs * fs);
+      simd::store(&m_s[b], m_sign * (cc * fs + cs * fc));
+    }
+    for (; b < count; ++b) {
       m_c[b] = cc * m_fineC[b] - cs * m_fineS[b];
       m_s[b] = m_sign * (cc * m_fineS[b] + cs * m_fineC[b]);
     }
@@ -319,28 +348,42 @@ template <class T>
   return u * p;
 }
 
+// The same series evaluated by Estrin's scheme: a shorter chain of dependent operations
+// for the vector loop.
+[[gnu::always_inline]] inline V4d atanSmallEstrin(V4d u) {
+  const V4d z = u * u, z2 = z * z, z4 = z2 * z2, z8 = z4 * z4;
+  const V4d b0 = 1.0 - z * (1.0 / 3), b1 = 1.0 / 5 - z * (1.0 / 7);
+  const V4d b2 = 1.0 / 9 - z * (1.0 / 11), b3 = 1.0 / 13 - z * (1.0 / 15);
+  const V4d b4 = 1.0 / 17 - z * (1.0 / 19), b5 = 1.0 / 21 - z * (1.0 / 23);
+  const V4d c0 = b0 + b1 * z2, c1 = b2 + b3 * z2, c2 = b4 + b5 * z2;
+  const V4d d0 = c0 + c1 * z4, d1 = c2 + z4 * (1.0 / 25);
+  return u * (d0 + d1 * z8);
+}
+
 constexpr double kTanPi8 = 0.41421356237309504880;
 
 // Amplitude 2|X|/N and phase of four bins at once, in place: on entry amplitude holds
 // Re X and phase holds Im X.
-TARVIK_SIMD_KERNEL
-void polarInPlace(float* amplitude, float* phase, std::size_t count, double scale) {
+template <class W>
+[[gnu::always_inline]] inline void polarBody(float* amplitude, float* phase, std::size_t count,
+                                             double scale) {
   const V4d zero = simd::splat(0), one = simd::splat(1);
   std::size_t k = 0;
   for (; k + 4 <= count; k += 4) {
-    const V4d x = simd::loadFloats(amplitude + k), y = simd::loadFloats(phase + k);
-    V4d modulus = x * x + y * y;
-    for (int lane = 0; lane < 4; ++lane) {
-      modulus[lane] = std::sqrt(modulus[lane]);
-    }
+    const V4d x = loadWide<W>(amplitude + k), y = loadWide<W>(phase + k);
+    const V4d modulus = vectorSqrt(x * x + y * y);
     simd::storeFloats(amplitude + k, modulus * scale);
     const V4d ax = select(x < zero, -x, x), ay = select(y < zero, -y, y);
     const V4i yBigger = ay > ax;
     const V4d mx = select(yBigger, ay, ax), mn = select(yBigger, ax, ay);
-    const V4d t = select(mx > zero, mn / select(mx > zero, mx, one), zero);
-    const V4i reduced = t > simd::splat(kTanPi8);
-    const V4d u = select(reduced, (t - one) / (t + one), t);
-    V4d r = atanSmall(u);
+    // One division: for t = mn/mx above tan(π/8) the reduced argument (t − 1)/(t + 1)
+    // is (mn − mx)/(mn + mx), both exact in double. A zero or NaN bin gives u = 0.
+    const V4i positive = mx > zero;
+    const V4i reduced = mn > mx * kTanPi8;
+    const V4d num = select(reduced, mn - mx, mn);
+    const V4d den = select(reduced, mn + mx, select(positive, mx, one));
+    const V4d u = select(positive, num / den, zero);
+    V4d r = atanSmallEstrin(u);
     r = select(reduced, r + kPi / 4, r);
     r = select(yBigger, kPi / 2 - r, r);
     r = select(x < zero, kPi - r, r);
@@ -353,6 +396,10 @@ void polarInPlace(float* amplitude, float* phase, std::size_t count, double scal
     phase[k] = static_cast<float>(binPhase(y, x));
   }
 }
+
+TARVIK_DISPATCHED_KERNEL(polarInPlace, polarBody,
+                         (float* amplitude, float* phase, std::size_t count, double scale),
+                         (amplitude, phase, count, scale))
 
 void requirePowerOfTwo(std::size_t n, const char* what) {
   if (n == 0 || !std::has_single_bit(n)) {
