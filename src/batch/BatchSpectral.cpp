@@ -26,7 +26,10 @@ int unitIndex(const BatchArgs& a, const std::string& name,
   }
   std::string list;
   for (const char* unit : units) {
-    list += (list.empty() ? "" : "|") + std::string(unit);
+    if (!list.empty()) {
+      list += '|';
+    }
+    list += unit;
   }
   throw UsageError(a.command + ": " + name + "= takes " + list + ", not \"" + text + "\"");
 }

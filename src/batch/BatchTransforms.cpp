@@ -108,9 +108,9 @@ const std::pair<const char*, const char*> kCurrentNames[] = {
 template <std::size_t N>
 std::string unitEntry(const BatchArgs& a, const std::string& name,
                       const std::pair<const char*, const char*> (&table)[N]) {
-  const std::string text = *a.get(name);
+  const std::string text = a.get(name).value_or(std::string());
   for (const auto& [shortName, entry] : table) {
-    if (text == shortName) {
+    if (text.compare(shortName) == 0) {
       return entry;
     }
   }

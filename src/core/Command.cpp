@@ -11,9 +11,9 @@ std::optional<std::vector<std::size_t>> pickRows(CommandContext& ctx, const std:
     store.setActiveIndex(count - 1);
   }
   if (!store.entriesConsistent()) {
-    ctx.ui.message(MessageKind::Info, "Ошибка: SeriesCount = " + std::to_string(store.count()) +
-                                          "\nFileNames.Count =  " +
-                                          std::to_string(store.sourceFiles().size()));
+    ctx.ui.message(MessageKind::Info,
+                   "Ошибка: SeriesCount = " + std::to_string(store.count()) +
+                       "\nFileNames.Count =  " + std::to_string(store.sourceFiles().size()));
     store.repairEntries();
   }
   GraphChoiceRequest request;
@@ -69,6 +69,21 @@ std::optional<std::vector<std::size_t>> pickCandidateGraphs(CommandContext& ctx,
 void refreshAfterInPlaceChange(CommandContext& ctx) {
   ctx.store.chart().redraw();
   ctx.store.chart().refreshIndicator();
+}
+
+void rewriteChosenGraphs(CommandContext& ctx, const std::string& caption, std::size_t minPoints,
+                         const std::function<void(std::size_t, Graph&)>& rewrite) {
+  const std::optional<std::vector<std::size_t>> chosen = pickCandidateGraphs(ctx, caption);
+  if (!chosen) {
+    return;
+  }
+  for (std::size_t i : *chosen) {
+    Graph& g = ctx.store.graph(i);
+    if (g.size() >= minPoints) {
+      rewrite(i, g);
+    }
+  }
+  refreshAfterInPlaceChange(ctx);
 }
 
 std::optional<double> askNumber(

@@ -22,13 +22,19 @@ struct CommandContext {
 // when OK came with no row), or nullopt when nothing is to be done.
 std::optional<std::vector<std::size_t>> pickRows(CommandContext& ctx, const std::string& caption);
 // The same, mapped to store indices of the chosen candidate graphs, in store order.
-std::optional<std::vector<std::size_t>> pickGraphs(CommandContext& ctx,
-                                                   const std::string& caption);
+std::optional<std::vector<std::size_t>> pickGraphs(CommandContext& ctx, const std::string& caption);
 
 // The first step of most commands: ends silently (nullopt) when no graph can take part,
 // otherwise pickGraphs.
 std::optional<std::vector<std::size_t>> pickCandidateGraphs(CommandContext& ctx,
                                                             const std::string& caption);
+
+// The in-place protocol of most transforms: picks graphs under `caption`, calls
+// `rewrite(storeIndex, graph)` for each chosen graph holding at least `minPoints` points
+// (smaller graphs are left wholly unchanged), then refreshes the view. Nothing happens when
+// the user cancels or no graph can take part.
+void rewriteChosenGraphs(CommandContext& ctx, const std::string& caption, std::size_t minPoints,
+                         const std::function<void(std::size_t, Graph&)>& rewrite);
 
 // After a command rewrote graphs in place: repaint and refresh the active-graph indicator.
 void refreshAfterInPlaceChange(CommandContext& ctx);

@@ -24,41 +24,25 @@ std::optional<std::string> timeConstantRefusal(std::string_view text) {
 }
 
 void derivativeCommand(CommandContext& ctx) {
-  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для вычисления производной");
-  if (!chosen) {
-    return;
-  }
-  for (std::size_t i : *chosen) {
-    Graph& g = ctx.store.graph(i);
-    if (g.empty()) {
-      continue;
-    }
-    if (forwardDerivative(g.xsMutable(), g.ysMutable())) {
-      // Two equal X: the graph stays as it was.
-      ctx.ui.message(MessageKind::Error, divisionFaultMessage(i));
-      continue;
-    }
-    keepFirstPoints(g, g.size() - 1);
-    g.title += "(произв.)";
-  }
-  refreshAfterInPlaceChange(ctx);
+  rewriteChosenGraphs(ctx, "Выбрать графики для вычисления производной", 1,
+                      [&ctx](std::size_t i, Graph& g) {
+                        if (forwardDerivative(g.xsMutable(), g.ysMutable())) {
+                          // Two equal X: the graph stays as it was.
+                          ctx.ui.message(MessageKind::Error, divisionFaultMessage(i));
+                          return;
+                        }
+                        keepFirstPoints(g, g.size() - 1);
+                        g.title += "(произв.)";
+                      });
 }
 
 void integralCommand(CommandContext& ctx) {
-  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для вычисления интеграла");
-  if (!chosen) {
-    return;
-  }
-  for (std::size_t i : *chosen) {
-    Graph& g = ctx.store.graph(i);
-    if (g.empty()) {
-      continue;
-    }
-    runningTrapezoidIntegral(g.xsMutable(), g.ysMutable());
-    keepFirstPoints(g, g.size() - 1);
-    g.title += " (интегр.)";
-  }
-  refreshAfterInPlaceChange(ctx);
+  rewriteChosenGraphs(ctx, "Выбрать графики для вычисления интеграла", 1,
+                      [](std::size_t, Graph& g) {
+                        runningTrapezoidIntegral(g.xsMutable(), g.ysMutable());
+                        keepFirstPoints(g, g.size() - 1);
+                        g.title += " (интегр.)";
+                      });
 }
 
 void rcDifferentiationCommand(CommandContext& ctx, const RcOptions& rc, std::mt19937_64* random) {
@@ -84,19 +68,10 @@ void rcDifferentiationCommand(CommandContext& ctx, const RcOptions& rc, std::mt1
 }
 
 void rcIntegrationCommand(CommandContext& ctx, const RcOptions& rc) {
-  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для интегрирования");
-  if (!chosen) {
-    return;
-  }
-  for (std::size_t i : *chosen) {
-    Graph& g = ctx.store.graph(i);
-    if (g.empty()) {
-      continue;
-    }
+  rewriteChosenGraphs(ctx, "Выбрать графики для интегрирования", 1, [&rc](std::size_t, Graph& g) {
     rcIntegrate(g.xs(), g.ysMutable(), rc.tauSeconds());
     g.title += "(интегр.)";
-  }
-  refreshAfterInPlaceChange(ctx);
+  });
 }
 
 void timeConstantCommand(CommandContext& ctx, RcOptions& rc) {

@@ -33,37 +33,21 @@ bool askUnits(CommandContext& ctx, EnergyUnitsOptions& units) {
 }  // namespace
 
 void runningMeanCommand(CommandContext& ctx) {
-  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для вычисления среднего значения");
-  if (!chosen) {
-    return;
-  }
-  for (std::size_t i : *chosen) {
-    Graph& g = ctx.store.graph(i);
-    if (g.size() < 2) {
-      continue;
-    }
-    runningMean(g.xsMutable(), g.ysMutable());
-    keepFirstPoints(g, g.size() - 1);
-    g.title += " (среднее)";
-  }
-  refreshAfterInPlaceChange(ctx);
+  rewriteChosenGraphs(ctx, "Выбрать графики для вычисления среднего значения", 2,
+                      [](std::size_t, Graph& g) {
+                        runningMean(g.xsMutable(), g.ysMutable());
+                        keepFirstPoints(g, g.size() - 1);
+                        g.title += " (среднее)";
+                      });
 }
 
 void runningRmsCommand(CommandContext& ctx) {
-  const auto chosen = pickCandidateGraphs(ctx, "Выбрать графики для вычисления среднеквадратич. значения");
-  if (!chosen) {
-    return;
-  }
-  for (std::size_t i : *chosen) {
-    Graph& g = ctx.store.graph(i);
-    if (g.size() < 2) {
-      continue;
-    }
-    runningRms(g.xsMutable(), g.ysMutable());
-    keepFirstPoints(g, g.size() - 1);
-    g.title += " (среднеквадратич.)";
-  }
-  refreshAfterInPlaceChange(ctx);
+  rewriteChosenGraphs(ctx, "Выбрать графики для вычисления среднеквадратич. значения", 2,
+                      [](std::size_t, Graph& g) {
+                        runningRms(g.xsMutable(), g.ysMutable());
+                        keepFirstPoints(g, g.size() - 1);
+                        g.title += " (среднеквадратич.)";
+                      });
 }
 
 void runningEnergyCommand(CommandContext& ctx, EnergyUnitsOptions& units) {
