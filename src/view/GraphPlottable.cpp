@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "view/CoverageMask.h"
+
 namespace tarvik::view {
 namespace {
 
@@ -239,6 +241,10 @@ void GraphPlottable::draw(QCPPainter* painter) {
   if (!vectorized && pen.widthF() <= 1.0) {
     pen.setWidth(0);
   }
+  if (m_line.size() > kMaxSmoothedPoints && pen.style() == Qt::SolidLine && !vectorized &&
+      drawCoverage(painter, mPen)) {
+    return;
+  }
   if (pen.style() == Qt::SolidLine || vectorized) {
     drawSolid(painter, pen);
   } else {
@@ -282,6 +288,48 @@ void GraphPlottable::drawSolid(QCPPainter* painter, const QPen& pen) const {
     }
   }
   flush();
+}
+
+bool GraphPlottable::drawCoverage(QCPPainter* painter, const QPen& pen) const {
+  // Only a painter that scales and moves (screen, picture export) maps pixels to pixels.
+  const QTransform t = painter->transform();
+  if (t.type() > QTransform::TxScale || !(t.m11() > 0) || !(t.m22() > 0)) {
+    return false;
+  }
+  const double margin = std::max(pen.widthF(), 1.0) + 2;
+  const QRectF plot =
+      t.mapRect(QRectF(mKeyAxis->axisRect()->rect())).adjusted(-margin, -margin, margin, margin);
+  const QRect area = plot.toAlignedRect();
+  m_device.resize(m_line.size());
+  for (std::size_t i = 0; i < m_line.size(); ++i) {
+    const PixelPoint p = m_line[i];
+    m_device[i] = p.isBreak() ? kLineBreak
+                              : PixelPoint{t.m11() * p.x + t.dx() - area.left(),
+                                           t.m22() * p.y + t.dy() - area.top()};
+  }
+  CoverageMask mask(area.width(), area.height());
+  mask.addPolyline(m_device);
+  // A pen of one pixel or less is drawn one device pixel wide, as a cosmetic pen is.
+  const int side = pen.widthF() <= 1.0 ? 1 : std::max(1, qRound(pen.widthF() * t.m11()));
+  const std::vector<std::uint8_t> rows = mask.widenedRows(side);
+  QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  const QRgb colour = qPremultiply(pen.color().rgba());
+  for (int y = 0; y < area.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    const std::uint8_t* covered =
+        rows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(area.width());
+    for (int x = 0; x < area.width(); ++x) {
+      if (covered[x]) {
+        line[x] = colour;
+      }
+    }
+  }
+  painter->save();
+  painter->resetTransform();  // the clip set before stays where it was on the device
+  painter->drawImage(area.topLeft(), image);
+  painter->restore();
+  return true;
 }
 
 void GraphPlottable::drawDashed(QCPPainter* painter, const QPen& pen) const {

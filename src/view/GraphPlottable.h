@@ -64,6 +64,9 @@ class GraphPlottable : public QCPAbstractPlottable {
   void buildLine(const Graph& g, std::vector<PixelPoint>& out) const;
   void drawSolid(QCPPainter* painter, const QPen& pen) const;
   void drawDashed(QCPPainter* painter, const QPen& pen) const;
+  // A solid line too long to reduce, drawn as the pixels it covers; false when the painter
+  // does not map pixels to pixels (rotated), so the caller draws it the usual way.
+  bool drawCoverage(QCPPainter* painter, const QPen& pen) const;
 
   const GraphStore* m_store = nullptr;
   std::size_t m_index = 0;
@@ -80,7 +83,8 @@ class GraphPlottable : public QCPAbstractPlottable {
   mutable std::vector<PixelPoint> m_line;     // clipped line of the last repaint
   mutable Geometry m_lineGeometry;
   mutable bool m_lineValid = false;
-  mutable std::vector<QLineF> m_segments;  // scratch for drawing
+  mutable std::vector<QLineF> m_segments;    // scratch for drawing
+  mutable std::vector<PixelPoint> m_device;  // scratch: the line in device pixels
 };
 
 }  // namespace tarvik::view

@@ -4,6 +4,7 @@
 #include <QtTest/QtTest>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "core/GraphStore.h"
 #include "view/ChartView.h"
@@ -197,6 +198,41 @@ class ChartViewTest : public QObject {
     QCOMPARE(chart.plottableCount(), 1);
     QVERIFY(chart.legend->visible());
     QVERIFY(chart.legend->outerRect().top() > chart.axisRect()->rect().bottom());
+  }
+
+  // A line of points in random X order cannot be thinned per column; it is drawn as the
+  // pixels it covers. Points alternate between Y = 1 and Y = 2, so the segments fill the
+  // band between them and nothing outside it, in the window and in a scaled export.
+  void lineTooLongToThinFillsExactlyItsBand() {
+    while (m_store->count() > 0) {
+      m_store->removeGraph(0);
+    }
+    Graph& g = m_store->graph(m_store->appendGraph("random"));
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> anywhere(0, 100);
+    for (int k = 0; k < 300'000; ++k) {
+      g.appendPoint(anywhere(rng), k % 2 ? 1.0 : 2.0);
+    }
+    m_store->graph(0).lineWidth = 3;
+    m_chart->syncWithStore();
+    m_chart->setAxisRange(m_chart->xAxis, 0, 100);
+    m_chart->setAxisRange(m_chart->yAxis, 0, 3);
+    const QRgb colour = m_chart->plottableForGraph(0)->pen().color().rgb();
+    for (const double scale : {1.0, 2.0}) {
+      const QImage picture = m_chart->toPixmap(800, 500, scale).toImage();
+      auto at = [&](double x, double y) {
+        return picture.pixel(qRound(m_chart->xAxis->coordToPixel(x) * scale),
+                             qRound(m_chart->yAxis->coordToPixel(y) * scale)) &
+               0xFFFFFF;
+      };
+      // Away from the grid lines, which share the first graph's black.
+      for (const double x : {13.0, 47.0, 88.0}) {
+        QCOMPARE(at(x, 1.37), colour & 0xFFFFFF);
+        QCOMPARE(at(x, 1.0), colour & 0xFFFFFF);
+        QVERIFY(at(x, 2.2) != (colour & 0xFFFFFF));
+        QVERIFY(at(x, 0.8) != (colour & 0xFFFFFF));
+      }
+    }
   }
 
   void zoomAndShowWholeExtent() {
