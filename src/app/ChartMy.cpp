@@ -19,8 +19,14 @@
 #include "app/GuiUi.h"
 #include "app/WindowChartPort.h"
 #include "core/NumberFormat.h"
+#include "dialogs/ChartBackSpectr.h"
+#include "dialogs/ChartRC.h"
 #include "dialogs/ChartSel.h"
+#include "dialogs/ChartSel2gr.h"
+#include "dialogs/ChartSelectGrPrm.h"
+#include "dialogs/ChartSpectr.h"
 #include "dialogs/ChartVal.h"
+#include "dialogs/ChartZ.h"
 #include "io/FileCommands.h"
 #include "view/ChartView.h"
 
@@ -77,7 +83,7 @@ TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QW
   m_label1->clear();
   m_port->refreshMenus();
   openCommandLine(arguments);
-  m_fonts = m_settings.readFonts();
+  setFonts(m_settings.readFonts());
   applySavedGeometry();
 }
 
@@ -88,18 +94,28 @@ TfmChart::~TfmChart() {
 }
 
 void TfmChart::createDialogs() {
+  // The dialogs in their fixed start-up order (those of commands still to come are not
+  // built yet). Each exists once for the whole run, hidden between uses, so its fields keep
+  // their values; those with a settings section read it as they are created.
+  auto add = [this](const char* name, OptionsDialog* dialog) {
+    m_dialogs.add(name, dialog);
+    dialog->loadSettings(m_settings.settings());
+  };
+  add("TfmBackSpectr", new dialogs::TfmBackSpectr(this));
+  add("TfmChartRC", new dialogs::TfmChartRC(this));
+  add("TfmSelectTwoGr", new dialogs::TfmSelectTwoGr(this));
   m_fmSelectGr = new dialogs::TfmSelectGr(this);
+  add("TfmSelectGrParam", new dialogs::TfmSelectGrParam(this));
+  add("TfmSpectr", new dialogs::TfmSpectr(this));
   m_fmValue = new dialogs::TfmValue(this);
+  add("TfmCalcZ", new dialogs::TfmCalcZ(this));
+
   m_ui = std::make_unique<GuiUi>(this, statusBar(), m_fmSelectGr, m_fmValue, m_dialogs, m_settings);
   m_ui->setProgressHook([this] { showLongLoopControls(); });
-
   installViewActions();
   installFileActions(m_commands, m_dialogs, this);
-  installTransformActions(m_commands, m_dialogs, this);
+  installTransformActions(m_commands);
   installSpectralActions(m_commands, m_dialogs, this);
-  for (const auto& [name, dialog] : m_dialogs.all()) {
-    dialog->loadSettings(m_settings.settings());
-  }
 }
 
 void TfmChart::connectCommands() {

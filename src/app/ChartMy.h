@@ -55,7 +55,8 @@ class TfmChart : public QMainWindow {
 
   // The chart fonts of the settings file (face name and size).
   const ChartFonts& fonts() const { return m_fonts; }
-  void setFonts(const ChartFonts& fonts) { m_fonts = fonts; }
+  // Keeps `fonts` and gives the chart's texts their face names and sizes.
+  void setFonts(const ChartFonts& fonts);
 
   // Runs the command bound to the element `objectName`. False when it has none or a
   // command is already running.

@@ -50,6 +50,22 @@ void TfmChart::installViewActions() {
   });
 }
 
+void TfmChart::setFonts(const ChartFonts& fonts) {
+  m_fonts = fonts;
+  auto font = [&fonts](ChartFont which) {
+    const FontSetting& setting = fonts[static_cast<std::size_t>(which)];
+    return QFont(setting.name, setting.size);
+  };
+  // The title font waits for the chart's title lines, which come with the texts dialog.
+  m_chart->setFootFont(font(ChartFont::Foot));
+  m_chart->yAxis->setLabelFont(font(ChartFont::LeftAxis));  // the stored Y title's font
+  m_chart->yAxis->setTickLabelFont(font(ChartFont::LeftAxisLabels));
+  m_chart->xAxis->setLabelFont(font(ChartFont::BottomAxis));
+  m_chart->xAxis->setTickLabelFont(font(ChartFont::BottomAxisLabels));
+  m_chart->legend->setFont(font(ChartFont::BottomLegend));
+  m_chart->legendRelayout();  // legend swatches, layout and label step follow the sizes
+}
+
 void TfmChart::onGraphClicked(int storeIndex, Qt::KeyboardModifiers modifiers) {
   if (m_btnEdit->isChecked()) {
     return;  // freehand editing owns the mouse

@@ -14,6 +14,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/Command.h"
 #include "core/Ui.h"
@@ -49,24 +52,35 @@ class OptionsDialog {
   virtual void saveSettings(QSettings&) {}
 };
 
+// The options dialogs by class name, in the order the window created them.
 class DialogRegistry {
  public:
   void add(std::string dialogName, OptionsDialog* dialog) {
-    m_dialogs[std::move(dialogName)] = dialog;
+    for (auto& [name, existing] : m_dialogs) {
+      if (name == dialogName) {
+        existing = dialog;
+        return;
+      }
+    }
+    m_dialogs.emplace_back(std::move(dialogName), dialog);
   }
   OptionsDialog* find(std::string_view dialogName) const {
-    auto it = m_dialogs.find(std::string(dialogName));
-    return it == m_dialogs.end() ? nullptr : it->second;
+    for (const auto& [name, dialog] : m_dialogs) {
+      if (name == dialogName) {
+        return dialog;
+      }
+    }
+    return nullptr;
   }
-  const std::map<std::string, OptionsDialog*>& all() const { return m_dialogs; }
+  const std::vector<std::pair<std::string, OptionsDialog*>>& all() const { return m_dialogs; }
 
  private:
-  std::map<std::string, OptionsDialog*> m_dialogs;  // owned by the window (Qt parent)
+  std::vector<std::pair<std::string, OptionsDialog*>> m_dialogs;  // owned by the window
 };
 
 // Install functions; `parent` is the main window, parent of the dialogs they create.
 void installFileActions(CommandMap& map, DialogRegistry& dialogs, QWidget* parent);
-void installTransformActions(CommandMap& map, DialogRegistry& dialogs, QWidget* parent);
-void installSpectralActions(CommandMap& map, DialogRegistry& dialogs, QWidget* parent);
+void installTransformActions(CommandMap& map);
+void installSpectralActions(CommandMap& map, const DialogRegistry& dialogs, QWidget* parent);
 
 }  // namespace tarvik::app

@@ -6,29 +6,24 @@
 
 #include "app/CommandMap.h"
 #include "dialogs/ChartBackSpectr.h"
-#include "dialogs/ChartSpectr.h"
-#include "dialogs/ChartZ.h"
 #include "spectral/Convolution.h"
 #include "spectral/SpectrumCommand.h"
 #include "transforms/Impedance.h"
 
 namespace tarvik::app {
 
-void installSpectralActions(CommandMap& map, DialogRegistry& dialogs, QWidget* parent) {
-  // Created once and kept, hidden, until exit (Qt parent: the window).
-  auto* spectr = new dialogs::TfmSpectr(parent);
-  auto* backSpectr = new dialogs::TfmBackSpectr(parent);
-  auto* calcZ = new dialogs::TfmCalcZ(parent);
-  dialogs.add("TfmSpectr", spectr);
-  dialogs.add("TfmBackSpectr", backSpectr);
-  dialogs.add("TfmCalcZ", calcZ);
+void installSpectralActions(CommandMap& map, const DialogRegistry& dialogs, QWidget* parent) {
+  // The spectrum command presets the inverse transform's dialog after its inverse step.
+  auto* backSpectr = dynamic_cast<dialogs::TfmBackSpectr*>(dialogs.find("TfmBackSpectr"));
 
   spectral::SpectrumHooks hooks;
   hooks.setCaption = [parent](const std::string& caption) {
     parent->setWindowTitle(QString::fromStdString(caption));
   };
   hooks.presetInverse = [backSpectr](const spectral::InverseSpectrumOptions& preset) {
-    backSpectr->preset(preset);
+    if (backSpectr) {
+      backSpectr->preset(preset);
+    }
   };
   const CommandMap::Handler spectrum = [hooks](CommandContext& ctx) {
     spectral::spectrumCommand(ctx, hooks);

@@ -5,9 +5,6 @@
 #include <utility>
 
 #include "app/CommandMap.h"
-#include "dialogs/ChartRC.h"
-#include "dialogs/ChartSel2gr.h"
-#include "dialogs/ChartSelectGrPrm.h"
 #include "transforms/CalculusCommands.h"
 #include "transforms/GraphEditingCommands.h"
 #include "transforms/PointwiseCommands.h"
@@ -89,20 +86,14 @@ void installStatisticsAndEditing(CommandMap& map) {
   map.add("N21", [splice](CommandContext& ctx) { spliceCommand(ctx, *splice); });
 }
 
-template <class Dialog>
-void registerDialog(DialogRegistry& registry, QWidget* parent, const char* name) {
-  registry.add(name, new Dialog(parent));  // owned by the window through its Qt parent
-}
-
 }  // namespace
 
-void installTransformActions(CommandMap& map, DialogRegistry& registry, QWidget* parent) {
+// Their dialogs (TfmChartRC, TfmSelectGrParam, TfmSelectTwoGr) are the window's, created
+// at start-up in its order and found by the Ui port through the registry.
+void installTransformActions(CommandMap& map) {
   installPointwise(map);
   installCalculus(map);
   installStatisticsAndEditing(map);
-  registerDialog<dialogs::TfmChartRC>(registry, parent, "TfmChartRC");
-  registerDialog<dialogs::TfmSelectGrParam>(registry, parent, "TfmSelectGrParam");
-  registerDialog<dialogs::TfmSelectTwoGr>(registry, parent, "TfmSelectTwoGr");
 }
 
 }  // namespace tarvik::app

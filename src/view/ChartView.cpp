@@ -221,6 +221,10 @@ void ChartView::legendRelayout() {
   replot();
 }
 
+void ChartView::setFootFont(const QFont& font) { m_foot->setFont(font); }
+
+QFont ChartView::footFont() const { return m_foot->font(); }
+
 int ChartView::footBoxHeight() const {
   const QCPLayoutElement* foot = m_foot;  // the size hint is public on the base class
   return m_foot->visible() ? foot->minimumOuterSizeHint().height() : 0;

@@ -87,6 +87,10 @@ class ChartView : public QCustomPlot {
   void setDecimalSeparator(char separator);
   char decimalSeparator() const { return m_separator; }
 
+  // The font of the foot lines under the chart (the axis and legend fonts are QCustomPlot's).
+  void setFootFont(const QFont& font);
+  QFont footFont() const;
+
   // The plottable drawing store graph `index`, or null.
   GraphPlottable* plottableForGraph(std::size_t index) const;
 

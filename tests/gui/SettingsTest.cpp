@@ -13,6 +13,7 @@
 #include "app/ChartMy.h"
 #include "app/GuiUi.h"
 #include "app/Settings.h"
+#include "view/ChartView.h"
 
 using tarvik::app::ChartFont;
 using tarvik::app::ChartFonts;
@@ -117,6 +118,12 @@ class SettingsTest : public QObject {
     QCOMPARE(again.fonts()[0].name, QString("Liberation Serif"));
     QCOMPARE(again.fonts()[0].size, 14);
     QCOMPARE(again.fonts()[6].size, 8);
+    // The chart's texts take the stored faces and sizes at start.
+    QCOMPARE(again.chart()->legend->font().family(), QString("DejaVu Sans"));
+    QCOMPARE(again.chart()->legend->font().pointSize(), 8);
+    QCOMPARE(again.chart()->yAxis->tickLabelFont().pointSize(), 10);
+    QCOMPARE(again.chart()->xAxis->labelFont().family(), QString("Arial"));
+    QCOMPARE(again.chart()->footFont().pointSize(), 10);
     QCOMPARE(again.size(), QSize(600, 420));
     const QRect stored = SettingsFile(path).readForm({});
     QCOMPARE(again.pos(), stored.topLeft());

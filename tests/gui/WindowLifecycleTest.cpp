@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,6 +72,19 @@ class WindowLifecycleTest : public QObject {
     QVERIFY(w.menuBar()->isEnabled());
     QVERIFY(w.findChild<QWidget*>("btnOpen")->isEnabled());
     QVERIFY(!stop->isVisibleTo(&w));
+  }
+
+  void dialogsAreCreatedOnceInTheirStartUpOrder() {
+    TfmChart w({}, settingsPath());
+    QStringList created;
+    for (QObject* child : w.children()) {  // children are kept in creation order
+      auto* dialog = qobject_cast<QDialog*>(child);
+      if (dialog && dialog->objectName().startsWith("fm")) {  // not the colour dialog
+        created << dialog->objectName();
+      }
+    }
+    QCOMPARE(created, (QStringList{"fmBackSpectr", "fmChartRC", "fmSelectTwoGr", "fmSelectGr",
+                                   "fmSelectGrParam", "fmSpectr", "fmValue", "fmCalcZ"}));
   }
 
   void commandLineFileIsOpenedAtCreation() {
