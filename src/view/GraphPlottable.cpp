@@ -1,6 +1,7 @@
 #include "view/GraphPlottable.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "view/CoverageMask.h"
@@ -99,6 +100,15 @@ bool GraphPlottable::Geometry::operator==(const Geometry& o) const {
          penWidth == o.penWidth;
 }
 
+bool GraphPlottable::PictureKey::operator==(const PictureKey& o) const {
+  return geometry == o.geometry && fingerprint == o.fingerprint && transform == o.transform &&
+         pen == o.pen;
+}
+
+GraphPlottable::PictureKey GraphPlottable::pictureKey(const Graph& g, QCPPainter* painter) const {
+  return PictureKey{currentGeometry(g), m_fingerprint, painter->transform(), mPen};
+}
+
 GraphPlottable::GraphPlottable(QCPAxis* keyAxis, QCPAxis* valueAxis)
     : QCPAbstractPlottable(keyAxis, valueAxis) {}
 
@@ -130,7 +140,12 @@ void GraphPlottable::refreshCache() const {
   const auto xs = g->xs();
   const auto ys = g->ys();
   double previous = -std::numeric_limits<double>::infinity();
+  // A fingerprint of the values (two independent FNV-style lanes, so the pass stays as fast
+  // as the scan): a transform that rewrites points in place changes it.
+  std::uint64_t xLane = 0xcbf29ce484222325ull, yLane = 0x84222325cbf29ce4ull;
   for (std::size_t i = 0; i < xs.size(); ++i) {
+    xLane = (xLane ^ std::bit_cast<std::uint64_t>(xs[i])) * 0x100000001b3ull;
+    yLane = (yLane ^ std::bit_cast<std::uint64_t>(ys[i])) * 0x100000001b3ull;
     // Sorted means finite and never decreasing: a NaN would defeat the binary search.
     const double x = xs[i];
     if (!(x >= previous) || !std::isfinite(x)) {
@@ -144,6 +159,7 @@ void GraphPlottable::refreshCache() const {
       m_yExtent.add(ys[i]);
     }
   }
+  m_fingerprint = xLane ^ (yLane * 31);
 }
 
 void GraphPlottable::ensureCache() const {
@@ -223,6 +239,20 @@ void GraphPlottable::draw(QCPPainter* painter) {
   if (!g || !mKeyAxis || !mValueAxis) {
     return;
   }
+  const bool vectorized = painter->modes().testFlag(QCPPainter::pmVectorized);
+  // Taken before the antialiasing switch below, which moves the painter by half a pixel.
+  const PictureKey key = pictureKey(*g, painter);
+  if (m_pictureValid && !vectorized && m_pictureKey == key) {
+    // Same points, axes, size and pen as the picture, so m_line is this picture's line too.
+    m_lineGeometry = m_pictureKey.geometry;
+    m_lineValid = true;
+    painter->save();
+    painter->resetTransform();
+    painter->drawImage(m_pictureOrigin, m_picture);
+    painter->restore();
+    return;
+  }
+  m_pictureValid = false;
   buildLine(*g, m_line);
   m_lineGeometry = currentGeometry(*g);
   m_lineValid = true;
@@ -236,13 +266,14 @@ void GraphPlottable::draw(QCPPainter* painter) {
     painter->setAntialiasing(false);
   }
   QPen pen = mPen;
-  const bool vectorized = painter->modes().testFlag(QCPPainter::pmVectorized);
   // A 1-pixel pen drawn as cosmetic looks the same on screen and is much faster.
   if (!vectorized && pen.widthF() <= 1.0) {
     pen.setWidth(0);
   }
   if (m_line.size() > kMaxSmoothedPoints && pen.style() == Qt::SolidLine && !vectorized &&
       drawCoverage(painter, mPen)) {
+    m_pictureKey = key;
+    m_pictureValid = true;
     return;
   }
   if (pen.style() == Qt::SolidLine || vectorized) {
@@ -329,6 +360,8 @@ bool GraphPlottable::drawCoverage(QCPPainter* painter, const QPen& pen) const {
   painter->resetTransform();  // the clip set before stays where it was on the device
   painter->drawImage(area.topLeft(), image);
   painter->restore();
+  m_picture = std::move(image);
+  m_pictureOrigin = area.topLeft();
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <qcustomplot.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "core/GraphStore.h"
@@ -64,8 +65,9 @@ class GraphPlottable : public QCPAbstractPlottable {
   void buildLine(const Graph& g, std::vector<PixelPoint>& out) const;
   void drawSolid(QCPPainter* painter, const QPen& pen) const;
   void drawDashed(QCPPainter* painter, const QPen& pen) const;
-  // A solid line too long to reduce, drawn as the pixels it covers; false when the painter
-  // does not map pixels to pixels (rotated), so the caller draws it the usual way.
+  // A solid line too long to reduce, drawn as the pixels it covers and kept as m_picture;
+  // false when the painter does not map pixels to pixels (rotated), so the caller draws it
+  // the usual way.
   bool drawCoverage(QCPPainter* painter, const QPen& pen) const;
 
   const GraphStore* m_store = nullptr;
@@ -85,6 +87,23 @@ class GraphPlottable : public QCPAbstractPlottable {
   mutable bool m_lineValid = false;
   mutable std::vector<QLineF> m_segments;    // scratch for drawing
   mutable std::vector<PixelPoint> m_device;  // scratch: the line in device pixels
+
+  // The picture of a line drawn as covered pixels costs seconds; a repaint that changes
+  // nothing it depends on (window activation, a click on the legend, another graph's pen)
+  // draws it again from here. Valid only while it is the last line this plottable drew.
+  struct PictureKey {
+    Geometry geometry;
+    std::uint64_t fingerprint = 0;
+    QTransform transform;
+    QPen pen;
+    bool operator==(const PictureKey& o) const;
+  };
+  PictureKey pictureKey(const Graph& g, QCPPainter* painter) const;
+  mutable std::uint64_t m_fingerprint = 0;  // of the point values, taken by refreshCache
+  mutable QImage m_picture;
+  mutable QPoint m_pictureOrigin;
+  mutable PictureKey m_pictureKey;
+  mutable bool m_pictureValid = false;
 };
 
 }  // namespace tarvik::view

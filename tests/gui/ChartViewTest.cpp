@@ -233,6 +233,28 @@ class ChartViewTest : public QObject {
         QVERIFY(at(x, 0.8) != (colour & 0xFFFFFF));
       }
     }
+    // The picture is kept for repaints that change nothing it shows, but points rewritten
+    // in place (same arrays, same count) and a new pen colour are drawn anew.
+    auto redraw = [&] {
+      m_chart->syncWithStore();
+      m_chart->setAxisRange(m_chart->xAxis, 0, 100);
+      m_chart->setAxisRange(m_chart->yAxis, 0, 3);
+      const QImage picture = m_chart->toPixmap(800, 500).toImage();
+      return [this, picture](double x, double y) {
+        return picture.pixel(qRound(m_chart->xAxis->coordToPixel(x)),
+                             qRound(m_chart->yAxis->coordToPixel(y))) & 0xFFFFFF;
+      };
+    };
+    m_chart->toPixmap(800, 500);  // the kept picture is now the unscaled one
+    for (double& y : m_store->graph(0).ysMutable()) {
+      y -= 0.5;
+    }
+    auto moved = redraw();
+    QCOMPARE(moved(47, 0.8), colour & 0xFFFFFF);
+    QVERIFY(moved(47, 1.7) != (colour & 0xFFFFFF));
+    m_store->graph(0).colour = tarvik::Rgb{255, 0, 0};
+    auto red = redraw();
+    QCOMPARE(red(47, 1.0), QRgb(0xFF0000));
   }
 
   void zoomAndShowWholeExtent() {
