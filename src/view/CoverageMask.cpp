@@ -165,11 +165,12 @@ void CoverageMask::addSegment(double x0, double y0, double x1, double y1) {
   }
 }
 
-void CoverageMask::addPolyline(std::span<const PixelPoint> line) {
+void CoverageMask::addPolyline(std::span<const PixelPoint> line, MaskPlacement p) {
   for (std::size_t i = 1; i < line.size(); ++i) {
     const PixelPoint a = line[i - 1], b = line[i];
     if (!a.isBreak() && !b.isBreak()) {
-      addSegment(a.x, a.y, b.x, b.y);
+      addSegment(p.scaleX * a.x + p.offsetX, p.scaleY * a.y + p.offsetY, p.scaleX * b.x + p.offsetX,
+                 p.scaleY * b.y + p.offsetY);
     }
   }
 }

@@ -28,6 +28,11 @@
 
 namespace tarvik::view {
 
+// Scale, then offset, from a line's coordinates to a mask's pixels.
+struct MaskPlacement {
+  double scaleX = 1, scaleY = 1, offsetX = 0, offsetY = 0;
+};
+
 class CoverageMask {
  public:
   CoverageMask(int width, int height);
@@ -38,8 +43,8 @@ class CoverageMask {
   // Pixels outside the mask are ignored; a segment with a coordinate that is not finite
   // covers nothing.
   void addSegment(double x0, double y0, double x1, double y1);
-  // Every segment between consecutive points; a break point interrupts the line.
-  void addPolyline(std::span<const PixelPoint> line);
+  // Every segment between consecutive points, placed; a break point interrupts the line.
+  void addPolyline(std::span<const PixelPoint> line, MaskPlacement placement = {});
 
   bool covered(int x, int y) const;
   std::size_t coveredCount() const;

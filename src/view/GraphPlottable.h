@@ -85,8 +85,7 @@ class GraphPlottable : public QCPAbstractPlottable {
   mutable std::vector<PixelPoint> m_line;     // clipped line of the last repaint
   mutable Geometry m_lineGeometry;
   mutable bool m_lineValid = false;
-  mutable std::vector<QLineF> m_segments;    // scratch for drawing
-  mutable std::vector<PixelPoint> m_device;  // scratch: the line in device pixels
+  mutable std::vector<QLineF> m_segments;  // scratch for drawing
 
   // The picture of a line drawn as covered pixels costs seconds; a repaint that changes
   // nothing it depends on (window activation, a click on the legend, another graph's pen)

@@ -103,6 +103,13 @@ TEST(CoverageMask, BreaksAndUnusableCoordinatesDrawNothing) {
   EXPECT_FALSE(line.covered(15, 1));  // the segments either side of the break are not drawn
   EXPECT_TRUE(line.covered(20, 1));
   EXPECT_EQ(line.coveredCount(), 10u + 9u);
+  // Placed twice as large and moved down by 10 pixels.
+  CoverageMask placed(60, 30);
+  placed.addPolyline(points, {2, 2, 0, 10});
+  EXPECT_TRUE(placed.covered(20, 13));
+  EXPECT_FALSE(placed.covered(30, 13));
+  EXPECT_TRUE(placed.covered(57, 13));
+  EXPECT_EQ(placed.coveredCount(), 19u + 17u);
   CoverageMask empty(0, 10);
   empty.addSegment(0, 0, 5, 5);
   EXPECT_EQ(empty.coveredCount(), 0u);
