@@ -14,6 +14,8 @@ std::uint64_t insideBits(int validColumns, int validRows) {
   if (validColumns >= 8 && validRows >= 8) {
     return ~std::uint64_t{0};
   }
+  validColumns = std::min(validColumns, 8);  // a tile of the last row is still 8 wide
+  validRows = std::min(validRows, 8);
   const std::uint64_t row = (std::uint64_t{1} << validColumns) - 1;
   std::uint64_t bits = 0;
   for (int r = 0; r < validRows; ++r) {
@@ -171,6 +173,22 @@ void CoverageMask::addPolyline(std::span<const PixelPoint> line, MaskPlacement p
     if (!a.isBreak() && !b.isBreak()) {
       addSegment(p.scaleX * a.x + p.offsetX, p.scaleY * a.y + p.offsetY, p.scaleX * b.x + p.offsetX,
                  p.scaleY * b.y + p.offsetY);
+    }
+  }
+}
+
+void CoverageMask::merge(const CoverageMask& other) {
+  if (other.m_width != m_width || other.m_height != m_height) {
+    return;
+  }
+  std::fill(m_fullTiles.begin(), m_fullTiles.end(), std::uint16_t{0});
+  for (int ty = 0; ty < m_tilesY; ++ty) {
+    for (int tx = 0; tx < m_tilesX; ++tx) {
+      const auto i = static_cast<std::size_t>(ty * m_tilesX + tx);
+      m_tiles[i] |= other.m_tiles[i];
+      if (m_tiles[i] == insideBits(m_width - tx * 8, m_height - ty * 8)) {
+        ++m_fullTiles[static_cast<std::size_t>((ty >> 3) * m_blocksX + (tx >> 3))];
+      }
     }
   }
 }

@@ -46,6 +46,10 @@ class CoverageMask {
   // Every segment between consecutive points, placed; a break point interrupts the line.
   void addPolyline(std::span<const PixelPoint> line, MaskPlacement placement = {});
 
+  // Adds the pixels covered in `other`, a mask of the same size (lines drawn in parts on
+  // several threads are joined this way).
+  void merge(const CoverageMask& other);
+
   bool covered(int x, int y) const;
   std::size_t coveredCount() const;
 

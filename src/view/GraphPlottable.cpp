@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <span>
+#include <thread>
 
 #include "view/CoverageMask.h"
 
@@ -334,7 +336,19 @@ bool GraphPlottable::drawCoverage(QCPPainter* painter, const QPen& pen) const {
   // The line in device pixels relative to the mask's corner, mapped segment by segment (a
   // mapped copy of a 10M-point line would hold another 160 MB).
   CoverageMask mask(area.width(), area.height());
-  mask.addPolyline(m_line, {t.m11(), t.m22(), t.dx() - area.left(), t.dy() - area.top()});
+  const MaskPlacement placement{t.m11(), t.m22(), t.dx() - area.left(), t.dy() - area.top()};
+  const std::span<const PixelPoint> line(m_line);
+  if (std::thread::hardware_concurrency() >= 2) {
+    // Two halves on two cores (they share the middle point), then joined.
+    const std::size_t middle = line.size() / 2;
+    CoverageMask second(area.width(), area.height());
+    std::thread helper([&] { second.addPolyline(line.subspan(middle), placement); });
+    mask.addPolyline(line.first(middle + 1), placement);
+    helper.join();
+    mask.merge(second);
+  } else {
+    mask.addPolyline(line, placement);
+  }
   // A pen of one pixel or less is drawn one device pixel wide, as a cosmetic pen is.
   const int side = pen.widthF() <= 1.0 ? 1 : std::max(1, qRound(pen.widthF() * t.m11()));
   const std::vector<std::uint8_t> rows = mask.widenedRows(side);
@@ -342,12 +356,12 @@ bool GraphPlottable::drawCoverage(QCPPainter* painter, const QPen& pen) const {
   image.fill(Qt::transparent);
   const QRgb colour = qPremultiply(pen.color().rgba());
   for (int y = 0; y < area.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(y));
     const std::uint8_t* covered =
         rows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(area.width());
     for (int x = 0; x < area.width(); ++x) {
       if (covered[x]) {
-        line[x] = colour;
+        pixels[x] = colour;
       }
     }
   }

@@ -66,11 +66,13 @@ TEST(CoverageMask, SimpleLinesCoverTheirPixelsAndBothEnds) {
 }
 
 TEST(CoverageMask, SkippingFullCellsSetsExactlyThePixelsOfThePlainRule) {
-  // Sizes that are and are not multiples of the tile and block sizes, with segments in
-  // every direction, many of them reaching outside, and enough of them to fill blocks.
+  // Sizes that are and are not multiples of the tile and block sizes (a last tile row or
+  // column one pixel thick inside a wide mask, too), with segments in every direction, many
+  // of them reaching outside, and enough of them to fill blocks.
   std::mt19937_64 rng(7);
-  for (auto [width, height, count] : {std::array{64, 64, 3000}, std::array{200, 131, 20000},
-                                      std::array{37, 250, 5000}, std::array{300, 9, 400}}) {
+  for (auto [width, height, count] :
+       {std::array{64, 64, 3000}, std::array{200, 131, 20000}, std::array{37, 250, 5000},
+        std::array{300, 9, 400}, std::array{300, 9, 3000}, std::array{10, 301, 3000}}) {
     std::uniform_real_distribution<double> xs(-20, width + 20), ys(-20, height + 20);
     std::vector<std::array<double, 4>> segments;
     for (int i = 0; i < count; ++i) {
@@ -78,6 +80,26 @@ TEST(CoverageMask, SkippingFullCellsSetsExactlyThePixelsOfThePlainRule) {
     }
     const auto expected = plainRule(width, height, segments);
     EXPECT_EQ(maskOf(width, height, segments), expected) << width << "x" << height;
+    // Drawn in two parts and merged: the same pixels, and the merged counts of full cells
+    // still let later segments skip exactly what they may.
+    CoverageMask first(width, height), second(width, height);
+    const std::size_t half = segments.size() / 2;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+      auto [x0, y0, x1, y1] = segments[i];
+      (i < half ? first : second).addSegment(x0, y0, x1, y1);
+    }
+    first.merge(second);
+    EXPECT_EQ(first.widenedRows(1), expected) << width << "x" << height;
+    std::vector<std::array<double, 4>> more;
+    for (int i = 0; i < count / 4; ++i) {
+      more.push_back({xs(rng), ys(rng), xs(rng), ys(rng)});
+    }
+    for (auto [x0, y0, x1, y1] : more) {
+      first.addSegment(x0, y0, x1, y1);
+    }
+    std::vector<std::array<double, 4>> all = segments;
+    all.insert(all.end(), more.begin(), more.end());
+    EXPECT_EQ(first.widenedRows(1), plainRule(width, height, all)) << width << "x" << height;
     // The same segments in reverse order paint the same pixels.
     std::reverse(segments.begin(), segments.end());
     EXPECT_EQ(maskOf(width, height, segments), expected) << width << "x" << height;
