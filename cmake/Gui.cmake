@@ -4,9 +4,12 @@ find_package(QCustomPlotQt6 REQUIRED)
 file(GLOB TARVIK_GUI_SOURCES CONFIGURE_DEPENDS
   src/app/*.cpp src/app/*.h src/view/*.cpp src/view/*.h src/dialogs/*.cpp src/dialogs/*.h)
 list(FILTER TARVIK_GUI_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
+foreach(math_source ${TARVIK_VIEW_MATH_SOURCES})
+  list(REMOVE_ITEM TARVIK_GUI_SOURCES ${CMAKE_SOURCE_DIR}/${math_source})
+endforeach()
 file(GLOB TARVIK_GUI_RESOURCES CONFIGURE_DEPENDS resources/*.qrc)
 add_library(tarvik_gui STATIC ${TARVIK_GUI_SOURCES} ${TARVIK_GUI_RESOURCES})
-target_link_libraries(tarvik_gui PUBLIC tarvik_core Qt6::Widgets Qt6::PrintSupport Qt6::Svg
+target_link_libraries(tarvik_gui PUBLIC tarvik_core tarvik_view_math Qt6::Widgets Qt6::PrintSupport Qt6::Svg
   Qt6::Network QCustomPlotQt6::QCustomPlotQt6)
 target_compile_definitions(tarvik_gui PUBLIC QCUSTOMPLOT_USE_LIBRARY)
 set_target_properties(tarvik_gui PROPERTIES AUTOMOC ON AUTORCC ON)
@@ -31,21 +34,6 @@ if(TARVIK_TESTS)
     set_tests_properties(gui_${test_name} PROPERTIES LABELS gui
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data;HOME=${CMAKE_BINARY_DIR}/test-home")
   endforeach()
-endif()
-
-if(TARVIK_TESTS)
-  # Window-free arithmetic of the chart (label texts, steps, legend placement) in GoogleTest.
-  file(GLOB TARVIK_VIEW_TESTS CONFIGURE_DEPENDS tests/view/*.cpp)
-  if(TARVIK_VIEW_TESTS)
-    find_package(GTest REQUIRED)
-    include(GoogleTest)
-    add_executable(tarvik_view_tests ${TARVIK_VIEW_TESTS})
-    target_include_directories(tarvik_view_tests PRIVATE tests)
-    target_link_libraries(tarvik_view_tests PRIVATE tarvik_gui GTest::gtest GTest::gtest_main)
-    tarvik_strict(tarvik_view_tests)
-    gtest_discover_tests(tarvik_view_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS gui
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
-  endif()
 endif()
 
 if(TARVIK_BENCH)
