@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <span>
+#include <system_error>
 #include <thread>
 
 #include "view/CoverageMask.h"
@@ -338,16 +339,21 @@ bool GraphPlottable::drawCoverage(QCPPainter* painter, const QPen& pen) const {
   CoverageMask mask(area.width(), area.height());
   const MaskPlacement placement{t.m11(), t.m22(), t.dx() - area.left(), t.dy() - area.top()};
   const std::span<const PixelPoint> line(m_line);
+  // Two halves on two cores (they share the middle point), then joined; all on this thread
+  // when there is one core or no thread can be started.
+  const std::size_t middle = line.size() / 2;
+  CoverageMask second(area.width(), area.height());
+  std::thread helper;
   if (std::thread::hardware_concurrency() >= 2) {
-    // Two halves on two cores (they share the middle point), then joined.
-    const std::size_t middle = line.size() / 2;
-    CoverageMask second(area.width(), area.height());
-    std::thread helper([&] { second.addPolyline(line.subspan(middle), placement); });
-    mask.addPolyline(line.first(middle + 1), placement);
+    try {
+      helper = std::thread([&] { second.addPolyline(line.subspan(middle), placement); });
+    } catch (const std::system_error&) {
+    }
+  }
+  mask.addPolyline(helper.joinable() ? line.first(middle + 1) : line, placement);
+  if (helper.joinable()) {
     helper.join();
     mask.merge(second);
-  } else {
-    mask.addPolyline(line, placement);
   }
   // A pen of one pixel or less is drawn one device pixel wide, as a cosmetic pen is.
   const int side = pen.widthF() <= 1.0 ? 1 : std::max(1, qRound(pen.widthF() * t.m11()));
