@@ -47,9 +47,23 @@ CoverageMask::CoverageMask(int width, int height)
       m_blockTiles(m_fullTiles.size(), 0) {
   for (int ty = 0; ty < m_tilesY; ++ty) {
     for (int tx = 0; tx < m_tilesX; ++tx) {
-      ++m_blockTiles[static_cast<std::size_t>((ty >> 3) * m_blocksX + (tx >> 3))];
+      ++m_blockTiles[blockOfTile(tx, ty)];
     }
   }
+}
+
+std::size_t CoverageMask::tileAt(int tx, int ty) const {
+  return static_cast<std::size_t>(ty) * static_cast<std::size_t>(m_tilesX) +
+         static_cast<std::size_t>(tx);
+}
+
+std::size_t CoverageMask::blockOfTile(int tx, int ty) const {
+  return static_cast<std::size_t>(ty >> 3) * static_cast<std::size_t>(m_blocksX) +
+         static_cast<std::size_t>(tx >> 3);
+}
+
+bool CoverageMask::tileFull(int tx, int ty) const {
+  return m_tiles[tileAt(tx, ty)] == insideBits(m_width - tx * 8, m_height - ty * 8);
 }
 
 template <typename MinorAt>
@@ -65,8 +79,7 @@ void CoverageMask::setStep(int from, int to, const MinorAt& minorAt, int minorSi
   hi = std::min(hi, minorSize - 1) >> kTileShift;
   const int majorTile = from >> kTileShift;
   auto tileIndex = [&](int minorTile) {
-    const int tx = steep ? minorTile : majorTile, ty = steep ? majorTile : minorTile;
-    return static_cast<std::size_t>(ty * m_tilesX + tx);
+    return steep ? tileAt(minorTile, majorTile) : tileAt(majorTile, minorTile);
   };
   std::uint64_t before[2] = {0, 0};
   for (int cell = lo; cell <= hi && cell - lo < 2; ++cell) {
@@ -76,15 +89,14 @@ void CoverageMask::setStep(int from, int to, const MinorAt& minorAt, int minorSi
     const int m = minorAt(k);
     if (m >= 0 && m < minorSize) {
       const int x = steep ? m : k, y = steep ? k : m;
-      m_tiles[static_cast<std::size_t>((y >> kTileShift) * m_tilesX + (x >> kTileShift))] |=
-          std::uint64_t{1} << ((y & 7) * 8 + (x & 7));
+      m_tiles[tileAt(x >> kTileShift, y >> kTileShift)] |= std::uint64_t{1}
+                                                           << ((y & 7) * 8 + (x & 7));
     }
   }
   for (int cell = lo; cell <= hi && cell - lo < 2; ++cell) {
     const int tx = steep ? cell : majorTile, ty = steep ? majorTile : cell;
-    const std::uint64_t word = m_tiles[tileIndex(cell)];
-    if (word != before[cell - lo] && word == insideBits(m_width - tx * 8, m_height - ty * 8)) {
-      ++m_fullTiles[static_cast<std::size_t>((ty >> 3) * m_blocksX + (tx >> 3))];
+    if (m_tiles[tileIndex(cell)] != before[cell - lo] && tileFull(tx, ty)) {
+      ++m_fullTiles[blockOfTile(tx, ty)];
     }
   }
 }
@@ -92,13 +104,12 @@ void CoverageMask::setStep(int from, int to, const MinorAt& minorAt, int minorSi
 inline bool CoverageMask::fullAt(int major, int minor, bool steep, int shift) const {
   const int x = steep ? minor : major;
   const int y = steep ? major : minor;
+  const int tx = x >> kTileShift, ty = y >> kTileShift;
   if (shift == kBlockShift) {
-    const auto b = static_cast<std::size_t>((y >> kBlockShift) * m_blocksX + (x >> kBlockShift));
+    const std::size_t b = blockOfTile(tx, ty);
     return m_fullTiles[b] == m_blockTiles[b];
   }
-  const int tx = x >> kTileShift, ty = y >> kTileShift;
-  return m_tiles[static_cast<std::size_t>(ty * m_tilesX + tx)] ==
-         insideBits(m_width - tx * 8, m_height - ty * 8);
+  return tileFull(tx, ty);
 }
 
 void CoverageMask::walk(double a0, double b0, double a1, double b1, bool steep) {
@@ -184,10 +195,9 @@ void CoverageMask::merge(const CoverageMask& other) {
   std::fill(m_fullTiles.begin(), m_fullTiles.end(), std::uint16_t{0});
   for (int ty = 0; ty < m_tilesY; ++ty) {
     for (int tx = 0; tx < m_tilesX; ++tx) {
-      const auto i = static_cast<std::size_t>(ty * m_tilesX + tx);
-      m_tiles[i] |= other.m_tiles[i];
-      if (m_tiles[i] == insideBits(m_width - tx * 8, m_height - ty * 8)) {
-        ++m_fullTiles[static_cast<std::size_t>((ty >> 3) * m_blocksX + (tx >> 3))];
+      m_tiles[tileAt(tx, ty)] |= other.m_tiles[tileAt(tx, ty)];
+      if (tileFull(tx, ty)) {
+        ++m_fullTiles[blockOfTile(tx, ty)];
       }
     }
   }
@@ -197,9 +207,7 @@ bool CoverageMask::covered(int x, int y) const {
   if (x < 0 || y < 0 || x >= m_width || y >= m_height) {
     return false;
   }
-  const std::uint64_t word =
-      m_tiles[static_cast<std::size_t>((y >> kTileShift) * m_tilesX + (x >> kTileShift))];
-  return (word >> ((y & 7) * 8 + (x & 7))) & 1;
+  return (m_tiles[tileAt(x >> kTileShift, y >> kTileShift)] >> ((y & 7) * 8 + (x & 7))) & 1;
 }
 
 std::size_t CoverageMask::coveredCount() const {

@@ -62,6 +62,10 @@ class CoverageMask {
   // Major axis is X when `steep` is false, Y otherwise; (major, minor) → (x, y) accordingly.
   void walk(double a0, double b0, double a1, double b1, bool steep);
   bool fullAt(int major, int minor, bool steep, int shift) const;
+  std::size_t tileAt(int tx, int ty) const;       // index of tile (tx, ty)
+  std::size_t blockOfTile(int tx, int ty) const;  // index of the block holding it
+  // Whether every pixel of the tile that lies inside the mask is covered.
+  bool tileFull(int tx, int ty) const;
   // Sets the pixels of the pixel lines [from, to], all within one tile of the major axis.
   template <typename MinorAt>
   void setStep(int from, int to, const MinorAt& minorAt, int minorSize, bool steep);

@@ -257,7 +257,7 @@ void GraphPlottable::draw(QCPPainter* painter) {
   }
   m_pictureValid = false;
   buildLine(*g, m_line);
-  m_lineGeometry = currentGeometry(*g);
+  m_lineGeometry = key.geometry;
   m_lineValid = true;
   if (m_line.size() < 2 || mPen.style() == Qt::NoPen) {
     return;
