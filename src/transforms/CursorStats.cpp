@@ -1,0 +1,204 @@
+#include "transforms/CursorStats.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarvik {
+namespace {
+
+// How the points are laid out decides both the Y at a cursor and the fast paths.
+enum class PointOrder {
+  FiniteAscending,    // every point finite, X never decreasing: binary search applies
+  AscendingWithGaps,  // the finite points ascend, some points are not finite
+  Unordered,          // some finite X is smaller than an earlier one
+};
+
+bool finitePoint(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
+
+PointOrder classify(std::span<const double> xs, std::span<const double> ys) {
+  bool allFinite = true;
+  bool any = false;
+  double lastX = 0;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (!finitePoint(xs[i], ys[i])) {
+      allFinite = false;
+      continue;
+    }
+    if (any && xs[i] < lastX) {
+      return PointOrder::Unordered;
+    }
+    any = true;
+    lastX = xs[i];
+  }
+  return allFinite ? PointOrder::FiniteAscending : PointOrder::AscendingWithGaps;
+}
+
+double lineAt(double xa, double ya, double xb, double yb, double x) {
+  return ya + (x - xa) * (yb - ya) / (xb - xa);
+}
+
+// Ascending finite points: the line between the neighbours, an exact hit's own Y.
+std::optional<double> yBetweenNeighbours(std::span<const double> xs, std::span<const double> ys,
+                                         double c) {
+  if (xs.empty() || !(xs.front() <= c && c <= xs.back())) {
+    return std::nullopt;
+  }
+  const std::size_t i =
+      static_cast<std::size_t>(std::lower_bound(xs.begin(), xs.end(), c) - xs.begin());
+  if (xs[i] == c) {
+    return ys[i];
+  }
+  return lineAt(xs[i - 1], ys[i - 1], xs[i], ys[i], c);
+}
+
+// The same over ascending finite points with non-finite ones in between.
+std::optional<double> yBetweenNeighboursSkipping(std::span<const double> xs,
+                                                 std::span<const double> ys, double c) {
+  std::optional<std::size_t> prev;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (!finitePoint(xs[i], ys[i])) {
+      continue;
+    }
+    if (xs[i] == c) {
+      return ys[i];
+    }
+    if (xs[i] > c) {
+      if (!prev) {
+        return std::nullopt;
+      }
+      return lineAt(xs[*prev], ys[*prev], xs[i], ys[i], c);
+    }
+    prev = i;
+  }
+  return std::nullopt;
+}
+
+// Unordered points: the Y of the point with the nearest X, the first of equals.
+std::optional<double> yOfNearest(std::span<const double> xs, std::span<const double> ys, double c) {
+  double minX = INFINITY;
+  double maxX = -INFINITY;
+  double best = INFINITY;
+  std::optional<double> y;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (!finitePoint(xs[i], ys[i])) {
+      continue;
+    }
+    minX = std::min(minX, xs[i]);
+    maxX = std::max(maxX, xs[i]);
+    const double distance = std::abs(xs[i] - c);
+    if (distance < best) {
+      best = distance;
+      y = ys[i];
+    }
+  }
+  if (!(minX <= c && c <= maxX)) {
+    return std::nullopt;
+  }
+  return y;
+}
+
+std::optional<double> yAtCursor(std::span<const double> xs, std::span<const double> ys,
+                                PointOrder order, double c) {
+  switch (order) {
+    case PointOrder::FiniteAscending:
+      return yBetweenNeighbours(xs, ys, c);
+    case PointOrder::AscendingWithGaps:
+      return yBetweenNeighboursSkipping(xs, ys, c);
+    case PointOrder::Unordered:
+      break;
+  }
+  return yOfNearest(xs, ys, c);
+}
+
+struct Sums {
+  std::size_t count = 0;
+  double min = 0, max = 0, sum = 0, sumSquares = 0, integral = 0;
+  double lastX = 0, lastY = 0;
+
+  void add(double x, double y) {
+    if (count == 0) {
+      min = max = y;
+    } else {
+      min = std::min(min, y);
+      max = std::max(max, y);
+      integral += (x - lastX) * (y + lastY) / 2;
+    }
+    ++count;
+    sum += y;
+    sumSquares += y * y;
+    lastX = x;
+    lastY = y;
+  }
+};
+
+Sums sumsBetween(std::span<const double> xs, std::span<const double> ys, PointOrder order,
+                 double lo, double hi) {
+  Sums s;
+  if (order == PointOrder::FiniteAscending) {
+    const auto first = std::lower_bound(xs.begin(), xs.end(), lo);
+    const auto last = std::upper_bound(first, xs.end(), hi);
+    for (auto i = static_cast<std::size_t>(first - xs.begin());
+         i < static_cast<std::size_t>(last - xs.begin()); ++i) {
+      s.add(xs[i], ys[i]);
+    }
+    return s;
+  }
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    const double x = xs[i];
+    if (lo <= x && x <= hi && std::isfinite(ys[i])) {
+      s.add(x, ys[i]);
+    }
+  }
+  return s;
+}
+
+}  // namespace
+
+CursorStats cursorStats(std::span<const double> xs, std::span<const double> ys, double x1,
+                        double x2) {
+  const std::size_t n = std::min(xs.size(), ys.size());
+  xs = xs.first(n);
+  ys = ys.first(n);
+  const PointOrder order = classify(xs, ys);
+
+  CursorStats s;
+  s.x1 = x1;
+  s.x2 = x2;
+  s.dx = x2 - x1;
+  if (s.dx != 0) {
+    s.invDx = 1 / s.dx;
+  }
+  s.y1 = yAtCursor(xs, ys, order, x1);
+  s.y2 = yAtCursor(xs, ys, order, x2);
+  if (s.y1 && s.y2) {
+    s.dy = *s.y2 - *s.y1;
+  }
+
+  // A NaN cursor selects nothing (a NaN bound would make the binary search take all).
+  const Sums sums = std::isnan(x1) || std::isnan(x2)
+                        ? Sums{}
+                        : sumsBetween(xs, ys, order, std::min(x1, x2), std::max(x1, x2));
+  s.count = sums.count;
+  if (sums.count > 0) {
+    const auto count = static_cast<double>(sums.count);
+    s.min = sums.min;
+    s.max = sums.max;
+    s.p2p = sums.max - sums.min;
+    s.mean = sums.sum / count;
+    s.rms = std::sqrt(sums.sumSquares / count);
+    s.integral = sums.integral;
+  }
+  return s;
+}
+
+std::vector<CursorRow> cursorRows(const CursorStats& s) {
+  return {{"x1", s.x1},   {"x2", s.x2},
+          {"dx", s.dx},   {"inv-dx", s.invDx},
+          {"y1", s.y1},   {"y2", s.y2},
+          {"dy", s.dy},   {"count", static_cast<double>(s.count)},
+          {"min", s.min}, {"max", s.max},
+          {"p2p", s.p2p}, {"mean", s.mean},
+          {"rms", s.rms}, {"integral", s.integral}};
+}
+
+}  // namespace tarvik

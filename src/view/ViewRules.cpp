@@ -1,0 +1,145 @@
+#include "view/ViewRules.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace tarvik::view {
+namespace {
+
+AxisView zoomedAxis(const AxisView& axis, double percent) {
+  return {false, zoomByPercent(axis.limits, percent)};
+}
+
+// The four guarded steps of framing. Each guard keeps the minimum below the maximum; a
+// limit skipped in the first pass (graph wholly beside the view) is set in the second.
+void frameOnce(ViewState& view, const GraphExtent& e) {
+  if (e.minX != e.maxX) {
+    if (e.minX < view.bottom.limits.max) {
+      view.bottom.limits.min = e.minX;
+    }
+    if (e.maxX > view.bottom.limits.min) {
+      view.bottom.limits.max = e.maxX;
+    }
+  }
+  if (e.minY != e.maxY) {
+    if (e.minY < view.left.limits.max) {
+      view.left.limits.min = e.minY;
+    }
+    if (e.maxY > view.left.limits.min) {
+      view.left.limits.max = e.maxY;
+    }
+  }
+}
+
+AxisLimits ordered(double a, double b) { return {std::min(a, b), std::max(a, b)}; }
+
+}  // namespace
+
+ViewState zoomViewByPercent(const ViewState& view, double percent) {
+  return {zoomedAxis(view.bottom, percent), zoomedAxis(view.left, percent),
+          zoomedAxis(view.top, percent), zoomedAxis(view.right, percent)};
+}
+
+bool isUsableZoomPercent(double percent) {
+  return std::isfinite(percent) && percent > 0 && percent < 150;
+}
+
+void UndoZoomMemory::beforeZoomOrScroll(const ViewState& current) {
+  if (!m_zoomed) {
+    m_saved = current;
+    m_zoomed = true;
+  }
+}
+
+std::optional<ViewState> UndoZoomMemory::undo() {
+  if (!m_zoomed) {
+    return std::nullopt;
+  }
+  m_zoomed = false;
+  return m_saved;
+}
+
+ViewState showAll(const ViewState& current, UndoZoomMemory& memory) {
+  ViewState view = current;
+  view.left.automatic = true;
+  if (std::optional<ViewState> saved = memory.undo()) {
+    view = *saved;
+  }
+  return view;
+}
+
+AxisView stretchVertical(AxisView left) {
+  const double m = left.limits.min;
+  const double big = left.limits.max;
+  const double a = (std::abs(m) >= std::abs(big) ? std::abs(m) : std::abs(big)) / 20;
+  return {false, {m - a, big + a}};
+}
+
+std::optional<GraphExtent> graphExtent(std::span<const double> xs, std::span<const double> ys) {
+  const std::size_t n = std::min(xs.size(), ys.size());
+  std::optional<GraphExtent> e;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double x = xs[i];
+    const double y = ys[i];
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+      continue;
+    }
+    if (!e) {
+      e = GraphExtent{x, x, y, y};
+      continue;
+    }
+    e->minX = std::min(e->minX, x);
+    e->maxX = std::max(e->maxX, x);
+    e->minY = std::min(e->minY, y);
+    e->maxY = std::max(e->maxY, y);
+  }
+  return e;
+}
+
+ViewState frameGraph(const ViewState& current, bool hasActiveGraph,
+                     const std::optional<GraphExtent>& extent, UndoZoomMemory& memory) {
+  if (!hasActiveGraph) {
+    return current;
+  }
+  memory.beforeZoomOrScroll(current);
+  ViewState view = zoomViewByPercent(current, 85);
+  if (extent) {
+    frameOnce(view, *extent);
+    frameOnce(view, *extent);
+  }
+  return view;
+}
+
+BoxDrag boxDragAction(ScreenPoint press, ScreenPoint release) {
+  const int dx = release.x - press.x;
+  const int dy = release.y - press.y;
+  if (dx > kBoxDragMinPixels && dy > kBoxDragMinPixels) {
+    return BoxDrag::ZoomToBox;
+  }
+  if (std::abs(dx) > kBoxDragMinPixels && std::abs(dy) > kBoxDragMinPixels) {
+    return BoxDrag::UndoZoom;
+  }
+  return BoxDrag::None;
+}
+
+BoxZoom boxZoomLimits(ScreenPoint press, ScreenPoint release,
+                      const std::function<double(int)>& xAtColumn,
+                      const std::function<double(int)>& yAtRow) {
+  return {ordered(xAtColumn(press.x), xAtColumn(release.x)),
+          ordered(yAtRow(press.y), yAtRow(release.y))};
+}
+
+AxisLimits scrollByWheel(AxisLimits limits, double notches) {
+  const double shift = (limits.max - limits.min) * kWheelNotchFraction * notches;
+  return {limits.min + shift, limits.max + shift};
+}
+
+AxisLimits zoomAround(AxisLimits limits, double anchor, double factor) {
+  if (!std::isfinite(anchor) || !std::isfinite(factor) || !(factor > 0)) {
+    return limits;
+  }
+  return {anchor - (anchor - limits.min) * factor, anchor + (limits.max - anchor) * factor};
+}
+
+}  // namespace tarvik::view
