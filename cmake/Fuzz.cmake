@@ -1,14 +1,18 @@
-# libFuzzer targets, one per reader; build with clang (CXX=clang++).
-# The readers and everything they use (core, io) are compiled once more with coverage
-# instrumentation and the sanitizers, so the fuzzer sees inside them and any fault stops it.
+# libFuzzer targets: the readers, the batch script parser and a batch script runner; build
+# with clang (CXX=clang++). The window-free library and the batch library are compiled once
+# more with coverage instrumentation and the sanitizers, so the fuzzer sees inside them and
+# any fault stops it.
+if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "TARVIK_FUZZ needs clang (configure with CXX=clang++)")
+endif()
 set(TARVIK_FUZZ_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
   -fno-omit-frame-pointer)
-file(GLOB TARVIK_FUZZ_LIB_SOURCES CONFIGURE_DEPENDS src/core/*.cpp src/io/*.cpp)
-add_library(tarvik_fuzz_io STATIC EXCLUDE_FROM_ALL ${TARVIK_FUZZ_LIB_SOURCES})
-target_include_directories(tarvik_fuzz_io PUBLIC src)
-target_compile_options(tarvik_fuzz_io PRIVATE -fsanitize=fuzzer-no-link ${TARVIK_FUZZ_FLAGS})
-target_link_libraries(tarvik_fuzz_io PUBLIC Threads::Threads)
-tarvik_strict(tarvik_fuzz_io)
+add_library(tarvik_fuzz_core STATIC EXCLUDE_FROM_ALL ${TARVIK_CORE_SOURCES}
+  ${TARVIK_BATCH_SOURCES})
+target_include_directories(tarvik_fuzz_core PUBLIC src)
+target_compile_options(tarvik_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${TARVIK_FUZZ_FLAGS})
+target_link_libraries(tarvik_fuzz_core PUBLIC Threads::Threads)
+tarvik_strict(tarvik_fuzz_core)
 
 file(GLOB TARVIK_FUZZ_SOURCES CONFIGURE_DEPENDS fuzz/*.cpp)
 add_custom_target(fuzz_targets)
@@ -17,7 +21,7 @@ foreach(fuzz_source ${TARVIK_FUZZ_SOURCES})
   add_executable(${fuzz_name} EXCLUDE_FROM_ALL ${fuzz_source})
   target_compile_options(${fuzz_name} PRIVATE -fsanitize=fuzzer ${TARVIK_FUZZ_FLAGS})
   target_link_options(${fuzz_name} PRIVATE -fsanitize=fuzzer ${TARVIK_FUZZ_FLAGS})
-  target_link_libraries(${fuzz_name} PRIVATE tarvik_fuzz_io)
+  target_link_libraries(${fuzz_name} PRIVATE tarvik_fuzz_core)
   tarvik_strict(${fuzz_name})
   add_dependencies(fuzz_targets ${fuzz_name})
 endforeach()

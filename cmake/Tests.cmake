@@ -21,8 +21,23 @@ target_link_libraries(tarvik_view_tests PRIVATE tarvik_view_math GTest::gtest GT
 tarvik_strict(tarvik_view_tests)
 gtest_discover_tests(tarvik_view_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS core)
 
-# Headers of the window-free libraries must not include Qt.
+# The window-free code must not include Qt: every folder of the core library, the batch
+# runner and the chart's arithmetic. A folder that is missing or empty fails the check.
+set(TARVIK_NO_QT_ARGS -DROOT=${CMAKE_SOURCE_DIR}
+  "-DREQUIRED=src/core\;src/io\;src/transforms\;src/spectral\;src/batch"
+  "-DOPTIONAL=src/synth"
+  "-DFILES=src/view/ChartArithmetic.*\;src/view/PolylineReduction.*\;src/view/CoverageMask.*\;src/view/ChartGestures.*\;src/view/ViewRules.*")
 add_test(NAME core_has_no_qt
-  COMMAND sh -c "! grep -rn '#include <Q' src/core src/io src/transforms src/spectral src/synth src/view/ChartArithmetic.* src/view/PolylineReduction.* src/view/CoverageMask.*"
-  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+  COMMAND ${CMAKE_COMMAND} ${TARVIK_NO_QT_ARGS} -P ${CMAKE_SOURCE_DIR}/cmake/CheckNoQt.cmake)
 set_tests_properties(core_has_no_qt PROPERTIES LABELS core)
+# The check itself: it must fail on a planted include and on a folder that is not there.
+set(tarvik_probe ${CMAKE_BINARY_DIR}/no_qt_probe)
+file(WRITE ${tarvik_probe}/src/core/Probe.h "#pragma once\n  #  include <QString>\n")
+add_test(NAME core_has_no_qt_sees_a_planted_include
+  COMMAND ${CMAKE_COMMAND} -DROOT=${tarvik_probe} -DREQUIRED=src/core
+    -P ${CMAKE_SOURCE_DIR}/cmake/CheckNoQt.cmake)
+add_test(NAME core_has_no_qt_refuses_a_missing_folder
+  COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_SOURCE_DIR} -DREQUIRED=src/no_such_folder
+    -P ${CMAKE_SOURCE_DIR}/cmake/CheckNoQt.cmake)
+set_tests_properties(core_has_no_qt_sees_a_planted_include core_has_no_qt_refuses_a_missing_folder
+  PROPERTIES WILL_FAIL TRUE LABELS core)

@@ -1,16 +1,19 @@
 #!/bin/sh
-# Builds the reader fuzz targets with clang and runs each for a bounded time from a seed
-# corpus: the examples/ files (cut to their first 4 KB) and the small seeds in fuzz/corpus/.
+# Builds the fuzz targets with clang and runs each for a bounded time from a seed corpus
+# and its dictionary (fuzz/dict/): the readers from the examples/ files (cut to their first
+# 4 KB) and the small seeds in fuzz/corpus/, the batch targets from the example scripts.
 #
 #   fuzz/run_fuzz.sh [SECONDS_PER_TARGET] [BUILD_DIR]
 #
-# Exits non-zero when a target fails to build or a fuzzer finds a fault (its reproducer is
-# left in the work folder printed at the end).
+# FUZZ_JOBS targets run at once (default: the number of processors). Exits non-zero when a
+# target fails to build or a fuzzer finds a fault (its reproducer is left in the work folder
+# printed at the end).
 set -eu
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-$root/build-fuzz}
 work=${FUZZ_WORK_DIR:-${TMPDIR:-/tmp}/tarvik-fuzz}
+jobs=${FUZZ_JOBS:-$(nproc)}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DTARVIK_GUI=OFF -DTARVIK_TESTS=OFF \
   -DTARVIK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -33,16 +36,55 @@ seed fuzz_plain_graph "$root"/examples/*.grf "$root"/fuzz/corpus/plain_graph/*
 seed fuzz_osc_csv "$root"/examples/*scope*.csv "$root"/fuzz/corpus/osc_csv/*
 seed fuzz_plain_csv "$root"/examples/*two_column*.csv "$root"/fuzz/corpus/plain_csv/*
 seed fuzz_generated "$root"/fuzz/corpus/generated/*
+seed fuzz_batch_parser "$root"/examples/*.tvb "$root"/fuzz/corpus/batch/*
+seed fuzz_batch_script "$root"/fuzz/corpus/batch/*
 
-status=0
-for target in fuzz_plain_graph fuzz_osc_csv fuzz_plain_csv fuzz_generated; do
-  echo "== $target: $seconds s"
-  if ! (cd "$work" && "$build/$target" "$work/$target" -max_total_time="$seconds" \
-      -max_len=8192 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-      >"$work/$target.log" 2>&1); then
-    echo "$target FAILED; see $work/$target.log and the crash-* file in $work"
-    status=1
+# The dictionary of each target: the number tokens for every reader, plus its own.
+dictionary() {
+  case $1 in
+    fuzz_batch_*) cat "$root/fuzz/dict/batch.dict" "$root/fuzz/dict/numbers.dict" ;;
+    *) cat "$root/fuzz/dict/numbers.dict" "$root/fuzz/dict/${1#fuzz_}.dict" ;;
+  esac >"$work/$1.dict"
+}
+
+run_one() {  # run_one TARGET: prints one summary line, returns non-zero on a finding
+  target=$1
+  dictionary "$target"
+  if (cd "$work" && "$build/$target" "$work/$target" -dict="$work/$target.dict" \
+      -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$work/$target-" >"$work/$target.log" 2>&1); then
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$target.log")
+    rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$work/$target.log")
+    echo "$target: ok, $runs runs, peak $rss MB"
+  else
+    echo "$target FAILED; see $work/$target.log and the $target-* files in $work"
+    return 1
   fi
-  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$work/$target.log" || true
+}
+
+targets="fuzz_plain_graph fuzz_osc_csv fuzz_plain_csv fuzz_generated fuzz_batch_parser
+fuzz_batch_script"
+echo "fuzzing $seconds s per target, $jobs at a time"
+# The targets are dealt round-robin into $jobs groups; each group runs in the background,
+# one target after another.
+pids=""
+group=0
+while [ "$group" -lt "$jobs" ]; do
+  mine=$(printf '%s\n' $targets | awk -v g="$group" -v n="$jobs" '(NR - 1) % n == g')
+  if [ -n "$mine" ]; then
+    (
+      failed=0
+      for target in $mine; do
+        run_one "$target" || failed=1
+      done
+      exit $failed
+    ) &
+    pids="$pids $!"
+  fi
+  group=$((group + 1))
+done
+status=0
+for pid in $pids; do
+  wait "$pid" || status=1
 done
 exit $status

@@ -9,6 +9,8 @@
 #include "spectral/CycleFraction.h"
 #include "spectral/Simd.h"
 
+TARVIK_SIMD_BEGIN
+
 namespace tarvik::spectral {
 namespace {
 
@@ -291,3 +293,5 @@ bool chirpSums(const ChirpInput& input, double betaHi, double betaLo, std::int64
 }
 
 }  // namespace tarvik::spectral
+
+TARVIK_SIMD_END

@@ -8,6 +8,8 @@
 
 #include "spectral/Simd.h"
 
+TARVIK_SIMD_BEGIN
+
 namespace tarvik::spectral {
 namespace {
 
@@ -181,3 +183,5 @@ void ComplexFft::forward(double* re, double* im) const {
 }
 
 }  // namespace tarvik::spectral
+
+TARVIK_SIMD_END

@@ -12,6 +12,8 @@
 #include "spectral/BitReversal.h"
 #include "spectral/Simd.h"
 
+TARVIK_SIMD_BEGIN
+
 namespace tarvik::spectral {
 namespace {
 
@@ -458,3 +460,5 @@ void fastInverse(std::span<const float> amplitude, std::span<const float> phase,
 }
 
 }  // namespace tarvik::spectral
+
+TARVIK_SIMD_END

@@ -5,18 +5,54 @@
 #include <cmath>
 #include <cstring>
 
-// The helpers below pass 32-byte vectors by value; they are always inlined into the
-// kernels, so the ABI note GCC gives for them does not apply.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
+// The helpers below pass 32-byte vectors by value. They are always inlined into the
+// kernels, so the compilers' notes about the calling convention of such vectors without
+// AVX do not apply; code that uses them sits between TARVIK_SIMD_BEGIN and TARVIK_SIMD_END,
+// which silence exactly that diagnostic. Clang reports it at each call, so the scope ends
+// with the kernels; GCC reports it when it emits the helpers at the end of the translation
+// unit, so under GCC the scope runs to the end of the kernel's file (only the kernel files
+// include this header).
+#if defined(__clang__)
+#define TARVIK_SIMD_BEGIN \
+  _Pragma("clang diagnostic push") _Pragma("clang diagnostic ignored \"-Wpsabi\"")
+#define TARVIK_SIMD_END _Pragma("clang diagnostic pop")
+#elif defined(__GNUC__)
+#define TARVIK_SIMD_BEGIN \
+  _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wpsabi\"")
+#define TARVIK_SIMD_END
+#else
+#define TARVIK_SIMD_BEGIN
+#define TARVIK_SIMD_END
 #endif
+
+// Sanitized builds run one plain variant of every kernel: a variant chosen while the
+// program loads (an ifunc resolver) runs before the sanitizer's run-time is ready.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TARVIK_SIMD_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+#define TARVIK_SIMD_SANITIZED 1
+#endif
+#endif
+
+// Two variants per kernel (AVX2 and the baseline) under GCC only: clang refuses to inline
+// the 32-byte vector helpers into the AVX2 variant, so clang builds the portable kernels.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(TARVIK_SIMD_SANITIZED) && !defined(TARVIK_NO_CLONES)
+#define TARVIK_SIMD_VARIANTS 1
+#else
+#define TARVIK_SIMD_VARIANTS 0
+#endif
+
+TARVIK_SIMD_BEGIN
 
 namespace tarvik::spectral::simd {
 
 typedef double V4d __attribute__((vector_size(32)));
 typedef float V4f __attribute__((vector_size(16)));
 
-#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && !defined(TARVIK_NO_CLONES)
+#if TARVIK_SIMD_VARIANTS
 #define TARVIK_SIMD_KERNEL __attribute__((target_clones("avx2", "default")))
 #else
 #define TARVIK_SIMD_KERNEL
@@ -80,8 +116,7 @@ struct WidenPortable {
 
 // GCC only: clang widens __builtin_convertvector in one instruction by itself, and it
 // checks the 32-byte asm operand below outside the AVX2 functions that would use it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(__SANITIZE_ADDRESS__) && !defined(TARVIK_NO_CLONES)
+#if TARVIK_SIMD_VARIANTS
 #define TARVIK_SIMD_DISPATCH 1
 // Only for code inlined into functions compiled with [[gnu::target("avx2")]].
 struct WidenAvx2 {
@@ -118,3 +153,5 @@ inline bool hasAvx2() {
 #endif
 
 }  // namespace tarvik::spectral::simd
+
+TARVIK_SIMD_END

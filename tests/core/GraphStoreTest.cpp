@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/GraphStore.h"
 #include "core/Palette.h"
 
@@ -7,15 +10,21 @@ namespace tarvik {
 namespace {
 
 TEST(GraphStore, NewGraphsTakeThePaletteInTurn) {
+  // black, red, blue, green, orange, aqua, fuchsia, teal, brown, lime, maroon, navy, olive,
+  // purple; then from the start again.
+  const Rgb expected[14] = {{0, 0, 0},     {255, 0, 0},   {0, 0, 255},   {0, 128, 0},
+                            {255, 128, 0}, {0, 255, 255}, {255, 0, 255}, {0, 128, 128},
+                            {128, 64, 64}, {0, 255, 0},   {128, 0, 0},   {0, 0, 128},
+                            {128, 128, 0}, {128, 0, 128}};
   GraphStore store;
-  for (int i = 0; i < 15; ++i) {
+  for (int i = 0; i < 30; ++i) {
     store.appendGraph("g");
   }
-  EXPECT_EQ(store.graph(0).colour, (Rgb{0, 0, 0}));
-  EXPECT_EQ(store.graph(1).colour, (Rgb{255, 0, 0}));
-  EXPECT_EQ(store.graph(14).colour, (Rgb{0, 0, 0}));
-  EXPECT_EQ(store.activeIndex(), 14);
-  EXPECT_EQ(store.unnamedCounter(), 16);
+  for (std::size_t i = 0; i < 30; ++i) {
+    EXPECT_EQ(store.graph(i).colour, expected[i % 14]) << i;
+  }
+  EXPECT_EQ(store.activeIndex(), 29);
+  EXPECT_EQ(store.unnamedCounter(), 31);
 }
 
 }  // namespace
@@ -133,6 +142,61 @@ TEST(GraphStore, ExchangeNeighboursMovesWholeGraphsAndTheActiveIndex) {
   EXPECT_EQ(store.sourceFile(2), "b");
   EXPECT_EQ(store.graph(1).title, "c");
   EXPECT_EQ(store.activeIndex(), 2);
+}
+
+// The active graph is the same graph after the exchange, wherever it stood.
+TEST(GraphStore, ExchangeNeighboursKeepsTheActiveGraph) {
+  const struct {
+    std::size_t i, j;
+    int activeBefore, activeAfter;
+  } cases[] = {
+      {0, 1, 0, 1},    // active on the first side
+      {0, 1, 1, 0},    // active on the second side
+      {1, 2, 2, 1},    // second side, lower pair
+      {2, 1, 1, 2},    // the pair given downwards
+      {0, 1, 2, 2},    // not involved
+      {1, 2, -1, -1},  // none active
+  };
+  for (const auto& c : cases) {
+    GraphStore store;
+    fillThree(store);
+    store.setActiveIndex(c.activeBefore);
+    const std::string activeTitle =
+        c.activeBefore >= 0 ? store.graph(static_cast<std::size_t>(c.activeBefore)).title : "";
+    store.exchangeNeighbours(c.i, c.j);
+    EXPECT_EQ(store.activeIndex(), c.activeAfter) << c.i << c.j << c.activeBefore;
+    if (c.activeAfter >= 0) {
+      EXPECT_EQ(store.activeGraph()->title, activeTitle);
+    }
+    EXPECT_EQ(store.graph(c.i).title, store.sourceFile(c.i));
+    EXPECT_EQ(store.graph(c.j).title, store.sourceFile(c.j));
+  }
+}
+
+// Closing graphs before the active one moves it down; it stays active under its new index.
+TEST(GraphStore, ActiveGraphFollowsWhenEarlierGraphsClose) {
+  const struct {
+    int activeBefore;
+    std::vector<std::size_t> rows;
+    const char* activeTitle;
+  } cases[] = {
+      {2, {0}, "c"},     // one earlier graph closed
+      {3, {0, 2}, "d"},  // two earlier, with a survivor between them
+      {2, {1, 3}, "c"},  // one earlier and one later
+      {1, {0}, "b"},     // moves into the first place
+      {2, {3}, "c"},     // only a later graph closed: stays where it is
+  };
+  for (const auto& c : cases) {
+    GraphStore store;
+    for (const char* title : {"a", "b", "c", "d", "e"}) {
+      store.appendGraph(title);
+    }
+    store.setActiveIndex(c.activeBefore);
+    store.closeGraphs(c.rows);
+    ASSERT_NE(store.activeGraph(), nullptr);
+    EXPECT_EQ(store.activeGraph()->title, c.activeTitle) << c.activeBefore;
+    EXPECT_EQ(store.sourceFile(static_cast<std::size_t>(store.activeIndex())), c.activeTitle);
+  }
 }
 
 }  // namespace

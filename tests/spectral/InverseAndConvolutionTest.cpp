@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "core/Error.h"
@@ -78,6 +79,26 @@ TEST(InverseSpectrumSums, UnevenGridIsSummedTermByTerm) {
       testing::referenceInverse(s.amplitude, s.frequencies, s.phases, 0, 1e-8, 100, 1.0);
   for (std::size_t p = 0; p < ref.size(); ++p) {
     ASSERT_NEAR(fast[p], ref[p], 1e-12);
+  }
+}
+
+// A grid that is off the straight line by more than the fast form tolerates (a phase slip
+// of 2π·δ·|t| above 1e-11 rad at the latest time) is summed term by term, exactly.
+TEST(InverseSpectrumSums, NearlyEvenGridBeyondTheToleranceIsSummedTermByTerm) {
+  const struct {
+    double shiftHz, tmin;
+  } cases[] = {{2e-4, 0}, {2e-4, -1e-6}, {2e-6, 5e-5}};  // slips of 1.3e-9 … 6e-10 rad
+  for (const auto& c : cases) {
+    Spectrum s = randomSpectrum(64, 0, 1e6, 9);
+    s.amplitude[20] = 1;
+    s.frequencies[20] += c.shiftHz;
+    const auto fast = fastInverseSums(s, c.tmin, 1e-8, 100, 1.0);
+    const auto ref =
+        testing::referenceInverse(s.amplitude, s.frequencies, s.phases, c.tmin, 1e-8, 100, 1.0);
+    ASSERT_EQ(fast.size(), ref.size());
+    for (std::size_t p = 0; p < ref.size(); ++p) {
+      ASSERT_NEAR(fast[p], ref[p], 1e-13) << c.shiftHz << " " << c.tmin << " p=" << p;
+    }
   }
 }
 
@@ -180,6 +201,31 @@ TEST(Convolution, UnitStepResponseReturnsTheSignalChanges) {
   for (std::size_t k = 1; k < xs.size(); ++k) {
     EXPECT_DOUBLE_EQ(out[k - 1], ys[k] - ys[0]);
   }
+}
+
+// Interval ends: each knot starts the interval to its right, a repeated X is a jump taken
+// at its later value, the last knot gives its own value and anything outside gives 0.
+TEST(Convolution, StepResponseAtKnotsAndEnds) {
+  const std::vector<double> xh = {0, 1, 1, 2, 4}, yh = {1, 2, 5, 6, 8};
+  const double below = -std::numeric_limits<double>::denorm_min();
+  const double beyond = std::nextafter(4.0, 5.0);
+  const struct {
+    double tau, value;
+  } cases[] = {{below, 0}, {0, 1}, {0.5, 1.5}, {1, 5}, {2, 6}, {3, 7}, {4, 8}, {beyond, 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(stepResponseAt(xh, yh, c.tau), c.value) << c.tau;
+  }
+  // X not ascending: the first interval from the start that holds τ, else the last value.
+  const std::vector<double> xu = {0, 2, 1, 3}, yu = {0, 2, 10, 30};
+  const struct {
+    double tau, value;
+  } unordered[] = {{1.5, 1.5}, {2, 20}, {2.5, 25}, {3, 30}, {-1, 0}, {3.5, 0}};
+  for (const auto& c : unordered) {
+    EXPECT_EQ(stepResponseAt(xu, yu, c.tau), c.value) << c.tau;
+  }
+  // A unit step at the signal's second point reads the response at whole knots.
+  const std::vector<double> xs = {0, 1, 2, 3, 4, 5}, ys = {0, 1, 1, 1, 1, 1};
+  EXPECT_EQ(duhamelConvolution(xs, ys, xh, yh), (std::vector<double>{1, 5, 6, 7, 8}));
 }
 
 TEST(Convolution, MatchesTheScanningSumOnRandomGrids) {

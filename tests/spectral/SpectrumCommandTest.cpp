@@ -119,6 +119,33 @@ TEST_F(SpectrumCommandTest, PhaseGraphAndFrequencyUnits) {
   EXPECT_EQ(store.graph(2).y(0), 0.0);  // Re > 0 at 0 Hz
 }
 
+// The automatic step is a little under the Nyquist-like 1/(2·duration): 0.5/duration/1.01.
+TEST_F(SpectrumCommandTest, AutomaticStepIsHalfTheInverseDurationOver1_01) {
+  const struct {
+    double lengthNs;
+    int timeUnit;
+    const char* fMax;
+  } cases[] = {{100, 0, "1e9"}, {40, 1, "5e6"}};  // 100 ns; 40 µs
+  for (const auto& c : cases) {
+    store.closeAll();
+    add(pulse(c.lengthNs, 101));
+    SpectrumOptions o;
+    o.autoStep = true;
+    o.dF = "не число";  // not read when the step is automatic
+    o.timeUnit = c.timeUnit;
+    o.fMax = c.fMax;
+    run(o);
+    ASSERT_EQ(store.count(), 2u);
+    const Graph& a = store.graph(1);
+    const double duration = c.lengthNs * timeUnitSeconds(c.timeUnit);
+    const double df = 0.5 / duration / 1.01;
+    ASSERT_EQ(a.size(), static_cast<std::size_t>(std::nearbyint(std::stod(c.fMax) / df)));
+    for (std::size_t k = 0; k < a.size(); ++k) {
+      ASSERT_DOUBLE_EQ(a.x(k), static_cast<double>(k) * df) << k;
+    }
+  }
+}
+
 TEST_F(SpectrumCommandTest, RefusalsAppendNothing) {
   const struct {
     Graph graph;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <random>
+#include <set>
 
 #include "TransformTestUtil.h"
 #include "transforms/Calculus.h"
@@ -52,6 +55,31 @@ TEST(Derivative, WorkedCaseAndEqualXFault) {
   EXPECT_EQ(*fault, 1u);
   EXPECT_EQ(ex, (std::vector<double>{0, 1, 1, 2}));  // nothing written
   EXPECT_EQ(ey, (std::vector<double>{0, 1, 2, 3}));
+}
+
+// A quotient that overflows or meets a non-finite Y is a fault even when the interval has
+// width; the first such interval is reported and nothing is written.
+TEST(Derivative, NonFiniteQuotientWithNonZeroWidthIsAFault) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    std::vector<double> xs, ys;
+    std::size_t fault;
+  } cases[] = {
+      {{0, 1, 1 + 1e-300, 2}, {0, 1, 1e300, 3}, 1},  // overflowing quotient over a tiny dx
+      {{0, 1, 2}, {0, inf, 1}, 0},                   // infinite Y
+      {{0, 1, 2, 3}, {0, 1, 2, nan}, 2},             // NaN Y in the last interval
+  };
+  for (const auto& c : cases) {
+    std::vector<double> xs = c.xs, ys = c.ys;
+    const auto fault = forwardDerivative(xs, ys);
+    ASSERT_TRUE(fault) << c.fault;
+    EXPECT_EQ(*fault, c.fault);
+    EXPECT_EQ(xs, c.xs);
+    for (std::size_t i = 0; i < ys.size(); ++i) {
+      EXPECT_TRUE(ys[i] == c.ys[i] || (std::isnan(ys[i]) && std::isnan(c.ys[i]))) << i;
+    }
+  }
 }
 
 // The trapezoid rule integrates straight lines exactly.
@@ -179,6 +207,29 @@ TEST(QuantisationModel, ValuesOnTheGridGiveOrTakeOneStep) {
   std::mt19937_64 same(11);
   quantisationErrorModel(again, 100, same);
   EXPECT_EQ(again, ys);  // a seeded source repeats
+}
+
+// Values exactly halfway between two levels go to the even level before the random step of
+// at most one level either way. Many copies of each tie show every outcome, so a rounding
+// that goes up, down or away from zero lands one level off and shows an impossible value.
+TEST(QuantisationModel, HalfwayValuesRoundToTheEvenLevel) {
+  const struct {
+    double value, evenLevel;
+  } ties[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {3.5, 4}};
+  std::vector<double> ys = {-5, 5};  // range 10 over 10 levels: q = 1
+  for (const auto& t : ties) {
+    ys.insert(ys.end(), 200, t.value);
+  }
+  std::mt19937_64 random(5);
+  quantisationErrorModel(ys, 10, random);
+  for (std::size_t c = 0; c < std::size(ties); ++c) {
+    std::set<double> seen;
+    for (std::size_t i = 0; i < 200; ++i) {
+      seen.insert(ys[2 + c * 200 + i]);
+    }
+    const double e = ties[c].evenLevel;
+    EXPECT_EQ(seen, (std::set<double>{e - 1, e, e + 1})) << ties[c].value;
+  }
 }
 
 TEST(QuantisationModel, FlatGraphIsSkipped) {

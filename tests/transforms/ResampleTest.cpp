@@ -118,6 +118,46 @@ TEST(SumProduct, OverlappingConstantsOnTheUnionGrid) {
   }
 }
 
+// The grid starts from the chart's X range taken crosswise (its right end as the left
+// limit and its left end as the right limit), and every source widens it to its own range:
+// a chart zoomed into the sources or out past them gives the sources' union, and a chart
+// wholly to one side of them stretches the grid to its near end.
+TEST(SumProduct, GridFromTheChartRangeTakenCrosswise) {
+  const Graph a = makeGraph({10, 12, 20}, {1, 1, 1});
+  const Graph b = makeGraph({15, 30}, {2, 2});
+  const Graph empty;
+  const struct {
+    double chartMin, chartMax;
+    std::vector<const Graph*> sources;
+    double xmin, xmax;
+  } cases[] = {
+      {0, 100, {&a, &b}, 10, 30},      // zoomed out past the sources
+      {12, 18, {&a, &b}, 10, 30},      // zoomed into them
+      {-50, 5, {&a, &b}, 5, 30},       // wholly left: its right end is the left limit
+      {40, 60, {&a, &b}, 10, 40},      // wholly right: its left end is the right limit
+      {25, 60, {&a, &empty}, 10, 25},  // an empty source leaves the range alone
+      {0, 100, {&empty}, 100, 0},      // nothing but the crosswise start
+  };
+  for (const auto& c : cases) {
+    const CommonGrid grid = commonGrid(c.sources, c.chartMin, c.chartMax);
+    EXPECT_EQ(grid.xmin, c.xmin) << c.chartMin << " " << c.chartMax;
+    EXPECT_EQ(grid.xmax, c.xmax) << c.chartMin << " " << c.chartMax;
+    EXPECT_EQ(grid.count, 256u);
+  }
+  // On the grid stretched to 40 the sources are zero beyond their own ends.
+  const std::vector<const Graph*> both = {&a, &b};
+  const CommonGrid grid = commonGrid(both, 40, 60);
+  std::vector<double> xs, ys;
+  combineOnGrid(both, grid, Combination::Sum, xs, ys);
+  ASSERT_EQ(xs.size(), 256u);
+  EXPECT_EQ(xs.front(), 10);
+  EXPECT_DOUBLE_EQ(xs.back(), 40);
+  for (std::size_t k = 0; k < xs.size(); ++k) {
+    const double want = (xs[k] <= 20 ? 1 : 0) + (xs[k] >= 15 && xs[k] <= 30 ? 2 : 0);
+    EXPECT_DOUBLE_EQ(ys[k], want) << xs[k];
+  }
+}
+
 TEST(SumProduct, ShortAndUnsortedSourcesAreSafe) {
   const Graph one = makeGraph({5}, {100});
   const Graph unsorted = makeGraph({2, 0, 1}, {2, 0, 1});
