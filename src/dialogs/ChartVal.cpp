@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +50,7 @@ TfmValue::TfmValue(QWidget* parent, const QString& historyPath)
   m_value->setEditable(true);
   m_value->setInsertPolicy(QComboBox::NoInsert);
   m_value->setMinimumWidth(220);
+  m_value->installEventFilter(this);
   m_value->lineEdit()->installEventFilter(this);
   label->setBuddy(m_value);
 
@@ -142,25 +144,60 @@ std::optional<std::string> TfmValue::ask(const std::string& caption) {
   return text().toStdString();
 }
 
+bool TfmValue::filterTyping(QKeyEvent* key) {
+  const QString typed = key->text();
+  // Only printable characters are filtered; editing and navigation keys (Backspace,
+  // Delete, arrows, Enter, Escape, clipboard shortcuts) keep their usual meaning.
+  if (typed.size() != 1 || !typed[0].isPrint() ||
+      (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    return false;
+  }
+  const std::optional<QChar> accepted = filterValueKey(text(), typed[0]);
+  if (accepted && *accepted == typed[0]) {
+    return false;  // the field inserts it as usual
+  }
+  if (accepted) {
+    m_value->lineEdit()->insert(QString(*accepted));
+  }
+  return true;
+}
+
+bool TfmValue::filterComposedText(QInputMethodEvent* event) {
+  // Text composed by an input method arrives without key presses: the same rule applies
+  // to each of its characters in turn.
+  const QString composed = event->commitString();
+  if (composed.isEmpty() || !event->preeditString().isEmpty()) {
+    return false;
+  }
+  for (const QChar c : composed) {
+    if (const std::optional<QChar> accepted = filterValueKey(text(), c)) {
+      m_value->lineEdit()->insert(QString(*accepted));
+    }
+  }
+  return true;
+}
+
 bool TfmValue::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_value->lineEdit()) {
-    if (event->type() == QEvent::FocusOut) {
-      commitText();
-    } else if (event->type() == QEvent::KeyPress) {
-      auto* key = static_cast<QKeyEvent*>(event);
-      const QString typed = key->text();
-      // Only printable characters are filtered; editing and navigation keys (Backspace,
-      // Delete, arrows, Enter, Escape, clipboard shortcuts) keep their usual meaning.
-      if (typed.size() == 1 && typed[0].isPrint() &&
-          !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-        const std::optional<QChar> accepted = filterValueKey(text(), typed[0]);
-        if (accepted && *accepted != typed[0]) {
-          m_value->lineEdit()->insert(QString(*accepted));
-        }
-        if (!accepted || *accepted != typed[0]) {
+  // The combo box is the focus proxy of its line edit: keys and focus changes reach the
+  // combo box, which hands them to the line edit directly (past any filter of the line
+  // edit). Both are watched, so the rule holds whichever of them an event is sent to.
+  if (watched == m_value || watched == m_value->lineEdit()) {
+    switch (event->type()) {
+      case QEvent::FocusOut:
+        commitText();
+        break;
+      case QEvent::KeyPress:
+        if (filterTyping(static_cast<QKeyEvent*>(event))) {
           return true;
         }
-      }
+        break;
+      case QEvent::InputMethod:
+        if (filterComposedText(static_cast<QInputMethodEvent*>(event))) {
+          return true;
+        }
+        break;
+      default:
+        break;
     }
   }
   return QDialog::eventFilter(watched, event);

@@ -10,6 +10,8 @@
 #include <string>
 
 class QComboBox;
+class QInputMethodEvent;
+class QKeyEvent;
 
 namespace tarvik::dialogs {
 
@@ -49,6 +51,9 @@ class TfmValue : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // True when the key or the composed text was handled here (refused or rewritten).
+  bool filterTyping(QKeyEvent* key);
+  bool filterComposedText(QInputMethodEvent* event);
   void loadHistory();
   void fillList();
 

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -24,6 +25,41 @@ inline void onNextModal(std::function<void(QWidget*)> action) {
     action(modal);
   });
   timer->start();
+}
+
+// The widget that keys typed now would reach: the focus widget of the application once
+// `window` is the active window, or nullptr when the focus is not inside `window`. Tests
+// send keys here, as a keyboard does, never to an inner child found by name.
+inline QWidget* keyboardFocus(QWidget* window) {
+  window->activateWindow();
+  if (!QTest::qWaitForWindowActive(window)) {
+    return nullptr;
+  }
+  QWidget* focus = QApplication::focusWidget();
+  return focus != nullptr && window->isAncestorOf(focus) ? focus : nullptr;
+}
+
+// Types `text` into `window`, one key per character, each key going to the widget that
+// holds the focus at that moment.
+inline void typeText(QWidget* window, const QString& text) {
+  for (const QChar c : text) {
+    QWidget* focus = keyboardFocus(window);
+    if (focus == nullptr) {
+      return;
+    }
+    // Qt's codes of the ASCII keys are their capital letters' codes.
+    const Qt::Key code =
+        c.unicode() < 0x80 ? static_cast<Qt::Key>(c.toUpper().unicode()) : Qt::Key_unknown;
+    QTest::sendKeyEvent(QTest::Click, focus, code, QString(c), Qt::NoModifier);
+  }
+}
+
+// Presses `key` (with `modifiers`) where the focus of `window` is.
+inline void pressKey(QWidget* window, Qt::Key key,
+                     Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  if (QWidget* focus = keyboardFocus(window)) {
+    QTest::keyClick(focus, key, modifiers);
+  }
 }
 
 struct SeenMessage {

@@ -1,6 +1,7 @@
 // The value dialog: the key filter of its field, its history file and its result.
 #include <QComboBox>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -12,6 +13,8 @@
 
 using tarvik::dialogs::filterValueKey;
 using tarvik::dialogs::TfmValue;
+using tarvik::testing::pressKey;
+using tarvik::testing::typeText;
 
 namespace {
 
@@ -89,21 +92,92 @@ class ValueDialogTest : public QObject {
     }
   }
 
-  void typingGoesThroughTheFilter() {
+  // Keys go where a keyboard sends them: to the focus widget of the shown dialog. The
+  // field is cleared with the keyboard, the keys are typed and Enter ends the dialog.
+  void typingInTheShownDialog_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("comma becomes point") << "2,5"
+                                         << "2.5";
+    QTest::newRow("second point refused") << "1.5."
+                                          << "1.5";
+    QTest::newRow("comma after point refused") << "2.5,"
+                                               << "2.5";
+    QTest::newRow("letters and blanks refused") << "-3a,e9x 1"
+                                                << "-3.e91";
+    QTest::newRow("capital E and Cyrillic") << "1Eб5"
+                                            << "1E5";
+    QTest::newRow("plus refused") << "1e+9"
+                                  << "1e9";
+  }
+  void typingInTheShownDialog() {
+    QFETCH(QString, keys);
+    QFETCH(QString, result);
     QTemporaryDir dir;
     TfmValue dialog(nullptr, dir.filePath("TmpVal.txt"));
-    auto* edit = dialog.findChild<QComboBox*>("edValue")->lineEdit();
-    edit->clear();
-    QTest::keyClicks(edit, "1.5.");
-    QCOMPARE(dialog.text(), QString("1.5"));
-    edit->clear();
-    QTest::keyClicks(edit, "2,");
-    QCOMPARE(dialog.text(), QString("2."));
-    edit->clear();
-    QTest::keyClicks(edit, "-3a,e9x");
-    QCOMPARE(dialog.text(), QString("-3.e9"));
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QCOMPARE(dialog.text(), QString("-3.e"));
+    dialog.setText("7.75");
+    tarvik::testing::onNextModal([keys](QWidget* w) {
+      pressKey(w, Qt::Key_A, Qt::ControlModifier);
+      pressKey(w, Qt::Key_Delete);
+      typeText(w, keys);
+      pressKey(w, Qt::Key_Return);
+      if (w->isVisible()) {
+        static_cast<QDialog*>(w)->reject();  // Enter did not end it: the compare below fails
+      }
+    });
+    const auto text = dialog.ask("Задать величину умножения по Y");
+    QVERIFY(text.has_value());
+    QCOMPARE(QString::fromStdString(*text), result);
+  }
+
+  void editingKeysKeepTheirMeaning() {
+    QTemporaryDir dir;
+    TfmValue dialog(nullptr, dir.filePath("TmpVal.txt"));
+    dialog.setText("0");
+    QString seen;
+    tarvik::testing::onNextModal([&seen](QWidget* w) {
+      typeText(w, "12.5");  // replaces the selected "0"
+      pressKey(w, Qt::Key_Backspace);
+      pressKey(w, Qt::Key_Left);
+      pressKey(w, Qt::Key_Left);
+      typeText(w, "9");
+      pressKey(w, Qt::Key_End);
+      typeText(w, "x7");
+      seen = static_cast<TfmValue*>(w)->text();
+      pressKey(w, Qt::Key_Escape);
+    });
+    QVERIFY(!dialog.ask("Сдвиг").has_value());
+    QCOMPARE(seen, QString("192.7"));
+  }
+
+  void composedTextFollowsTheSameRule() {
+    QTemporaryDir dir;
+    TfmValue dialog(nullptr, dir.filePath("TmpVal.txt"));
+    tarvik::testing::onNextModal([](QWidget* w) {
+      if (QWidget* focus = tarvik::testing::keyboardFocus(w)) {
+        QInputMethodEvent composed;
+        composed.setCommitString("1a,5,б");  // what an input method hands over at once
+        QApplication::sendEvent(focus, &composed);
+      }
+      static_cast<QDialog*>(w)->accept();
+    });
+    const auto text = dialog.ask("Сдвиг");
+    QVERIFY(text.has_value());
+    QCOMPARE(QString::fromStdString(*text), QString("1.5"));
+  }
+
+  void leavingTheFieldByTabStoresTheNumber() {
+    QTemporaryDir dir;
+    TfmValue dialog(nullptr, dir.filePath("TmpVal.txt"));
+    QStringList historyAfterTab;
+    tarvik::testing::onNextModal([&dialog, &historyAfterTab](QWidget* w) {
+      typeText(w, "6,25");
+      pressKey(w, Qt::Key_Tab);
+      historyAfterTab = dialog.history();
+      static_cast<QDialog*>(w)->reject();
+    });
+    QVERIFY(!dialog.ask("Сдвиг").has_value());
+    QCOMPARE(historyAfterTab, QStringList{"6.25"});
   }
 
   void labelAndStartTextWithoutHistory() {
@@ -182,9 +256,7 @@ class ValueDialogTest : public QObject {
     QTemporaryDir dir;
     TfmValue dialog(nullptr, dir.filePath("TmpVal.txt"));
     tarvik::testing::onNextModal([](QWidget* w) {
-      auto* edit = w->findChild<QComboBox*>("edValue")->lineEdit();
-      edit->clear();
-      QTest::keyClicks(edit, "2,5");
+      typeText(w, "2,5");
       static_cast<QDialog*>(w)->accept();
     });
     const auto text = dialog.ask("Сдвиг по вертикали");
