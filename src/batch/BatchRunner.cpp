@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "core/Error.h"
+#include "core/OutputLimits.h"
 
 namespace tarvik::batch {
 namespace {
@@ -201,14 +202,16 @@ int BatchRunner::runOne(const BatchArgs& args) {
   const BatchCommand& command = check(args);
   prepareUi(args);
   try {
-    command.run(m_session, args);
+    // A command that runs out of memory leaves no graph of its own behind, whichever
+    // command it is.
+    keepStoreOnMemoryShortage(m_session.store, [&] { command.run(m_session, args); });
   } catch (const UsageError&) {
     throw;
   } catch (const Error& e) {
     // The one place of the batch front-end where an uncaught fault becomes a message.
     m_session.ui.message(MessageKind::Error, e.what());
   } catch (const std::bad_alloc&) {
-    m_session.ui.message(MessageKind::Error, "not enough memory");
+    m_session.ui.message(MessageKind::Error, kOutOfMemory);
   } catch (const std::exception& e) {
     m_session.ui.message(MessageKind::Error, e.what());
   }
@@ -227,17 +230,20 @@ int BatchRunner::run(const std::vector<ScriptLine>& lines) {
       return usageError(line.number, e.what());
     }
   }
+  int result = kExitOk;
   for (const BatchArgs& args : commands) {
     try {
-      const int status = runOne(args);
-      if (status != kExitOk) {
-        return status;
+      if (runOne(args) != kExitOk) {
+        result = kExitCommandFailed;
+        if (!m_keepGoing) {
+          return result;
+        }
       }
     } catch (const UsageError& e) {
       return usageError(args.line, e.what());
     }
   }
-  return kExitOk;
+  return result;
 }
 
 }  // namespace tarvik::batch

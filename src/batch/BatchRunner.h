@@ -42,9 +42,13 @@ class BatchRunner {
   BatchRunner(BatchSession& session, const BatchRegistry& registry, std::ostream& err);
 
   // Checks every command name and argument first (a usage error runs nothing), then runs
-  // the commands in order. Returns kExitOk, kExitCommandFailed (the run stops at the
-  // failed command, "error: TEXT" shown) or kExitUsage ("usage error: line N: TEXT").
+  // the commands in order. Returns kExitOk, kExitCommandFailed ("error: TEXT" shown; the
+  // run stops at the failed command, or with keep-going runs on to the end) or kExitUsage
+  // ("usage error: line N: TEXT"; a usage error found while running stops the run always).
   int run(const std::vector<ScriptLine>& lines);
+
+  // Keep going after a command that ended with an error message (off by default).
+  void setKeepGoing(bool on) { m_keepGoing = on; }
 
  private:
   const BatchCommand& check(const BatchArgs& args) const;
@@ -55,6 +59,7 @@ class BatchRunner {
   BatchSession& m_session;
   const BatchRegistry& m_registry;
   std::ostream& m_err;
+  bool m_keepGoing = false;
 };
 
 }  // namespace tarvik::batch

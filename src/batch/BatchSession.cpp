@@ -103,7 +103,10 @@ std::optional<std::string> BatchUi::askValueText(const std::string&) {
   if (m_errorShown) {
     return std::nullopt;
   }
-  return m_valueText;
+  if (m_valueText) {
+    m_lastValueText = *m_valueText;
+  }
+  return m_lastValueText;
 }
 
 bool BatchUi::editOptions(DialogOptions& options) {

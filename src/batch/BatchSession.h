@@ -35,9 +35,11 @@ struct BatchArgs {
 
 // The Ui of a batch run. Before each command the session loads the answers the script
 // gave: which graphs (graphs= / graph=), the value text (value=), the question answer
-// (answer=). Messages go to the error stream as "error: TEXT" / "info: TEXT". An error
-// message marks the command failed; a value asked again after an error is answered with
-// cancel, so re-ask loops end.
+// (answer=). Without value= the value dialog answers with the text it was last answered
+// with in the run ("0" at first), as the window's dialog opens with the number used last.
+// Messages go to the error stream as "error: TEXT" / "info: TEXT". An error message marks
+// the command failed; a value asked again after an error is answered with cancel, so
+// re-ask loops end.
 class BatchUi : public Ui {
  public:
   explicit BatchUi(std::ostream& err, char decimalSeparator);
@@ -55,6 +57,8 @@ class BatchUi : public Ui {
   // File names the save/open dialogs answer with.
   void setSaveFile(std::optional<std::string> path) { m_saveFile = std::move(path); }
   void setOpenFiles(std::vector<std::string> paths) { m_openFiles = std::move(paths); }
+  // The text the value dialog answers with, for a command whose argument has its own name.
+  void setValueText(std::optional<std::string> text) { m_valueText = std::move(text); }
   bool progressToTerminal = false;
   // Ends a progress text left on the terminal line, so later output starts on a new line.
   void endProgressLine();
@@ -75,6 +79,7 @@ class BatchUi : public Ui {
   char m_separator;
   std::optional<std::vector<int>> m_rows;
   std::optional<std::string> m_valueText;
+  std::string m_lastValueText = "0";  // what the value dialog's box holds
   bool m_answerYes = true;
   bool m_failed = false;
   bool m_errorShown = false;

@@ -42,24 +42,15 @@ constexpr PointwiseName kPointwiseNames[] = {
     {"y-div-x", PointwiseKind::YOverX},      {"swap-xy", PointwiseKind::SwapXY},
 };
 
-void requireArg(const BatchArgs& a, const std::string& name) {
-  if (!a.has(name)) {
-    throw UsageError(a.command + ": the argument " + name + "= is required");
-  }
-}
-
 void registerPointwise(BatchRegistry& registry) {
   for (const PointwiseName& entry : kPointwiseNames) {
     const PointwiseKind kind = entry.kind;
     const bool needsValue = pointwiseNeedsValue(kind);
     const std::string name = entry.name;
     registry.add(
-        {name, name + " graphs=LIST" + (needsValue ? " value=V" : ""),
+        {name, name + " graphs=LIST" + (needsValue ? " [value=V]" : ""),
          withGraphs(needsValue ? std::vector<std::string>{"value"} : std::vector<std::string>{}),
-         [kind, needsValue](BatchSession& s, const BatchArgs& a) {
-           if (needsValue) {
-             requireArg(a, "value");
-           }
+         [kind](BatchSession& s, const BatchArgs&) {
            CommandContext ctx = s.context();
            pointwiseCommand(ctx, kind);
          }});
@@ -76,12 +67,13 @@ BatchCommand graphsOnly(const std::string& name, F run) {
 
 void runRcTau(BatchSession& s, const BatchArgs& a) {
   RcOptions& rc = s.dialog<RcOptions>();
-  requireArg(a, "value");
-  const std::string text = *a.get("value");
-  if (const std::optional<std::string> refusal = timeConstantRefusal(text)) {
-    throw Error(*refusal);
+  // value= is the dialog's τ field: left out, it keeps the τ set last.
+  if (const std::optional<std::string> text = a.get("value")) {
+    if (const std::optional<std::string> refusal = timeConstantRefusal(*text)) {
+      throw Error(*refusal);
+    }
+    rc.tauNs = *parseTypedNumber(*text, '.');
   }
-  rc.tauNs = *parseTypedNumber(text, '.');
   if (a.has("quantize")) {
     rc.randomError = onOffArg(a, "quantize");
   }
@@ -129,18 +121,12 @@ void runEnergy(BatchSession& s, const BatchArgs& a) {
   runningEnergyCommand(ctx, units);
 }
 
+// The window's order of questions: the graphs first, then the point count, which the
+// value dialog answers with points=.
 void runClone(BatchSession& s, const BatchArgs& a) {
-  const int points = integerArg(a, "points");
-  if (points < 2) {
-    throw Error(kTooFewPoints);
-  }
+  s.ui.setValueText(std::to_string(integerArg(a, "points")));
   CommandContext ctx = s.context();
-  if (!s.store.hasCandidates()) {
-    return;
-  }
-  if (const auto chosen = pickGraphs(ctx, "Выбрать графики для клонирования")) {
-    cloneGraphs(s.store, *chosen, static_cast<std::size_t>(points));
-  }
+  cloneCommand(ctx);
 }
 
 void runCrop(BatchSession& s, const BatchArgs& a) {
@@ -184,7 +170,7 @@ void registerTransformCommands(BatchRegistry& registry) {
     rcIntegrationCommand(c, s.dialog<RcOptions>());
   }));
   registry.add({"rc-tau",
-                "rc-tau value=NS [quantize=on|off] [levels=N]",
+                "rc-tau [value=NS] [quantize=on|off] [levels=N]",
                 {"value", "quantize", "levels"},
                 runRcTau});
   registry.add(graphsOnly("mean", [](BatchSession&, CommandContext& c) { runningMeanCommand(c); }));

@@ -1,4 +1,5 @@
 // tarvik-batch: runs the commands of the chart window from a script, without a window.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -15,16 +16,19 @@ namespace {
 using namespace tarvik::batch;
 
 constexpr const char* kUsage =
-    "usage: tarvik-batch [--decimal-separator=C] SCRIPT\n"
-    "       tarvik-batch [--decimal-separator=C] -e 'COMMAND; COMMAND'\n"
+    "usage: tarvik-batch [--decimal-separator=C] [--keep-going] SCRIPT\n"
+    "       tarvik-batch [--decimal-separator=C] [--keep-going] -e 'COMMAND; COMMAND'\n"
     "\n"
     "SCRIPT is a file of commands, one per line ('-' reads standard input); '#' starts a\n"
     "comment line. Arguments are name=value; a value with blanks or ';' goes in double\n"
     "quotes. graphs= takes 1-based numbers and ranges (1,3-5), all or active; left out, it\n"
-    "means the active graph. Messages go to standard error as 'error: TEXT' and\n"
-    "'info: TEXT'. Exit status: 0 all commands ran, 1 a command failed, 2 usage error.\n"
+    "means the active graph. value= left out answers with the value given last in the run\n"
+    "(at first 0). Messages go to standard error as 'error: TEXT' and 'info: TEXT'.\n"
+    "Exit status: 0 all commands ran, 1 a command failed, 2 usage error.\n"
     "--decimal-separator sets the separator of typed numbers and of numbers written in\n"
-    "texts (default: the locale's).\n"
+    "texts: '.' or ',' (default: the locale's).\n"
+    "--keep-going, -k: a command that fails does not stop the run; the run goes on with\n"
+    "the next command and exits with 1 at the end. Usage errors still stop the run.\n"
     "\n"
     "commands:\n";
 
@@ -34,9 +38,9 @@ char localeDecimalSeparator() {
   char separator = '.';
   if (std::setlocale(LC_NUMERIC, "") != nullptr) {
     const std::lconv* conv = std::localeconv();
-    if (conv != nullptr && conv->decimal_point != nullptr && conv->decimal_point[0] != '\0' &&
+    if (conv != nullptr && conv->decimal_point != nullptr && conv->decimal_point[0] == ',' &&
         conv->decimal_point[1] == '\0') {
-      separator = conv->decimal_point[0];
+      separator = ',';  // "." or "," only, as the option takes
     }
   }
   std::setlocale(LC_NUMERIC, "C");
@@ -62,9 +66,17 @@ bool readAll(std::istream& in, std::string& text) {
   return !in.bad();
 }
 
+// True when `name` (or standard input for "-") is a folder.
+bool isFolder(const std::string& name) {
+  struct stat status {};
+  const int result = name == "-" ? fstat(STDIN_FILENO, &status) : stat(name.c_str(), &status);
+  return result == 0 && S_ISDIR(status.st_mode);
+}
+
 struct Options {
   char separator = '.';
   bool help = false;
+  bool keepGoing = false;
   std::vector<std::string> inlineCommands;
   std::vector<std::string> scripts;
 };
@@ -78,10 +90,13 @@ std::string parseOptions(int argc, char** argv, Options& o) {
       o.help = true;
     } else if (arg.rfind(sepOption, 0) == 0) {
       const std::string value = arg.substr(sepOption.size());
-      if (value.size() != 1) {
-        return "--decimal-separator takes one character";
+      // Any other character would write numbers that read back as other numbers.
+      if (value != "." && value != ",") {
+        return "--decimal-separator takes '.' or ','";
       }
       o.separator = value[0];
+    } else if (arg == "--keep-going" || arg == "-k") {
+      o.keepGoing = true;
     } else if (arg == "-e") {
       if (i + 1 >= argc) {
         return "-e needs the commands";
@@ -120,6 +135,10 @@ int main(int argc, char** argv) {
   if (!options.scripts.empty()) {
     std::string text;
     const std::string& name = options.scripts.front();
+    // A folder opens like a file but reads as nothing: it would run as an empty script.
+    if (isFolder(name)) {
+      return usage("the script " + name + " is a folder");
+    }
     if (name == "-") {
       readAll(std::cin, text);
     } else {
@@ -136,7 +155,13 @@ int main(int argc, char** argv) {
   BatchSession session(std::cout, std::cerr, options.separator);
   session.ui.progressToTerminal = isatty(STDERR_FILENO) != 0;
   BatchRunner runner(session, registry, std::cerr);
+  runner.setKeepGoing(options.keepGoing);
   const int status = runner.run(lines);
   std::cout.flush();
+  // Output that never arrived (a full disk, a closed pipe) is not a successful run.
+  if (!std::cout && status == kExitOk) {
+    std::cerr << "error: standard output cannot be written\n";
+    return kExitCommandFailed;
+  }
   return status;
 }

@@ -1,100 +1,18 @@
 // The built tarvik-batch program on the bundled examples: output formats, exit statuses,
 // and a saved graph that reads back as the same graph.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "batch/BatchProgram.h"
 #include "batch/BatchRunner.h"
 
-namespace fs = std::filesystem;
-
+namespace tarvik::batch::e2e {
 namespace {
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    result.push_back(line);
-  }
-  return result;
-}
-
-std::vector<std::string> fields(const std::string& line, char sep = '\t') {
-  std::vector<std::string> result;
-  std::string::size_type start = 0;
-  for (;;) {
-    const auto end = line.find(sep, start);
-    result.push_back(line.substr(start, end - start));
-    if (end == std::string::npos) {
-      return result;
-    }
-    start = end + 1;
-  }
-}
-
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return q + "'";
-}
-
-class BatchProgram : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::temp_directory_path() /
-          (std::string("tarvik-batch-") + info->name() + "-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  // Runs tarvik-batch with the given (shell-quoted) arguments, '.' as the separator unless
-  // the arguments name one, and `input` on standard input.
-  Outcome runArgs(const std::string& args, const std::string& input = "") {
-    const fs::path in = dir / "stdin.txt";
-    std::ofstream(in, std::ios::binary) << input;
-    const std::string command = "cd " + quoted(dir.string()) + " && LC_ALL=C " +
-                                quoted(TARVIK_BATCH_EXE) + " " + args + " <stdin.txt" +
-                                " >stdout.txt 2>stderr.txt";
-    const int raw = std::system(command.c_str());
-    Outcome r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = readFile(dir / "stdout.txt");
-    r.err = readFile(dir / "stderr.txt");
-    return r;
-  }
-  Outcome run(const std::string& commands) { return runArgs("-e " + quoted(commands)); }
-
-  static std::string example(const std::string& name) {
-    return std::string(TARVIK_EXAMPLES_DIR) + "/" + name;
-  }
-
-  fs::path dir;
-};
 
 TEST_F(BatchProgram, ListsTheOscilloscopeChannelsAndTheirTexts) {
   const Outcome r = run("open \"" + example("pulse_scope.csv") + "\"; list; texts");
@@ -246,3 +164,4 @@ TEST_F(BatchProgram, HelpListsEveryRegisteredCommand) {
 }
 
 }  // namespace
+}  // namespace tarvik::batch::e2e

@@ -1,7 +1,9 @@
 // The run of a script: exit statuses, messages, the answers the batch Ui gives.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <sstream>
+#include <vector>
 
 #include "batch/BatchRunner.h"
 #include "core/Error.h"
@@ -43,7 +45,7 @@ class RunnerTest : public ::testing::Test {
     add("bug", {}, [](BatchSession&, const BatchArgs&) {
       throw std::invalid_argument("broken precondition");
     });
-    add("info", {}, [](BatchSession& s, const BatchArgs&) {
+    add("info", {"value"}, [](BatchSession& s, const BatchArgs&) {
       s.ui.message(MessageKind::Info, "Нет выбранных графиков");
     });
     add("question", {"answer"}, [this](BatchSession& s, const BatchArgs&) {
@@ -61,15 +63,26 @@ class RunnerTest : public ::testing::Test {
     add("files", {"FILE..."}, [this](BatchSession&, const BatchArgs& a) {
       seen += std::to_string(a.positional.size()) + ";";
     });
+    // Appends two graphs and runs out of memory while making the second one's points.
+    add("hog", {}, [](BatchSession& s, const BatchArgs&) {
+      s.store.appendGraph("half");
+      s.store.appendGraph("made");
+      throw std::bad_alloc();
+    });
+    add("overgrow", {}, [](BatchSession&, const BatchArgs&) {
+      std::vector<double> points;
+      points.reserve(points.max_size() + 1);  // more than a vector can ever hold
+    });
   }
 
   void add(std::string name, std::vector<std::string> args, BatchCommandFn fn) {
     registry.add({name, name, std::move(args), std::move(fn)});
   }
 
-  int run(const std::string& script, char separator = '.') {
+  int run(const std::string& script, char separator = '.', bool keepGoing = false) {
     session = std::make_unique<BatchSession>(out, err, separator);
     BatchRunner runner(*session, registry, err);
+    runner.setKeepGoing(keepGoing);
     return runner.run(inlineLines(script));
   }
 
@@ -103,7 +116,7 @@ TEST_F(RunnerTest, ExitStatusAndMessages) {
       {"bug", kExitCommandFailed, "", "error: broken precondition\n", 0},
       {"info; add", kExitOk, "", "info: Нет выбранных графиков\n", 1},
       {"ask value=2.5", kExitOk, "2.500000;", "", 0},
-      {"ask", kExitOk, "cancel;", "", 0},
+      {"ask", kExitOk, "0.000000;", "", 0},
       {"ask value=abc", kExitCommandFailed, "cancel;", "error: 'abc'?\n", 0},
       {"question; question answer=no; question answer=yes", kExitOk, "yes;no;yes;", "", 0},
       {"files a b \"c d\"", kExitOk, "3;", "", 0},
@@ -122,6 +135,67 @@ TEST_F(RunnerTest, ExitStatusAndMessages) {
     }
     EXPECT_EQ(session->store.count(), c.graphs);
   }
+}
+
+TEST_F(RunnerTest, KeepGoingRunsOnAfterFailedCommands) {
+  struct Case {
+    const char* script;
+    int status;
+    const char* seen;
+    const char* err;
+    std::size_t graphs;
+  };
+  const Case cases[] = {
+      {"add; fail; add; throw; add", kExitCommandFailed, "",
+       "error: Плохо совсем\nerror: Сбой записи\n", 3},
+      {"ask value=x; ask value=3; bug; info", kExitCommandFailed, "cancel;3.000000;",
+       "error: 'x'?\nerror: broken precondition\ninfo: Нет выбранных графиков\n", 0},
+      {"add; info; ask value=1", kExitOk, "1.000000;", "info: Нет выбранных графиков\n", 1},
+      // Usage errors still end the run: before it starts, or when a graph is missing.
+      {"fail; add; nosuch", kExitUsage, "", "usage error: line 3: unknown command \"nosuch\"\n", 0},
+      {"add; fail; pick graphs=2; add", kExitUsage, "",
+       "error: Плохо совсем\nusage error: line 3: there is no graph 2 (graphs: 1)\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    seen.clear();
+    err.str("");
+    EXPECT_EQ(run(c.script, '.', true), c.status);
+    EXPECT_EQ(seen, c.seen);
+    EXPECT_EQ(err.str(), c.err);
+    EXPECT_EQ(session->store.count(), c.graphs);
+  }
+}
+
+TEST_F(RunnerTest, RunningOutOfMemoryEndsTheCommandWithTheDocumentAsItWas) {
+  for (const char* failing : {"hog", "overgrow"}) {
+    SCOPED_TRACE(failing);
+    err.str("");
+    const std::string script = std::string("add title=a; add title=b; ") + failing + "; add";
+    EXPECT_EQ(run(script, '.', true), kExitCommandFailed);
+    EXPECT_EQ(err.str(), "error: Недостаточно памяти\n");
+    const GraphStore& store = session->store;
+    ASSERT_EQ(store.count(), 3u);  // the two before and the one after; none of the failed
+    EXPECT_EQ(store.graph(1).title, "b");
+    EXPECT_EQ(store.graph(2).title, "g");
+    EXPECT_EQ(store.sourceFiles().size(), 3u);
+  }
+}
+
+TEST_F(RunnerTest, ValueLeftOutAnswersWithTheValueGivenLast) {
+  // The value dialog opens with the number used last in the run, "0" at first; a value
+  // given to a command that never asks is not typed.
+  EXPECT_EQ(run("ask; ask value=2.5; ask; info value=7; ask; ask value=-1e3; ask"), kExitOk);
+  EXPECT_EQ(seen, "0.000000;2.500000;2.500000;2.500000;-1000.000000;-1000.000000;");
+  seen.clear();
+  EXPECT_EQ(run("ask"), kExitOk);  // a new run starts from "0" again
+  EXPECT_EQ(seen, "0.000000;");
+  // A text that did not convert stays in the box, as in the window, and fails again.
+  seen.clear();
+  err.str("");
+  EXPECT_EQ(run("ask value=abc; ask", '.', true), kExitCommandFailed);
+  EXPECT_EQ(seen, "cancel;cancel;");
+  EXPECT_EQ(err.str(), "error: 'abc'?\nerror: 'abc'?\n");
 }
 
 TEST_F(RunnerTest, TypedNumbersUseTheGivenSeparator) {
