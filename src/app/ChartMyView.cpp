@@ -6,8 +6,8 @@
 #include <QCheckBox>
 
 #include "app/ChartMy.h"
-#include "app/FileActions.h"
 #include "app/WindowChartPort.h"
+#include "core/StoreCommands.h"
 #include "view/ChartView.h"
 
 namespace tarvik::app {

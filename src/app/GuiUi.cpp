@@ -1,6 +1,7 @@
 #include "app/GuiUi.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QLocale>
 #include <QMessageBox>
@@ -8,6 +9,7 @@
 
 #include "app/CommandMap.h"
 #include "app/Settings.h"
+#include "app/WindowChartPort.h"
 #include "dialogs/ChartSel.h"
 #include "dialogs/ChartVal.h"
 
@@ -68,7 +70,12 @@ GuiUi::GuiUi(QWidget* window, QStatusBar* statusBar, dialogs::TfmSelectGr* selec
       m_value(value),
       m_registry(registry),
       m_settings(settings),
-      m_folder(settings.iniDir()) {}
+      m_folder(settings.iniDir()),
+      m_colorD(new QColorDialog(window)) {
+  // One colour dialog for the whole run, so it opens on the colour chosen last (the
+  // graph colour and the background colour share it).
+  m_colorD->setObjectName("ColorD");
+}
 
 GuiUi::~GuiUi() { clearBusy(); }
 
@@ -131,6 +138,13 @@ std::optional<std::string> GuiUi::askSaveFile(const FileDialogRequest& r) {
     return std::nullopt;
   }
   return dialog.selectedFiles().constFirst().toStdString();
+}
+
+std::optional<Rgb> GuiUi::askColour() {
+  if (m_colorD->exec() != QDialog::Accepted) {
+    return std::nullopt;
+  }
+  return toRgb(m_colorD->selectedColor());
 }
 
 void GuiUi::rememberFolder(const std::string& folder) {

@@ -1,13 +1,14 @@
 #pragma once
 // The window's side of the Ui port: the selection and value dialogs, the options dialogs
-// of the registry, message boxes, the file dialogs, the status-bar progress that lets the
-// stop button be pressed, and the busy cursor.
+// of the registry, message boxes, the file dialogs, the colour dialog `ColorD`, the status-bar
+// progress that lets the stop button be pressed, and the busy cursor.
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 #include "core/Ui.h"
 
+class QColorDialog;
 class QWidget;
 class QStatusBar;
 
@@ -39,6 +40,7 @@ class GuiUi : public Ui {
   bool question(const std::string& text) override;
   std::optional<std::vector<std::string>> askOpenFiles(const FileDialogRequest& r) override;
   std::optional<std::string> askSaveFile(const FileDialogRequest& r) override;
+  std::optional<Rgb> askColour() override;
   void rememberFolder(const std::string& folder) override;
   void progress(const std::string& text) override;
   void setBusy(bool on) override;
@@ -59,6 +61,7 @@ class GuiUi : public Ui {
   const DialogRegistry& m_registry;
   SettingsFile& m_settings;
   QString m_folder;
+  QColorDialog* m_colorD;  // child of the window, kept for the whole run
   int m_busyDepth = 0;
   std::function<void()> m_progressHook;
 };

@@ -8,7 +8,7 @@
 #include "dialogs/ChartBackSpectr.h"
 #include "spectral/Convolution.h"
 #include "spectral/SpectrumCommand.h"
-#include "transforms/Impedance.h"
+#include "spectral/Impedance.h"
 
 namespace tarvik::app {
 
@@ -32,7 +32,7 @@ void installSpectralActions(CommandMap& map, const DialogRegistry& dialogs, QWid
   map.add("mnSpectr", spectrum);
   map.add("ToolButton16", spectral::inverseSpectrumCommand);
   map.add("N18", spectral::inverseSpectrumCommand);
-  map.add("N37", impedanceCommand);
+  map.add("N37", spectral::impedanceCommand);
   map.add("N34", spectral::convolutionCommand);
   map.add("Button1", spectral::fftSelfTestCommand);
 }

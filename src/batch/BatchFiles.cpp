@@ -6,6 +6,7 @@
 
 #include "batch/BatchSession.h"
 #include "core/Error.h"
+#include "core/StoreCommands.h"
 #include "io/FileCommands.h"
 
 namespace tarvik::batch {
@@ -87,39 +88,20 @@ void runDump(BatchSession& s, const BatchArgs& a) {
 }
 
 void runClose(BatchSession& s, const BatchArgs&) {
-  if (!s.store.hasCandidates()) {
-    return;
-  }
   CommandContext ctx = s.context();
-  if (const auto rows = pickRows(ctx, "Закрыть график")) {
-    s.store.closeGraphs(*rows);
-  }
+  closeGraphsCommand(ctx);
 }
 
-void runCloseAll(BatchSession& s, const BatchArgs&) { s.store.closeAll(); }
+void runCloseAll(BatchSession& s, const BatchArgs&) {
+  CommandContext ctx = s.context();
+  closeAllCommand(ctx);
+}
 
 void runActivate(BatchSession& s, const BatchArgs& a) {
   if (!a.has("graph")) {
     throw UsageError("activate: the argument graph= is required");
   }
-  s.store.setActiveIndex(static_cast<int>(graphIndex(s, a)));
-  s.store.chart().refreshIndicator();
-}
-
-// "Текущий график вверх/вниз": the active graph swaps with its neighbour one row up or
-// down; the legend row order and the drawing order follow.
-void moveActive(BatchSession& s, int step) {
-  GraphStore& store = s.store;
-  const int a = store.activeIndex();
-  const int target = a + step;
-  if (a < 0 || target < 0 || target >= static_cast<int>(store.count())) {
-    return;
-  }
-  store.exchangeNeighbours(static_cast<std::size_t>(a), static_cast<std::size_t>(target));
-  store.setActiveIndex(target);
-  store.chart().refreshIndicator();
-  store.chart().legendRelayout();
-  store.chart().redraw();
+  activateGraph(s.store, graphIndex(s, a));
 }
 
 }  // namespace
@@ -135,9 +117,10 @@ void registerFileCommands(BatchRegistry& registry) {
   registry.add({"close-all", "close-all", {}, runCloseAll});
   registry.add({"activate", "activate graph=N", {"graph"}, runActivate});
   registry.add(
-      {"move-up", "move-up", {}, [](BatchSession& s, const BatchArgs&) { moveActive(s, -1); }});
-  registry.add(
-      {"move-down", "move-down", {}, [](BatchSession& s, const BatchArgs&) { moveActive(s, +1); }});
+      {"move-up", "move-up", {}, [](BatchSession& s, const BatchArgs&) { moveActiveUp(s.store); }});
+  registry.add({"move-down", "move-down", {}, [](BatchSession& s, const BatchArgs&) {
+                  moveActiveDown(s.store);
+                }});
 }
 
 }  // namespace tarvik::batch

@@ -5,12 +5,14 @@
 
 #include "batch/BatchSession.h"
 #include "spectral/Convolution.h"
+#include "spectral/Impedance.h"
+#include "spectral/InversePreset.h"
 #include "spectral/SpectrumCommand.h"
-#include "transforms/Impedance.h"
 
 namespace tarvik::batch {
 namespace {
 
+using spectral::ImpedanceOptions;
 using spectral::InverseSpectrumOptions;
 using spectral::SpectrumOptions;
 
@@ -83,9 +85,7 @@ void runSpectrum(BatchSession& s, const BatchArgs& a) {
   }
   spectral::SpectrumHooks hooks;
   hooks.presetInverse = [&back](const InverseSpectrumOptions& preset) {
-    const bool keep = back.deleteSpectra;
-    back = preset;
-    back.deleteSpectra = keep;
+    spectral::applyInversePreset(back, preset);
   };
   CommandContext ctx = s.context();
   spectral::spectrumCommand(ctx, hooks);
@@ -120,7 +120,7 @@ void runImpedance(BatchSession& s, const BatchArgs& a) {
     o.freqUnit = freqUnitArg(a);
   }
   CommandContext ctx = s.context();
-  impedanceCommand(ctx);
+  spectral::impedanceCommand(ctx);
 }
 
 void runConvolve(BatchSession& s, const BatchArgs& a) {

@@ -4,7 +4,7 @@
 
 namespace tarvik {
 
-std::optional<std::vector<std::size_t>> pickRows(CommandContext& ctx, const std::string& caption) {
+std::vector<std::string> candidateEntries(CommandContext& ctx) {
   GraphStore& store = ctx.store;
   const int count = static_cast<int>(store.count());
   if (store.activeIndex() >= count) {
@@ -16,15 +16,29 @@ std::optional<std::vector<std::size_t>> pickRows(CommandContext& ctx, const std:
                        "\nFileNames.Count =  " + std::to_string(store.sourceFiles().size()));
     store.repairEntries();
   }
+  std::vector<std::string> entries;
+  for (std::size_t i : store.candidates()) {
+    entries.push_back(std::to_string(i + 1) + ". " + store.sourceFile(i) + ": " +
+                      store.graph(i).title);
+  }
+  return entries;
+}
+
+std::optional<std::size_t> candidateGraph(const GraphStore& store, int row) {
+  const std::vector<std::size_t> cands = store.candidates();
+  if (row < 0 || static_cast<std::size_t>(row) >= cands.size()) {
+    return std::nullopt;
+  }
+  return cands[static_cast<std::size_t>(row)];
+}
+
+std::optional<std::vector<std::size_t>> pickRows(CommandContext& ctx, const std::string& caption) {
   GraphChoiceRequest request;
   request.caption = caption;
-  for (std::size_t i : store.candidates()) {
-    request.entries.push_back(std::to_string(i + 1) + ". " + store.sourceFile(i) + ": " +
-                              store.graph(i).title);
-  }
+  request.entries = candidateEntries(ctx);
   // The entry whose position equals the active index is preselected (positions and store
   // indices coincide outside a close command).
-  const int active = store.activeIndex();
+  const int active = ctx.store.activeIndex();
   request.preselected = active < static_cast<int>(request.entries.size()) ? active : -1;
   const std::optional<std::vector<int>> chosen = ctx.ui.chooseEntries(request);
   if (!chosen) {

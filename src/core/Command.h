@@ -16,10 +16,18 @@ struct CommandContext {
   Ui& ui;
 };
 
-// "Pick graphs": settles the active index, runs the consistency check and repair, lists
-// the candidate graphs as "N. entry: title", preselects the active one and runs the
-// dialog. Returns the chosen candidate rows (never empty; "Нет выбранных графиков" is shown
-// when OK came with no row), or nullopt when nothing is to be done.
+// The list every graph-choosing dialog shows: settles the active index (an index beyond
+// the store points at the last graph), runs the consistency check of graphs against
+// source-file entries (an information message, then "Error" entries appended), and lists
+// the candidate graphs as "N. entry: title", N the graph's store index + 1.
+std::vector<std::string> candidateEntries(CommandContext& ctx);
+// The store index of the graph that candidate row `row` stands for; nullopt when there is
+// no such row (a negative row included).
+std::optional<std::size_t> candidateGraph(const GraphStore& store, int row);
+
+// "Pick graphs": lists the candidates as candidateEntries does, preselects the active one
+// and runs the selection dialog. Returns the chosen candidate rows (never empty; "Нет выбранных
+// графиков" is shown when OK came with no row), or nullopt when nothing is to be done.
 std::optional<std::vector<std::size_t>> pickRows(CommandContext& ctx, const std::string& caption);
 // The same, mapped to store indices of the chosen candidate graphs, in store order.
 std::optional<std::vector<std::size_t>> pickGraphs(CommandContext& ctx, const std::string& caption);

@@ -1,11 +1,13 @@
 #pragma once
 // The one port through which a command talks to a person: which graphs, a number, the
-// options of a dialog, a yes/no, a message, progress and the stop request. The window
+// options of a dialog, a colour, a yes/no, a message, progress and the stop request. The window
 // implements it with real dialogs, tarvik-batch from a script, tests with canned answers.
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/Graph.h"
 
 namespace tarvik {
 
@@ -57,6 +59,11 @@ class Ui {
   virtual std::optional<std::string> askSaveFile(const FileDialogRequest& r) = 0;
   // The folder a file dialog last used successfully ("IniDir" of the settings file).
   virtual void rememberFolder(const std::string& folder) = 0;
+
+  // The colour dialog (the window keeps one for the whole run, so it opens on the colour
+  // chosen last); the chosen colour, or nullopt on cancel. A front-end without a colour
+  // dialog answers cancel.
+  virtual std::optional<Rgb> askColour() { return std::nullopt; }
 
   // Status-bar progress text; lets pending events run so the stop button can be pressed.
   virtual void progress(const std::string& text) = 0;

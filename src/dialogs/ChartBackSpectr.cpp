@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/ChartSpectr.h"
+#include "spectral/InversePreset.h"
 #include "spectral/SpectralOptions.h"
 
 namespace tarvik::dialogs {
@@ -50,11 +51,19 @@ TfmBackSpectr::TfmBackSpectr(QWidget* parent) : QDialog(parent) {
   layout->addWidget(buttons);
 }
 
-void TfmBackSpectr::preset(const InverseSpectrumOptions& o) {
+void TfmBackSpectr::preset(const InverseSpectrumOptions& preset) {
+  InverseSpectrumOptions fields;
+  readFields(fields);
+  applyInversePreset(fields, preset);
+  writeFields(fields);
+}
+
+void TfmBackSpectr::writeFields(const InverseSpectrumOptions& o) {
   m_edTMin->setText(QString::fromStdString(o.tMin));
   m_edTMax->setText(QString::fromStdString(o.tMax));
   m_edNPoint->setText(QString::fromStdString(o.nPoint));
   m_cbTime->setCurrentIndex(o.timeUnit);
+  m_checkBox1->setChecked(o.deleteSpectra);
 }
 
 void TfmBackSpectr::readFields(DialogOptions& options) const {

@@ -22,11 +22,13 @@ class TfmBackSpectr : public QDialog, public app::OptionsDialog {
   explicit TfmBackSpectr(QWidget* parent = nullptr);
 
   bool run(DialogOptions& options) override;
-  // Writes edTMin, edTMax, edNPoint and cbTime without showing the dialog.
-  void preset(const spectral::InverseSpectrumOptions& options);
+  // Takes the spectrum's inverse-step preset into the fields without showing the dialog.
+  void preset(const spectral::InverseSpectrumOptions& preset);
   void readFields(DialogOptions& options) const;
 
  private:
+  void writeFields(const spectral::InverseSpectrumOptions& options);
+
   QLineEdit* m_edTMin;
   QLineEdit* m_edTMax;
   QLineEdit* m_edNPoint;

@@ -14,8 +14,8 @@
 #include <algorithm>
 
 #include "dialogs/ChartSpectr.h"
+#include "spectral/Impedance.h"
 #include "spectral/SpectralOptions.h"
-#include "transforms/Impedance.h"
 
 namespace tarvik::dialogs {
 namespace {
@@ -102,7 +102,7 @@ TfmCalcZ::TfmCalcZ(QWidget* parent) : QDialog(parent) {
 }
 
 void TfmCalcZ::fill(const DialogOptions& options) {
-  const auto& o = dynamic_cast<const ImpedanceOptions&>(options);
+  const auto& o = dynamic_cast<const spectral::ImpedanceOptions&>(options);
   for (QListWidget* list : {m_listBox1, m_listBox2}) {
     list->clear();
     for (const std::string& entry : o.entries) {
@@ -114,7 +114,7 @@ void TfmCalcZ::fill(const DialogOptions& options) {
 }
 
 void TfmCalcZ::readFields(DialogOptions& options) const {
-  auto& o = dynamic_cast<ImpedanceOptions&>(options);
+  auto& o = dynamic_cast<spectral::ImpedanceOptions&>(options);
   o.voltageRow = chosenRow(m_listBox1);
   o.currentRow = chosenRow(m_listBox2);
   o.fMin = m_edFMin->text().toStdString();

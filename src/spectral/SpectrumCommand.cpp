@@ -13,7 +13,6 @@
 #include "spectral/Spectrum.h"
 #include "spectral/SpectrumInternal.h"
 #include "spectral/UniformResample.h"
-#include "transforms/GraphEditing.h"
 
 namespace tarvik::spectral {
 namespace {

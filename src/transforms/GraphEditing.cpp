@@ -11,12 +11,6 @@
 namespace tarvik {
 namespace {
 
-constexpr Rgb kAutomaticColours[16] = {
-    {255, 0, 0},   {0, 128, 0},     {255, 255, 0}, {0, 0, 255}, {255, 255, 255}, {128, 128, 128},
-    {255, 0, 255}, {0, 128, 128},   {0, 0, 128},   {128, 0, 0}, {0, 255, 0},     {128, 128, 0},
-    {128, 0, 128}, {192, 192, 192}, {0, 255, 255}, {0, 0, 0}};
-constexpr Rgb kChartColour{255, 255, 255};
-
 template <class Keep>
 void keepWhere(Graph& graph, Keep keep) {
   const std::span<double> xs = graph.xsMutable();
@@ -96,22 +90,6 @@ Graph spliceAt(const Graph& left, const Graph& right, double x0) {
     }
   }
   return result;
-}
-
-Rgb automaticColour(const GraphStore& store) {
-  for (const Rgb& candidate : kAutomaticColours) {
-    if (candidate == kChartColour) {
-      continue;
-    }
-    bool taken = false;
-    for (std::size_t i = 0; i < store.count() && !taken; ++i) {
-      taken = store.graph(i).colour == candidate;
-    }
-    if (!taken) {
-      return candidate;
-    }
-  }
-  return {255, 0, 0};
 }
 
 }  // namespace tarvik

@@ -25,9 +25,4 @@ void halvePoints(Graph& graph);
 // X > x0, placed by the ordering rule of Add point (a stable sort by X). Points only.
 Graph spliceAt(const Graph& left, const Graph& right, double x0);
 
-// The automatic colour of a graph added without one: the first of the sixteen standard
-// colours that no graph of the store has and that is neither the chart colour nor its
-// background (both white); red when all are taken.
-Rgb automaticColour(const GraphStore& store);
-
 }  // namespace tarvik

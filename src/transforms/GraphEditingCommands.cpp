@@ -5,6 +5,7 @@
 
 #include "core/Error.h"
 #include "core/NumberFormat.h"
+#include "core/Palette.h"
 #include "transforms/GraphEditing.h"
 
 namespace tarvik {

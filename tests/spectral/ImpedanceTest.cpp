@@ -2,10 +2,10 @@
 
 #include <cmath>
 
+#include "spectral/Impedance.h"
 #include "spectral/ReferenceSums.h"
 #include "spectral/SpectrumCommand.h"
 #include "spectral/UniformResample.h"
-#include "transforms/Impedance.h"
 // GCC 12 reports a false "may be used uninitialized" inside std::optional's move in
 // ScriptedUi when inlined here.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -13,7 +13,7 @@
 #endif
 #include "support/ScriptedUi.h"
 
-namespace tarvik {
+namespace tarvik::spectral {
 namespace {
 
 using testing::ScriptedUi;
@@ -152,4 +152,4 @@ TEST_F(ImpedanceTest, EmptyGridAndRefusals) {
 }
 
 }  // namespace
-}  // namespace tarvik
+}  // namespace tarvik::spectral

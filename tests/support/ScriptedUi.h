@@ -24,6 +24,7 @@ class ScriptedUi : public Ui {
   std::deque<bool> answers;
   std::deque<std::optional<std::string>> saveFiles;
   std::deque<std::optional<std::vector<std::string>>> openFiles;
+  std::deque<std::optional<Rgb>> colours;
   // Fills a command's options (return false to cancel); unset means cancel.
   std::function<bool(DialogOptions&)> options;
   char separator = '.';
@@ -37,6 +38,7 @@ class ScriptedUi : public Ui {
   std::vector<FileDialogRequest> fileRequests;
   std::vector<std::string> progressTexts;
   std::vector<std::string> rememberedFolders;
+  int colourRequests = 0;
 
   std::optional<std::vector<int>> chooseEntries(const GraphChoiceRequest& request) override {
     choiceRequests.push_back(request);
@@ -69,6 +71,10 @@ class ScriptedUi : public Ui {
   std::optional<std::string> askSaveFile(const FileDialogRequest& r) override {
     fileRequests.push_back(r);
     return pop(saveFiles);
+  }
+  std::optional<Rgb> askColour() override {
+    ++colourRequests;
+    return pop(colours);
   }
   void rememberFolder(const std::string& folder) override { rememberedFolders.push_back(folder); }
   void progress(const std::string& text) override { progressTexts.push_back(text); }

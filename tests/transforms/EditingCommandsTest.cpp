@@ -133,7 +133,7 @@ TEST(BatchTransforms, RefusalsFailTheRun) {
       {"rc-tau value=abc", batch::kExitCommandFailed},
       {"rc-tau value=10 levels=4", batch::kExitUsage},
       {"energy graphs=1 time=years", batch::kExitUsage},
-      {"shift-x graphs=1", batch::kExitUsage},
+      {"shift-x graphs=1", batch::kExitOk},  // value= left out: the "0" the dialog starts with
       {"splice first=1 second=2 x=abc", batch::kExitCommandFailed},
   };
   for (const auto& [script, status] : cases) {

@@ -86,15 +86,5 @@ TEST(GraphEditing, SpliceOrdersLikeAddPoint) {
   EXPECT_EQ(toVector(r.ys()), toVector(expected.ys()));
 }
 
-TEST(GraphEditing, AutomaticColourSkipsTakenAndWhite) {
-  GraphStore store;
-  EXPECT_EQ(automaticColour(store), (Rgb{255, 0, 0}));
-  store.appendGraph("a");  // black
-  store.appendGraph("b");  // red
-  store.appendGraph("c");  // blue
-  store.appendGraph("d");  // green (0,128,0)
-  EXPECT_EQ(automaticColour(store), (Rgb{255, 255, 0}));
-}
-
 }  // namespace
 }  // namespace tarvik

@@ -1,4 +1,4 @@
-#include "transforms/Impedance.h"
+#include "spectral/Impedance.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,12 +12,9 @@
 #include "spectral/SpectrumCommand.h"
 #include "spectral/SpectrumInternal.h"
 #include "spectral/UniformResample.h"
-#include "transforms/GraphEditing.h"
 
-namespace tarvik {
+namespace tarvik::spectral {
 namespace {
-
-using spectral::fieldNumber;
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kLargestIndex = 9007199254740992.0;  // 2^53
@@ -40,13 +37,12 @@ std::optional<SpectrumGraphs> appendSpectrum(CommandContext& ctx, std::size_t in
   const std::string title = graph.title;
   const double realCount = (graph.maxX() - graph.minX()) * grid.fMax * grid.tf * 2;
   if (!(realCount < 9999999.5)) {
-    ctx.ui.message(MessageKind::Error, spectral::kTooManyTimeSteps);
+    ctx.ui.message(MessageKind::Error, kTooManyTimeSteps);
     return std::nullopt;
   }
   const auto n =
       std::max<std::int64_t>(200, static_cast<std::int64_t>(std::nearbyint(realCount)) + 1);
-  const spectral::UniformSamples samples =
-      spectral::uniformResample(graph, static_cast<std::size_t>(n), grid.tf);
+  const UniformSamples samples = uniformResample(graph, static_cast<std::size_t>(n), grid.tf);
   SpectrumGraphs out;
   Graph modulus;
   modulus.colour = newGraphColour(store.count());
@@ -61,11 +57,11 @@ std::optional<SpectrumGraphs> appendSpectrum(CommandContext& ctx, std::size_t in
   const auto kmin = static_cast<std::int64_t>(std::nearbyint(grid.fMin / grid.df));
   const auto kmax = static_cast<std::int64_t>(std::nearbyint(grid.fMax / grid.df));
   store.stopRequest = false;
-  spectral::PercentProgress progress(static_cast<double>(kmax - kmin), [&ctx](int percent) {
-    ctx.ui.progress(spectral::kSpectrumProgress + std::to_string(percent) + " %");
+  PercentProgress progress(static_cast<double>(kmax - kmin), [&ctx](int percent) {
+    ctx.ui.progress(kSpectrumProgress + std::to_string(percent) + " %");
   });
   // Sample s lies at s·dt + a·tf seconds: the phases are relative to the graphs' zero time.
-  const spectral::DftSums sums(samples.values, samples.sampleStep, grid.df, samples.x0 * grid.tf);
+  const DftSums sums(samples.values, samples.sampleStep, grid.df, samples.x0 * grid.tf);
   std::vector<double> c, s;
   const auto block = [&](std::int64_t first, std::size_t count,
                          const std::function<bool(double)>& keepGoing) {
@@ -81,13 +77,13 @@ std::optional<SpectrumGraphs> appendSpectrum(CommandContext& ctx, std::size_t in
       const double omega = 2 * kPi * k * grid.df;
       const double x = omega / (2 * kPi) * grid.ff;
       m.addPoint(x, std::sqrt(s[q] * s[q] + c[q] * c[q]));
-      p.addPoint(x, spectral::spectrumPhase(c[q], s[q]));
+      p.addPoint(x, spectrumPhase(c[q], s[q]));
     }
     return true;
   };
-  if (kmax > kmin && !spectral::runInBlocks(
-                         kmax - kmin, spectral::kSpectrumBlock, progress,
-                         [&store] { return store.stopRequest; }, block)) {
+  if (kmax > kmin &&
+      !runInBlocks(
+          kmax - kmin, kSpectrumBlock, progress, [&store] { return store.stopRequest; }, block)) {
     return std::nullopt;
   }
   return out;
@@ -126,50 +122,38 @@ void appendImpedance(GraphStore& store, const SpectrumGraphs& voltage,
   }
 }
 
+// The graph of a list's chosen row; with no row chosen, the first graph of the store.
 std::size_t graphOfRow(const GraphStore& store, int row) {
-  const std::vector<std::size_t> candidates = store.candidates();
-  return row >= 0 && static_cast<std::size_t>(row) < candidates.size()
-             ? candidates[static_cast<std::size_t>(row)]
-             : 0;
+  return candidateGraph(store, row).value_or(0);
 }
 
 // A frequency step ≤ 0 or a graph without duration has no spectrum: refused up front.
 bool usable(CommandContext& ctx, const Grid& grid, std::size_t voltage, std::size_t current) {
   if (!(grid.df > 0) || !(std::fabs(grid.fMax / grid.df) < kLargestIndex) ||
       !(std::fabs(grid.fMin / grid.df) < kLargestIndex)) {
-    ctx.ui.message(MessageKind::Error,
-                   grid.df > 0 ? spectral::kTooManyFrequencies : spectral::kBadFrequencyStep);
+    ctx.ui.message(MessageKind::Error, grid.df > 0 ? kTooManyFrequencies : kBadFrequencyStep);
     return false;
   }
   for (std::size_t i : {voltage, current}) {
     const Graph& g = ctx.store.graph(i);
     if (g.size() < 2) {
-      ctx.ui.message(MessageKind::Error, spectral::tooFewPointsMessage(g.title));
+      ctx.ui.message(MessageKind::Error, tooFewPointsMessage(g.title));
       return false;
     }
     const double duration = (g.maxX() - g.minX()) * grid.tf;
     if (!(duration > 0) || !std::isfinite(duration)) {
-      ctx.ui.message(MessageKind::Error, spectral::zeroDurationMessage(g.title));
+      ctx.ui.message(MessageKind::Error, zeroDurationMessage(g.title));
       return false;
     }
   }
   return true;
 }
 
+// Both lists show the candidate graphs, each with the active graph chosen.
 ImpedanceOptions fillOptions(CommandContext& ctx) {
-  GraphStore& store = ctx.store;
-  if (!store.entriesConsistent()) {
-    ctx.ui.message(MessageKind::Info,
-                   "Ошибка: SeriesCount = " + std::to_string(store.count()) +
-                       "\nFileNames.Count =  " + std::to_string(store.sourceFiles().size()));
-    store.repairEntries();
-  }
   ImpedanceOptions options;
-  for (std::size_t i : store.candidates()) {
-    options.entries.push_back(std::to_string(i + 1) + ". " + store.sourceFile(i) + ": " +
-                              store.graph(i).title);
-  }
-  const int active = store.activeIndex();
+  options.entries = candidateEntries(ctx);
+  const int active = ctx.store.activeIndex();
   if (active >= 0 && static_cast<std::size_t>(active) < options.entries.size()) {
     options.voltageRow = options.currentRow = active;
   }
@@ -192,8 +176,8 @@ void impedanceCommand(CommandContext& ctx) {
   grid.fMax = fieldNumber(options.fMax, sep);
   grid.fMin = fieldNumber(options.fMin, sep);
   grid.df = fieldNumber(options.dF, sep);
-  grid.tf = spectral::timeUnitSeconds(options.timeUnit);
-  grid.ff = spectral::frequencyUnitPerHz(options.freqUnit);
+  grid.tf = timeUnitSeconds(options.timeUnit);
+  grid.ff = frequencyUnitPerHz(options.freqUnit);
   const std::size_t voltage = graphOfRow(store, options.voltageRow);
   const std::size_t current = graphOfRow(store, options.currentRow);
   if (!usable(ctx, grid, voltage, current)) {
@@ -215,9 +199,9 @@ void impedanceCommand(CommandContext& ctx) {
     }
     store.stopRequest = true;
   }
-  spectral::detail::settleActiveIndex(store);
+  detail::settleActiveIndex(store);
   store.chart().legendRelayout();
   store.chart().redraw();
 }
 
-}  // namespace tarvik
+}  // namespace tarvik::spectral

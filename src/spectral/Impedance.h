@@ -8,7 +8,7 @@
 
 #include "core/Command.h"
 
-namespace tarvik {
+namespace tarvik::spectral {
 
 // TfmCalcZ, "Вычисление сопротивления"; kept in the settings section "SpectrZ" (all but the
 // list choices).
@@ -31,4 +31,4 @@ struct ImpedanceOptions : DialogOptions {
 // "Модуль Z"; removes the four spectra when cbDeleteSpectr is ticked.
 void impedanceCommand(CommandContext& ctx);
 
-}  // namespace tarvik
+}  // namespace tarvik::spectral
