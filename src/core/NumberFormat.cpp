@@ -212,27 +212,38 @@ std::string formatCentimetres(int pixels, char decimalSeparator) {
 
 namespace {
 
-// True when a decimal text that std::from_chars called out of range is tiny rather than huge:
-// the position of its first significant digit plus its exponent is negative.
-bool isUnderflow(std::string_view text) {
+// The shape of a decimal text: |value| = 0.d1d2… × 10^exponent, with the first significant
+// digits (trailing zeros dropped) and whether nonzero digits follow the ones kept. Enough to
+// tell where a text that std::from_chars called out of range lies.
+struct DecimalShape {
+  std::string digits;
+  bool moreDigits = false;
+  long exponent = 0;
+};
+
+DecimalShape decimalShape(std::string_view text) {
+  constexpr std::size_t kKeptDigits = 20;
+  DecimalShape shape;
   std::size_t i = 0;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
     ++i;
   }
-  long magnitude = 0;
-  bool seenSignificant = false;
+  long integerDigits = 0;
+  long leadingFractionZeros = 0;
   bool afterPoint = false;
   for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
     const char c = text[i];
     if (c == '.') {
       afterPoint = true;
-    } else if (!seenSignificant && c == '0') {
-      magnitude -= afterPoint ? 1 : 0;
-    } else if (!seenSignificant) {
-      seenSignificant = true;
-      magnitude += afterPoint ? 0 : 1;
-    } else if (!afterPoint) {
-      ++magnitude;
+    } else if (shape.digits.empty() && c == '0') {
+      leadingFractionZeros += afterPoint ? 1 : 0;
+    } else {
+      integerDigits += afterPoint ? 0 : 1;
+      if (shape.digits.size() < kKeptDigits) {
+        shape.digits.push_back(c);
+      } else if (c != '0') {
+        shape.moreDigits = true;
+      }
     }
   }
   long exponent = 0;
@@ -246,12 +257,28 @@ bool isUnderflow(std::string_view text) {
     }
     exponent = negExp ? -exponent : exponent;
   }
-  return magnitude + exponent < 0;
+  while (!shape.digits.empty() && shape.digits.back() == '0') {
+    shape.digits.pop_back();
+  }
+  shape.exponent = (integerDigits > 0 ? integerDigits : -leadingFractionZeros) + exponent;
+  return shape;
+}
+
+// True when a text too large for a double is still at most 1.79769313486232E308: the
+// largest double as the 15-digit general format writes it, which rounds up past it.
+bool withinWrittenLargest(const DecimalShape& shape) {
+  constexpr std::string_view kLargestDigits = "179769313486232";
+  if (shape.exponent != 309) {
+    return shape.exponent < 309;
+  }
+  const std::string_view digits = shape.digits;
+  return digits < kLargestDigits || (digits == kLargestDigits && !shape.moreDigits);
 }
 
 // A whole decimal number with "." as the point and an optional "+" or "-" sign. Rejects
 // "inf"/"nan", hexadecimal, a bare sign, trailing characters and overflow; an underflow reads
-// as a signed zero.
+// as a signed zero. A number up to 1.79769313486232E308 in magnitude reads as the largest
+// double of its sign, so that every number our writers write reads back.
 std::optional<double> parseDecimal(std::string_view text) {
   bool plus = false;
   if (!text.empty() && text[0] == '+') {
@@ -273,10 +300,16 @@ std::optional<double> parseDecimal(std::string_view text) {
     return std::nullopt;
   }
   if (ec == std::errc::result_out_of_range) {
-    if (!isUnderflow(text)) {
-      return std::nullopt;
+    const DecimalShape shape = decimalShape(text);
+    const bool negative = text[0] == '-';
+    if (shape.exponent < 0) {
+      return negative ? -0.0 : 0.0;
     }
-    return text[0] == '-' ? -0.0 : 0.0;
+    if (withinWrittenLargest(shape)) {
+      constexpr double kLargest = std::numeric_limits<double>::max();
+      return negative ? -kLargest : kLargest;
+    }
+    return std::nullopt;
   }
   if (ec != std::errc{} || !std::isfinite(value)) {
     return std::nullopt;

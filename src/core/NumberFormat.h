@@ -40,6 +40,11 @@ std::string formatScientific23(double value);
 // digits (and to one decimal), written with exactly one decimal ("17.8", "123.0").
 std::string formatCentimetres(int pixels, char decimalSeparator);
 
+// The parsers below read a number too small for a double as a zero of its sign, and one
+// that passes the largest double only by the 15-digit rounding (magnitude up to
+// 1.79769313486232E308, as the largest double is written) as the largest double of its sign;
+// a larger one is not a number.
+
 // Number tokens of plain graph and generated files: "." as the point, optional sign and
 // exponent, the whole token must convert. Also accepts what our writer may have written:
 // "INF", "-INF", "NAN" and "," as the decimal point. nullopt when it is not a number.
@@ -50,8 +55,8 @@ std::optional<double> parseFileNumber(std::string_view token);
 std::optional<double> parseCsvNumber(std::string_view field, char localeSeparator);
 
 // A typed number (value dialog, dialog fields): "." or the locale separator, optional sign
-// and exponent, surrounding blanks ignored. "inf", "nan", hex, empty text and numbers that
-// overflow a double are not numbers.
+// and exponent, surrounding blanks ignored. "inf", "nan", hex, empty text and numbers beyond
+// the largest double are not numbers.
 std::optional<double> parseTypedNumber(std::string_view text, char localeSeparator);
 
 // A typed integer: optional sign and decimal digits only, within int range.

@@ -6,7 +6,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "core/Error.h"
 
@@ -15,56 +18,171 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The kernel's own limit of links followed in one path.
+constexpr int kMaxLinks = 40;
+
 std::atomic<unsigned> g_tempCounter{0};
 
-// A symbolic link is followed, so the file it points to is replaced, not the link.
-std::string resolvedTarget(const std::string& path) {
-  std::error_code ec;
-  if (!fs::is_symlink(path, ec)) {
-    return path;
+std::string readLink(const std::string& path) {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    if (n < 0) {
+      return {};
+    }
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+      return std::string(buffer.data(), static_cast<std::size_t>(n));
+    }
+    buffer.resize(buffer.size() * 2);
   }
-  const fs::path target = fs::weakly_canonical(path, ec);
-  return ec ? path : target.string();
+}
+
+// The file a save through `path` writes: symbolic links are followed one by one, so a link
+// whose target does not exist yet names that target. Throws on a loop or an unreadable link.
+std::string followLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+      return current;
+    }
+    const fs::path link = readLink(current);
+    if (link.empty()) {
+      break;
+    }
+    current =
+        link.is_absolute() ? link.string() : (fs::path(current).parent_path() / link).string();
+  }
+  throw IoError(cannotWriteText(path));
+}
+
+std::string folderOf(const std::string& target) {
+  const fs::path folder = fs::path(target).parent_path();
+  return folder.empty() ? std::string(".") : folder.string();
+}
+
+// A name of at most 20 bytes that no file in the folder is likely to have: the counter and
+// the clock keep names of one process and of several processes apart.
+std::string shortUniqueName() {
+  const auto clock =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  unsigned long long mixed =
+      clock ^ (static_cast<unsigned long long>(::getpid()) << 32) ^
+      (static_cast<unsigned long long>(g_tempCounter++) * 0x9E3779B97F4A7C15ULL);
+  std::string name = ".tarvik-";
+  for (int i = 0; i < 10; ++i) {
+    name += "0123456789abcdefghijklmnopqrstuv"[mixed & 31];
+    mixed >>= 5;
+  }
+  return name;
+}
+
+bool mayReplace(const std::string& target, const struct stat& info) {
+  const bool superuser = ::geteuid() == 0;
+  const bool systemAllows = ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+  return mayReplaceFile(info.st_mode, superuser, systemAllows);
+}
+
+void syncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
 }
 
 }  // namespace
 
 std::string cannotWriteText(const std::string& path) { return "Невозможно записать файл:" + path; }
 
-AtomicFile::AtomicFile(std::string path) : m_path(std::move(path)) {
-  const std::string target = resolvedTarget(m_path);
-  const fs::path targetPath(target);
-  const fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : fs::path(".");
-  for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-    std::string name = ".";
-    name += targetPath.filename().string();
-    name += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter++);
-    m_tempPath = (folder / name).string();
-    m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (m_fd < 0 && errno != EEXIST) {
-      break;
-    }
+bool mayReplaceFile(mode_t mode, bool superuser, bool systemAllows) {
+  if (!systemAllows) {
+    return false;
   }
-  if (m_fd < 0) {
-    m_tempPath.clear();
+  return !superuser || (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+AtomicFile::AtomicFile(std::string path, TempFileKind kind) : m_path(std::move(path)) {
+  m_target = followLinks(m_path);
+  m_folder = folderOf(m_target);
+  struct stat info {};
+  if (::stat(m_target.c_str(), &info) == 0) {
+    // Only a regular file is replaced: a folder, a pipe or a device node keeps what it is.
+    if (!S_ISREG(info.st_mode) || !mayReplace(m_target, info)) {
+      throw IoError(cannotWriteText(m_path));
+    }
+    m_targetExists = true;
+    m_targetMode = info.st_mode & 07777;
+  } else if (errno != ENOENT) {
     throw IoError(cannotWriteText(m_path));
   }
+  createNew(kind);
+}
+
+void AtomicFile::createNew(TempFileKind kind) {
+  if (kind == TempFileKind::Unnamed && createUnnamed()) {
+    m_method = Method::Unnamed;
+    return;
+  }
+  if (createNamed()) {
+    m_method = Method::Named;
+    return;
+  }
+  const int reason = errno;
+  // No new file can be made in the folder (a read-only folder of a writable file): the file
+  // itself is rewritten. It is opened without truncation, so a refusal changes nothing.
+  if (m_targetExists && (reason == EACCES || reason == EPERM)) {
+    m_fd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    struct stat info {};
+    if (m_fd >= 0 && ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode)) {
+      m_method = Method::InPlace;
+      return;
+    }
+    close();
+  }
+  throw IoError(cannotWriteText(m_path));
+}
+
+// An unnamed file in the target's folder; linking it in later needs /proc.
+bool AtomicFile::createUnnamed() {
+  if (::access("/proc/self/fd", X_OK) != 0) {
+    return false;
+  }
+  m_fd = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  return m_fd >= 0;
+}
+
+bool AtomicFile::createNamed() {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = (fs::path(m_folder) / shortUniqueName()).string();
+    m_fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (m_fd >= 0) {
+      m_tempPath = name;
+      return true;
+    }
+    if (errno != EEXIST) {
+      return false;
+    }
+  }
+  return false;
 }
 
 AtomicFile::~AtomicFile() {
-  if (m_fd >= 0) {
-    ::close(m_fd);
-  }
+  close();
   if (!m_tempPath.empty()) {
     ::unlink(m_tempPath.c_str());
   }
 }
 
-void AtomicFile::fail() {
+void AtomicFile::close() {
   if (m_fd >= 0) {
     ::close(m_fd);
     m_fd = -1;
   }
+}
+
+void AtomicFile::fail() {
+  close();
   if (!m_tempPath.empty()) {
     ::unlink(m_tempPath.c_str());
     m_tempPath.clear();
@@ -85,27 +203,58 @@ void AtomicFile::write(std::string_view bytes) {
       fail();
     }
     bytes.remove_prefix(static_cast<std::size_t>(n));
+    m_written += static_cast<off_t>(n);
   }
+}
+
+// Gives the unnamed file the target's name. A name cannot be linked over an existing file,
+// so an existing target is replaced through a short name and a rename.
+void AtomicFile::linkUnnamed() {
+  const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+  if (!m_targetExists &&
+      ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    return;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = (fs::path(m_folder) / shortUniqueName()).string();
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      m_tempPath = name;
+      return;
+    }
+    if (errno != EEXIST) {
+      break;
+    }
+  }
+  fail();
 }
 
 void AtomicFile::commit() {
   if (m_fd < 0) {
     fail();
   }
-  const std::string target = resolvedTarget(m_path);
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) {
-    ::fchmod(m_fd, old.st_mode & 07777);
-  }
-  if (::fsync(m_fd) != 0 || ::close(m_fd) != 0) {
-    m_fd = -1;
+  if (m_method == Method::InPlace && ::ftruncate(m_fd, m_written) != 0) {
     fail();
   }
-  m_fd = -1;
-  if (::rename(m_tempPath.c_str(), target.c_str()) != 0) {
+  if (m_targetExists && m_method != Method::InPlace) {
+    ::fchmod(m_fd, m_targetMode);
+  }
+  if (::fsync(m_fd) != 0) {
     fail();
   }
-  m_tempPath.clear();
+  if (m_method == Method::Unnamed) {
+    linkUnnamed();
+  }
+  const int fd = std::exchange(m_fd, -1);
+  if (::close(fd) != 0) {
+    fail();
+  }
+  if (!m_tempPath.empty()) {
+    if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
+      fail();
+    }
+    m_tempPath.clear();
+  }
+  syncFolder(m_folder);
 }
 
 }  // namespace tarvik

@@ -1,36 +1,73 @@
 #pragma once
-// Writing a file so that a failure never leaves it half written: the bytes go to a new
-// temporary file in the same folder, which replaces the target by a rename only after it
-// has been written and flushed completely. Until then the old file stays whole.
+// Writing a file so that a failure never leaves it half written: the bytes go to a new file
+// in the target's folder, which takes the target's name only after it has been written and
+// flushed completely. Until then the old file stays whole.
+//
+// Where the file system offers it the new file has no name at all (O_TMPFILE) until it is
+// linked in, so a program killed during a save leaves nothing behind; elsewhere it gets a
+// short unique name beside the target (long legal file names stay within the name limit).
+//
+// Only a regular file the user may write, or a name that does not exist yet, is replaced.
+// A symbolic link is followed, also when its target does not exist yet: the link stays and
+// the file it names is written. A writable file in a folder where no new file can be made
+// is rewritten in place, the one case in which a failure can leave it half written.
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
 namespace tarvik {
 
+// How the new content is kept until the commit (tests choose the named one explicitly; the
+// unnamed one falls back to a name where the file system does not offer it).
+enum class TempFileKind { Unnamed, Named };
+
 class AtomicFile {
  public:
-  // Creates the temporary file beside `path`. Throws IoError naming `path` when it cannot.
-  explicit AtomicFile(std::string path);
+  // Checks the target and creates the new file. Throws IoError naming `path` when the target
+  // is not a regular file (a folder, a pipe, a device), may not be written, or no new file
+  // can be made.
+  explicit AtomicFile(std::string path, TempFileKind kind = TempFileKind::Unnamed);
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
-  // Removes the temporary file unless commit() succeeded.
+  // Drops the new content unless commit() succeeded.
   ~AtomicFile();
 
   // Throws IoError naming the target when the bytes cannot be written.
   void write(std::string_view bytes);
-  // Flushes, closes and renames over the target (keeping an existing target's permission
-  // bits). Throws IoError naming the target on failure; the target is then untouched.
+  // Flushes the content to the disk and puts it in the target's place, keeping an existing
+  // target's permission bits. Throws IoError naming the target on failure; the target is
+  // then untouched (except after an in-place rewrite).
   void commit();
 
  private:
+  enum class Method { Unnamed, Named, InPlace };
+
+  void createNew(TempFileKind kind);
+  bool createUnnamed();
+  bool createNamed();
+  void linkUnnamed();
+  void close();
   [[noreturn]] void fail();
 
-  std::string m_path;
+  std::string m_path;    // as the user named it: the messages show it
+  std::string m_target;  // after symbolic links
+  std::string m_folder;  // the target's folder
   std::string m_tempPath;
+  Method m_method = Method::Named;
+  bool m_targetExists = false;
+  mode_t m_targetMode = 0;
+  off_t m_written = 0;
   int m_fd = -1;
 };
 
 // The text of every failure to create or write `path`.
 std::string cannotWriteText(const std::string& path);
+
+// The permission rule of a save: may a process replace an existing file of permission bits
+// `mode`? An ordinary user is held to what the system allows (`systemAllows`, which covers
+// access lists and read-only mounts). The superuser, whom the permission bits do not stop,
+// is held to what a user expects of a read-only file: some write bit must be set.
+bool mayReplaceFile(mode_t mode, bool superuser, bool systemAllows);
 
 }  // namespace tarvik

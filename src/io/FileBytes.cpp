@@ -5,73 +5,76 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
+
+#include "io/MappingGuard.h"
 
 namespace tarvik {
 namespace {
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : m_fd(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (m_fd >= 0) {
-      ::close(m_fd);
-    }
-  }
-  int get() const { return m_fd; }
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
- private:
-  int m_fd;
-};
-
-bool readAll(int fd, std::string& out) {
-  char chunk[1 << 16];
+// Reads up to `limit` bytes (to the end of the file when `limit` is 0) into `out`, in
+// blocks. False on a read error.
+bool readBlocks(int fd, std::size_t limit, std::string& out) {
+  std::size_t total = 0;
   for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n == 0) {
-      return true;
+    const std::size_t want = limit == 0 ? kReadBlock : std::min(kReadBlock, limit - total);
+    if (want == 0) {
+      break;
+    }
+    out.resize(total + want);
+    const ssize_t n = ::read(fd, out.data() + total, want);
+    if (n < 0 && errno == EINTR) {
+      continue;
     }
     if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
       return false;
     }
-    out.append(chunk, static_cast<std::size_t>(n));
+    if (n == 0) {
+      break;
+    }
+    total += static_cast<std::size_t>(n);
   }
+  out.resize(total);
+  return true;
 }
 
 }  // namespace
 
 std::optional<FileBytes> FileBytes::open(const std::string& path) {
+  FileBytes file;
   // Non-blocking, so that opening a named pipe cannot wait for a writer.
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) {
+  file.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (file.m_fd < 0) {
     return std::nullopt;
   }
   // Only regular files hold graphs: a folder, a pipe or a device (an endless one would
   // never finish reading) cannot be opened as one.
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(file.m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     return std::nullopt;
   }
-  FileBytes file;
-  if (info.st_size > 0) {
-    const auto size = static_cast<std::size_t>(info.st_size);
-    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+  const auto size = static_cast<std::size_t>(info.st_size);
+  if (size > 0) {
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.m_fd, 0);
     if (map != MAP_FAILED) {
-      ::madvise(map, size, MADV_SEQUENTIAL);
-      file.m_map = map;
-      file.m_size = size;
-      return file;
+      file.m_guard = detail::guardMapping(map, size);
+      if (file.m_guard >= 0) {
+        ::madvise(map, size, MADV_SEQUENTIAL);
+        file.m_map = map;
+        file.m_size = size;
+        return file;
+      }
+      ::munmap(map, size);  // an unguarded mapping could end the process
     }
   }
-  if (!readAll(fd.get(), file.m_buffer)) {
+  if (!readBlocks(file.m_fd, size, file.m_buffer)) {
     return std::nullopt;
   }
+  file.m_shortRead = file.m_buffer.size() < size;
   return file;
 }
 
@@ -79,23 +82,39 @@ FileBytes::FileBytes(FileBytes&& other) noexcept
     : m_map(std::exchange(other.m_map, nullptr)),
       m_size(std::exchange(other.m_size, 0)),
       m_released(std::exchange(other.m_released, 0)),
+      m_guard(std::exchange(other.m_guard, -1)),
+      m_fd(std::exchange(other.m_fd, -1)),
+      m_shortRead(std::exchange(other.m_shortRead, false)),
       m_buffer(std::move(other.m_buffer)) {}
 
 FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
   if (this != &other) {
     unmap();
+    if (m_fd >= 0) {
+      ::close(m_fd);
+    }
     m_map = std::exchange(other.m_map, nullptr);
     m_size = std::exchange(other.m_size, 0);
     m_released = std::exchange(other.m_released, 0);
+    m_guard = std::exchange(other.m_guard, -1);
+    m_fd = std::exchange(other.m_fd, -1);
+    m_shortRead = std::exchange(other.m_shortRead, false);
     m_buffer = std::move(other.m_buffer);
   }
   return *this;
 }
 
-FileBytes::~FileBytes() { unmap(); }
+FileBytes::~FileBytes() {
+  unmap();
+  if (m_fd >= 0) {
+    ::close(m_fd);
+  }
+}
 
 void FileBytes::unmap() {
   if (m_map != nullptr) {
+    detail::unguardMapping(m_guard);
+    m_guard = -1;
     ::munmap(m_map, m_size);
     m_map = nullptr;
   }
@@ -119,6 +138,15 @@ void FileBytes::releaseBefore(std::size_t end) {
   }
   ::madvise(static_cast<char*>(m_map) + m_released, until - m_released, MADV_DONTNEED);
   m_released = until;
+}
+
+bool FileBytes::shrankWhileRead() const {
+  if (m_map == nullptr) {
+    return m_shortRead;
+  }
+  struct stat info {};
+  return detail::mappingFaulted(m_guard) ||
+         (::fstat(m_fd, &info) == 0 && static_cast<std::size_t>(info.st_size) < m_size);
 }
 
 }  // namespace tarvik

@@ -1,7 +1,11 @@
 #pragma once
 // The whole content of a regular file as one read-only byte range. The file is mapped, so a
 // large file costs page cache rather than heap, and a reader can hand back the pages it has
-// finished with; a file that cannot be mapped is read into memory.
+// finished with; a file that cannot be mapped safely is read into memory in blocks.
+//
+// A file may change while it is read. When another program cuts it short, the mapped bytes
+// past its new end read as zeros instead of ending the process (see MappingGuard), and
+// shrankWhileRead() tells the reader that what it made of them is not the file's content.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -25,6 +29,9 @@ class FileBytes {
   // The reader is done with the bytes before `end`: whole pages before it are dropped from
   // this process's resident memory. Reading them again later is still valid.
   void releaseBefore(std::size_t end);
+  // True when the file is now shorter than bytes(), or became so while it was read (its
+  // later bytes were not what bytes() showed).
+  bool shrankWhileRead() const;
 
  private:
   FileBytes() = default;
@@ -33,7 +40,10 @@ class FileBytes {
   void* m_map = nullptr;
   std::size_t m_size = 0;
   std::size_t m_released = 0;
-  std::string m_buffer;  // used when the file could not be mapped
+  int m_guard = -1;
+  int m_fd = -1;             // kept open to compare the file's size with the bytes
+  bool m_shortRead = false;  // a read into memory ended before the size the file had
+  std::string m_buffer;      // used when the file could not be mapped
 };
 
 }  // namespace tarvik

@@ -107,6 +107,12 @@ ReadOutcome readInto(CommandContext& ctx, const std::string& path) {
   }
   const std::optional<ReadError> error =
       lowerAscii(extension) == ".csv" ? readCsv(ctx, *file, name) : readPlain(ctx, *file, name);
+  if (file->shrankWhileRead()) {
+    // Another program cut the file short while it was read: its end was not what the reader
+    // saw, so the graphs keep only what was read and the file is reported as unreadable.
+    ctx.ui.message(MessageKind::Error, kCannotOpen + path);
+    return ReadOutcome::Failed;
+  }
   if (error) {
     ctx.ui.message(MessageKind::Error, error->message);
     return ReadOutcome::Failed;
@@ -205,6 +211,9 @@ bool appendGeneratedGraph(CommandContext& ctx, const std::string& path) {
   GeneratedGraphData data = readGeneratedGraph(file->bytes(), name);
   takePoints(graph, data.points);
   applyTexts(store, graph, data.texts);
+  if (file->shrankWhileRead()) {
+    data.error = ReadError{0, kCannotOpen + name};
+  }
   if (data.error) {
     // The new graph is dropped; the chart texts read before the bad line stay.
     ctx.ui.message(MessageKind::Error, data.error->message);

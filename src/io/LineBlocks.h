@@ -12,12 +12,47 @@
 #include <string_view>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "io/ReadResult.h"
 
 namespace tarvik::detail {
 
+// Lines end with CR LF, LF or CR alone (files from old systems); each is one line end.
+
+// The first CR or LF in [p, end), or `end`.
+inline const char* findLineEnd(const char* p, const char* end) {
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; end - p >= 16; p += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+    if (hits != 0) {
+      return p + __builtin_ctz(static_cast<unsigned>(hits));
+    }
+  }
+#endif
+  for (; p != end; ++p) {
+    if (*p == '\r' || *p == '\n') {
+      return p;
+    }
+  }
+  return end;
+}
+
+// The start of the next line, given the line end at `lineEnd` (found by findLineEnd).
+inline const char* afterLineEnd(const char* lineEnd, const char* end) {
+  if (lineEnd == end) {
+    return end;
+  }
+  return (*lineEnd == '\r' && lineEnd + 1 != end && lineEnd[1] == '\n') ? lineEnd + 2 : lineEnd + 1;
+}
+
 // The start of the line that follows `pos` (or `pos` itself when it starts a line), never
-// before `from`.
+// before `from`. A CR LF pair is never split.
 inline std::size_t nextLineStart(std::string_view text, std::size_t from, std::size_t pos) {
   if (pos <= from) {
     return from;
@@ -25,9 +60,9 @@ inline std::size_t nextLineStart(std::string_view text, std::size_t from, std::s
   if (pos >= text.size()) {
     return text.size();
   }
-  const void* nl = std::memchr(text.data() + pos - 1, '\n', text.size() - pos + 1);
-  return nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - text.data()) + 1
-            : text.size();
+  const char* end = text.data() + text.size();
+  const char* lineEnd = findLineEnd(text.data() + pos - 1, end);
+  return static_cast<std::size_t>(afterLineEnd(lineEnd, end) - text.data());
 }
 
 // Parses text[begin, size) into `result` with two threads. The text is cut into rounds of
@@ -94,21 +129,18 @@ void parseLinesInParallel(std::string_view text, std::size_t begin, std::size_t 
   }
 }
 
-// Calls onLine(const char* begin, const char* end) for each line of `block` (line ends LF or
-// CR LF, removed); stops when onLine returns false.
+// Calls onLine(const char* begin, const char* end) for each line of `block` (line ends
+// CR LF, LF or CR, removed); stops when onLine returns false.
 template <class OnLine>
 void forEachLine(std::string_view block, OnLine onLine) {
   const char* p = block.data();
   const char* const end = p + block.size();
   while (p < end) {
-    const char* nl =
-        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    const char* lineEnd = nl ? nl : end;
-    const char* textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
-    if (!onLine(p, textEnd)) {
+    const char* lineEnd = findLineEnd(p, end);
+    if (!onLine(p, lineEnd)) {
       return;
     }
-    p = nl ? nl + 1 : end;
+    p = afterLineEnd(lineEnd, end);
   }
 }
 
@@ -133,20 +165,29 @@ inline std::size_t endWithoutTrailingLineEnds(std::string_view text) {
   return end;
 }
 
-// Lines expected in text[from, size): a sample from the middle of the text, with margin.
-inline std::size_t estimateLines(std::string_view text, std::size_t from) {
+// Lines expected in text[from, size): a sample from the middle of the text, with margin, but
+// never more than the text can hold when each line takes at least `minLineBytes` bytes
+// with its line end (capacity is reserved from this, so a sample of blank lines must not
+// make it larger than the file).
+inline std::size_t estimateLines(std::string_view text, std::size_t from,
+                                 std::size_t minLineBytes) {
   const std::size_t size = text.size() - std::min(from, text.size());
+  const std::size_t most = size / std::max<std::size_t>(minLineBytes, 1) + 1;
   const std::size_t sampleSize = std::min<std::size_t>(size, 1 << 16);
   const std::size_t sampleStart = from + (size - sampleSize) / 2;
-  const auto lines = static_cast<std::size_t>(
-      std::count(text.begin() + static_cast<std::ptrdiff_t>(sampleStart),
-                 text.begin() + static_cast<std::ptrdiff_t>(sampleStart + sampleSize), '\n'));
+  const std::string_view sample = text.substr(sampleStart, sampleSize);
+  // Line ends are CR LF, LF or CR alone: the more frequent of the two characters counts them.
+  const auto lines =
+      static_cast<std::size_t>(std::max(std::count(sample.begin(), sample.end(), '\n'),
+                                        std::count(sample.begin(), sample.end(), '\r')));
   if (lines == 0) {
-    return 16;
+    return std::min<std::size_t>(most, 16);
   }
-  return static_cast<std::size_t>(static_cast<double>(lines) * 1.25 * static_cast<double>(size) /
-                                  static_cast<double>(sampleSize)) +
-         16;
+  const auto estimate =
+      static_cast<std::size_t>(static_cast<double>(lines) * 1.25 * static_cast<double>(size) /
+                               static_cast<double>(sampleSize)) +
+      16;
+  return std::min(estimate, most);
 }
 
 }  // namespace tarvik::detail

@@ -30,7 +30,9 @@ struct Layout {
 
 struct Block {
   std::vector<PointArrays> channels;
-  std::vector<std::pair<std::size_t, std::string>> titles;  // channel, raw text, in order
+  // The raw text of each channel's last "Source" row: an export may carry the label on
+  // every row, and only the last one counts.
+  std::vector<std::optional<std::string>> titles;
   std::size_t lines = 0;
   std::optional<std::string> badField;
 };
@@ -70,7 +72,11 @@ bool parseLine(const char* f, const char* e, const Layout& layout, std::vector<d
     const char* labelEnd = findComma(f, e);
     if (labelEnd - f == 6 && std::memcmp(f, "Source", 6) == 0) {
       const char* title = nextField(labelEnd, e);
-      block.titles.emplace_back(c, std::string(title, findComma(title, e)));
+      std::optional<std::string>& kept = block.titles[c];
+      if (!kept) {
+        kept.emplace();
+      }
+      kept->assign(title, findComma(title, e));  // reuses the text's storage row after row
     }
     f = nextField(labelEnd, e);
     f = nextField(findComma(f, e), e);
@@ -97,9 +103,21 @@ bool parseLine(const char* f, const char* e, const Layout& layout, std::vector<d
   return true;
 }
 
+std::string_view firstLine(std::string_view bytes) {
+  const char* end = bytes.data() + bytes.size();
+  return bytes.substr(
+      0, static_cast<std::size_t>(detail::findLineEnd(bytes.data(), end) - bytes.data()));
+}
+
+// The shortest line that carries every channel: the commas up to the last channel's sample,
+// one character for each time and sample, and a line end.
+std::size_t minLineBytes(const Layout& layout) {
+  return std::max<std::size_t>(8 * layout.channels, 2) - 1;
+}
+
 Layout layoutOf(std::string_view bytes, char separator) {
   Layout layout;
-  const std::string_view first = bytes.substr(0, bytes.find('\n'));
+  const std::string_view first = firstLine(bytes);
   layout.commas = static_cast<std::size_t>(std::count(first.begin(), first.end(), ','));
   layout.channels = (layout.commas + 1) / 6;
   layout.originsNs.assign(layout.channels, 0.0);
@@ -122,7 +140,11 @@ struct Reader {
       detail::appendValues(into.channels[c].xs, from.channels[c].xs, expectedLines);
       detail::appendValues(into.channels[c].ys, from.channels[c].ys, expectedLines);
     }
-    into.titles.insert(into.titles.end(), from.titles.begin(), from.titles.end());
+    for (std::size_t c = 0; c < from.titles.size(); ++c) {
+      if (from.titles[c]) {
+        into.titles[c] = from.titles[c];
+      }
+    }
     into.lines += from.lines;
     into.badField = from.badField;
   }
@@ -132,7 +154,7 @@ struct Reader {
       c.xs.clear();
       c.ys.clear();
     }
-    block.titles.clear();
+    block.titles.assign(layout.channels, std::nullopt);
     block.lines = 0;
     block.badField.reset();
   }
@@ -146,8 +168,10 @@ CsvData resultOf(Block& block) {
     data.channels[c].points = std::move(block.channels[c]);
     applyPointOrder(data.channels[c].points);
   }
-  for (const auto& [channel, title] : block.titles) {
-    data.channels[channel].title = cp1251ToUtf8(title);
+  for (std::size_t c = 0; c < block.titles.size(); ++c) {
+    if (block.titles[c]) {
+      data.channels[c].title = cp1251ToUtf8(*block.titles[c]);
+    }
   }
   if (block.badField) {
     data.error = ReadError{block.lines, csvFieldError(*block.badField)};
@@ -158,7 +182,7 @@ CsvData resultOf(Block& block) {
 }  // namespace
 
 bool isOscilloscopeCsv(std::string_view bytes) {
-  return bytes.substr(0, bytes.find('\n')).find("Record Length") != std::string_view::npos;
+  return firstLine(bytes).find("Record Length") != std::string_view::npos;
 }
 
 std::size_t oscilloscopeChannelCount(std::string_view bytes) {
@@ -175,7 +199,7 @@ CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
     return resultOf(result);
   }
   // Capacity beyond the real count costs address space only, never touched memory.
-  reader.expectedLines = detail::estimateLines(text, 0);
+  reader.expectedLines = detail::estimateLines(text, 0, minLineBytes(reader.layout));
   for (PointArrays& channel : result.channels) {
     channel.xs.reserve(reader.expectedLines);
     channel.ys.reserve(reader.expectedLines);

@@ -95,7 +95,8 @@ CsvData readPlainCsv(std::string_view bytes, char localeSeparator, const Release
   Block result;
   const std::string_view text = bytes.substr(0, detail::endWithoutTrailingLineEnds(bytes));
   if (!text.empty()) {
-    reader.expectedLines = detail::estimateLines(text, 0);
+    // The shortest line is "0,0" and a line end.
+    reader.expectedLines = detail::estimateLines(text, 0, 4);
     result.points.xs.reserve(reader.expectedLines);
     result.points.ys.reserve(reader.expectedLines);
     const std::size_t secondLine = detail::nextLineStart(text, 0, 1);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/TextCodec.h"
+#include "io/LineBlocks.h"
 #include "io/NumberTokens.h"
 #include "io/PointOrder.h"
 
@@ -14,17 +15,30 @@ constexpr std::size_t kReleaseStep = std::size_t{16} << 20;
 
 bool isSeparator(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-// Records are about as many as lines; the estimate only sets the arrays' capacity (pages of
-// capacity that are never written cost no memory).
+// Records in a sample of the file's start: lines holding anything but separators (blank
+// lines, however many, are not records). The estimate only sets the arrays' capacity, and
+// never above what the file can hold: a record takes at least four bytes ("0 0" and a
+// separator). Pages of capacity that are never written cost no memory.
 std::size_t estimateRecords(std::string_view bytes) {
-  const std::size_t sampleSize = std::min<std::size_t>(bytes.size(), 1 << 16);
-  const std::size_t lines =
-      static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + sampleSize, '\n'));
-  if (sampleSize == 0 || lines == 0) {
-    return 16;
+  const std::size_t most = bytes.size() / 4 + 1;
+  const std::string_view sample = bytes.substr(0, std::min<std::size_t>(bytes.size(), 1 << 16));
+  std::size_t lines = 0;
+  bool lineHasText = false;
+  for (char c : sample) {
+    if (c == '\n' || c == '\r') {
+      lines += lineHasText;
+      lineHasText = false;
+    } else {
+      lineHasText = lineHasText || !isSeparator(c);
+    }
   }
-  const double perByte = static_cast<double>(lines) / static_cast<double>(sampleSize);
-  return static_cast<std::size_t>(perByte * static_cast<double>(bytes.size()) * 1.25) + 16;
+  if (lines == 0) {
+    return std::min<std::size_t>(most, 16);
+  }
+  const double perByte = static_cast<double>(lines) / static_cast<double>(sample.size());
+  const auto estimate =
+      static_cast<std::size_t>(perByte * static_cast<double>(bytes.size()) * 1.25) + 16;
+  return std::min(estimate, most);
 }
 
 class Scanner {
@@ -32,10 +46,11 @@ class Scanner {
   explicit Scanner(std::string_view bytes)
       : m_begin(bytes.data()), m_p(bytes.data()), m_end(bytes.data() + bytes.size()) {}
 
-  // Skips separators, counting line ends; false when only separators remained.
+  // Skips separators, counting line ends (CR LF, LF or CR alone); false when only
+  // separators remained.
   bool skipSeparators() {
     while (m_p != m_end && isSeparator(*m_p)) {
-      m_line += (*m_p == '\n');
+      m_line += *m_p == '\n' || (*m_p == '\r' && (m_p + 1 == m_end || m_p[1] != '\n'));
       ++m_p;
     }
     return m_p != m_end;
@@ -57,23 +72,17 @@ class Scanner {
   }
 
   // The rest of the record's line: after the one character that ended the Y token, up to
-  // the line end, which is consumed. Returns an empty view when Y ended the line itself.
+  // the line end (CR LF, LF or CR alone), which is consumed. Returns an empty view when Y
+  // ended the line itself.
   std::string_view restOfLine() {
     if (m_p == m_end) {
       return {};
     }
-    const char ended = *m_p++;
-    if (ended == '\n') {
-      ++m_line;
-      return {};
-    }
-    const char* lineEnd =
-        static_cast<const char*>(std::memchr(m_p, '\n', static_cast<std::size_t>(m_end - m_p)));
-    const char* next = lineEnd ? lineEnd + 1 : m_end;
-    const char* textEnd = ended == '\r' ? m_p : std::find(m_p, lineEnd ? lineEnd : m_end, '\r');
-    std::string_view text(m_p, static_cast<std::size_t>(textEnd - m_p));
-    m_line += (lineEnd != nullptr);
-    m_p = next;
+    const char* lineEnd = *m_p == '\r' || *m_p == '\n' ? m_p : detail::findLineEnd(m_p + 1, m_end);
+    const char* textBegin = lineEnd == m_p ? m_p : m_p + 1;
+    const std::string_view text(textBegin, static_cast<std::size_t>(lineEnd - textBegin));
+    m_line += (lineEnd != m_end);
+    m_p = detail::afterLineEnd(lineEnd, m_end);
     return text;
   }
 

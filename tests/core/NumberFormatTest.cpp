@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
 
 #include "core/NumberFormat.h"
+#include "io/NumberTokens.h"
 
 namespace tarvik {
 namespace {
@@ -264,6 +268,139 @@ TEST(ParseFileNumber, ReadsBackTheGeneralFormat) {
       EXPECT_EQ(*back, rounded) << text;
     }
   }
+}
+
+// The largest double is written as 1.79769313486232E308, which is past it: such a number,
+// up to that text, reads as the largest double of its sign; anything larger is no number.
+TEST(ParseFileNumber, LargestDoubleAsWrittenReadsBack) {
+  EXPECT_EQ(formatGeneral(DBL_MAX, 15, '.'), "1.79769313486232E308");
+  const struct {
+    const char* text;
+    std::optional<double> expected;
+  } cases[] = {
+      {"1.79769313486232E308", DBL_MAX},
+      {"-1.79769313486232E308", -DBL_MAX},
+      {"+1.79769313486232e+308", DBL_MAX},
+      {"1,79769313486232E308", DBL_MAX},
+      {"1.797693134862320000E308", DBL_MAX},
+      {"179769313486232E294", DBL_MAX},
+      {"0.000179769313486232E312", DBL_MAX},
+      {"1.7976931348623157E308", DBL_MAX},  // the largest double itself
+      {"1.797693134862316E308", DBL_MAX},   // rounds past it, but within the written text
+      {"1.7976931348623200000000000000001E308", std::nullopt},
+      {"1.797693134862321E308", std::nullopt},
+      {"1.79769313486233E308", std::nullopt},
+      {"-1.8E308", std::nullopt},
+      {"1E309", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(parseFileNumber(c.text), c.expected) << c.text;
+  }
+  EXPECT_EQ(parseCsvNumber(" -1.79769313486232E308 ", ','), -DBL_MAX);
+  EXPECT_EQ(parseTypedNumber("1,79769313486232E308", ','), DBL_MAX);
+  EXPECT_FALSE(parseCsvNumber("1.79769313486233E308", '.'));
+}
+
+// A random decimal token: digits, points, signs and exponents in every arrangement, often
+// near the edges of the double range, sometimes a jumble of the same characters.
+std::string randomToken(std::mt19937_64& rng) {
+  static const char* const kEdgeDigits[] = {
+      "17976931348623157", "179769313486232",   "1797693134862315", "22250738585072014",
+      "49406564584124654", "24703282292062327", "999999999999999",  "1000000000000000"};
+  auto below = [&rng](std::uint64_t n) { return static_cast<std::size_t>(rng() % n); };
+  std::string token;
+  if (below(10) == 0) {
+    const std::size_t length = 1 + below(12);
+    for (std::size_t i = 0; i < length; ++i) {
+      token += "0123456789.eE+-"[below(15)];
+    }
+    return token;
+  }
+  token += std::string("\0\0\0\0-+", 6)[below(6)];
+  std::string digits;
+  if (below(3) == 0) {
+    digits = kEdgeDigits[below(std::size(kEdgeDigits))];
+    digits.resize(1 + below(digits.size() + 4), '0');
+    for (std::size_t i = below(2) ? 0 : below(8); i > 0; --i) {
+      digits += static_cast<char>('0' + below(10));
+    }
+  } else {
+    digits.assign(below(4) == 0 ? below(4) : 0, '0');  // leading zeros
+    for (std::size_t i = below(26); i > 0; --i) {
+      digits += static_cast<char>('0' + below(10));
+    }
+  }
+  const std::size_t point = below(digits.size() + 2);
+  if (point <= digits.size()) {
+    digits.insert(point, 1, '.');
+  }
+  token += digits;
+  if (below(3) != 0) {
+    token += below(2) ? 'e' : 'E';
+    token += std::string("\0\0-+", 4)[below(4)];
+    int exponent = 0;
+    const std::size_t kind = below(8);
+    if (kind < 3) {
+      exponent = static_cast<int>(below(31));
+    } else if (kind < 6) {
+      exponent = 280 + static_cast<int>(below(60));  // the edges of the range
+    } else if (kind < 7) {
+      exponent = static_cast<int>(below(400));
+    } else {
+      exponent = static_cast<int>(below(100000));
+    }
+    token += std::to_string(exponent);
+  }
+  token.erase(std::remove(token.begin(), token.end(), '\0'), token.end());
+  return token;
+}
+
+// What a decimal token must read as: strtod's double when strtod reads the whole token; a
+// token too large for a double only when it is at most the written largest double (checked
+// in extended precision, where such tokens still have their values).
+std::optional<double> strtodReference(const std::string& token) {
+  if (token.empty()) {
+    return std::nullopt;
+  }
+  char* end = nullptr;
+  const double value = std::strtod(token.c_str(), &end);
+  if (end != token.c_str() + token.size()) {
+    return std::nullopt;
+  }
+  if (std::isinf(value)) {
+    const long double wide = std::strtold(token.c_str(), nullptr);
+    const long double largestWritten = std::strtold("1.79769313486232E308", nullptr);
+    if (std::fabs(wide) <= largestWritten) {
+      return std::copysign(DBL_MAX, value);
+    }
+    return std::nullopt;
+  }
+  return value;
+}
+
+bool sameResult(const std::optional<double>& a, const std::optional<double>& b) {
+  return a.has_value() == b.has_value() &&
+         (!a || (*a == *b && std::signbit(*a) == std::signbit(*b)));
+}
+
+// Differential test against strtod over millions of generated tokens (fixed seed), for every
+// parser that reads decimal text: the file and CSV parsers, the typed-number parser and the
+// readers' fast paths.
+TEST(NumberParsers, AgreeWithStrtodOnGeneratedTokens) {
+  static_assert(LDBL_MAX_EXP > DBL_MAX_EXP, "the reference needs a wider long double");
+  std::mt19937_64 rng(424242);
+  std::size_t numbers = 0;
+  for (int i = 0; i < 2000000; ++i) {
+    const std::string token = randomToken(rng);
+    const std::optional<double> expected = strtodReference(token);
+    numbers += expected.has_value();
+    ASSERT_PRED2(sameResult, parseFileNumber(token), expected) << token;
+    ASSERT_PRED2(sameResult, detail::fileToken(token), expected) << token;
+    ASSERT_PRED2(sameResult, parseCsvNumber(token, '.'), expected) << token;
+    ASSERT_PRED2(sameResult, detail::csvField(token, ','), expected) << token;
+    ASSERT_PRED2(sameResult, parseTypedNumber(token, '.'), expected) << token;
+  }
+  EXPECT_GT(numbers, 1000000u);  // most tokens are numbers, so both paths are exercised
 }
 
 TEST(ParseCsvNumber, Table) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/TextCodec.h"
@@ -199,6 +201,119 @@ TEST(OscilloscopeCsv, SourceTitlesAreConvertedFrom1251) {
   const CsvData data = readOscilloscopeCsv(file, '.');
   ASSERT_FALSE(data.error);
   EXPECT_EQ(data.channels[0].title, "Канал 1");
+}
+
+std::string withLineEnds(std::string text, const std::string& lineEnd) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t end = text.find("\r\n", pos);
+    out.append(text, pos, end - pos);
+    if (end == std::string::npos) {
+      break;
+    }
+    out += lineEnd;
+    pos = end + 2;
+  }
+  return out;
+}
+
+// CR alone ends a line as LF and CR LF do, in the first line (which sets the channels) and
+// at the cuts between the blocks that the two threads read.
+TEST(CsvReaders, LineEndsCrLfLfOrCrAloneReadTheSame) {
+  std::string osc;
+  for (std::size_t i = 0; i < 150000; ++i) {  // about 10 MB: several parallel rounds
+    const double t = static_cast<double>(i) * 1e-9;
+    osc += oscLine({{i == 0 ? "Record Length" : "", "", t, static_cast<double>(i % 1000)},
+                    {i == 7 ? "Source" : "", i == 7 ? "CH2" : "", t, -static_cast<double>(i)}});
+  }
+  std::string plain;
+  for (std::size_t i = 0; i < 600000; ++i) {
+    plain += std::to_string(i) + "e-9," + std::to_string(i % 977) + "\r\n";
+  }
+  const CsvData oscCrLf = readOscilloscopeCsv(osc, '.');
+  const CsvData plainCrLf = readPlainCsv(plain, '.');
+  ASSERT_FALSE(oscCrLf.error);
+  ASSERT_EQ(oscCrLf.channels.size(), 2u);
+  ASSERT_EQ(oscCrLf.channels[0].points.xs.size(), 150000u);
+  ASSERT_FALSE(plainCrLf.error);
+  ASSERT_EQ(plainCrLf.channels[0].points.xs.size(), 600000u);
+  for (const std::string lineEnd : {"\n", "\r"}) {
+    const std::string oscText = withLineEnds(osc, lineEnd);
+    EXPECT_TRUE(isOscilloscopeCsv(oscText));
+    EXPECT_FALSE(isOscilloscopeCsv(withLineEnds("0,1\r\nRecord Length\r\n", lineEnd)));
+    EXPECT_EQ(oscilloscopeChannelCount(oscText), 2u);
+    const CsvData oscData = readOscilloscopeCsv(oscText, '.');
+    ASSERT_FALSE(oscData.error) << oscData.error->message;
+    ASSERT_EQ(oscData.channels.size(), 2u);
+    EXPECT_EQ(oscData.channels[1].title, "CH2");
+    for (std::size_t c = 0; c < 2; ++c) {
+      EXPECT_EQ(oscData.channels[c].points.xs, oscCrLf.channels[c].points.xs);
+      EXPECT_EQ(oscData.channels[c].points.ys, oscCrLf.channels[c].points.ys);
+    }
+    const CsvData plainData = readPlainCsv(withLineEnds(plain, lineEnd), '.');
+    ASSERT_FALSE(plainData.error);
+    EXPECT_EQ(plainData.channels[0].points.xs, plainCrLf.channels[0].points.xs);
+    EXPECT_EQ(plainData.channels[0].points.ys, plainCrLf.channels[0].points.ys);
+  }
+  // A bad line is counted with CR alone as the line end too.
+  const CsvData bad = readPlainCsv("0,1\r1,2\r\r3,4\r", '.');
+  ASSERT_TRUE(bad.error);
+  EXPECT_EQ(bad.error->line, 3u);
+  EXPECT_EQ(bad.channels[0].points.xs.size(), 2u);
+}
+
+std::size_t heapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+// Exports may carry the "Source" label on every row. The graphs are those of a file that
+// names each channel once, and the row labels are not kept row by row: the reader's heap
+// stays that of the same file without them. The last label of a channel names it.
+TEST(OscilloscopeCsv, SourceLabelOnEveryRowKeepsOneTitlePerChannel) {
+  const std::size_t lines = 200000;  // about 11 MB: two parallel rounds
+  auto exportFile = [&](bool labelOnEveryRow) {
+    std::string file;
+    for (std::size_t i = 0; i < lines; ++i) {
+      const bool last = i + 1 == lines;
+      // "Sample" is as long as "Source", so both files have the same size.
+      const std::string label = i == 0                                ? "Record"
+                                : (labelOnEveryRow || i == 1 || last) ? "Source"
+                                                                      : "Sample";
+      const double t = static_cast<double>(i) * 1e-9;
+      file += oscLine({{label, last ? "Last" : "Chan", t, static_cast<double>(i % 100)},
+                       {label, "Chn2", t, static_cast<double>(i % 7)}});
+    }
+    file.replace(0, 6, "Record Length");
+    return file;
+  };
+  const std::string everyRow = exportFile(true);
+  const std::string fewRows = exportFile(false);
+  ASSERT_EQ(everyRow.size(), fewRows.size());
+  auto readMeasured = [](const std::string& file, std::size_t& peak) {
+    peak = 0;
+    return readOscilloscopeCsv(file, '.',
+                               [&peak](std::size_t) { peak = std::max(peak, heapInUse()); });
+  };
+  std::size_t peakEveryRow = 0;
+  std::size_t peakFewRows = 0;
+  const CsvData a = readMeasured(everyRow, peakEveryRow);
+  const CsvData b = readMeasured(fewRows, peakFewRows);
+  ASSERT_FALSE(a.error);
+  ASSERT_FALSE(b.error);
+  for (std::size_t c = 0; c < 2; ++c) {
+    EXPECT_EQ(a.channels[c].points.xs, b.channels[c].points.xs);
+    EXPECT_EQ(a.channels[c].points.ys, b.channels[c].points.ys);
+    EXPECT_EQ(a.channels[c].title, b.channels[c].title);
+  }
+  EXPECT_EQ(a.channels[0].title, "Last");
+  EXPECT_EQ(a.channels[1].title, "Chn2");
+  const std::size_t pointBytes = lines * 2 * 16;
+  if (peakFewRows < pointBytes) {
+    GTEST_SKIP() << "this build's allocator does not report its heap";
+  }
+  EXPECT_LT(peakEveryRow, peakFewRows + pointBytes / 4);
 }
 
 }  // namespace

@@ -36,12 +36,30 @@ TEST(GeneratedGraphReader, BadWordNamesItsCountedLineAndTheFile) {
       {"a b\n", "Ошибка a в строке 1 в файле gen.txt", 0},
       {"1 2\n\n1,5.5 2\n", "Ошибка 1,5.5 в строке 2 в файле gen.txt", 1},
       {"1 2\r\n3 " + utf8ToCp1251("ж") + "\r\n", "Ошибка ж в строке 2 в файле gen.txt", 1},
+      {"1 2 a\rb\r3 x\r", "Ошибка x в строке 2 в файле gen.txt", 1},  // CR alone ends lines
   };
   for (const Case& c : cases) {
     const GeneratedGraphData data = readGeneratedGraph(c.file, "gen.txt");
     ASSERT_TRUE(data.error) << c.file;
     EXPECT_EQ(data.error->message, c.message);
     EXPECT_EQ(data.points.xs.size(), c.kept);
+  }
+}
+
+TEST(GeneratedGraphReader, CrAloneEndsALineAsLfAndCrLfDo) {
+  const std::string lf = "1 2 Title\n\nskipped\n3 4 t, ns\n5 6\n";
+  const GeneratedGraphData expected = readGeneratedGraph(lf, "g");
+  ASSERT_EQ(expected.points.xs.size(), 3u);
+  for (const std::string lineEnd : {"\r", "\r\n"}) {
+    std::string file;
+    for (char c : lf) {
+      file += c == '\n' ? lineEnd : std::string(1, c);
+    }
+    const GeneratedGraphData data = readGeneratedGraph(file, "g");
+    EXPECT_FALSE(data.error);
+    EXPECT_EQ(data.points.xs, expected.points.xs);
+    EXPECT_EQ(data.points.ys, expected.points.ys);
+    EXPECT_EQ(data.texts, expected.texts);
   }
 }
 

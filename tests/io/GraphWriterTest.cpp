@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <random>
 
 #include "core/Error.h"
+#include "core/NumberFormat.h"
 #include "core/TextCodec.h"
 #include "io/AtomicFile.h"
+#include "io/FileBytes.h"
 #include "io/GraphWriter.h"
 #include "io/PlainGraphReader.h"
 #include "io/TempDir.h"
@@ -124,6 +130,96 @@ TEST(GraphWriter, FailureNamesTheFileAndLeavesTheOldOneWhole) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.folder()),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+// The double a written number must read back as: the one nearest to its 15-digit text (as
+// strtod reads it), where a text past the largest double only by that rounding reads as
+// the largest double of its sign.
+double nearestToWritten(double value) {
+  std::string text = formatGeneral(value, 15, '.');
+  const double nearest = std::strtod(text.c_str(), nullptr);
+  return std::isinf(nearest) ? std::copysign(DBL_MAX, nearest) : nearest;
+}
+
+// Finite doubles from every part of the range, both signs: the edges of the range, the
+// subnormals, powers of ten and the values just below them (which round up a decade), and
+// random bit patterns.
+std::vector<double> doublesAcrossTheRange() {
+  std::vector<double> values = {0.0,
+                                DBL_MAX,
+                                std::nextafter(DBL_MAX, 0.0),
+                                1.7976931348623155e308,
+                                1.797693134862315e308,
+                                1e308,
+                                DBL_MIN,
+                                std::nextafter(DBL_MIN, 0.0),
+                                std::numeric_limits<double>::denorm_min(),
+                                2 * std::numeric_limits<double>::denorm_min(),
+                                2.2250738585072011e-308,
+                                1e-320};
+  for (int k = -323; k <= 308; ++k) {
+    const double power = std::pow(10.0, k);
+    values.push_back(power);
+    values.push_back(std::nextafter(power, 0.0));
+    if (k < 308) {
+      values.push_back(power * 9.9999999999999995);
+    }
+  }
+  std::mt19937_64 random(1234);
+  while (values.size() < 100000) {
+    const double value = std::bit_cast<double>(random());
+    const double subnormal =
+        std::bit_cast<double>(random() & ((std::uint64_t{1} << 52) - 1));  // exponent bits 0
+    for (double v : {value, subnormal}) {
+      if (std::isfinite(v)) {
+        values.push_back(std::fabs(v));
+      }
+    }
+  }
+  const std::size_t positive = values.size();
+  for (std::size_t i = 0; i < positive; ++i) {
+    values.push_back(-values[i]);
+  }
+  return values;
+}
+
+bool sameDouble(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// Every file the writer writes reopens: files of several MiB (written in buffered pieces of
+// about a megabyte), with numbers from every part of the double range in X and in Y, and
+// with both decimal separators. Each number reads back as the double nearest to its text.
+TEST(GraphWriter, EveryWrittenFileReopensWithTheNumbersAsWritten) {
+  std::vector<double> ys = doublesAcrossTheRange();
+  std::vector<double> xs = ys;
+  std::sort(xs.begin(), xs.end());  // ascending X: the reader keeps the order
+  Graph g;
+  g.title = "Сигнал";
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    g.appendPoint(xs[i], ys[i]);
+  }
+  GraphStore store;
+  store.bottomAxisTitle = "t, нс";
+  store.yAxisTitle = "U, В";
+  testing::TempDir dir;
+  for (char separator : {'.', ','}) {
+    const std::string path = dir.path(std::string("range") + separator + ".srg");
+    writeGraphFile(g, store, path, separator);
+    const std::optional<FileBytes> file = FileBytes::open(path);
+    ASSERT_TRUE(file);
+    ASSERT_GT(file->bytes().size(), std::size_t{4} << 20);
+    const PlainGraphData back = readPlainGraph(file->bytes());
+    ASSERT_FALSE(back.error) << "line " << back.error->line;
+    ASSERT_EQ(back.points.xs.size(), g.size());
+    for (std::size_t i = 0; i < g.size(); ++i) {
+      ASSERT_PRED2(sameDouble, back.points.xs[i], nearestToWritten(g.x(i))) << g.x(i);
+      ASSERT_PRED2(sameDouble, back.points.ys[i], nearestToWritten(g.y(i))) << g.y(i);
+    }
+    EXPECT_EQ(back.texts[0], "Сигнал");
+    EXPECT_EQ(back.texts[1], "t, нс");
+    EXPECT_EQ(back.texts[2], "U, В");
+  }
 }
 
 }  // namespace

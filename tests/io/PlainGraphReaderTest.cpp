@@ -57,6 +57,11 @@ TEST(PlainGraphReader, LayoutVariantsReadTheSameRecords) {
       {"comma decimal point", "1,5 -2,25 t\r\n", {{1.5, -2.25}}, {"t"}},
       {"sign and exponent", "+1e3 -2.5E-3\n", {{1000, -0.0025}}, {""}},
       {"NUL bytes separate", std::string("1\0 2\0x\n", 7), {{1, 2}}, {std::string("x")}},
+      {"CR alone ends lines", "0 1 a\r1 2 b\r2 3\r", {{0, 1}, {1, 2}, {2, 3}}, {"a", "b", ""}},
+      {"CR, LF and CR LF mixed",
+       "0 1 a\r1 2\n2 3 c\r\n\r3 4 d",
+       {{0, 1}, {1, 2}, {2, 3}, {3, 4}},
+       {"a", "", "c", "d"}},
   };
   for (const Case& c : cases) {
     const PlainGraphData data = readPlainGraph(c.file);
@@ -87,6 +92,9 @@ TEST(PlainGraphReader, NotANumberStopsWithTheRecordsBefore) {
       {"1 2\n1e400 3\n", 2, 1},
       {"0x10 1\n", 1, 0},
       {"1 2\n3 4 ok\n- 5\n", 3, 2},
+      {"1 2 a\rb 3\r", 2, 1},  // a text after CR is the next record
+      {"1 2\r\r3 x\r", 3, 1},
+      {"1 2\r\n\r\n3 x", 3, 1},
   };
   for (const Case& c : cases) {
     const PlainGraphData data = readPlainGraph(c.file);
@@ -168,6 +176,26 @@ TEST(PlainGraphReader, FootTextsOfRecordsFourAndFiveAndNoFurther) {
   EXPECT_EQ(data.texts[3], "Подпись");
   EXPECT_EQ(data.texts[4], "e");
   EXPECT_EQ(data.points.xs.size(), 6u);
+}
+
+// Capacity is reserved from a sample of the file's start; blank lines there must not make
+// it larger than the file can hold, and the records after them are all read.
+TEST(PlainGraphReader, ReservesNoMoreThanTheFileCanHold) {
+  for (const std::string& blank : {std::string("\n"), std::string("\r\n"), std::string(" \t\r")}) {
+    std::string file;
+    while (file.size() < 200000) {
+      file += blank;
+    }
+    for (int i = 0; i < 30000; ++i) {
+      file += std::to_string(i) + " 1\n";
+    }
+    const PlainGraphData data = readPlainGraph(file);
+    ASSERT_FALSE(data.error);
+    ASSERT_EQ(data.points.xs.size(), 30000u);
+    EXPECT_EQ(data.points.xs.back(), 29999);
+    EXPECT_LE(data.points.xs.capacity(), file.size() / 4 + 1);
+    EXPECT_LE(data.points.ys.capacity(), file.size() / 4 + 1);
+  }
 }
 
 TEST(PlainGraphReader, PointsFollowTheOrderingRule) {
