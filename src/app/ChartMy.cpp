@@ -16,9 +16,11 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/ChartMyStatus.h"
 #include "app/GuiUi.h"
 #include "app/WindowChartPort.h"
 #include "core/NumberFormat.h"
+#include "core/OutputLimits.h"
 #include "dialogs/ChartBackSpectr.h"
 #include "dialogs/ChartRC.h"
 #include "dialogs/ChartSel.h"
@@ -65,10 +67,7 @@ TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QW
   column->addWidget(buildBottomPanel());
   setCentralWidget(central);
   buildMainMenu();
-  statusBar()->setObjectName("StatusBar1");
-  auto* base = new QLabel("Графики", statusBar());
-  base->setObjectName("StatusText");
-  statusBar()->addWidget(base, 1);
+  setStatusBar(new StatusLine("Графики", this));
 
   m_port = std::make_unique<WindowChartPort>(
       m_store, WindowChartPort::Parts{m_chart, m_label1, m_paColor, m_edit1, m_mnVid, m_legend1});
@@ -199,6 +198,12 @@ bool TfmChart::runGuarded(const std::function<void(CommandContext&)>& work) {
   CommandContext ctx{m_store, *m_ui};
   try {
     work(ctx);
+  } catch (const std::bad_alloc&) {
+    m_ui->clearBusy();
+    m_ui->message(MessageKind::Error, kOutOfMemory);
+  } catch (const std::length_error&) {  // a container asked for more than it can hold
+    m_ui->clearBusy();
+    m_ui->message(MessageKind::Error, kOutOfMemory);
   } catch (const std::exception& e) {
     m_ui->clearBusy();
     m_ui->message(MessageKind::Error, e.what());

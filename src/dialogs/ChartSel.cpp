@@ -1,13 +1,15 @@
 #include "dialogs/ChartSel.h"
 
-#include <QGuiApplication>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "dialogs/DialogSizing.h"
 
 namespace tarvik::dialogs {
 
@@ -16,22 +18,16 @@ namespace {
 constexpr const char* kListStatusTip =
     "Выделите требуемые графики, используя  мышь и клавиши Shift или Ctrl";
 
-void centreOnScreen(QWidget* w) {
-  const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-  if (screen == nullptr) {
-    return;
-  }
-  QRect frame = w->frameGeometry();
-  frame.moveCenter(screen->availableGeometry().center());
-  w->move(frame.topLeft());
-}
+// The list's hint shows in the dialog's status bar: the dialog is made wide enough for all
+// of it (the status bar keeps a few pixels of padding on each side of a message).
+constexpr int kStatusPadding = 24;
+constexpr QSize kStartSize(460, 300);
 
 }  // namespace
 
 TfmSelectGr::TfmSelectGr(QWidget* parent) : QDialog(parent) {
   setObjectName("fmSelectGr");
   setWindowTitle("Выбор графика");
-  resize(460, 300);
 
   m_list = new QListWidget(this);
   m_list->setObjectName("ListBox1");
@@ -68,6 +64,11 @@ TfmSelectGr::TfmSelectGr(QWidget* parent) : QDialog(parent) {
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(row, 1);
   outer->addWidget(m_status);
+
+  const QMargins margins = outer->contentsMargins();
+  const int hintWidth = QFontMetrics(m_status->font()).horizontalAdvance(kListStatusTip) +
+                        kStatusPadding + margins.left() + margins.right();
+  resize(std::max(kStartSize.width(), hintWidth), kStartSize.height());
 }
 
 void TfmSelectGr::load(const GraphChoiceRequest& request) {
@@ -96,7 +97,7 @@ std::vector<int> TfmSelectGr::selectedRows() const {
 
 std::optional<std::vector<int>> TfmSelectGr::choose(const GraphChoiceRequest& request) {
   load(request);
-  centreOnScreen(this);
+  fitCaptionAndCentre(this);
   m_list->setFocus();
   if (exec() != QDialog::Accepted) {
     return std::nullopt;

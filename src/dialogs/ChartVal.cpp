@@ -5,18 +5,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSaveFile>
-#include <QScreen>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QVBoxLayout>
 
 #include "core/NumberFormat.h"
+#include "dialogs/DialogSizing.h"
 
 namespace tarvik::dialogs {
 
@@ -129,11 +128,7 @@ bool TfmValue::saveHistory() const {
 std::optional<std::string> TfmValue::ask(const std::string& caption) {
   setWindowTitle(QString::fromStdString(caption));
   adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  fitCaptionAndCentre(this);
   m_value->lineEdit()->selectAll();
   m_value->setFocus();
   const bool ok = exec() == QDialog::Accepted;

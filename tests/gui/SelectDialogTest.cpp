@@ -61,6 +61,32 @@ class SelectDialogTest : public QObject {
     QCOMPARE(dialog.findChild<QStatusBar*>()->currentMessage(), list->statusTip());
   }
 
+  // The list's hint and a long caption show whole when the dialog opens.
+  void hintAndCaptionShowWhole() {
+    TfmSelectGr dialog;
+    GraphChoiceRequest request = threeEntries(0);
+    request.caption = "Выбрать графики для пребразования в децибелы";
+    QString message;
+    int messageRoom = 0;
+    int width = 0;
+    tarvik::testing::onNextModal([&](QWidget* w) {
+      auto* status = w->findChild<QStatusBar*>();
+      message = status->currentMessage();
+      messageRoom = status->contentsRect().width();
+      width = w->width();
+      static_cast<QDialog*>(w)->reject();
+    });
+    QVERIFY(!dialog.choose(request).has_value());
+    QCOMPARE(message, listOf(&dialog)->statusTip());
+    // The status bar draws its message a few pixels in from either side.
+    QVERIFY2(messageRoom >= dialog.fontMetrics().horizontalAdvance(message) + 12,
+             qPrintable(QString::number(messageRoom)));
+    QFont title = QApplication::font("QMdiSubWindowTitleBar");
+    title.setBold(true);
+    // Beside the caption a title bar holds the window icon and its buttons.
+    QVERIFY(width >= QFontMetrics(title).horizontalAdvance(request.caption.c_str()) + 100);
+  }
+
   void entriesAndPreselection() {
     TfmSelectGr dialog;
     dialog.load(threeEntries(2));

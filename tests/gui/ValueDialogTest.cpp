@@ -180,6 +180,37 @@ class ValueDialogTest : public QObject {
     QCOMPARE(historyAfterTab, QStringList{"6.25"});
   }
 
+  // The caption the caller sets shows whole in the title bar, beside the window icon and
+  // the title-bar buttons; a short caption gives the dialog its own size back.
+  void captionShowsWhole_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("multiply") << "Задать величину умножения по Y";
+    QTest::newRow("points") << "Задать количество точек на выходе";
+    QTest::newRow("decibel base") << "Задать относительную базу";
+  }
+  void captionShowsWhole() {
+    QFETCH(QString, caption);
+    QTemporaryDir dir;
+    TfmValue dialog(nullptr, dir.filePath("TmpVal.txt"));
+    int width = 0;
+    tarvik::testing::onNextModal([&width](QWidget* w) {
+      width = w->width();
+      static_cast<QDialog*>(w)->reject();
+    });
+    dialog.ask(caption.toStdString());
+    QFont title = QApplication::font("QMdiSubWindowTitleBar");
+    title.setBold(true);
+    QVERIFY2(width >= QFontMetrics(title).horizontalAdvance(caption) + 100,
+             qPrintable(QString::number(width)));
+
+    tarvik::testing::onNextModal([&width](QWidget* w) {
+      width = w->width();
+      static_cast<QDialog*>(w)->reject();
+    });
+    dialog.ask("X");
+    QCOMPARE(width, dialog.sizeHint().width());
+  }
+
   void labelAndStartTextWithoutHistory() {
     QTemporaryDir dir;
     TfmValue dialog(nullptr, dir.filePath("missing/TmpVal.txt"));
