@@ -39,6 +39,7 @@ QAction* TfmChart::toolButton(QToolBar* bar, const char* name, const char* hint,
   applyHint(action, hint);
   if (QWidget* button = bar->widgetForAction(action)) {
     button->setObjectName(name);
+    button->setAccessibleName(accessibleNameOf(hint));  // an icon says nothing to a reader
   }
   action->setVisible(shown);
   m_routedActions.push_back(action);
@@ -52,6 +53,7 @@ QAbstractButton* TfmChart::speedButton(const char* name, const char* hint, const
   button->setIconSize(kImageSize);
   button->setAutoRaise(true);
   applyHint(button, hint);
+  button->setAccessibleName(accessibleNameOf(hint));
   m_topPanel->layout()->addWidget(button);
   m_routedButtons.push_back(button);
   return button;
@@ -195,7 +197,9 @@ QWidget* TfmChart::buildBottomPanel() {
   legendSwitch->setIcon(icon("legend-position"));
   legendSwitch->setIconSize(kImageSize);
   legendSwitch->setAutoRaise(true);
-  applyHint(legendSwitch, "|Переключатель положения легенд");
+  const char* legendSwitchHint = "|Переключатель положения легенд";
+  applyHint(legendSwitch, legendSwitchHint);
+  legendSwitch->setAccessibleName(accessibleNameOf(legendSwitchHint));
   row->addWidget(legendSwitch);
   m_routedButtons.push_back(legendSwitch);
 

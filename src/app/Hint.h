@@ -20,6 +20,13 @@ inline HintParts splitHint(const QString& hint) {
   return {hint.left(bar), hint.mid(bar + 1)};
 }
 
+// The name a screen reader announces for a control known by its hint: the tool tip, or
+// the status-line text when the hint has no tool tip ("|text").
+inline QString accessibleNameOf(const QString& hint) {
+  const HintParts parts = splitHint(hint);
+  return parts.toolTip.isEmpty() ? parts.statusTip : parts.toolTip;
+}
+
 template <typename Target>
 void applyHint(Target* target, const QString& hint) {
   const HintParts parts = splitHint(hint);

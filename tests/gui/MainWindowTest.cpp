@@ -1,6 +1,7 @@
 // The main window: every named element in its place, order and shown state, with its
 // caption, hint and shortcut; the start state with no graph.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QDropEvent>
@@ -12,6 +13,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -283,6 +285,62 @@ class MainWindowTest : public QObject {
     QVERIFY(w.findChild<QLabel*>("Label1")->text().isEmpty());
     QCOMPARE(w.findChild<QLabel*>("StatusText")->text(), QString("Графики"));
     QCOMPARE(w.store().activeIndex(), -1);
+  }
+
+  // What a screen reader announces for a button that shows only an image: the tool tip of
+  // its hint (the status-line text where the hint has no tool tip).
+  void iconButtonsAreNamedByTheirHint() {
+    TfmChart w({}, settingsPath());
+    int iconButtons = 0;
+    for (QAbstractButton* button : w.findChildren<QAbstractButton*>()) {
+      if (button->window() != &w || button->icon().isNull() ||
+          button->objectName().startsWith("qt_")) {
+        continue;
+      }
+      ++iconButtons;
+      const QString expected =
+          button->toolTip().isEmpty() ? button->statusTip() : button->toolTip();
+      QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(button);
+      QVERIFY(reader != nullptr);
+      const QString announced = reader->text(QAccessible::Name);
+      QVERIFY2(!announced.isEmpty(), qPrintable(button->objectName()));
+      QVERIFY2(announced == expected, qPrintable(button->objectName() + ": " + announced));
+    }
+    // The top panel's speed buttons, both toolbars' image buttons (hidden ones too) and the
+    // legend position switch.
+    QCOMPARE(iconButtons, 46);
+    QCOMPARE(w.findChild<QWidget*>("SpeedButton9")->accessibleName(),
+             QString("Переключатель положения легенд"));
+    QCOMPARE(w.findChild<QWidget*>("ToolButton20")->accessibleName(), QString("Умножить"));
+  }
+
+  // The chart's hint is the longest text of the status line: at the start size it shows
+  // whole (wrapped), and showing it does not change the height of the bar or the chart.
+  void statusLineShowsTheChartHintWhole() {
+    TfmChart w({}, settingsPath());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.size(), QSize(683, 506));
+    auto* chart = w.findChild<QWidget*>("Chart");
+    const int chartHeight = chart->height();
+    QStatusTipEvent hover(chart->statusTip());  // what the pointer entering the chart sends
+    QApplication::sendEvent(chart, &hover);
+    QApplication::processEvents();
+
+    auto* text = w.findChild<QLabel*>("StatusText");
+    QVERIFY(text->isVisible());
+    QCOMPARE(text->text(), chart->statusTip());
+    const QRect room = text->contentsRect();
+    QVERIFY2(text->heightForWidth(room.width()) <= room.height(),
+             qPrintable(QString("needs %1 px, has %2")
+                            .arg(text->heightForWidth(room.width()))
+                            .arg(room.height())));
+    QVERIFY(text->geometry().right() < w.statusBar()->width());
+    QCOMPARE(chart->height(), chartHeight);
+
+    QStatusTipEvent leave{QString()};
+    QApplication::sendEvent(chart, &leave);
+    QCOMPARE(text->text(), QString("Графики"));
   }
 };
 
