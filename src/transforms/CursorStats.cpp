@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tarvik {
 namespace {
@@ -14,24 +15,6 @@ enum class PointOrder {
 };
 
 bool finitePoint(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
-
-PointOrder classify(std::span<const double> xs, std::span<const double> ys) {
-  bool allFinite = true;
-  bool any = false;
-  double lastX = 0;
-  for (std::size_t i = 0; i < xs.size(); ++i) {
-    if (!finitePoint(xs[i], ys[i])) {
-      allFinite = false;
-      continue;
-    }
-    if (any && xs[i] < lastX) {
-      return PointOrder::Unordered;
-    }
-    any = true;
-    lastX = xs[i];
-  }
-  return allFinite ? PointOrder::FiniteAscending : PointOrder::AscendingWithGaps;
-}
 
 double lineAt(double xa, double ya, double xb, double yb, double x) {
   return ya + (x - xa) * (yb - ya) / (xb - xa);
@@ -110,46 +93,92 @@ std::optional<double> yAtCursor(std::span<const double> xs, std::span<const doub
   return yOfNearest(xs, ys, c);
 }
 
+// True when every point is finite and X never decreases. A NaN X fails the comparison
+// with its neighbour, and finite ends with X never decreasing leave no infinite X between.
+bool allFiniteAscending(std::span<const double> xs, std::span<const double> ys) {
+  constexpr double kMax = std::numeric_limits<double>::max();
+  if (xs.empty()) {
+    return true;
+  }
+  if (!(std::abs(xs.front()) <= kMax && std::abs(xs.back()) <= kMax && std::abs(ys[0]) <= kMax)) {
+    return false;
+  }
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    if (!(xs[i - 1] <= xs[i]) || !(std::abs(ys[i]) <= kMax)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+PointOrder classify(std::span<const double> xs, std::span<const double> ys) {
+  if (allFiniteAscending(xs, ys)) {
+    return PointOrder::FiniteAscending;
+  }
+  bool any = false;
+  double lastX = 0;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (!finitePoint(xs[i], ys[i])) {
+      continue;
+    }
+    if (any && xs[i] < lastX) {
+      return PointOrder::Unordered;
+    }
+    any = true;
+    lastX = xs[i];
+  }
+  return PointOrder::AscendingWithGaps;
+}
+
 struct Sums {
   std::size_t count = 0;
   double min = 0, max = 0, sum = 0, sumSquares = 0, integral = 0;
-  double lastX = 0, lastY = 0;
+};
 
-  void add(double x, double y) {
-    if (count == 0) {
-      min = max = y;
-    } else {
-      min = std::min(min, y);
-      max = std::max(max, y);
-      integral += (x - lastX) * (y + lastY) / 2;
+// Plain sums over the points [begin, end) that `selected` keeps, in index order.
+template <class Selected>
+Sums sumsOver(std::span<const double> xs, std::span<const double> ys, std::size_t begin,
+              std::size_t end, Selected selected) {
+  Sums s;
+  std::size_t i = begin;
+  while (i < end && !selected(i)) {
+    ++i;
+  }
+  if (i == end) {
+    return s;
+  }
+  double lastX = xs[i];
+  double lastY = ys[i];
+  s = {1, lastY, lastY, lastY, lastY * lastY, 0};
+  for (++i; i < end; ++i) {
+    if (!selected(i)) {
+      continue;
     }
-    ++count;
-    sum += y;
-    sumSquares += y * y;
+    const double x = xs[i];
+    const double y = ys[i];
+    ++s.count;
+    s.min = y < s.min ? y : s.min;
+    s.max = y > s.max ? y : s.max;
+    s.sum += y;
+    s.sumSquares += y * y;
+    s.integral += (x - lastX) * (y + lastY) / 2;
     lastX = x;
     lastY = y;
   }
-};
+  return s;
+}
 
 Sums sumsBetween(std::span<const double> xs, std::span<const double> ys, PointOrder order,
                  double lo, double hi) {
-  Sums s;
   if (order == PointOrder::FiniteAscending) {
     const auto first = std::lower_bound(xs.begin(), xs.end(), lo);
     const auto last = std::upper_bound(first, xs.end(), hi);
-    for (auto i = static_cast<std::size_t>(first - xs.begin());
-         i < static_cast<std::size_t>(last - xs.begin()); ++i) {
-      s.add(xs[i], ys[i]);
-    }
-    return s;
+    return sumsOver(xs, ys, static_cast<std::size_t>(first - xs.begin()),
+                    static_cast<std::size_t>(last - xs.begin()), [](std::size_t) { return true; });
   }
-  for (std::size_t i = 0; i < xs.size(); ++i) {
-    const double x = xs[i];
-    if (lo <= x && x <= hi && std::isfinite(ys[i])) {
-      s.add(x, ys[i]);
-    }
-  }
-  return s;
+  return sumsOver(xs, ys, 0, xs.size(), [&](std::size_t i) {
+    return lo <= xs[i] && xs[i] <= hi && finitePoint(xs[i], ys[i]);
+  });
 }
 
 }  // namespace
@@ -173,7 +202,6 @@ CursorStats cursorStats(std::span<const double> xs, std::span<const double> ys, 
   if (s.y1 && s.y2) {
     s.dy = *s.y2 - *s.y1;
   }
-
   // A NaN cursor selects nothing (a NaN bound would make the binary search take all).
   const Sums sums = std::isnan(x1) || std::isnan(x2)
                         ? Sums{}

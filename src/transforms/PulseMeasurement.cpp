@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "core/NumberFormat.h"
 
 namespace tarvik {
 namespace {
 
-bool finitePoint(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
+constexpr double kMaxFinite = std::numeric_limits<double>::max();
+
+bool finitePoint(double x, double y) {
+  return std::abs(x) <= kMaxFinite && std::abs(y) <= kMaxFinite;
+}
 
 // The index range that can hold visible points: all of it, or the points with
 // visibleMin ≤ X ≤ visibleMax found by binary search when X is known to ascend.
@@ -27,20 +32,41 @@ ScanRange scanRange(const PulseMeasurementInput& in, std::size_t n) {
   return {static_cast<std::size_t>(lo - xs.begin()), static_cast<std::size_t>(hi - xs.begin())};
 }
 
+// Extremes from 0: a point that is not visible or not finite counts as 0, which changes
+// neither extreme, so the loop has no branch. Four lanes keep four comparisons in flight.
 void findExtremes(const PulseMeasurementInput& in, ScanRange r, PulseMeasurement& m) {
+  constexpr std::size_t kLanes = 4;
   const double lo = in.visibleMin;
   const double hi = in.visibleMax;
+  double laneMin[kLanes] = {};
+  double laneMax[kLanes] = {};
+  std::size_t laneCount[kLanes] = {};
+  const auto take = [&](std::size_t lane, std::size_t i) {
+    const double x = in.xs[i];
+    const double y = in.ys[i];
+    const bool counted =
+        (lo <= x) & (x <= hi) & (std::abs(x) <= kMaxFinite) & (std::abs(y) <= kMaxFinite);
+    laneCount[lane] += counted ? 1 : 0;
+    const double v = counted ? y : 0.0;
+    laneMin[lane] = v < laneMin[lane] ? v : laneMin[lane];
+    laneMax[lane] = v > laneMax[lane] ? v : laneMax[lane];
+  };
+  std::size_t i = r.begin;
+  for (; i + kLanes <= r.end; i += kLanes) {
+    for (std::size_t lane = 0; lane < kLanes; ++lane) {
+      take(lane, i + lane);
+    }
+  }
+  for (; i < r.end; ++i) {
+    take(0, i);
+  }
   double yMin = 0;
   double yMax = 0;
   std::size_t count = 0;
-  for (std::size_t i = r.begin; i < r.end; ++i) {
-    const double x = in.xs[i];
-    const double y = in.ys[i];
-    if (lo <= x && x <= hi && std::isfinite(x) && std::isfinite(y)) {
-      ++count;
-      yMin = y < yMin ? y : yMin;
-      yMax = y > yMax ? y : yMax;
-    }
+  for (std::size_t lane = 0; lane < kLanes; ++lane) {
+    yMin = std::min(yMin, laneMin[lane]);
+    yMax = std::max(yMax, laneMax[lane]);
+    count += laneCount[lane];
   }
   m.visiblePoints = count;
   m.yMin = yMin;
@@ -69,68 +95,101 @@ double crossing(double xa, double ya, double xb, double yb, double level) {
   return static_cast<double>(value);
 }
 
-// The scan of the edges: one call per visible segment (a → b) in index order. Each call
-// tries the four stages in order, so one segment may complete several of them.
+// The scan of the edges over the visible points in index order. Done stage by stage: each
+// stage completes at the first visible point at or after the one that completed the stage
+// before, which is what trying the four stages in order at every point amounts to. The
+// polarity is folded into a sign (negating is exact), so a negative pulse is scanned as a
+// positive one: "reaches L" is s·Y ≥ s·L, "back at L" is s·Y ≤ s·L.
 class EdgeScan {
  public:
-  explicit EdgeScan(PulseMeasurement& m)
-      : m_(m), m_sign(m.polarity == PulsePolarity::Positive ? 1 : -1) {}
+  EdgeScan(const PulseMeasurementInput& in, ScanRange r, PulseMeasurement& m)
+      : m_in(in), m_range(r), m_m(m), m_sign(m.polarity == PulsePolarity::Positive ? 1.0 : -1.0) {}
 
-  // Returns true once the falling edge is found and the scan ends.
-  bool segment(double xa, double ya, double xb, double yb) {
-    if (!m_.t10) {
-      if (reaches(yb, m_.level10)) {
-        if (!towardsPeak(ya, yb)) {
-          return false;
-        }
-        m_.t10 = crossing(xa, ya, xb, yb, m_.level10);
-      }
+  void run() {
+    std::optional<std::size_t> u = risingStart();
+    if (!u) {
+      return;
     }
-    if (m_.t10 && !m_.t50r && reaches(yb, m_.level50)) {
-      m_.t50r = crossing(xa, ya, xb, yb, m_.level50);
+    u = firstReaching(*u, m_m.level50);
+    if (!u) {
+      return;
     }
-    if (m_.t50r && !m_.t90 && reaches(yb, m_.level90)) {
-      m_.t90 = crossing(xa, ya, xb, yb, m_.level90);
+    m_m.t50r = crossingInto(*u, m_m.level50);
+    u = firstReaching(*u, m_m.level90);
+    if (!u) {
+      return;
     }
-    if (m_.t90 && backAt(yb, m_.level50)) {
-      m_.t50f = crossing(xa, ya, xb, yb, m_.level50);
-      return true;
+    m_m.t90 = crossingInto(*u, m_m.level90);
+    u = firstBackAt(*u, m_m.level50);
+    if (u) {
+      m_m.t50f = crossingInto(*u, m_m.level50);
     }
-    return false;
   }
 
  private:
-  bool reaches(double y, double level) const { return m_sign > 0 ? y >= level : y <= level; }
-  bool backAt(double y, double level) const { return m_sign > 0 ? y <= level : y >= level; }
-  bool towardsPeak(double from, double to) const { return m_sign > 0 ? from < to : from > to; }
+  bool usable(std::size_t i) const {
+    const double x = m_in.xs[i];
+    return m_in.visibleMin <= x && x <= m_in.visibleMax && finitePoint(x, m_in.ys[i]);
+  }
 
-  PulseMeasurement& m_;
-  int m_sign;
+  // First visible point from `from` on whose Y reaches `level`.
+  std::optional<std::size_t> firstReaching(std::size_t from, double level) const {
+    const double target = m_sign * level;
+    for (std::size_t u = from; u < m_range.end; ++u) {
+      if (m_sign * m_in.ys[u] >= target && usable(u)) {
+        return u;
+      }
+    }
+    return std::nullopt;
+  }
+
+  std::optional<std::size_t> firstBackAt(std::size_t from, double level) const {
+    const double target = m_sign * level;
+    for (std::size_t u = from; u < m_range.end; ++u) {
+      if (m_sign * m_in.ys[u] <= target && usable(u)) {
+        return u;
+      }
+    }
+    return std::nullopt;
+  }
+
+  // The point before `u` that its segment starts at: the last finite one, visible or not.
+  std::optional<std::size_t> segmentStart(std::size_t u) const {
+    while (u-- > 0) {
+      if (finitePoint(m_in.xs[u], m_in.ys[u])) {
+        return u;
+      }
+    }
+    return std::nullopt;
+  }
+
+  // t10: the first visible point that reaches 10 % while Y moves towards the peak. A point
+  // that reaches the level without moving towards the peak is passed over.
+  std::optional<std::size_t> risingStart() {
+    for (std::size_t u = m_range.begin;; ++u) {
+      const std::optional<std::size_t> candidate = firstReaching(u, m_m.level10);
+      if (!candidate) {
+        return std::nullopt;
+      }
+      u = *candidate;
+      const std::optional<std::size_t> a = segmentStart(u);
+      if (a && m_sign * m_in.ys[*a] < m_sign * m_in.ys[u]) {
+        m_m.t10 = crossingInto(u, m_m.level10);
+        return u;
+      }
+    }
+  }
+
+  double crossingInto(std::size_t u, double level) const {
+    const std::size_t a = *segmentStart(u);
+    return crossing(m_in.xs[a], m_in.ys[a], m_in.xs[u], m_in.ys[u], level);
+  }
+
+  const PulseMeasurementInput& m_in;
+  ScanRange m_range;
+  PulseMeasurement& m_m;
+  double m_sign;
 };
-
-void scanEdges(const PulseMeasurementInput& in, ScanRange r, PulseMeasurement& m) {
-  // The segment into the first visible point starts at the last finite point before it.
-  std::optional<std::size_t> prev;
-  for (std::size_t i = r.begin; i-- > 0;) {
-    if (finitePoint(in.xs[i], in.ys[i])) {
-      prev = i;
-      break;
-    }
-  }
-  EdgeScan scan(m);
-  for (std::size_t i = r.begin; i < r.end; ++i) {
-    const double x = in.xs[i];
-    const double y = in.ys[i];
-    if (!finitePoint(x, y)) {
-      continue;
-    }
-    if (prev && in.visibleMin <= x && x <= in.visibleMax &&
-        scan.segment(in.xs[*prev], in.ys[*prev], x, y)) {
-      return;
-    }
-    prev = i;
-  }
-}
 
 std::string_view trimmedBlanks(std::string_view text) {
   constexpr std::string_view kBlanks = " \t\r\n";
@@ -173,7 +232,7 @@ PulseMeasurement measurePulse(const PulseMeasurementInput& input) {
   const ScanRange range = scanRange(input, n);
   findExtremes(input, range, m);
   if (m.polarity != PulsePolarity::None) {
-    scanEdges(input, range, m);
+    EdgeScan(input, range, m).run();
   }
   m.start = input.method == DurationMethod::From10Percent ? m.t10 : m.t50r;
   if (m.t90) {
