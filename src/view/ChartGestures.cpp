@@ -1,5 +1,6 @@
 #include "view/ChartGestures.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/NumberFormat.h"
@@ -34,7 +35,8 @@ GestureOutcome ChartGestures::press(ScreenPoint p, GestureKeys keys, const Gestu
   }
   m_gesture = Gesture::Freehand;
   const double y = ctx.convert.yAtRow(p.y);
-  out.pointsChanged = setColumnY(ctx.xs, ctx.ys, p.x, y, ctx.convert.columnOfX) > 0;
+  out.pointsChanged =
+      setColumnY(ctx.xs, ctx.ys, p.x, y, ctx.convert.columnOfX, ctx.xFiniteAscending) > 0;
   return out;
 }
 
@@ -54,7 +56,8 @@ GestureOutcome ChartGestures::move(ScreenPoint p, const GestureContext& ctx) {
       break;
     case Gesture::Freehand:
       out.suppressBuiltIn = true;
-      out.pointsChanged = setColumnY(ctx.xs, ctx.ys, p.x, y, ctx.convert.columnOfX) > 0;
+      out.pointsChanged =
+          setColumnY(ctx.xs, ctx.ys, p.x, y, ctx.convert.columnOfX, ctx.xFiniteAscending) > 0;
       break;
     case Gesture::Measure:
       m_bandEnd = p;
@@ -105,12 +108,26 @@ std::string distanceReadout(double dx, double dy, char decimalSeparator) {
 }
 
 std::size_t setColumnY(std::span<const double> xs, std::span<double> ys, int column, double y,
-                       const std::function<int(double)>& columnOfX) {
+                       const std::function<int(double)>& columnOfX, bool xFiniteAscending) {
   const std::size_t n = std::min(xs.size(), ys.size());
+  const auto all = xs.first(n);
+  auto begin = all.begin();
+  auto end = all.end();
+  if (xFiniteAscending && n > 0) {
+    // Columns grow or shrink with X along the whole graph, so the points of one column are
+    // one run of indices.
+    const bool growing = columnOfX(all.front()) <= columnOfX(all.back());
+    begin = std::partition_point(all.begin(), all.end(), [&](double x) {
+      return growing ? columnOfX(x) < column : columnOfX(x) > column;
+    });
+    end = std::partition_point(begin, all.end(), [&](double x) {
+      return growing ? columnOfX(x) <= column : columnOfX(x) >= column;
+    });
+  }
   std::size_t changed = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (std::isfinite(xs[i]) && columnOfX(xs[i]) == column) {
-      ys[i] = y;
+  for (auto it = begin; it != end; ++it) {
+    if (std::isfinite(*it) && columnOfX(*it) == column) {
+      ys[static_cast<std::size_t>(it - all.begin())] = y;
       ++changed;
     }
   }

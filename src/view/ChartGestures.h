@@ -48,6 +48,9 @@ struct GestureContext {
   bool hasActiveGraph = false;  // false: the event changes nothing
   std::span<double> xs;         // the active graph's points (rewritten by pan and edit)
   std::span<double> ys;
+  // Every X of the active graph is finite and X never decreases (the chart knows it):
+  // the freehand edit then finds its column by binary search.
+  bool xFiniteAscending = false;
   PlotRectPx plot;  // as recorded at the last repaint
   PixelConversions convert;
   char decimalSeparator = '.';  // of the readout
@@ -98,8 +101,10 @@ std::string distanceReadout(double dx, double dy, char decimalSeparator);
 
 // Freehand edit of one pixel column: every point whose X maps to exactly `column` gets
 // Y := y. Points with a non-finite X are left alone. Returns how many points were set.
+// With `xFiniteAscending` the points of the column are found by binary search, which
+// needs `columnOfX` monotone in X (any axis, also a reversed one, maps so).
 std::size_t setColumnY(std::span<const double> xs, std::span<double> ys, int column, double y,
-                       const std::function<int(double)>& columnOfX);
+                       const std::function<int(double)>& columnOfX, bool xFiniteAscending = false);
 
 // Moves every point by (dx, dy), as the release of a pan does.
 void shiftPoints(std::span<double> xs, std::span<double> ys, double dx, double dy);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <random>
 #include <vector>
 
 #include "view/ChartGestures.h"
@@ -148,6 +150,31 @@ TEST(ChartGestures, FreehandSetsEveryPointOfThePointerColumn) {
   g.release({101, 300}, kNone, chart.context());
   EXPECT_FALSE(g.move({200, 0}, chart.context()).pointsChanged);  // the edit has ended
   EXPECT_EQ(chart.ys[4], 5);
+}
+
+// The binary search over ascending X must set exactly the points the plain scan sets, on
+// a growing and on a reversed axis, with repeated X and columns without points.
+TEST(SetColumnY, AscendingSearchAgreesWithThePlainScan) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> step(0, 0.03);
+  std::vector<double> xs{0};
+  for (int i = 1; i < 400; ++i) {
+    xs.push_back(xs.back() + (i % 9 == 0 ? 0 : step(rng)));
+  }
+  const std::function<int(double)> maps[] = {
+      [](double x) { return static_cast<int>(std::lround(50 + x * 100)); },
+      [](double x) { return static_cast<int>(std::lround(900 - x * 100)); },
+  };
+  for (const auto& columnOfX : maps) {
+    for (int column = 40; column < 920; column += 3) {
+      std::vector<double> plain(xs.size(), 0);
+      std::vector<double> fast(xs.size(), 0);
+      const std::size_t a = setColumnY(xs, plain, column, 1, columnOfX, false);
+      const std::size_t b = setColumnY(xs, fast, column, 1, columnOfX, true);
+      EXPECT_EQ(a, b) << column;
+      EXPECT_EQ(plain, fast) << column;
+    }
+  }
 }
 
 }  // namespace
