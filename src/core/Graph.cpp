@@ -73,6 +73,4 @@ void Graph::copyPointsFrom(const Graph& source) {
   m_y = source.m_y;
 }
 
-bool Graph::isSortedByX() const { return std::is_sorted(m_x.begin(), m_x.end()); }
-
 }  // namespace tarvik

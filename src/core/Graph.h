@@ -54,8 +54,6 @@ class Graph {
   void setPoints(std::vector<double> xs, std::vector<double> ys);
   // Takes the points of another graph; title and appearance stay.
   void copyPointsFrom(const Graph& source);
-  // True when X never decreases (lets the chart binary-search the visible range).
-  bool isSortedByX() const;
 
   std::string title;  // UTF-8
   Rgb colour;

@@ -76,10 +76,6 @@ double peakMagnitude(std::span<const double> ys) {
   return peak;
 }
 
-void reciprocalInPlace(std::span<double> values) {
-  mapValues(values, [](double a) { return 1.0 / a; });
-}
-
 std::size_t dropZerosAndInvert(std::span<double> target, std::span<double> other) {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < target.size(); ++i) {

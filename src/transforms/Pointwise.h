@@ -55,7 +55,6 @@ double peakMagnitude(std::span<const double> ys);
 
 // Span kernels behind the rules. The compacting ones move the kept points to the front of
 // both spans (old order) and return how many are kept.
-void reciprocalInPlace(std::span<double> values);
 std::size_t dropZerosAndInvert(std::span<double> target, std::span<double> other);
 std::size_t dropNonPositiveToDecibels(std::span<double> xs, std::span<double> ys, double base);
 // X/Y (numerators xs, divisors ys, result into xs) or Y/X (numerators ys, divisors xs,

@@ -61,6 +61,20 @@ TEST_F(CommandTest, ChosenRowsMapToStoreIndicesInOrder) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
+TEST_F(CommandTest, CandidateRowsMapToTheGraphsWithTagZero) {
+  store.graph(0).tag = 1;
+  const struct {
+    int row;
+    std::optional<std::size_t> graph;
+  } cases[] = {{0, 1}, {1, 2}, {2, std::nullopt}, {-1, std::nullopt}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(candidateGraph(store, c.row), c.graph) << c.row;
+  }
+  store.setActiveIndex(7);
+  EXPECT_EQ(candidateEntries(ctx), (std::vector<std::string>{"2. fB.grf: B", "3. fC.grf: C"}));
+  EXPECT_EQ(store.activeIndex(), 2);  // settled as the selection dialog does
+}
+
 TEST_F(CommandTest, OkWithoutSelectionIsNotOk) {
   ui.selections.push_back(std::vector<int>{});
   EXPECT_FALSE(pickGraphs(ctx, "x").has_value());

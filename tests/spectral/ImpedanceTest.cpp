@@ -126,6 +126,30 @@ TEST_F(ImpedanceTest, ScaledVoltageGivesItsFactorAndSpectraAreRelativeToZeroTime
   }
 }
 
+// The lists show only graphs with tag 0 and a chosen row stands for that candidate, not for
+// the store position; with no row chosen the first graph of the store is taken.
+TEST_F(ImpedanceTest, ListRowsStandForCandidateGraphs) {
+  add(wave(0, 100, 101, 1, "I"));
+  add(wave(0, 100, 101, 1, "hidden"));
+  add(wave(0, 100, 101, 50, "U"));
+  store.graph(1).tag = 1;
+  store.setActiveIndex(2);
+  ImpedanceOptions o;
+  o.voltageRow = 1;  // "3. f2: U"
+  o.currentRow = -1;
+  o.fMax = "1e8";
+  o.freqUnit = 2;
+  run(o);
+  EXPECT_EQ(shownEntries, (std::vector<std::string>{"1. f0: I", "3. f2: U"}));
+  EXPECT_EQ(shownRow, -1);  // the active index 2 is beyond the two rows
+  ASSERT_EQ(store.graph(store.count() - 1).title, "Модуль Z");
+  const Graph& modulus = store.graph(store.count() - 1);
+  ASSERT_GT(modulus.size(), 10u);
+  for (std::size_t i = 0; i < modulus.size(); ++i) {
+    ASSERT_NEAR(modulus.y(i), 50.0, 50 * 1e-6) << i;  // single-precision samples
+  }
+}
+
 TEST_F(ImpedanceTest, EmptyGridAndRefusals) {
   add(wave(0, 100, 101, 1, "U"));
   ImpedanceOptions o;

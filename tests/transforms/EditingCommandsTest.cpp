@@ -146,6 +146,29 @@ TEST(BatchTransforms, RefusalsFailTheRun) {
   }
 }
 
+// The clone asks for the graphs first and for the count only then, in the window and in
+// the batch runner alike: nothing to clone, or a cancelled choice, never asks the count.
+TEST(BatchTransforms, CloneAsksTheGraphsBeforeTheCount) {
+  Fixture f;
+  cloneCommand(f.ctx);
+  addGraph(f.store, {0, 1}, {1, 2}, "a");
+  f.ui.selections = {std::nullopt};
+  cloneCommand(f.ctx);
+  EXPECT_EQ(f.ui.choiceRequests.size(), 1u);
+  EXPECT_TRUE(f.ui.valueCaptions.empty());
+
+  BatchRun empty;
+  EXPECT_EQ(empty.run("clone points=1"), batch::kExitOk) << empty.err.str();
+  EXPECT_EQ(empty.err.str(), "");
+  BatchRun one;
+  addGraph(one.session.store, {0, 1}, {1, 2}, "a");
+  EXPECT_EQ(one.run("clone points=1"), batch::kExitCommandFailed);
+  EXPECT_EQ(one.err.str(), std::string("error: ") + kTooFewPoints + "\n");
+  EXPECT_EQ(one.run("clone points=3"), batch::kExitOk) << one.err.str();
+  ASSERT_EQ(one.session.store.count(), 2u);
+  EXPECT_EQ(one.session.store.graph(1).size(), 3u);
+}
+
 TEST(BatchTransforms, RcTauPersistsForRcCommands) {
   BatchRun b;
   addGraph(b.session.store, {0, 30}, {1, 1}, "a");
