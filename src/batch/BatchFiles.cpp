@@ -29,10 +29,28 @@ std::size_t graphIndex(BatchSession& s, const BatchArgs& a) {
   return static_cast<std::size_t>(active);
 }
 
-std::string formatDumpNumber(double value) {
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.17g", value);
-  return buffer;
+// A name or title on one output line: line ends and tabs, which would break the line or
+// its fields, are written as \n, \r and \t; every other character, a backslash too, is
+// written as it is.
+std::string oneField(const std::string& text) {
+  std::string field;
+  field.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '\n':
+        field += "\\n";
+        break;
+      case '\r':
+        field += "\\r";
+        break;
+      case '\t':
+        field += "\\t";
+        break;
+      default:
+        field.push_back(c);
+    }
+  }
+  return field;
 }
 
 void runOpen(BatchSession& s, const BatchArgs& a) {
@@ -63,28 +81,27 @@ void runList(BatchSession& s, const BatchArgs&) {
     const bool active = static_cast<int>(i) == store.activeIndex();
     const std::string entry = i < store.sourceFiles().size() ? store.sourceFile(i) : "";
     s.out << (i + 1) << '\t' << (active ? '*' : '-') << '\t' << store.graph(i).size() << '\t'
-          << entry << '\t' << store.graph(i).title << '\n';
+          << oneField(entry) << '\t' << oneField(store.graph(i).title) << '\n';
   }
 }
 
 void runTexts(BatchSession& s, const BatchArgs&) {
-  s.out << "bottom\t" << s.store.bottomAxisTitle << '\n';
-  s.out << "left\t" << s.store.yAxisTitle << '\n';
+  s.out << "bottom\t" << oneField(s.store.bottomAxisTitle) << '\n';
+  s.out << "left\t" << oneField(s.store.yAxisTitle) << '\n';
   for (const std::string& foot : s.store.footLines) {
-    s.out << "foot\t" << foot << '\n';
+    s.out << "foot\t" << oneField(foot) << '\n';
   }
 }
 
+// Each point goes to the stream as it is formatted: a graph of millions of points needs no
+// copy of its text in memory. Writing stops once the stream has failed.
 void runDump(BatchSession& s, const BatchArgs& a) {
   const Graph& g = s.store.graph(graphIndex(s, a));
-  std::string text;
-  for (std::size_t i = 0; i < g.size(); ++i) {
-    text += formatDumpNumber(g.x(i));
-    text += '\t';
-    text += formatDumpNumber(g.y(i));
-    text += '\n';
+  char line[64];
+  for (std::size_t i = 0; i < g.size() && s.out; ++i) {
+    const int length = std::snprintf(line, sizeof line, "%.17g\t%.17g\n", g.x(i), g.y(i));
+    s.out.write(line, length);
   }
-  s.out << text;
 }
 
 void runClose(BatchSession& s, const BatchArgs&) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/OutputLimits.h"
 #include "core/Palette.h"
 #include "spectral/BlockLoop.h"
 #include "spectral/SpectralOptions.h"
@@ -130,7 +131,8 @@ std::size_t graphOfRow(const GraphStore& store, int row) {
 // A frequency step ≤ 0 or a graph without duration has no spectrum: refused up front.
 bool usable(CommandContext& ctx, const Grid& grid, std::size_t voltage, std::size_t current) {
   if (!(grid.df > 0) || !(std::fabs(grid.fMax / grid.df) < kLargestIndex) ||
-      !(std::fabs(grid.fMin / grid.df) < kLargestIndex)) {
+      !(std::fabs(grid.fMin / grid.df) < kLargestIndex) ||
+      !fitsInOneGraph(std::nearbyint(grid.fMax / grid.df) - std::nearbyint(grid.fMin / grid.df))) {
     ctx.ui.message(MessageKind::Error, grid.df > 0 ? kTooManyFrequencies : kBadFrequencyStep);
     return false;
   }
@@ -184,14 +186,18 @@ void impedanceCommand(CommandContext& ctx) {
     return;
   }
   std::optional<SpectrumGraphs> u, i;
-  store.chart().setChartVisible(false);
-  u = appendSpectrum(ctx, voltage, grid);
-  if (u) {
-    i = appendSpectrum(ctx, current, grid);
-  }
-  store.chart().setChartVisible(true);
+  keepStoreOnMemoryShortage(store, [&] {
+    store.chart().setChartVisible(false);
+    u = appendSpectrum(ctx, voltage, grid);
+    if (u) {
+      i = appendSpectrum(ctx, current, grid);
+    }
+    store.chart().setChartVisible(true);
+    if (u && i) {
+      appendImpedance(store, *u, *i);
+    }
+  });
   if (u && i) {
-    appendImpedance(store, *u, *i);
     if (options.deleteSpectra) {
       for (std::size_t index : {i->phase, i->modulus, u->phase, u->modulus}) {
         store.removeGraph(index);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/NumberFormat.h"
+#include "core/OutputLimits.h"
 #include "core/Palette.h"
 #include "spectral/BlockLoop.h"
 #include "spectral/Fft.h"
@@ -78,6 +79,10 @@ void inverseSpectrumCommand(CommandContext& ctx) {
     ctx.ui.message(MessageKind::Error, kBadPointCount);
     return;
   }
+  if (!fitsInOneGraph(static_cast<double>(n) + 1)) {  // the signal has n + 1 points
+    ctx.ui.message(MessageKind::Error, kTooManyPoints);
+    return;
+  }
   double dt = (tmax - tmin) / n;
   const double df = store.graph(phase).x(1) - store.graph(phase).x(0);
   if (df > 1 / tmax) {
@@ -88,9 +93,11 @@ void inverseSpectrumCommand(CommandContext& ctx) {
   Graph result;
   result.colour = newGraphColour(store.count());
   result.title = " Восстановленный из спектра сигнал";
-  const std::size_t index = store.attachGraph(std::move(result), store.takeUnnamedEntry());
-  detail::fillInverseSignal(ctx, amplitude, phase, index, tmin, dt, n, 2 * 3.141592653589793 * df,
-                            outputTimeUnitsPerSecond(options.timeUnit));
+  keepStoreOnMemoryShortage(store, [&] {
+    const std::size_t index = store.attachGraph(std::move(result), store.takeUnnamedEntry());
+    detail::fillInverseSignal(ctx, amplitude, phase, index, tmin, dt, n, 2 * 3.141592653589793 * df,
+                              outputTimeUnitsPerSecond(options.timeUnit));
+  });
   if (options.deleteSpectra) {
     store.removeGraph(store.count() - 2);
     store.removeGraph(store.count() - 2);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/NumberFormat.h"
+#include "core/OutputLimits.h"
 #include "core/Palette.h"
 #include "spectral/BlockLoop.h"
 #include "spectral/Fft.h"
@@ -138,7 +139,8 @@ Outcome dftPath(Run& run, std::size_t index) {
     return Outcome::EndCommand;
   }
   const double lowIndex = run.fMin / df, highIndex = run.fMax / df;
-  if (!(std::fabs(lowIndex) < kLargestIndex && std::fabs(highIndex) < kLargestIndex)) {
+  if (!(std::fabs(lowIndex) < kLargestIndex && std::fabs(highIndex) < kLargestIndex) ||
+      !fitsInOneGraph(std::nearbyint(highIndex) - std::nearbyint(lowIndex))) {
     run.ctx.ui.message(MessageKind::Error, kTooManyFrequencies);
     return Outcome::EndCommand;
   }
@@ -279,15 +281,17 @@ void spectrumCommand(CommandContext& ctx, const SpectrumHooks& hooks) {
   if (!inputsUsable(run, *chosen)) {
     return;
   }
-  const HiddenChart hidden(ctx.store);
-  // The picked graphs all lie below the count at the start; graphs appended meanwhile come
-  // after them and are never inputs.
-  for (std::size_t index : *chosen) {
-    const Outcome outcome = dft ? dftPath(run, index) : fftPath(run, index);
-    if (outcome == Outcome::EndCommand) {
-      break;
+  keepStoreOnMemoryShortage(ctx.store, [&] {
+    const HiddenChart hidden(ctx.store);
+    // The picked graphs all lie below the count at the start; graphs appended meanwhile
+    // come after them and are never inputs.
+    for (std::size_t index : *chosen) {
+      const Outcome outcome = dft ? dftPath(run, index) : fftPath(run, index);
+      if (outcome == Outcome::EndCommand) {
+        break;
+      }
     }
-  }
+  });
   ctx.store.chart().redraw();
   ctx.store.chart().refreshIndicator();
   ctx.store.chart().refreshMenus();

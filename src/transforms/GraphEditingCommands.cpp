@@ -5,6 +5,7 @@
 
 #include "core/Error.h"
 #include "core/NumberFormat.h"
+#include "core/OutputLimits.h"
 #include "core/Palette.h"
 #include "transforms/GraphEditing.h"
 
@@ -42,13 +43,18 @@ void checkGraphNumber(int number, std::size_t count) {
 
 void cloneGraphs(GraphStore& store, const std::vector<std::size_t>& storeIndices,
                  std::size_t count) {
-  for (std::size_t i : storeIndices) {
-    Graph clone = cloneOnGrid(store.graph(i), count);
-    clone.title = store.graph(i).title + " (Клон)";
-    clone.colour = automaticColour(store);
-    std::string entry = store.sourceFile(i) + " (Клон)";
-    store.attachGraph(std::move(clone), std::move(entry));
+  if (!fitsInOneGraph(static_cast<double>(count))) {
+    throw Error(kTooManyPoints);
   }
+  keepStoreOnMemoryShortage(store, [&] {
+    for (std::size_t i : storeIndices) {
+      Graph clone = cloneOnGrid(store.graph(i), count);
+      clone.title = store.graph(i).title + " (Клон)";
+      clone.colour = automaticColour(store);
+      std::string entry = store.sourceFile(i) + " (Клон)";
+      store.attachGraph(std::move(clone), std::move(entry));
+    }
+  });
   store.chart().legendRelayout();
   store.chart().refreshMenus();
   store.chart().redraw();

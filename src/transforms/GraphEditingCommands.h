@@ -30,7 +30,8 @@ inline constexpr const char* kTooFewPoints = "Количество точек д
 // bad one); appends a clone of each chosen graph, titled and entered with " (Клон)".
 void cloneCommand(CommandContext& ctx);
 // The clones of the graphs at `storeIndices` on `count` (≥ 2) points, appended in that
-// order; the active graph stays.
+// order; the active graph stays. A count above kMaxGraphPoints is refused with
+// kTooManyPoints before anything is made; running out of memory appends no clone.
 void cloneGraphs(GraphStore& store, const std::vector<std::size_t>& storeIndices,
                  std::size_t count);
 // "Кадрировать по X" on [range.lower, range.upper]; the window passes the bottom axis's
