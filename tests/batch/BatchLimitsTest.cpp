@@ -12,7 +12,7 @@ namespace tarvik::batch::e2e {
 namespace {
 
 // Sanitizer builds reserve terabytes of address space, so a limit on it stops them at once.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kAddressSpaceLimitWorks = false;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer) || \
