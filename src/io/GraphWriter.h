@@ -31,8 +31,9 @@ void formatGraphFile(const Graph& graph, const ChartTexts& texts, char decimalSe
 // The whole file as one string (small graphs, tests).
 std::string graphFileBytes(const Graph& graph, const ChartTexts& texts, char decimalSeparator);
 
-// "Write graph file": creates or replaces `path` through a temporary file and a rename, so
-// a failure leaves an existing file whole. Throws IoError naming the file.
+// "Write graph file": creates or replaces `path` through a new file that takes its place
+// only when complete (see AtomicFile), so a failure leaves an existing file whole. Throws
+// IoError naming the file, also when `path` is not a regular file or may not be written.
 void writeGraphFile(const Graph& graph, const GraphStore& store, const std::string& path,
                     char decimalSeparator);
 
