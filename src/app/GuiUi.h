@@ -13,13 +13,14 @@ class QWidget;
 class QStatusBar;
 
 namespace tarvik::dialogs {
+class DialogRegistry;
 class TfmSelectGr;
 class TfmValue;
 }  // namespace tarvik::dialogs
 
 namespace tarvik::app {
 
-class DialogRegistry;
+using dialogs::DialogRegistry;
 class SettingsFile;
 
 // A filter of a command's file dialog in Qt's form "Label (*.a *.b)". Accepted inputs:

@@ -4,7 +4,7 @@
 // fields live while the program runs; the spectrum's inverse step presets them.
 #include <QDialog>
 
-#include "app/CommandMap.h"
+#include "dialogs/OptionsDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -16,7 +16,7 @@ struct InverseSpectrumOptions;
 
 namespace tarvik::dialogs {
 
-class TfmBackSpectr : public QDialog, public app::OptionsDialog {
+class TfmBackSpectr : public QDialog, public OptionsDialog {
   Q_OBJECT
  public:
   explicit TfmBackSpectr(QWidget* parent = nullptr);

@@ -4,7 +4,7 @@
 // close check of edTau: a text that is not a positive number keeps the dialog open.
 #include <QDialog>
 
-#include "app/CommandMap.h"
+#include "dialogs/OptionsDialog.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -12,7 +12,7 @@ class QSpinBox;
 
 namespace tarvik::dialogs {
 
-class TfmChartRC : public QDialog, public app::OptionsDialog {
+class TfmChartRC : public QDialog, public OptionsDialog {
   Q_OBJECT
  public:
   explicit TfmChartRC(QWidget* parent = nullptr);

@@ -3,14 +3,14 @@
 // (SpinEdit1, SpinEdit2, from 1 to the number of graphs) and the splice point (Edit1).
 #include <QDialog>
 
-#include "app/CommandMap.h"
+#include "dialogs/OptionsDialog.h"
 
 class QLineEdit;
 class QSpinBox;
 
 namespace tarvik::dialogs {
 
-class TfmSelectTwoGr : public QDialog, public app::OptionsDialog {
+class TfmSelectTwoGr : public QDialog, public OptionsDialog {
   Q_OBJECT
  public:
   explicit TfmSelectTwoGr(QWidget* parent = nullptr);

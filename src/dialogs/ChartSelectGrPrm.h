@@ -3,13 +3,13 @@
 // drop-down lists (ComboBoxTime, ComboBoxScale) that keep the last choice for the run.
 #include <QDialog>
 
-#include "app/CommandMap.h"
+#include "dialogs/OptionsDialog.h"
 
 class QComboBox;
 
 namespace tarvik::dialogs {
 
-class TfmSelectGrParam : public QDialog, public app::OptionsDialog {
+class TfmSelectGrParam : public QDialog, public OptionsDialog {
   Q_OBJECT
  public:
   explicit TfmSelectGrParam(QWidget* parent = nullptr);

@@ -4,7 +4,7 @@
 // phase output and the output frequency unit. Kept in the settings section "Spectr".
 #include <QDialog>
 
-#include "app/CommandMap.h"
+#include "dialogs/OptionsDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -20,7 +20,7 @@ QComboBox* unitList(QWidget* parent, const char* objectName, const char* const (
 // A boolean of the settings file written as 1 or 0; any other integer reads as true.
 bool readSettingsBool(const QSettings& settings, const QString& key, bool fallback);
 
-class TfmSpectr : public QDialog, public app::OptionsDialog {
+class TfmSpectr : public QDialog, public OptionsDialog {
   Q_OBJECT
  public:
   explicit TfmSpectr(QWidget* parent = nullptr);

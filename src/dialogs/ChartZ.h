@@ -4,7 +4,7 @@
 // Kept in the settings section "SpectrZ" (all but the list choices).
 #include <QDialog>
 
-#include "app/CommandMap.h"
+#include "dialogs/OptionsDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -14,7 +14,7 @@ class QSettings;
 
 namespace tarvik::dialogs {
 
-class TfmCalcZ : public QDialog, public app::OptionsDialog {
+class TfmCalcZ : public QDialog, public OptionsDialog {
   Q_OBJECT
  public:
   explicit TfmCalcZ(QWidget* parent = nullptr);

@@ -17,7 +17,7 @@ struct FakeOptions : tarvik::DialogOptions {
   double value = 0;
 };
 
-class FakeDialog : public tarvik::app::OptionsDialog {
+class FakeDialog : public tarvik::dialogs::OptionsDialog {
  public:
   bool run(tarvik::DialogOptions& options) override {
     static_cast<FakeOptions&>(options).value = 2.5;

@@ -23,7 +23,7 @@ using tarvik::app::TfmChart;
 namespace {
 
 // An options dialog that records the settings calls the window makes.
-class RecordingDialog : public tarvik::app::OptionsDialog {
+class RecordingDialog : public tarvik::dialogs::OptionsDialog {
  public:
   bool run(tarvik::DialogOptions&) override { return false; }
   void loadSettings(QSettings&) override { ++loads; }

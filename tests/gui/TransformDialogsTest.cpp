@@ -149,7 +149,7 @@ class TransformDialogsTest : public QObject {
     QCOMPARE(map.all().size(), std::size(names));
 
     TfmChart window({}, settingsPath());
-    const tarvik::app::DialogRegistry& registry = window.dialogRegistry();
+    const tarvik::dialogs::DialogRegistry& registry = window.dialogRegistry();
     auto* rc = dynamic_cast<TfmChartRC*>(registry.find("TfmChartRC"));
     auto* units = dynamic_cast<TfmSelectGrParam*>(registry.find("TfmSelectGrParam"));
     auto* two = dynamic_cast<TfmSelectTwoGr*>(registry.find("TfmSelectTwoGr"));
