@@ -44,6 +44,7 @@ ChartView::ChartView(QWidget* parent) : QCustomPlot(parent), m_separator(localeS
   setBackground(QBrush(Qt::white));
   setPlottingHint(QCP::phFastPolylines, true);
   setAutoAddPlottableToLegend(false);
+  setFocusPolicy(Qt::ClickFocus);  // held keys 1 and 2 place the cursors
   setUpAxes();
   setUpLegend();
   m_foot = new QCPTextElement(this, QString(), QFont(QStringLiteral("Arial"), 10));
@@ -319,6 +320,7 @@ void ChartView::drawOverlay(QCPPainter& painter) {
     m_afterRepaint(painter, m_lastPlotRect);
     painter.restore();
   }
+  drawInteraction(painter);
   if (!m_store || m_store->yAxisTitle.empty()) {
     return;
   }

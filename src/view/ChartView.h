@@ -12,6 +12,8 @@
 
 #include "core/ChartPort.h"
 #include "core/GraphStore.h"
+#include "view/ChartGestures.h"
+#include "view/ViewRules.h"
 
 namespace tarvik::view {
 
@@ -77,11 +79,37 @@ class ChartView : public QCustomPlot {
   // follows its own step rule while linear).
   void setBottomLabelIncrement(double increment);
 
+  // --- Zoom, scroll and framing (ChartViewZoom.cpp) ---
+  // The four axes' modes and limits, and setting them all at once (then a repaint).
+  ViewState viewState() const;
+  void applyView(const ViewState& view);
   // Zoom by percent of all four axes (115 zooms in to 70 %, 85 out to 130 %); the first
-  // zoom after an undo remembers every axis's range and mode for the next undo.
+  // zoom or scroll after an undo remembers every axis's range and mode for the next undo.
   void zoomByPercent(double percent);
   void undoZoom();
-  bool zoomed() const { return m_zoomed; }
+  bool zoomed() const { return m_undo.zoomed(); }
+  // Left axis manual and widened by a twentieth of its larger absolute limit each way.
+  void stretchVertical();
+  // The active graph's bounding box (after a zoom-out step); nothing without one.
+  void frameActiveGraph();
+
+  // --- Mouse (ChartViewMouse.cpp) ---
+  // `btnEdit`: while on, a press redraws the active graph freehand and the chart's own
+  // zoom, scroll and clicks stay off.
+  void setEditMode(bool on) { m_editMode = on; }
+  bool editMode() const { return m_editMode; }
+  const ChartGestures& gestures() const { return m_gestures; }
+  // The box of a zoom drag in progress (drawn on the overlay).
+  std::optional<QRect> zoomBox() const;
+
+  // --- Two vertical cursors (ChartViewCursors.cpp) ---
+  void setCursorsShown(bool on);
+  bool cursorsShown() const { return m_cursorsShown; }
+  // Cursor 0 or 1 as an X value on the bottom axis (it follows zoom and pan).
+  double cursorX(int which) const { return m_cursorX[which == 0 ? 0 : 1]; }
+  void setCursorX(int which, double x);
+  // Pixels within which a press grabs a cursor line.
+  static constexpr int kCursorGrabPixels = 4;
 
   // Decimal separator of the axis labels (the locale's by default).
   void setDecimalSeparator(char separator);
@@ -99,11 +127,23 @@ class ChartView : public QCustomPlot {
   void graphClicked(int storeIndex, Qt::KeyboardModifiers modifiers);
   // A click on the legend at this pixel row.
   void legendClicked(int pixelRow);
+  // New text of the coordinate readout `lbCoopd`.
+  void readoutChanged(const QString& text);
+  // A gesture rewrote the active graph's points (pan, freehand edit); already repainted.
+  void pointsEdited();
+  // A cursor moved or the cursors were switched on or off.
+  void cursorsChanged();
 
  protected:
   void updateLayout() override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
   void setUpAxes();
@@ -116,7 +156,16 @@ class ChartView : public QCustomPlot {
   void placeLegend();
   void recordLegendRowTops();
   void drawOverlay(QCPPainter& painter);
-  void saveViewBeforeZoom();
+  void drawInteraction(QCPPainter& painter) const;
+  void drawCursors(QCPPainter& painter) const;
+  GestureContext gestureContext();
+  void applyOutcome(const GestureOutcome& outcome);
+  void startBuiltIn(QMouseEvent* event);
+  void moveBuiltIn(QPoint point);
+  void finishBuiltIn(QPoint point);
+  void noteZoomOrScroll();
+  bool pressCursor(QMouseEvent* event);
+  int cursorNear(int column) const;
   void useTicker(QCPAxis* axis, bool logarithmic);
   bool setLogarithmic(QCPAxis* axis, bool on);
   int labelFontPx() const;
@@ -143,12 +192,20 @@ class ChartView : public QCustomPlot {
   double m_bottomIncrement = 0;
   int m_stepHeightUsed = -1;  // plot height the left axis step was computed for
 
-  struct SavedView {
-    bool autoX = true, autoY = true;
-    QCPRange x, y, x2, y2;
-  };
-  bool m_zoomed = false;
-  SavedView m_saved;
+  UndoZoomMemory m_undo;
+
+  // The chart's own drag: a zoom box with the left button, a scroll with the right one.
+  enum class BuiltInDrag { None, Box, Scroll };
+  BuiltInDrag m_builtIn = BuiltInDrag::None;
+  QPoint m_dragPress;
+  QPoint m_dragPoint;
+  bool m_editMode = false;
+  ChartGestures m_gestures;
+
+  bool m_cursorsShown = false;
+  double m_cursorX[2] = {0, 0};
+  int m_draggedCursor = -1;
+  bool m_cursorKeyHeld[2] = {false, false};
 };
 
 }  // namespace tarvik::view

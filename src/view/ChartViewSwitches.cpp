@@ -1,4 +1,4 @@
-// View switches of the chart: logarithmic axes, the legend switches, axis ranges and zoom.
+// View switches of the chart: logarithmic axes, the legend switches and axis ranges.
 #include "view/ChartArithmetic.h"
 #include "view/ChartView.h"
 #include "view/GraphPlottable.h"
@@ -89,48 +89,6 @@ void ChartView::setBottomLabelIncrement(double increment) {
   if (xAxis->scaleType() == QCPAxis::stLinear) {
     useTicker(xAxis, false);
   }
-}
-
-void ChartView::saveViewBeforeZoom() {
-  if (m_zoomed) {
-    return;
-  }
-  m_saved = {m_autoX, m_autoY, xAxis->range(), yAxis->range(), xAxis2->range(), yAxis2->range()};
-  m_zoomed = true;
-}
-
-void ChartView::zoomByPercent(double percent) {
-  saveViewBeforeZoom();
-  for (QCPAxis* axis : {xAxis, yAxis, xAxis2, yAxis2}) {
-    const AxisLimits limits =
-        view::zoomByPercent({axis->range().lower, axis->range().upper}, percent);
-    axis->setRange(limits.min, limits.max);
-  }
-  m_autoX = false;
-  m_autoY = false;
-  replot();
-}
-
-void ChartView::undoZoom() {
-  if (m_zoomed) {
-    m_autoX = m_saved.autoX;
-    m_autoY = m_saved.autoY;
-    xAxis->setRange(m_saved.x);
-    yAxis->setRange(m_saved.y);
-    xAxis2->setRange(m_saved.x2);
-    yAxis2->setRange(m_saved.y2);
-    m_zoomed = false;
-  }
-  replot();
-}
-
-void ChartView::showWholeExtent() {
-  m_autoY = true;
-  if (m_zoomed) {
-    // The saved view may have had a manual left axis; "All" wants it automatic after all.
-    m_saved.autoY = true;
-  }
-  undoZoom();
 }
 
 void ChartView::setDecimalSeparator(char separator) {
