@@ -148,6 +148,7 @@ BatchRegistry standardRegistry() {
   registerFileCommands(registry);
   registerTransformCommands(registry);
   registerSpectralCommands(registry);
+  registerChartCommands(registry);
   return registry;
 }
 
@@ -215,6 +216,8 @@ int BatchRunner::runOne(const BatchArgs& args) {
   } catch (const std::exception& e) {
     m_session.ui.message(MessageKind::Error, e.what());
   }
+  // The window repaints after every command: automatic axes follow the data.
+  m_session.chart.redraw();
   m_session.ui.endProgressLine();
   return m_session.ui.failed() ? kExitCommandFailed : kExitOk;
 }

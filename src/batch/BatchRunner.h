@@ -34,7 +34,7 @@ std::vector<ScriptLine> inlineLines(const std::string& text);
 // argument given twice.
 BatchArgs parseCommand(const ScriptLine& line);
 
-// Every command registry: files, transforms, spectral.
+// Every command registry: files, transforms, spectral, chart.
 BatchRegistry standardRegistry();
 
 class BatchRunner {

@@ -169,7 +169,9 @@ void BatchUi::progress(const std::string& text) {
 // ---- BatchSession ----
 
 BatchSession::BatchSession(std::ostream& output, std::ostream& err, char decimalSeparator)
-    : ui(err, decimalSeparator), out(output) {}
+    : ui(err, decimalSeparator), out(output) {
+  store.setChartPort(&chart);
+}
 
 std::vector<int> BatchSession::parseGraphList(const std::string& text) const {
   std::vector<int> rows;

@@ -9,6 +9,7 @@
 #include <typeindex>
 #include <vector>
 
+#include "batch/BatchChart.h"
 #include "core/Command.h"
 #include "core/GraphStore.h"
 #include "core/Ui.h"
@@ -104,8 +105,12 @@ struct BatchCommand {
 class BatchSession {
  public:
   BatchSession(std::ostream& out, std::ostream& err, char decimalSeparator);
+  // The store keeps a pointer to the chart: a session stays where it was made.
+  BatchSession(const BatchSession&) = delete;
+  BatchSession& operator=(const BatchSession&) = delete;
 
   GraphStore store;
+  OffscreenChart chart{store};  // watches the store from the start
   BatchUi ui;
   std::ostream& out;
   CommandContext context() { return CommandContext{store, ui}; }
@@ -152,5 +157,6 @@ class BatchRegistry {
 void registerFileCommands(BatchRegistry& registry);       // BatchFiles.cpp
 void registerTransformCommands(BatchRegistry& registry);  // BatchTransforms.cpp
 void registerSpectralCommands(BatchRegistry& registry);   // BatchSpectral.cpp
+void registerChartCommands(BatchRegistry& registry);      // BatchChart.cpp
 
 }  // namespace tarvik::batch

@@ -142,4 +142,65 @@ AxisLimits zoomAround(AxisLimits limits, double anchor, double factor) {
   return {anchor - (anchor - limits.min) * factor, anchor + (limits.max - anchor) * factor};
 }
 
+namespace {
+// The widths the chart's axes can show.
+constexpr double kSmallestSpan = 1e-280;
+constexpr double kLargestSpan = 1e250;
+}  // namespace
+
+bool isShowableRange(AxisLimits limits) {
+  const double lower = std::min(limits.min, limits.max);
+  const double upper = std::max(limits.min, limits.max);
+  const double span = upper - lower;
+  // NaN fails every comparison below.
+  return lower > -kLargestSpan && upper < kLargestSpan && span > kSmallestSpan &&
+         span < kLargestSpan && !(lower > 0 && std::isinf(upper / lower)) &&
+         !(upper < 0 && std::isinf(lower / upper));
+}
+
+AxisLimits acceptedRange(AxisLimits current, AxisLimits wanted) {
+  return isShowableRange(wanted) ? ordered(wanted.min, wanted.max) : current;
+}
+
+AxisLimits automaticRange(AxisLimits current, std::optional<AxisLimits> data) {
+  if (!data) {
+    return current;
+  }
+  AxisLimits wanted = *data;
+  if (!isShowableRange(wanted)) {
+    // Constant data: keep the width the axis has and put the data in the middle.
+    const double centre = (wanted.min + wanted.max) * 0.5;
+    const double half = (current.max - current.min) / 2.0;
+    wanted = {centre - half, centre + half};
+  }
+  return acceptedRange(current, wanted);
+}
+
+void uniteExtent(std::optional<GraphExtent>& all, const std::optional<GraphExtent>& one) {
+  if (!one) {
+    return;
+  }
+  if (!all) {
+    all = one;
+    return;
+  }
+  all->minX = std::min(all->minX, one->minX);
+  all->maxX = std::max(all->maxX, one->maxX);
+  all->minY = std::min(all->minY, one->minY);
+  all->maxY = std::max(all->maxY, one->maxY);
+}
+
+ViewState withAutomaticRanges(const ViewState& view, const std::optional<GraphExtent>& all) {
+  ViewState result = view;
+  if (view.bottom.automatic) {
+    result.bottom.limits = automaticRange(
+        view.bottom.limits, all ? std::optional<AxisLimits>({all->minX, all->maxX}) : std::nullopt);
+  }
+  if (view.left.automatic) {
+    result.left.limits = automaticRange(
+        view.left.limits, all ? std::optional<AxisLimits>({all->minY, all->maxY}) : std::nullopt);
+  }
+  return result;
+}
+
 }  // namespace tarvik::view

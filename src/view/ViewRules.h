@@ -106,4 +106,29 @@ inline constexpr double kWheelNotchFraction = 0.03;
 // is not finite and positive leaves the limits unchanged.
 AxisLimits zoomAround(AxisLimits limits, double anchor, double factor);
 
+// --- The chart's automatic ranges ---
+// The limits every axis of the chart shows before any graph has set them.
+inline constexpr AxisLimits kInitialAxisLimits{0, 5};
+
+// A range the chart's axes accept: finite, lower and upper within ±1e250, wider than
+// 1e-280 and narrower than 1e250, and not so lopsided that upper / lower overflows.
+bool isShowableRange(AxisLimits limits);
+
+// Setting an axis's range: a range the axis cannot show leaves `current` as it is; an
+// inverted one is put in order.
+AxisLimits acceptedRange(AxisLimits current, AxisLimits wanted);
+
+// The range an automatic axis takes from its data: the smallest to the largest value of
+// the drawable points of every graph (`data`, nullopt when there is none: the axis keeps
+// `current`). A range of zero width keeps the current width and centres it on the data.
+// What the axis cannot show leaves `current` as it is.
+AxisLimits automaticRange(AxisLimits current, std::optional<AxisLimits> data);
+
+// Joins the extent of one more graph into the extent of all graphs drawn so far.
+void uniteExtent(std::optional<GraphExtent>& all, const std::optional<GraphExtent>& one);
+
+// The view after a repaint: the bottom and left axes that are automatic follow the
+// extent of all graphs (`all`); the hidden top and right axes never do.
+ViewState withAutomaticRanges(const ViewState& view, const std::optional<GraphExtent>& all);
+
 }  // namespace tarvik::view
