@@ -32,12 +32,6 @@ class TfmSpectr : public QDialog, public OptionsDialog {
 
   // The fields as they stand (what OK would return).
   void readFields(DialogOptions& options) const;
-  QCheckBox* inverseBox() const { return m_checkBox1; }
-  QComboBox* frequencyList() const { return m_cbFreq; }
-  QGroupBox* stepGroup() const { return m_groupBox1; }
-  QLineEdit* stepField() const { return m_eddF; }
-  QRadioButton* fftChoice() const { return m_fft; }
-  QCheckBox* autoStepBox() const { return m_checkBox2; }
 
  private:
   // The control dependencies: the step group only for DFT, the step field only without

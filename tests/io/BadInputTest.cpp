@@ -6,10 +6,7 @@
 
 #include "io/FileCommands.h"
 #include "io/TempDir.h"
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "support/ScriptedUi.h"
-#pragma GCC diagnostic pop
 
 namespace tarvik {
 namespace {

@@ -4,11 +4,7 @@
 #include "core/TextCodec.h"
 #include "io/FileCommands.h"
 #include "io/TempDir.h"
-// GCC 12 sees the moved-from optional in the scripted answers as maybe uninitialised.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "support/ScriptedUi.h"
-#pragma GCC diagnostic pop
 
 namespace tarvik {
 namespace {

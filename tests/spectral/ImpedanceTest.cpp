@@ -6,11 +6,6 @@
 #include "spectral/ReferenceSums.h"
 #include "spectral/SpectrumCommand.h"
 #include "spectral/UniformResample.h"
-// GCC 12 reports a false "may be used uninitialized" inside std::optional's move in
-// ScriptedUi when inlined here.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
 #include "support/ScriptedUi.h"
 
 namespace tarvik::spectral {

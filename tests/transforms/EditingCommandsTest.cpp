@@ -7,12 +7,7 @@
 #include "TransformTestUtil.h"
 #include "batch/BatchRunner.h"
 #include "core/Error.h"
-// GCC 12 reports a false "may be used uninitialized" inside the scripted Ui's queue pop
-// when it is inlined here.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "support/ScriptedUi.h"
-#pragma GCC diagnostic pop
 #include "transforms/GraphEditingCommands.h"
 
 namespace tarvik {

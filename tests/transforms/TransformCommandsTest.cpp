@@ -4,12 +4,7 @@
 
 #include "TransformTestUtil.h"
 #include "core/Palette.h"
-// GCC 12 reports a false "may be used uninitialized" inside the scripted Ui's queue pop
-// when it is inlined here.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "support/ScriptedUi.h"
-#pragma GCC diagnostic pop
 #include "transforms/CalculusCommands.h"
 #include "transforms/PointwiseCommands.h"
 #include "transforms/RunningStatsCommands.h"
