@@ -16,8 +16,10 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/ChartMyCursors.h"
 #include "app/ChartMyStatus.h"
 #include "app/GuiUi.h"
+#include "app/Hint.h"
 #include "app/WindowChartPort.h"
 #include "core/NumberFormat.h"
 #include "core/OutputLimits.h"
@@ -31,6 +33,7 @@
 #include "dialogs/ChartZ.h"
 #include "io/FileCommands.h"
 #include "view/ChartView.h"
+#include "view/PulseMeasurementLayer.h"
 
 namespace tarvik::app {
 
@@ -60,10 +63,12 @@ TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QW
   column->addWidget(buildSecondToolBar());
   m_chart = new view::ChartView(central);
   m_chart->setObjectName("Chart");
-  m_chart->setStatusTip(QString(kChartHint).mid(1));
+  applyHint(m_chart, kChartHint);
   m_chart->setStore(&m_store);
   m_chart->installEventFilter(this);
   column->addWidget(m_chart, 1);
+  m_cursorPanel = new CursorPanel(central);
+  column->addWidget(m_cursorPanel);
   column->addWidget(buildBottomPanel());
   setCentralWidget(central);
   buildMainMenu();
@@ -74,6 +79,7 @@ TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QW
   m_store.setChartPort(m_port.get());
   connect(m_chart, &view::ChartView::graphClicked, this, &TfmChart::onGraphClicked);
   connect(m_chart, &view::ChartView::legendClicked, this, &TfmChart::onLegendClicked);
+  connectChart();
 
   createDialogs();
   connectCommands();
@@ -89,6 +95,7 @@ TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QW
 TfmChart::~TfmChart() {
   // The chart must not draw a store that is going away.
   m_store.setChartPort(nullptr);
+  m_chart->setAfterRepaint({});
   m_chart->setStore(nullptr);
 }
 
@@ -112,6 +119,7 @@ void TfmChart::createDialogs() {
   m_ui = std::make_unique<GuiUi>(this, statusBar(), m_fmSelectGr, m_fmValue, m_dialogs, m_settings);
   m_ui->setProgressHook([this] { showLongLoopControls(); });
   installViewActions();
+  installChartActions();
   installFileActions(m_commands, m_dialogs, this);
   installTransformActions(m_commands);
   installSpectralActions(m_commands, m_dialogs, this);
@@ -224,6 +232,7 @@ void TfmChart::finishCommand() {
   m_chart->setVisible(true);  // also after a command that hid it and then failed
   m_port->redraw();
   m_port->refreshMenus();
+  refreshCursorPanel();
   m_running = false;
   if (m_closePending) {
     QTimer::singleShot(0, this, &QWidget::close);

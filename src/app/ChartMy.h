@@ -18,13 +18,15 @@ class QAbstractButton;
 class QAction;
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QToolBar;
 class QVBoxLayout;
 
 namespace tarvik::view {
 class ChartView;
-}
+class PulseMeasurementLayer;
+}  // namespace tarvik::view
 namespace tarvik::dialogs {
 class TfmSelectGr;
 class TfmValue;
@@ -32,6 +34,7 @@ class TfmValue;
 
 namespace tarvik::app {
 
+class CursorPanel;
 class GuiUi;
 class WindowChartPort;
 
@@ -52,6 +55,8 @@ class TfmChart : public QMainWindow {
   DialogRegistry& dialogRegistry() { return m_dialogs; }
   dialogs::TfmSelectGr* selectDialog() const { return m_fmSelectGr; }
   dialogs::TfmValue* valueDialog() const { return m_fmValue; }
+  view::PulseMeasurementLayer& measurement() { return *m_measure; }
+  CursorPanel* cursorPanel() const { return m_cursorPanel; }
 
   // The chart fonts of the settings file (face name and size).
   const ChartFonts& fonts() const { return m_fonts; }
@@ -110,6 +115,15 @@ class TfmChart : public QMainWindow {
   void onGraphClicked(int storeIndex, Qt::KeyboardModifiers modifiers);
   void onLegendClicked(int pixelRow);
 
+  // Zoom, framing, the editing mode, the pulse measurement and the cursors
+  // (ChartMyChart.cpp).
+  void installChartActions();
+  void connectChart();
+  void setMeasurementOn(bool on);
+  void afterChartPaint();
+  void showAfterPaint();
+  void refreshCursorPanel();
+
   GraphStore m_store;
   SettingsFile m_settings;
   ChartFonts m_fonts;
@@ -126,6 +140,12 @@ class TfmChart : public QMainWindow {
   QAbstractButton* m_btnStop = nullptr;
   QAbstractButton* m_btnEdit = nullptr;
   QCheckBox* m_cbFixLine = nullptr;
+  QAbstractButton* m_speedButton4 = nullptr;
+  QAbstractButton* m_btnCursors = nullptr;
+  QLineEdit* m_edit2 = nullptr;
+  QLabel* m_lbCoopd = nullptr;
+  CursorPanel* m_cursorPanel = nullptr;
+  QAction* m_mnCursors = nullptr;
   QMenu* m_file1 = nullptr;
   QMenu* m_mnVid = nullptr;
   QMenu* m_edit1 = nullptr;
@@ -136,6 +156,8 @@ class TfmChart : public QMainWindow {
   dialogs::TfmValue* m_fmValue = nullptr;
   std::unique_ptr<GuiUi> m_ui;
   std::unique_ptr<WindowChartPort> m_port;
+  std::unique_ptr<view::PulseMeasurementLayer> m_measure;
+  bool m_afterPaintQueued = false;
 
   // Elements routed by object name to the command map.
   std::vector<QAction*> m_routedActions;

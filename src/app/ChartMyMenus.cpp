@@ -105,6 +105,9 @@ void TfmChart::buildViewMenu() {
   menuItem(m_mnVid, "N4", "Текущий график на весь экран");
   separator(m_mnVid);
   menuItem(m_mnVid, "mnIzmerit", "Измерить");
+  m_mnCursors = menuItem(m_mnVid, "mnCursors", "Курсоры");
+  m_mnCursors->setCheckable(true);
+  m_mnCursors->setShortcut(QKeySequence("Ctrl+K"));
   menuItem(m_mnVid, "N35", "Исходный текст");
 }
 

@@ -77,18 +77,20 @@ QWidget* TfmChart::buildTopPanel() {
       "edit");
   m_btnEdit->setCheckable(true);
   speedButton("SpeedButton1", "Легенда|Вкл./выкл. легенды", "legend");
-  speedButton("SpeedButton4", "Измерить|Измерить активный график", "measure")->setCheckable(true);
+  m_speedButton4 = speedButton("SpeedButton4", "Измерить|Измерить активный график", "measure");
+  m_speedButton4->setCheckable(true);
 
   auto* label2 = new QLabel("ПХ, нс", m_topPanel);
   label2->setObjectName("Label2");
   applyHint(label2, "Переходная характеристика датчика");
   row->addSpacing(6);
   row->addWidget(label2);
-  auto* edit2 = new QLineEdit("0.0", m_topPanel);
-  edit2->setObjectName("Edit2");
-  edit2->setMaximumWidth(56);
-  applyHint(edit2, "Переходн. х-ка датчика (0 - если не учитывать)");
-  row->addWidget(edit2);
+  m_edit2 = new QLineEdit("0.0", m_topPanel);
+  m_edit2->setObjectName("Edit2");
+  m_edit2->setMaximumWidth(56);
+  applyHint(m_edit2, "Переходн. х-ка датчика (0 - если не учитывать)");
+  label2->setBuddy(m_edit2);
+  row->addWidget(m_edit2);
   row->addSpacing(6);
 
   speedButton("SpeedButton5", "Уменьшить по вертикали", "stretch-vertical");
@@ -178,6 +180,14 @@ QToolBar* TfmChart::buildSecondToolBar() {
     m_routedButtons.push_back(radio);
   }
   bar->findChild<QRadioButton*>("rb05")->setChecked(true);
+  bar->addSeparator();
+  // Two vertical cursors with their table under the chart.
+  QAction* cursors = toolButton(bar, "btnCursors",
+                                "Курсоры|Два вертикальных курсора: перетаскивание мышью, щелчок с "
+                                "нажатой клавишей 1 или 2 ставит курсор",
+                                "cursors");
+  cursors->setCheckable(true);
+  m_btnCursors = qobject_cast<QAbstractButton*>(bar->widgetForAction(cursors));
   return bar;
 }
 
@@ -187,10 +197,10 @@ QWidget* TfmChart::buildBottomPanel() {
   auto* row = new QHBoxLayout(m_bottomPanel);
   row->setContentsMargins(4, 2, 4, 2);
 
-  auto* coordinates = new QLabel("Координаты", m_bottomPanel);
-  coordinates->setObjectName("lbCoopd");
-  coordinates->setMinimumWidth(220);
-  row->addWidget(coordinates);
+  m_lbCoopd = new QLabel("Координаты", m_bottomPanel);
+  m_lbCoopd->setObjectName("lbCoopd");
+  m_lbCoopd->setMinimumWidth(220);
+  row->addWidget(m_lbCoopd);
 
   auto* legendSwitch = new QToolButton(m_bottomPanel);
   legendSwitch->setObjectName("SpeedButton9");

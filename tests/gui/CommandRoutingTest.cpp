@@ -33,10 +33,6 @@ const QSet<QString> kCommandsToCome = {
     "mnExport", "N38", "N40", "N35",
     // Appearance.
     "Legengs1", "Titles1", "Lines1", "Fon1",
-    // Zoom and the editing mode.
-    "N4", "btnEdit", "SpeedButton5", "BitBtn2", "BitBtn3", "BitBtn1", "SpeedButton6",
-    // Pulse measurement.
-    "mnIzmerit", "SpeedButton4", "rb01", "rb05",
     // Sensor conversion.
     "UBIA1", "ToolButton25", "ToolButton31", "btnUI",
     // Splines.

@@ -113,6 +113,7 @@ class MainWindowTest : public QObject {
                              "ToolButton32",
                              "rb01",
                              "rb05",
+                             "btnCursors",
                              "Chart",
                              "lbCoopd",
                              "SpeedButton9",
@@ -153,6 +154,7 @@ class MainWindowTest : public QObject {
                              "Legend1",
                              "N4",
                              "mnIzmerit",
+                             "mnCursors",
                              "N35",
                              "Edit1",
                              "mnSelectActive",
@@ -167,7 +169,7 @@ class MainWindowTest : public QObject {
         "ToolButton24", "ToolButton37", "ToolButton31", "btnUI",        "N31",
         "N32",          "N42",          "N16",          "mnExport",     "X",
         "Y1",           "Summa",        "N17",          "N37",          "N1",
-        "N34"};
+        "N34",          "pnCursors"};
     for (const char* n : visible) {
       QTest::newRow(n) << QString(n) << true;
     }
@@ -306,9 +308,9 @@ class MainWindowTest : public QObject {
       QVERIFY2(!announced.isEmpty(), qPrintable(button->objectName()));
       QVERIFY2(announced == expected, qPrintable(button->objectName() + ": " + announced));
     }
-    // The top panel's speed buttons, both toolbars' image buttons (hidden ones too) and the
-    // legend position switch.
-    QCOMPARE(iconButtons, 46);
+    // The top panel's speed buttons, both toolbars' image buttons (hidden ones too), the
+    // legend position switch and the cursor switch.
+    QCOMPARE(iconButtons, 47);
     QCOMPARE(w.findChild<QWidget*>("SpeedButton9")->accessibleName(),
              QString("Переключатель положения легенд"));
     QCOMPARE(w.findChild<QWidget*>("ToolButton20")->accessibleName(), QString("Умножить"));

@@ -1,0 +1,28 @@
+#pragma once
+// The cursor panel under the chart: for the active graph, the values at the two cursors
+// and the statistics of the points between them, in the short format.
+#include <QWidget>
+#include <array>
+
+#include "transforms/CursorStats.h"
+
+class QLabel;
+
+namespace tarvik::app {
+
+class CursorPanel : public QWidget {
+ public:
+  explicit CursorPanel(QWidget* parent = nullptr);
+
+  // Shows `stats` (nullptr: no active graph, every value blank).
+  void showStats(const CursorStats* stats, char decimalSeparator);
+  // The value shown in field `i` of the table order (X1, X2, ΔX, 1/ΔX, Y1, Y2, ΔY, count,
+  // min, max, p2p, mean, RMS, integral).
+  QString valueText(std::size_t i) const;
+  static constexpr std::size_t kFields = 14;
+
+ private:
+  std::array<QLabel*, kFields> m_values{};
+};
+
+}  // namespace tarvik::app
