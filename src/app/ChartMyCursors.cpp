@@ -10,7 +10,7 @@ namespace {
 
 // Captions of the fields, in the order of the cursor table.
 constexpr std::array<const char*, CursorPanel::kFields> kCaptions = {
-    "X1",     "X2",   "ΔX",    "1/ΔX",    "Y1",   "Y2",   "ΔY",
+    "X1:",    "X2:",  "ΔX:",   "1/ΔX:",   "Y1:",  "Y2:",  "ΔY:",
     "Точек:", "Мин:", "Макс:", "Размах:", "Ср.:", "СКЗ:", "Интеграл:"};
 
 QString text(const std::optional<double>& value, char separator) {

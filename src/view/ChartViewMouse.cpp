@@ -192,7 +192,8 @@ std::optional<QRect> ChartView::zoomBox() const {
 
 void ChartView::wheelEvent(QWheelEvent* event) {
   const double notches = event->angleDelta().y() / kNotch;
-  if (notches == 0 || m_editMode) {
+  // The wheel is the chart's own and is not a press: the editing mode leaves it alone.
+  if (notches == 0) {
     event->ignore();
     return;
   }

@@ -212,9 +212,7 @@ class ChartMouseTest : public QObject {
     QCOMPARE(pulse.ys()[12], m_chart->yAxis->pixelToCoord(at(12, 3).y()));
     QCOMPARE(pulse.ys()[6], 6.0);  // a column the pointer skipped keeps its point
     QCOMPARE(m_store->graph(1).ys()[4], 1.0);
-    // A down-right drag would have zoomed without the editing mode; a wheel would scroll.
-    QCOMPARE(xRange(), x0);
-    wheel(plot().center(), 120, Qt::NoModifier);
+    // The down-right drag would have zoomed without the editing mode.
     QCOMPARE(xRange(), x0);
     QVERIFY(!m_chart->zoomed());
   }
