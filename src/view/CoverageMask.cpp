@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tarvik::view {
 namespace {
@@ -33,6 +34,32 @@ inline int pixelIndex(double coordinate, int size) {
   return truncated - (c < truncated ? 1 : 0);
 }
 
+// The longest run of indices in [0, n) for which `full` holds, as (first, last); (1, 0) when
+// there is none.
+template <typename Full>
+std::pair<int, int> longestRun(int n, const Full& full) {
+  std::pair<int, int> best{1, 0};
+  int start = -1;
+  for (int i = 0; i <= n; ++i) {
+    if (i < n && full(i)) {
+      start = start < 0 ? i : start;
+    } else if (start >= 0) {
+      if (i - 1 - start > best.second - best.first) {
+        best = {start, i - 1};
+      }
+      start = -1;
+    }
+  }
+  return best;
+}
+
+// Segments between two readings of the spans: a first reading after a few thousand, then
+// ever fewer as the mask settles, and never so often that reading a large mask dominates.
+std::size_t spanPeriod(std::size_t segments, int width, int height) {
+  const std::size_t area = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  return std::max({std::size_t{4096}, area / 64, segments / 8});
+}
+
 }  // namespace
 
 CoverageMask::CoverageMask(int width, int height)
@@ -44,7 +71,12 @@ CoverageMask::CoverageMask(int width, int height)
       m_blocksY((m_height + 63) >> kBlockShift),
       m_tiles(static_cast<std::size_t>(m_tilesX) * static_cast<std::size_t>(m_tilesY), 0),
       m_fullTiles(static_cast<std::size_t>(m_blocksX) * static_cast<std::size_t>(m_blocksY), 0),
-      m_blockTiles(m_fullTiles.size(), 0) {
+      m_blockTiles(m_fullTiles.size(), 0),
+      m_tileColumnSpans(static_cast<std::size_t>(m_tilesX)),
+      m_blockColumnSpans(static_cast<std::size_t>(m_blocksX)),
+      m_tileRowSpans(static_cast<std::size_t>(m_tilesY)),
+      m_blockRowSpans(static_cast<std::size_t>(m_blocksY)),
+      m_nextRefresh(spanPeriod(0, m_width, m_height)) {
   for (int ty = 0; ty < m_tilesY; ++ty) {
     for (int tx = 0; tx < m_tilesX; ++tx) {
       ++m_blockTiles[blockOfTile(tx, ty)];
@@ -64,6 +96,63 @@ std::size_t CoverageMask::blockOfTile(int tx, int ty) const {
 
 bool CoverageMask::tileFull(int tx, int ty) const {
   return m_tiles[tileAt(tx, ty)] == insideBits(m_width - tx * 8, m_height - ty * 8);
+}
+
+void CoverageMask::refreshSpans() {
+  auto store = [](Span& span, std::pair<int, int> run) { span = Span{run.first, run.second}; };
+  // Pixel row y is covered across tile column tx when its byte holds every column inside.
+  auto rowCovered = [&](int tx, int y) {
+    const int columns = std::min(8, m_width - tx * 8);
+    const std::uint64_t inside = (std::uint64_t{1} << columns) - 1;
+    return ((m_tiles[tileAt(tx, y >> kTileShift)] >> ((y & 7) * 8)) & 0xFF) == inside;
+  };
+  for (int tx = 0; tx < m_tilesX; ++tx) {
+    store(m_tileColumnSpans[static_cast<std::size_t>(tx)],
+          longestRun(m_height, [&](int y) { return rowCovered(tx, y); }));
+  }
+  for (int bx = 0; bx < m_blocksX; ++bx) {
+    const int end = std::min(m_tilesX, (bx + 1) * 8);
+    store(m_blockColumnSpans[static_cast<std::size_t>(bx)], longestRun(m_height, [&](int y) {
+            for (int tx = bx * 8; tx < end; ++tx) {
+              if (!rowCovered(tx, y)) {
+                return false;
+              }
+            }
+            return true;
+          }));
+  }
+  // Pixel column x is covered across tile row ty when its bit is set in every row inside.
+  auto columnCovered = [&](int ty, int x) {
+    const int rows = std::min(8, m_height - ty * 8);
+    std::uint64_t inside = std::uint64_t{0x0101010101010101} << (x & 7);
+    if (rows < 8) {
+      inside &= (std::uint64_t{1} << (8 * rows)) - 1;
+    }
+    return (m_tiles[tileAt(x >> kTileShift, ty)] & inside) == inside;
+  };
+  for (int ty = 0; ty < m_tilesY; ++ty) {
+    store(m_tileRowSpans[static_cast<std::size_t>(ty)],
+          longestRun(m_width, [&](int x) { return columnCovered(ty, x); }));
+  }
+  for (int by = 0; by < m_blocksY; ++by) {
+    const int end = std::min(m_tilesY, (by + 1) * 8);
+    store(m_blockRowSpans[static_cast<std::size_t>(by)], longestRun(m_width, [&](int x) {
+            for (int ty = by * 8; ty < end; ++ty) {
+              if (!columnCovered(ty, x)) {
+                return false;
+              }
+            }
+            return true;
+          }));
+  }
+}
+
+inline const CoverageMask::Span& CoverageMask::spanOf(int major, bool steep, int shift) const {
+  const auto group = static_cast<std::size_t>(major >> shift);
+  if (steep) {
+    return shift == kBlockShift ? m_blockRowSpans[group] : m_tileRowSpans[group];
+  }
+  return shift == kBlockShift ? m_blockColumnSpans[group] : m_tileColumnSpans[group];
 }
 
 template <typename MinorAt>
@@ -144,6 +233,11 @@ void CoverageMask::walk(double a0, double b0, double a1, double b1, bool steep) 
     }
     lo = std::max(lo, 0);
     hi = std::min(hi, minorSize - 1);
+    // Within the run covered across the whole group: nothing to set.
+    const Span& span = spanOf(from, steep, shift);
+    if (span.lo <= lo && hi <= span.hi) {
+      return true;
+    }
     for (int cell = lo >> shift; cell <= hi >> shift; ++cell) {
       if (!fullAt(from, cell << shift, steep, shift)) {
         return false;
@@ -170,6 +264,10 @@ void CoverageMask::addSegment(double x0, double y0, double x1, double y1) {
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1) ||
       m_width == 0 || m_height == 0) {
     return;
+  }
+  if (++m_segments >= m_nextRefresh) {
+    refreshSpans();
+    m_nextRefresh = m_segments + spanPeriod(m_segments, m_width, m_height);
   }
   if (std::abs(y1 - y0) > std::abs(x1 - x0)) {
     walk(y0, x0, y1, x1, true);
@@ -201,6 +299,7 @@ void CoverageMask::merge(const CoverageMask& other) {
       }
     }
   }
+  refreshSpans();
 }
 
 bool CoverageMask::covered(int x, int y) const {

@@ -14,6 +14,14 @@
 // picture does not depend on the order of the segments; a saturated area costs one check
 // per 64 pixels of a segment instead of 64 pixel writes.
 //
+// Along the edges of a painted band the blocks and tiles are never full (the band ends
+// inside them), so a segment that merely runs near the edge would still be walked tile by
+// tile. Every few thousand segments the mask therefore also notes, for each tile and block
+// column, the longest run of rows covered across the whole column (and for each tile and
+// block row, the longest run of covered columns); a step that stays within that run is
+// skipped however the blocks around it look. Pixels are never cleared, so a note taken
+// earlier stays true.
+//
 // The pixel rule (aliased, one pixel wide): pixel (i, j) is the square [i, i+1) × [j, j+1).
 // Along the major axis (the one in which the segment extends further), every pixel line
 // from the one holding the start to the one holding the end gets one pixel: the minor
@@ -70,11 +78,25 @@ class CoverageMask {
   template <typename MinorAt>
   void setStep(int from, int to, const MinorAt& minorAt, int minorSize, bool steep);
 
+  // Rows [lo, hi] covered in every column of a group, or columns in every row (empty when
+  // lo > hi).
+  struct Span {
+    int lo = 1, hi = 0;
+  };
+  // Takes the spans again from the tiles.
+  void refreshSpans();
+  const Span& spanOf(int major, bool steep, int shift) const;
+
   int m_width, m_height;
   int m_tilesX, m_tilesY, m_blocksX, m_blocksY;
   std::vector<std::uint64_t> m_tiles;
   std::vector<std::uint16_t> m_fullTiles;   // per block: how many of its tiles are full
   std::vector<std::uint16_t> m_blockTiles;  // per block: how many tiles it has
+  // Covered rows per tile column and block column, covered columns per tile row and block
+  // row.
+  std::vector<Span> m_tileColumnSpans, m_blockColumnSpans, m_tileRowSpans, m_blockRowSpans;
+  std::size_t m_segments = 0;     // segments added so far
+  std::size_t m_nextRefresh = 0;  // segment count at which the spans are taken again
 };
 
 }  // namespace tarvik::view

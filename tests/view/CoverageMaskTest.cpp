@@ -106,6 +106,70 @@ TEST(CoverageMask, SkippingFullCellsSetsExactlyThePixelsOfThePlainRule) {
   }
 }
 
+// Segments between random points of two bands whose height shrinks from left to right (a
+// phase plot of a decaying noisy signal, with a gap between the bands), so that most of each
+// band fills up while its edges stay ragged and many columns hold two separate covered runs.
+std::vector<std::array<double, 4>> bandSegments(int width, int height, int count, bool steep,
+                                                std::mt19937_64& rng) {
+  std::uniform_real_distribution<double> along(-5, (steep ? height : width) + 5), unit(0, 1);
+  const double across = steep ? width : height;
+  auto point = [&] {
+    const double a = along(rng);
+    const double reach = steep ? height : width;
+    const double half = across * (0.2 - 0.15 * std::clamp(a / reach, 0.0, 1.0));
+    const double centre = across * (unit(rng) < 0.5 ? 0.25 : 0.72);
+    const double b = centre + half * (2 * unit(rng) - 1);
+    return steep ? std::array{b, a} : std::array{a, b};
+  };
+  std::vector<std::array<double, 4>> segments;
+  for (int i = 0; i < count; ++i) {
+    const auto p = point(), q = point();
+    segments.push_back({p[0], p[1], q[0], q[1]});
+  }
+  return segments;
+}
+
+TEST(CoverageMask, LinesFillingBandsSetExactlyThePixelsOfThePlainRule) {
+  // Enough segments that the covered runs of every column and row are taken several times
+  // while the bands fill, on sizes that are not multiples of tiles or blocks; lying flat
+  // (columns' runs) and standing (rows' runs); drawn whole, and in two merged halves that
+  // both go on afterwards.
+  std::mt19937_64 rng(11);
+  for (auto [width, height, steep] : {std::array{301, 203, 0}, std::array{203, 301, 1},
+                                      std::array{130, 70, 0}, std::array{70, 130, 1}}) {
+    auto segments = bandSegments(width, height, 40000, steep != 0, rng);
+    const auto expected = plainRule(width, height, segments);
+    EXPECT_EQ(maskOf(width, height, segments), expected) << width << "x" << height;
+    std::size_t coveredPixels = 0;
+    for (auto v : expected) {
+      coveredPixels += v;
+    }
+    // The bands neither stay empty nor fill the whole mask: there are edges to get wrong.
+    EXPECT_GT(coveredPixels, expected.size() / 4);
+    EXPECT_LT(coveredPixels, expected.size() * 9 / 10);
+
+    CoverageMask first(width, height), second(width, height);
+    const std::size_t half = segments.size() / 2;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+      auto [x0, y0, x1, y1] = segments[i];
+      (i < half ? first : second).addSegment(x0, y0, x1, y1);
+    }
+    first.merge(second);
+    EXPECT_EQ(first.widenedRows(1), expected) << width << "x" << height;
+    // Segments reaching across the gap and out of the bands, after the merge.
+    std::uniform_real_distribution<double> xs(-10, width + 10), ys(-10, height + 10);
+    std::vector<std::array<double, 4>> more = bandSegments(width, height, 8000, steep != 0, rng);
+    for (int i = 0; i < 300; ++i) {
+      more.push_back({xs(rng), ys(rng), xs(rng), ys(rng)});
+    }
+    for (auto [x0, y0, x1, y1] : more) {
+      first.addSegment(x0, y0, x1, y1);
+    }
+    segments.insert(segments.end(), more.begin(), more.end());
+    EXPECT_EQ(first.widenedRows(1), plainRule(width, height, segments)) << width << "x" << height;
+  }
+}
+
 TEST(CoverageMask, BreaksAndUnusableCoordinatesDrawNothing) {
   const double inf = std::numeric_limits<double>::infinity();
   CoverageMask mask(50, 50);
