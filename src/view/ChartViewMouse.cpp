@@ -239,4 +239,10 @@ void ChartView::keyReleaseEvent(QKeyEvent* event) {
   QCustomPlot::keyReleaseEvent(event);
 }
 
+void ChartView::focusOutEvent(QFocusEvent* event) {
+  // A key let go elsewhere never reaches the chart: forget the held cursor keys.
+  m_cursorKeyHeld[0] = m_cursorKeyHeld[1] = false;
+  QCustomPlot::focusOutEvent(event);
+}
+
 }  // namespace tarvik::view
