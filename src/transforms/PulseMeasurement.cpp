@@ -32,22 +32,20 @@ ScanRange scanRange(const PulseMeasurementInput& in, std::size_t n) {
   return {static_cast<std::size_t>(lo - xs.begin()), static_cast<std::size_t>(hi - xs.begin())};
 }
 
-// Extremes from 0: a point that is not visible or not finite counts as 0, which changes
-// neither extreme, so the loop has no branch. Four lanes keep four comparisons in flight.
-void findExtremes(const PulseMeasurementInput& in, ScanRange r, PulseMeasurement& m) {
+// Extremes from 0 over the points [r.begin, r.end) that `counted(i)` keeps: a point left
+// out counts as 0, which changes neither extreme, so the loop has no branch. Four lanes
+// keep four comparisons in flight.
+template <class Counted>
+void laneExtremes(ScanRange r, const double* ys, Counted counted, double& yMin, double& yMax,
+                  std::size_t& count) {
   constexpr std::size_t kLanes = 4;
-  const double lo = in.visibleMin;
-  const double hi = in.visibleMax;
   double laneMin[kLanes] = {};
   double laneMax[kLanes] = {};
   std::size_t laneCount[kLanes] = {};
   const auto take = [&](std::size_t lane, std::size_t i) {
-    const double x = in.xs[i];
-    const double y = in.ys[i];
-    const bool counted =
-        (lo <= x) & (x <= hi) & (std::abs(x) <= kMaxFinite) & (std::abs(y) <= kMaxFinite);
-    laneCount[lane] += counted ? 1 : 0;
-    const double v = counted ? y : 0.0;
+    const bool kept = counted(i);
+    laneCount[lane] += kept ? 1 : 0;
+    const double v = kept ? ys[i] : 0.0;
     laneMin[lane] = v < laneMin[lane] ? v : laneMin[lane];
     laneMax[lane] = v > laneMax[lane] ? v : laneMax[lane];
   };
@@ -60,13 +58,37 @@ void findExtremes(const PulseMeasurementInput& in, ScanRange r, PulseMeasurement
   for (; i < r.end; ++i) {
     take(0, i);
   }
-  double yMin = 0;
-  double yMax = 0;
-  std::size_t count = 0;
+  yMin = 0;
+  yMax = 0;
+  count = 0;
   for (std::size_t lane = 0; lane < kLanes; ++lane) {
     yMin = std::min(yMin, laneMin[lane]);
     yMax = std::max(yMax, laneMax[lane]);
     count += laneCount[lane];
+  }
+}
+
+void findExtremes(const PulseMeasurementInput& in, ScanRange r, PulseMeasurement& m) {
+  const double lo = in.visibleMin;
+  const double hi = in.visibleMax;
+  const double* xs = in.xs.data();
+  const double* ys = in.ys.data();
+  double yMin = 0;
+  double yMax = 0;
+  std::size_t count = 0;
+  if (in.xFiniteAscending) {
+    // The binary search left only visible points with a finite X: Y alone is read.
+    laneExtremes(
+        r, ys, [ys](std::size_t i) { return std::abs(ys[i]) <= kMaxFinite; }, yMin, yMax, count);
+  } else {
+    laneExtremes(
+        r, ys,
+        [=](std::size_t i) {
+          const double x = xs[i];
+          return (lo <= x) & (x <= hi) & (std::abs(x) <= kMaxFinite) &
+                 (std::abs(ys[i]) <= kMaxFinite);
+        },
+        yMin, yMax, count);
   }
   m.visiblePoints = count;
   m.yMin = yMin;

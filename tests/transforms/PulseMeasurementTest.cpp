@@ -187,6 +187,23 @@ TEST(PulseMeasurement, NonFinitePointsAreSkipped) {
   EXPECT_EQ(m.text, "Aмплитуда = 10; Tф = 8; Tи = 10");
 }
 
+// Ascending X with a non-finite Y: the binary-search path reads only Y for the extremes and
+// must still skip those points, as the full scan does.
+TEST(PulseMeasurement, NonFiniteYSkippedWhenXAscends) {
+  Points p = triangle();
+  p.ys[3] = kNan;
+  p.ys[12] = kInf;  // would be the peak if counted
+  p.ys[17] = -kInf;
+  for (const bool ascending : {false, true}) {
+    const PulseMeasurement m =
+        measurePulse({p.xs, p.ys, 0, 20, DurationMethod::From50Percent, "0.0", '.', ascending});
+    EXPECT_EQ(m.visiblePoints, 18u) << ascending;
+    EXPECT_EQ(m.amplitude, 10) << ascending;
+    EXPECT_EQ(m.yMin, 0) << ascending;
+    EXPECT_EQ(m.text, "Aмплитуда = 10; Tф = 8; Tи = 10") << ascending;
+  }
+}
+
 // The binary search for the visible points must find exactly what the full scan finds.
 TEST(PulseMeasurement, BinarySearchAgreesWithTheFullScan) {
   std::mt19937 rng(20240611);
