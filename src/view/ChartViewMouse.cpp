@@ -215,8 +215,9 @@ void ChartView::drawInteraction(QCPPainter& painter) const {
   drawCursors(painter);
   // Drawn on the overlay layer, so the graphs' picture under them stays as it was.
   if (const std::optional<QRect> box = zoomBox()) {
-    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
-    painter.setBrush(Qt::NoBrush);
+    // Unlike the dotted grid: a navy dashed edge over a faint tint.
+    painter.setPen(QPen(QColor(0, 0, 128), 1, Qt::DashLine));
+    painter.setBrush(QColor(0, 0, 255, 24));
     painter.drawRect(*box);
   }
   if (const std::optional<RubberBand> band = m_gestures.rubberBand()) {

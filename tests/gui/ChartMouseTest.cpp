@@ -86,6 +86,9 @@ class ChartMouseTest : public QObject {
     QTest::mouseMove(m_chart, to);
     QCOMPARE(m_chart->zoomBox(), QRect(from, to));
     QCOMPARE(m_replots, 0);
+    if (!qEnvironmentVariableIsEmpty("TARVIK_SHOTS")) {
+      m_chart->grab().save(qEnvironmentVariable("TARVIK_SHOTS") + "/chart-zoom-box.png");
+    }
     QTest::mouseRelease(m_chart, Qt::LeftButton, Qt::NoModifier, to);
     QVERIFY(!m_chart->zoomBox());
     QCOMPARE(xRange().lower, left);
