@@ -59,15 +59,16 @@ cases = [
     ("measurement, X order unknown (no peer)", "BM_MeasureUnknownOrder", None),
     ("cursor statistics, 10M between (goal < 20 ms)", "BM_CursorStatsAll", "cursors_all"),
 ]
-print(f"medians of {rounds} rounds, ms per call")
-print(f"{'case':47s} {'ours wall':>9s} {'ours cpu':>9s} {'np wall':>9s} {'np cpu':>9s} {'np/ours':>8s}")
+print(f"medians of {rounds} rounds, ms per call; ratio = numpy ÷ ours")
+print(f"{'case':47s} {'ours wall':>9s} {'ours cpu':>9s} {'np wall':>9s} {'np cpu':>9s} "
+      f"{'ratio wall':>10s} {'ratio cpu':>9s}")
 for label, o, p in cases:
     ow, oc = med(ours[o], 0) * 1e3, med(ours[o], 1) * 1e3
     if p is None:
         print(f"{label:47s} {ow:9.3f} {oc:9.3f}")
         continue
     pw, pc = med(peer[p], 0) * 1e3, med(peer[p], 1) * 1e3
-    print(f"{label:47s} {ow:9.3f} {oc:9.3f} {pw:9.3f} {pc:9.3f} {pw / ow:7.2f}x")
+    print(f"{label:47s} {ow:9.3f} {oc:9.3f} {pw:9.3f} {pc:9.3f} {pw / ow:9.2f}x {pc / oc:8.2f}x")
 
 # Both sides must have measured the same thing.
 mine = json.load(open(f"{tmp}/ours-values.json"))
