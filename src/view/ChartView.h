@@ -198,6 +198,7 @@ class ChartView : public QCustomPlot {
   // The chart's own drag: a zoom box with the left button, a scroll with the right one.
   enum class BuiltInDrag { None, Box, Scroll };
   BuiltInDrag m_builtIn = BuiltInDrag::None;
+  bool m_pressReachedChart = false;  // the chart's own handling saw the last press
   QPoint m_dragPress;
   QPoint m_dragPoint;
   bool m_editMode = false;

@@ -78,6 +78,7 @@ void ChartView::applyOutcome(const GestureOutcome& outcome) {
 
 void ChartView::mousePressEvent(QMouseEvent* event) {
   m_builtIn = BuiltInDrag::None;
+  m_pressReachedChart = false;
   if (pressCursor(event)) {
     return;
   }
@@ -89,6 +90,7 @@ void ChartView::mousePressEvent(QMouseEvent* event) {
     return;
   }
   startBuiltIn(event);
+  m_pressReachedChart = true;
   QCustomPlot::mousePressEvent(event);
 }
 
@@ -121,7 +123,10 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
     return;
   }
   finishBuiltIn(point);
-  QCustomPlot::mouseReleaseEvent(event);
+  // A release whose press the chart never saw is no click on a line or the legend.
+  if (m_pressReachedChart) {
+    QCustomPlot::mouseReleaseEvent(event);
+  }
 }
 
 void ChartView::startBuiltIn(QMouseEvent* event) {

@@ -179,6 +179,15 @@ class ChartMouseTest : public QObject {
     QCOMPARE(pulse.xs()[0], before);
   }
 
+  void aGestureClickIsNoClickOnALine() {
+    int clicks = 0;
+    connect(m_chart, &ChartView::graphClicked, this, [&clicks] { ++clicks; });
+    QTest::mouseClick(m_chart, Qt::LeftButton, Qt::ControlModifier, at(5, 5));
+    QCOMPARE(clicks, 1);
+    QTest::mouseClick(m_chart, Qt::LeftButton, Qt::AltModifier, at(5, 5));
+    QCOMPARE(clicks, 1);
+  }
+
   void altOrMetaDragMeasuresWithoutZooming() {
     for (Qt::KeyboardModifier key : {Qt::AltModifier, Qt::MetaModifier}) {
       QString readout;
