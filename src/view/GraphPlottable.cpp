@@ -14,6 +14,8 @@ namespace {
 
 // Above this many points a drawn line is not antialiased.
 constexpr std::size_t kMaxSmoothedPoints = 200'000;
+// From this many points an unsorted line is reduced and clipped on two threads.
+constexpr std::size_t kTwoThreadPoints = 1'000'000;
 
 // Map of a QCustomPlot axis onto pixels as AxisPixelMap; pxPerUnit is NaN when the axis
 // cannot map (a log axis with a range not above 0).
@@ -219,20 +221,25 @@ void GraphPlottable::buildLine(const Graph& g, std::vector<PixelPoint>& out) con
   const double margin = std::max(mPen.widthF(), 1.0) + 2;
   const ColumnWindow window{plot.left() - margin, plot.right() + 1 + margin};
   m_reduced.clear();
-  const bool sorted = sortedByX() && keyMap.pxPerUnit > 0;
-  if (!sorted) {
-    reducePolyline(g.xs(), g.ys(), 0, g.size(), keyMap, valueMap, window, m_reduced);
-  } else {
-    const QCPRange keys = mKeyAxis->range();
-    const IndexRange range = visibleIndexRange(g.xs(), keys.lower, keys.upper);
-    // Binary search of the columns needs points that the axes can all show.
-    const bool showable = m_allYFinite && (!keyMap.logarithmic || m_xExtent.min > 0) &&
-                          (!valueMap.logarithmic || m_yExtent.min > 0);
-    (showable ? reduceSortedPolyline : reducePolyline)(g.xs(), g.ys(), range.begin, range.end,
-                                                       keyMap, valueMap, window, m_reduced);
-  }
   const PixelRect clip{plot.left() - margin, plot.top() - margin, plot.right() + 1 + margin,
                        plot.bottom() + 1 + margin};
+  const bool sorted = sortedByX() && keyMap.pxPerUnit > 0;
+  if (!sorted) {
+    // Nothing to search: every point is mapped, which for millions of them is worth both
+    // cores.
+    const bool twoThreads =
+        g.size() >= kTwoThreadPoints && std::thread::hardware_concurrency() >= 2;
+    reduceAndClipPolyline(g.xs(), g.ys(), 0, g.size(), keyMap, valueMap, window, clip, twoThreads,
+                          m_scratch, out);
+    return;
+  }
+  const QCPRange keys = mKeyAxis->range();
+  const IndexRange range = visibleIndexRange(g.xs(), keys.lower, keys.upper);
+  // Binary search of the columns needs points that the axes can all show.
+  const bool showable = m_allYFinite && (!keyMap.logarithmic || m_xExtent.min > 0) &&
+                        (!valueMap.logarithmic || m_yExtent.min > 0);
+  (showable ? reduceSortedPolyline : reducePolyline)(g.xs(), g.ys(), range.begin, range.end, keyMap,
+                                                     valueMap, window, m_reduced);
   clipPolyline(m_reduced, clip, out);
 }
 

@@ -82,6 +82,7 @@ class GraphPlottable : public QCPAbstractPlottable {
   mutable Extent m_xExtent, m_yExtent;
 
   mutable std::vector<PixelPoint> m_reduced;  // scratch
+  mutable LineScratch m_scratch;              // scratch of unsorted lines
   mutable std::vector<PixelPoint> m_line;     // clipped line of the last repaint
   mutable Geometry m_lineGeometry;
   mutable bool m_lineValid = false;

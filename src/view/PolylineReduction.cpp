@@ -1,6 +1,8 @@
 #include "view/PolylineReduction.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 namespace tarvik::view {
 namespace {
@@ -224,9 +226,10 @@ PixelPoint along(PixelPoint a, PixelPoint b, double t) {
 
 }  // namespace
 
-void clipPolyline(std::span<const PixelPoint> line, PixelRect rect, std::vector<PixelPoint>& out) {
+void clipPolyline(std::span<const PixelPoint> line, PixelRect rect, std::vector<PixelPoint>& out,
+                  bool continued) {
   out.clear();
-  bool penDown = false;  // the last point emitted is the current segment's start
+  bool penDown = continued;  // the last point emitted is the current segment's start
   for (std::size_t i = 1; i < line.size(); ++i) {
     const PixelPoint a = line[i - 1], b = line[i];
     if (a.isBreak() || b.isBreak()) {
@@ -312,6 +315,71 @@ void dashSegments(std::span<const PixelPoint> line, std::span<const double> patt
       }
     }
   }
+}
+
+void reduceAndClipPolyline(std::span<const double> xs, std::span<const double> ys,
+                           std::size_t begin, std::size_t end, const AxisPixelMap& keyMap,
+                           const AxisPixelMap& valueMap, ColumnWindow window, PixelRect clip,
+                           bool twoThreads, LineScratch& scratch, std::vector<PixelPoint>& out) {
+  end = std::min({end, xs.size(), ys.size()});
+  scratch.reduced.clear();
+  auto serial = [&] {
+    reducePolyline(xs, ys, begin, end, keyMap, valueMap, window, scratch.reduced);
+    clipPolyline(scratch.reduced, clip, out);
+  };
+  if (!twoThreads || end < begin + 4) {
+    serial();
+    return;
+  }
+  // The split: a point that starts a run of its own in the whole reduction, because it and
+  // the point before it can be shown, lie on screen and fall in different columns. Then the
+  // halves' reductions joined are the whole reduction.
+  auto column = [&](std::size_t i, double& px) {
+    px = keyMap(xs[i]);
+    const double py = valueMap(ys[i]);
+    return std::isfinite(px) && std::isfinite(py) && px >= window.leftPx && px < window.rightPx;
+  };
+  std::size_t split = 0;
+  const std::size_t middle = begin + (end - begin) / 2;
+  for (std::size_t i = middle; i < end && i < middle + 4096; ++i) {
+    double before = 0, at = 0;
+    if (column(i - 1, before) && column(i, at) && std::floor(before) != std::floor(at)) {
+      split = i;
+      break;
+    }
+  }
+  if (split == 0) {
+    serial();
+    return;
+  }
+  const PixelPoint last{keyMap(xs[split - 1]), valueMap(ys[split - 1])};
+  const PixelPoint next{keyMap(xs[split]), valueMap(ys[split])};
+  // Whether the whole clip, arriving at the second half, has already drawn its first point.
+  std::vector<PixelPoint> junction;
+  const PixelPoint pair[] = {last, next};
+  clipPolyline(pair, clip, junction);
+  // (A segment that reaches its end inside the rectangle ends exactly at that point.)
+  const bool continued = !junction.empty() && junction.back() == next;
+  std::thread helper;
+  try {
+    helper = std::thread([&] {
+      scratch.secondReduced.clear();
+      reducePolyline(xs, ys, split, end, keyMap, valueMap, window, scratch.secondReduced);
+      clipPolyline(scratch.secondReduced, clip, scratch.secondClipped, continued);
+    });
+  } catch (const std::system_error&) {
+    serial();
+    return;
+  }
+  reducePolyline(xs, ys, begin, split, keyMap, valueMap, window, scratch.reduced);
+  scratch.reduced.push_back(next);  // the segment into the second half belongs to this one
+  clipPolyline(scratch.reduced, clip, out);
+  helper.join();
+  const std::vector<PixelPoint>& second = scratch.secondClipped;
+  if (!continued && !out.empty() && !second.empty()) {
+    out.push_back(kLineBreak);  // where the whole clip had lifted the pen
+  }
+  out.insert(out.end(), second.begin(), second.end());
 }
 
 }  // namespace tarvik::view

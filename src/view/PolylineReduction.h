@@ -89,8 +89,25 @@ struct PixelRect {
 
 // Cuts a line (with breaks) to `rect`: parts outside are removed and a break is put where
 // the line leaves the rectangle, so painters never see coordinates far outside the plot.
-// Isolated points (no segment) are dropped. `out` is replaced.
-void clipPolyline(std::span<const PixelPoint> line, PixelRect rect, std::vector<PixelPoint>& out);
+// Isolated points (no segment) are dropped. `out` is replaced. `continued` says that the
+// line goes on from a part before it whose last segment reached `line`'s first point inside
+// the rectangle, so that point is already drawn (a line clipped in parts is joined this way).
+void clipPolyline(std::span<const PixelPoint> line, PixelRect rect, std::vector<PixelPoint>& out,
+                  bool continued = false);
+
+// Vectors kept between repaints, so that a line of millions of points is not allocated anew.
+struct LineScratch {
+  std::vector<PixelPoint> reduced, secondReduced, secondClipped;
+};
+
+// reducePolyline of points [begin, end) into an empty line, then clipPolyline to `clip`.
+// With `twoThreads`, the points are split where a new column starts near the middle and the
+// halves are reduced and clipped at the same time, then joined: the result is the same line,
+// point for point.
+void reduceAndClipPolyline(std::span<const double> xs, std::span<const double> ys,
+                           std::size_t begin, std::size_t end, const AxisPixelMap& keyMap,
+                           const AxisPixelMap& valueMap, ColumnWindow window, PixelRect clip,
+                           bool twoThreads, LineScratch& scratch, std::vector<PixelPoint>& out);
 
 // Distance in pixels from `p` to the nearest segment of `line` (breaks respected);
 // infinity when the line has no segment.
