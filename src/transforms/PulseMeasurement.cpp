@@ -85,8 +85,11 @@ void findExtremes(const PulseMeasurementInput& in, ScanRange r, PulseMeasurement
         r, ys,
         [=](std::size_t i) {
           const double x = xs[i];
-          return (lo <= x) & (x <= hi) & (std::abs(x) <= kMaxFinite) &
-                 (std::abs(ys[i]) <= kMaxFinite);
+          // Bitwise on 0/1 values keeps the test free of branches.
+          const unsigned inside = unsigned{lo <= x} & unsigned{x <= hi};
+          const unsigned finite =
+              unsigned{std::abs(x) <= kMaxFinite} & unsigned{std::abs(ys[i]) <= kMaxFinite};
+          return (inside & finite) != 0;
         },
         yMin, yMax, count);
   }
