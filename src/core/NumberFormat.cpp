@@ -317,16 +317,6 @@ std::optional<double> parseDecimal(std::string_view text) {
   return value;
 }
 
-std::string_view trimBlanks(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r\n";
-  const std::size_t begin = text.find_first_not_of(kBlanks);
-  if (begin == std::string_view::npos) {
-    return {};
-  }
-  const std::size_t end = text.find_last_not_of(kBlanks);
-  return text.substr(begin, end - begin + 1);
-}
-
 // Parses `text` with `sep` read as the decimal point (besides ".").
 std::optional<double> parseWithSeparator(std::string_view text, char sep) {
   if (sep == '.' || text.find(sep) == std::string_view::npos) {
@@ -342,6 +332,16 @@ std::optional<double> parseWithSeparator(std::string_view text, char sep) {
 }
 
 }  // namespace
+
+std::string_view trimBlanks(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\r\n";
+  const std::size_t begin = text.find_first_not_of(kBlanks);
+  if (begin == std::string_view::npos) {
+    return {};
+  }
+  const std::size_t end = text.find_last_not_of(kBlanks);
+  return text.substr(begin, end - begin + 1);
+}
 
 std::optional<double> parseFileNumber(std::string_view token) {
   if (token == "INF") {

@@ -40,6 +40,9 @@ std::string formatScientific23(double value);
 // digits (and to one decimal), written with exactly one decimal ("17.8", "123.0").
 std::string formatCentimetres(int pixels, char decimalSeparator);
 
+// The text without leading and trailing blanks, tabs and line ends.
+std::string_view trimBlanks(std::string_view text);
+
 // The parsers below read a number too small for a double as a zero of its sign, and one
 // that passes the largest double only by the 15-digit rounding (magnitude up to
 // 1.79769313486232E308, as the largest double is written) as the largest double of its sign;

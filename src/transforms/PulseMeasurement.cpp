@@ -216,18 +216,9 @@ class EdgeScan {
   double m_sign;
 };
 
-std::string_view trimmedBlanks(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r\n";
-  const std::size_t begin = text.find_first_not_of(kBlanks);
-  if (begin == std::string_view::npos) {
-    return {};
-  }
-  return text.substr(begin, text.find_last_not_of(kBlanks) - begin + 1);
-}
-
 // Rise time with the sensor correction: TR = √(TR² − TS²) when TS > 0 and TR ≥ TS.
 void applySensor(const PulseMeasurementInput& in, PulseMeasurement& m) {
-  const std::string_view trimmed = trimmedBlanks(in.sensorText);
+  const std::string_view trimmed = trimBlanks(in.sensorText);
   m.trimmedSensorText = std::string(trimmed);
   double sensor = 0;
   if (!trimmed.empty()) {
