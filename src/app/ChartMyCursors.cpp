@@ -25,10 +25,12 @@ CursorPanel::CursorPanel(QWidget* parent) : QWidget(parent) {
   grid->setContentsMargins(4, 2, 4, 2);
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(1);
-  // Two rows of seven: the cursors and their differences, then the statistics between them.
+  // Three rows of at most five, in table order, so the panel fits the window's default
+  // width: the cursors and their differences first, then the statistics between them.
+  constexpr std::size_t kPerRow = 5;
   for (std::size_t i = 0; i < kFields; ++i) {
-    const int row = static_cast<int>(i / 7);
-    const int column = static_cast<int>(i % 7) * 2;
+    const int row = static_cast<int>(i / kPerRow);
+    const int column = static_cast<int>(i % kPerRow) * 2;
     auto* caption = new QLabel(QString::fromUtf8(kCaptions[i]), this);
     caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_values[i] = new QLabel(QStringLiteral("—"), this);
@@ -37,7 +39,7 @@ CursorPanel::CursorPanel(QWidget* parent) : QWidget(parent) {
     grid->addWidget(caption, row, column);
     grid->addWidget(m_values[i], row, column + 1);
   }
-  grid->setColumnStretch(14, 1);
+  grid->setColumnStretch(static_cast<int>(kPerRow) * 2, 1);
 }
 
 void CursorPanel::showStats(const CursorStats* stats, char separator) {

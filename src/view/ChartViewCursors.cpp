@@ -13,10 +13,12 @@ void ChartView::setCursorsShown(bool on) {
   m_cursorsShown = on;
   m_draggedCursor = -1;
   if (on) {
-    // Cursors that the view does not show come back at a third and two thirds of it.
+    // Cursors that the view does not show, or that lie on one another (as before their
+    // first use), come back at a third and two thirds of it, where both can be grabbed.
     const QCPRange range = xAxis->range();
+    const bool together = m_cursorX[0] == m_cursorX[1];
     for (int i = 0; i < 2; ++i) {
-      if (!range.contains(m_cursorX[i])) {
+      if (together || !range.contains(m_cursorX[i])) {
         m_cursorX[i] = range.lower + range.size() * (i + 1) / 3.0;
       }
     }

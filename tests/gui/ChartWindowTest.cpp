@@ -174,9 +174,19 @@ class ChartWindowTest : public QObject {
   void cursorPanelShowsTheTableOfTheActiveGraph() {
     auto* panel = m_w->cursorPanel();
     QVERIFY(!panel->isVisible());
+    const int widthBefore = m_w->width();
     click(button("btnCursors"));
     QVERIFY(panel->isVisible());
     QVERIFY(m_w->findChild<QAction*>("mnCursors")->isChecked());
+    // The panel fits the window as it is, and the two cursors start apart inside the view.
+    QCoreApplication::processEvents();
+    QCOMPARE(m_w->width(), widthBefore);
+    QVERIFY(panel->minimumSizeHint().width() <= panel->width());
+    const QCPRange view = m_w->chart()->xAxis->range();
+    const double x1 = panel->valueText(0).replace(',', '.').toDouble();
+    const double x2 = panel->valueText(1).replace(',', '.').toDouble();
+    QVERIFY(view.contains(x1) && view.contains(x2));
+    QVERIFY(x2 - x1 > view.size() / 4);
     m_w->chart()->setCursorX(0, 5);
     m_w->chart()->setCursorX(1, 15);
     QCOMPARE(panel->valueText(0), QString("5"));
