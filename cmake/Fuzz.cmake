@@ -1,14 +1,15 @@
 # libFuzzer targets: the readers, the batch script parser and a batch script runner; build
-# with clang (CXX=clang++). The window-free library and the batch library are compiled once
-# more with coverage instrumentation and the sanitizers, so the fuzzer sees inside them and
-# any fault stops it.
+# with clang (CXX=clang++). The window-free library, the chart's window-free view rules (the
+# batch runner's offscreen view uses them) and the batch library are compiled once more with
+# coverage instrumentation and the sanitizers, so the fuzzer sees inside them and any fault
+# stops it.
 if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(FATAL_ERROR "TARVIK_FUZZ needs clang (configure with CXX=clang++)")
 endif()
 set(TARVIK_FUZZ_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
   -fno-omit-frame-pointer)
 add_library(tarvik_fuzz_core STATIC EXCLUDE_FROM_ALL ${TARVIK_CORE_SOURCES}
-  ${TARVIK_BATCH_SOURCES})
+  ${TARVIK_VIEW_MATH_SOURCES} ${TARVIK_BATCH_SOURCES})
 target_include_directories(tarvik_fuzz_core PUBLIC src)
 target_compile_options(tarvik_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${TARVIK_FUZZ_FLAGS})
 target_link_libraries(tarvik_fuzz_core PUBLIC Threads::Threads)
