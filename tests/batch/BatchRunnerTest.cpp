@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <span>
 #include <sstream>
 #include <vector>
 
@@ -86,13 +87,8 @@ class RunnerTest : public ::testing::Test {
     return runner.run(inlineLines(script));
   }
 
-  BatchRegistry registry;
-  std::ostringstream out, err;
-  std::unique_ptr<BatchSession> session;
-  std::string seen;
-};
-
-TEST_F(RunnerTest, ExitStatusAndMessages) {
+  // One scripted run: its exit status, what the commands saw, what went to standard error
+  // (nullptr: any usage error on line 2) and how many graphs are left.
   struct Case {
     const char* script;
     int status;
@@ -100,6 +96,29 @@ TEST_F(RunnerTest, ExitStatusAndMessages) {
     const char* err;
     std::size_t graphs;
   };
+  void expectCases(std::span<const Case> cases, bool keepGoing) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.script);
+      seen.clear();
+      err.str("");
+      EXPECT_EQ(run(c.script, '.', keepGoing), c.status);
+      EXPECT_EQ(seen, c.seen);
+      if (c.err != nullptr) {
+        EXPECT_EQ(err.str(), c.err);
+      } else {
+        EXPECT_EQ(err.str().rfind("usage error: line 2: ", 0), 0u) << err.str();
+      }
+      EXPECT_EQ(session->store.count(), c.graphs);
+    }
+  }
+
+  BatchRegistry registry;
+  std::ostringstream out, err;
+  std::unique_ptr<BatchSession> session;
+  std::string seen;
+};
+
+TEST_F(RunnerTest, ExitStatusAndMessages) {
   const Case cases[] = {
       {"add; add; pick graphs=1", kExitOk, "rows 0;", "", 2},
       {"add; add; pick", kExitOk, "rows 1;", "", 2},
@@ -122,29 +141,10 @@ TEST_F(RunnerTest, ExitStatusAndMessages) {
       {"files a b \"c d\"", kExitOk, "3;", "", 0},
       {"", kExitOk, "", "", 0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
-    seen.clear();
-    err.str("");
-    EXPECT_EQ(run(c.script), c.status);
-    EXPECT_EQ(seen, c.seen);
-    if (c.err != nullptr) {
-      EXPECT_EQ(err.str(), c.err);
-    } else {
-      EXPECT_EQ(err.str().rfind("usage error: line 2: ", 0), 0u) << err.str();
-    }
-    EXPECT_EQ(session->store.count(), c.graphs);
-  }
+  expectCases(cases, false);
 }
 
 TEST_F(RunnerTest, KeepGoingRunsOnAfterFailedCommands) {
-  struct Case {
-    const char* script;
-    int status;
-    const char* seen;
-    const char* err;
-    std::size_t graphs;
-  };
   const Case cases[] = {
       {"add; fail; add; throw; add", kExitCommandFailed, "",
        "error: Плохо совсем\nerror: Сбой записи\n", 3},
@@ -156,15 +156,7 @@ TEST_F(RunnerTest, KeepGoingRunsOnAfterFailedCommands) {
       {"add; fail; pick graphs=2; add", kExitUsage, "",
        "error: Плохо совсем\nusage error: line 3: there is no graph 2 (graphs: 1)\n", 1},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
-    seen.clear();
-    err.str("");
-    EXPECT_EQ(run(c.script, '.', true), c.status);
-    EXPECT_EQ(seen, c.seen);
-    EXPECT_EQ(err.str(), c.err);
-    EXPECT_EQ(session->store.count(), c.graphs);
-  }
+  expectCases(cases, true);
 }
 
 TEST_F(RunnerTest, RunningOutOfMemoryEndsTheCommandWithTheDocumentAsItWas) {

@@ -46,6 +46,20 @@ std::vector<std::uint8_t> maskOf(int width, int height,
   return mask.widenedRows(1);
 }
 
+// The segments drawn in two masks, the first half and the rest, then merged as the two
+// cores' halves of a line are.
+CoverageMask mergedHalves(int width, int height,
+                          const std::vector<std::array<double, 4>>& segments) {
+  CoverageMask first(width, height), second(width, height);
+  const std::size_t half = segments.size() / 2;
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    auto [x0, y0, x1, y1] = segments[i];
+    (i < half ? first : second).addSegment(x0, y0, x1, y1);
+  }
+  first.merge(second);
+  return first;
+}
+
 TEST(CoverageMask, SimpleLinesCoverTheirPixelsAndBothEnds) {
   CoverageMask mask(20, 10);
   mask.addSegment(2.5, 3.5, 12.5, 3.5);  // horizontal: row 3, columns 2..12
@@ -82,13 +96,7 @@ TEST(CoverageMask, SkippingFullCellsSetsExactlyThePixelsOfThePlainRule) {
     EXPECT_EQ(maskOf(width, height, segments), expected) << width << "x" << height;
     // Drawn in two parts and merged: the same pixels, and the merged counts of full cells
     // still let later segments skip exactly what they may.
-    CoverageMask first(width, height), second(width, height);
-    const std::size_t half = segments.size() / 2;
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-      auto [x0, y0, x1, y1] = segments[i];
-      (i < half ? first : second).addSegment(x0, y0, x1, y1);
-    }
-    first.merge(second);
+    CoverageMask first = mergedHalves(width, height, segments);
     EXPECT_EQ(first.widenedRows(1), expected) << width << "x" << height;
     std::vector<std::array<double, 4>> more;
     for (int i = 0; i < count / 4; ++i) {
@@ -148,13 +156,7 @@ TEST(CoverageMask, LinesFillingBandsSetExactlyThePixelsOfThePlainRule) {
     EXPECT_GT(coveredPixels, expected.size() / 4);
     EXPECT_LT(coveredPixels, expected.size() * 9 / 10);
 
-    CoverageMask first(width, height), second(width, height);
-    const std::size_t half = segments.size() / 2;
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-      auto [x0, y0, x1, y1] = segments[i];
-      (i < half ? first : second).addSegment(x0, y0, x1, y1);
-    }
-    first.merge(second);
+    CoverageMask first = mergedHalves(width, height, segments);
     EXPECT_EQ(first.widenedRows(1), expected) << width << "x" << height;
     // Segments reaching across the gap and out of the bands, after the merge.
     std::uniform_real_distribution<double> xs(-10, width + 10), ys(-10, height + 10);
