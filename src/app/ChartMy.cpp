@@ -1,4 +1,5 @@
 #include "app/ChartMy.h"
+#include "app/WindowActions.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -123,6 +124,11 @@ void TfmChart::createDialogs() {
   installFileActions(m_commands, m_dialogs, this);
   installTransformActions(m_commands);
   installSpectralActions(m_commands, m_dialogs, this);
+  installAppearanceActions(*this);
+  installPictureActions(*this);
+  installTableActions(*this);
+  installSynthActions(*this);
+  installSensorActions(*this);
 }
 
 void TfmChart::connectCommands() {

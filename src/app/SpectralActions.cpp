@@ -7,8 +7,8 @@
 #include "app/CommandMap.h"
 #include "dialogs/ChartBackSpectr.h"
 #include "spectral/Convolution.h"
-#include "spectral/SpectrumCommand.h"
 #include "spectral/Impedance.h"
+#include "spectral/SpectrumCommand.h"
 
 namespace tarvik::app {
 

@@ -149,6 +149,10 @@ BatchRegistry standardRegistry() {
   registerTransformCommands(registry);
   registerSpectralCommands(registry);
   registerChartCommands(registry);
+  registerAppearanceCommands(registry);
+  registerTableCommands(registry);
+  registerSynthCommands(registry);
+  registerSensorCommands(registry);
   return registry;
 }
 

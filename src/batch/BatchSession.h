@@ -154,9 +154,13 @@ class BatchRegistry {
 };
 
 // Each domain registers its commands from its own file.
-void registerFileCommands(BatchRegistry& registry);       // BatchFiles.cpp
-void registerTransformCommands(BatchRegistry& registry);  // BatchTransforms.cpp
-void registerSpectralCommands(BatchRegistry& registry);   // BatchSpectral.cpp
-void registerChartCommands(BatchRegistry& registry);      // BatchChart.cpp
+void registerFileCommands(BatchRegistry& registry);        // BatchFiles.cpp
+void registerTransformCommands(BatchRegistry& registry);   // BatchTransforms.cpp
+void registerSpectralCommands(BatchRegistry& registry);    // BatchSpectral.cpp
+void registerChartCommands(BatchRegistry& registry);       // BatchChart.cpp
+void registerAppearanceCommands(BatchRegistry& registry);  // BatchAppearance.cpp
+void registerTableCommands(BatchRegistry& registry);       // BatchTable.cpp
+void registerSynthCommands(BatchRegistry& registry);       // BatchSynth.cpp
+void registerSensorCommands(BatchRegistry& registry);      // BatchSensor.cpp
 
 }  // namespace tarvik::batch

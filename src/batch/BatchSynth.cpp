@@ -1,0 +1,7 @@
+#include "batch/BatchSession.h"
+
+namespace tarvik::batch {
+
+void registerSynthCommands(BatchRegistry& /*registry*/) {}
+
+}  // namespace tarvik::batch
