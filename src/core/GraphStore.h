@@ -66,6 +66,21 @@ class GraphStore {
   std::vector<std::string> footLines{std::string()};
   bool stopRequest = false;
 
+  // The chart's look, kept with the document so the window and the batch runner's
+  // pictures draw the same chart. None of it is saved with the graphs.
+  std::vector<std::string> titleLines;  // title above the plot; empty: no title
+  // The top and right axes are hidden, yet their titles are edited and kept.
+  std::string topAxisTitle;
+  std::string rightAxisTitle;
+  // Axis title angles in degrees (left, right, top, bottom), kept as edited.
+  int leftTitleAngle = 90;
+  int rightTitleAngle = 270;
+  int topTitleAngle = 0;
+  int bottomTitleAngle = 0;
+  Rgb background{255, 255, 255};    // the chart's panel colour
+  Rgb legendColour{255, 255, 255};  // fill of the legend box
+  bool legendRight = false;         // legend at the plot's upper right, else under the X axis
+
  private:
   std::vector<std::unique_ptr<Graph>> m_graphs;
   std::vector<std::string> m_sourceFiles;
