@@ -1,0 +1,176 @@
+#include "synth/Spline.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace tarvik::synth {
+namespace {
+
+// The parameter powers u, u², u³ at u = i/10, i = 0 … 10.
+struct ParameterPowers {
+  std::array<double, kSplineSteps + 1> u1{}, u2{}, u3{};
+  ParameterPowers() {
+    for (int i = 0; i <= kSplineSteps; ++i) {
+      const double u = static_cast<double>(i) / kSplineSteps;
+      u1[static_cast<std::size_t>(i)] = u;
+      u2[static_cast<std::size_t>(i)] = u * u;
+      u3[static_cast<std::size_t>(i)] = u * u * u;
+    }
+  }
+};
+
+// The polynomial coefficients of one Catmull–Rom segment in one coordinate.
+struct CubicSegment {
+  double a0, a1, a2, a3;
+  CubicSegment(float q0, float q1, float q2, float q3)
+      : a0(2.0 * q1),
+        a1(static_cast<double>(q2) - q0),
+        a2(2.0 * q0 - 5.0 * q1 + 4.0 * q2 - q3),
+        a3(3.0 * q1 - q0 - 3.0 * q2 + q3) {}
+  float at(const ParameterPowers& p, std::size_t i) const {
+    return static_cast<float>((a3 * p.u3[i] + a2 * p.u2[i] + a1 * p.u1[i] + a0) / 2);
+  }
+};
+
+// The points rounded to float with one phantom point repeating each end.
+std::vector<float> paddedFloats(std::span<const double> values, std::size_t m) {
+  std::vector<float> padded(m + 2);
+  for (std::size_t i = 0; i < m; ++i) {
+    padded[i + 1] = static_cast<float>(values[i]);
+  }
+  padded[0] = padded[1];
+  padded[m + 1] = padded[m];
+  return padded;
+}
+
+// One level of the Cox–de Boor recursion: N(j,k)(u) from N(j,k−1)(u) and N(j+1,k−1)(u).
+// A term whose knot difference is zero is left out. The same operations, in the same order,
+// as the plain recursion, so the float result is the same.
+inline float basisLevel(const float* t, std::size_t j, std::size_t k, double u, float lowerJ,
+                        float lowerJ1) {
+  double sum = 0;
+  const double d1 = static_cast<double>(t[j + k - 1]) - t[j];
+  if (d1 != 0) {
+    sum += (u - t[j]) / d1 * lowerJ;
+  }
+  const double d2 = static_cast<double>(t[j + k]) - t[j + 1];
+  if (d2 != 0) {
+    sum += (t[j + k] - u) / d2 * lowerJ1;
+  }
+  return static_cast<float>(sum);
+}
+
+// The three quadratic basis functions that can be non-zero at u, N(j0−2,3) … N(j0,3), for
+// the knot span t[j0] ≤ u < t[j0+1]. Every other N(j,1), hence N(j0−2,2) and N(j0+1,2),
+// is zero there.
+std::array<float, 3> spanBasis(const float* t, std::size_t j0, float uf) {
+  const double u = uf;
+  std::array<float, 4> level2{};  // N(j0−2,2) … N(j0+1,2)
+  level2[1] = basisLevel(t, j0 - 1, 2, u, 0.0f, 1.0f);
+  level2[2] = basisLevel(t, j0, 2, u, 1.0f, 0.0f);
+  std::array<float, 3> level3{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    level3[i] = basisLevel(t, j0 - 2 + i, 3, u, level2[i], level2[i + 1]);
+  }
+  return level3;
+}
+
+// The B-spline sum in one coordinate at one parameter, given the local basis. `nonFinite`
+// counts the coordinate's non-finite control values: where one of them meets a zero basis
+// function, the plain sum holds 0·∞ or 0·NaN.
+inline float localSum(const std::vector<float>& c, std::size_t first,
+                      const std::array<float, 3>& basis, std::size_t nonFinite) {
+  float sum = 0;
+  std::size_t metNonFinite = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const float value = c[first + i];
+    sum = static_cast<float>(sum + static_cast<double>(basis[i]) * value);
+    metNonFinite += basis[i] != 0 && !std::isfinite(value);
+  }
+  return nonFinite > metNonFinite ? std::nanf("") : sum;
+}
+
+std::size_t countNonFinite(const std::vector<float>& values) {
+  return static_cast<std::size_t>(
+      std::count_if(values.begin(), values.end(), [](float v) { return !std::isfinite(v); }));
+}
+
+}  // namespace
+
+PointArrays catmullRomCurve(std::span<const double> xs, std::span<const double> ys) {
+  const std::size_t m = std::min(xs.size(), ys.size());
+  PointArrays out;
+  if (m < 2) {
+    return out;
+  }
+  static const ParameterPowers powers;
+  const std::vector<float> px = paddedFloats(xs, m);
+  const std::vector<float> py = paddedFloats(ys, m);
+  out.xs.resize(kSplineSteps * m - (kSplineSteps - 1));
+  out.ys.resize(out.xs.size());
+  std::size_t k = 0;
+  for (std::size_t s = 1; s < m; ++s) {
+    const CubicSegment cx(px[s - 1], px[s], px[s + 1], px[s + 2]);
+    const CubicSegment cy(py[s - 1], py[s], py[s + 1], py[s + 2]);
+    for (std::size_t i = s == 1 ? 0 : 1; i <= kSplineSteps; ++i, ++k) {
+      out.xs[k] = cx.at(powers, i);
+      out.ys[k] = cy.at(powers, i);
+    }
+  }
+  return out;
+}
+
+std::vector<float> bSplineKnots(std::size_t n) {
+  if (n < 2) {
+    return {};
+  }
+  const std::size_t last = std::max(2 * n, n + 3);
+  std::vector<float> t(last + 1);
+  for (std::size_t j = 0; j <= last; ++j) {
+    t[j] = j < 3 ? 0.0f : j <= n ? static_cast<float>(j - 2) : static_cast<float>(n - 1);
+  }
+  return t;
+}
+
+PointArrays quadraticBSpline(std::span<const double> xs, std::span<const double> ys) {
+  const std::size_t m = std::min(xs.size(), ys.size());
+  PointArrays out;
+  if (m < 3) {
+    return out;
+  }
+  const std::size_t n = m - 1;
+  const std::vector<float> knots = bSplineKnots(n);
+  const float* t = knots.data();
+  const std::size_t lastKnot = knots.size() - 1;
+  std::vector<float> cx(m), cy(m);
+  for (std::size_t j = 0; j < m; ++j) {
+    cx[j] = static_cast<float>(xs[j]);
+    cy[j] = static_cast<float>(ys[j]);
+  }
+  const std::size_t nonFiniteX = countNonFinite(cx);
+  const std::size_t nonFiniteY = countNonFinite(cy);
+  const std::size_t count = kSplineSteps * (n - 1);
+  out.xs.resize(count);
+  out.ys.resize(count);
+  std::size_t j0 = 2;  // the last knot not above u; u only grows
+  for (std::size_t s = 0; s < count; ++s) {
+    const auto u = static_cast<float>(static_cast<double>(s) / kSplineSteps);
+    while (j0 < lastKnot && t[j0 + 1] <= u) {
+      ++j0;
+    }
+    if (j0 == lastKnot) {
+      // Past the last knot (float parameters of very long graphs): every basis function
+      // is zero, so the plain sum is 0, or NaN where a control value is not finite.
+      out.xs[s] = nonFiniteX > 0 ? std::nan("") : 0.0;
+      out.ys[s] = nonFiniteY > 0 ? std::nan("") : 0.0;
+      continue;
+    }
+    const std::array<float, 3> basis = spanBasis(t, j0, u);
+    out.xs[s] = localSum(cx, j0 - 2, basis, nonFiniteX);
+    out.ys[s] = localSum(cy, j0 - 2, basis, nonFiniteY);
+  }
+  return out;
+}
+
+}  // namespace tarvik::synth
