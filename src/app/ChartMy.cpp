@@ -271,7 +271,7 @@ void TfmChart::setOtherCommandsEnabled(bool enabled) {
 }
 
 void TfmChart::writeSettings() {
-  m_settings.writeFonts(m_fonts);
+  m_settings.writeFonts(fonts());
   m_settings.writeForm(QRect(pos(), size()));
   for (const auto& [name, dialog] : m_dialogs.all()) {
     dialog->saveSettings(m_settings.settings());

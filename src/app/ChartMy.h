@@ -58,9 +58,10 @@ class TfmChart : public QMainWindow {
   view::PulseMeasurementLayer& measurement() { return *m_measure; }
   CursorPanel* cursorPanel() const { return m_cursorPanel; }
 
-  // The chart fonts of the settings file (face name and size).
-  const ChartFonts& fonts() const { return m_fonts; }
-  // Keeps `fonts` and gives the chart's texts their face names and sizes.
+  // Face names and sizes of the seven chart fonts the settings file keeps, as the chart
+  // shows them now.
+  ChartFonts fonts() const;
+  // Gives the chart's seven saved texts these face names and sizes.
   void setFonts(const ChartFonts& fonts);
 
   // Runs the command bound to the element `objectName`. False when it has none or a
@@ -126,7 +127,6 @@ class TfmChart : public QMainWindow {
 
   GraphStore m_store;
   SettingsFile m_settings;
-  ChartFonts m_fonts;
   CommandMap m_commands;
   DialogRegistry m_dialogs;
 
@@ -150,7 +150,6 @@ class TfmChart : public QMainWindow {
   QMenu* m_mnVid = nullptr;
   QMenu* m_edit1 = nullptr;
   QAction* m_legend1 = nullptr;
-  bool m_legendRight = false;
 
   dialogs::TfmSelectGr* m_fmSelectGr = nullptr;
   dialogs::TfmValue* m_fmValue = nullptr;

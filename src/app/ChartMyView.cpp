@@ -38,8 +38,8 @@ void TfmChart::installViewActions() {
     applyLegend(ctx);
   });
   m_commands.add("SpeedButton9", [this](CommandContext&) {
-    m_legendRight = !m_legendRight;
-    m_chart->setLegendPosition(m_legendRight ? 1 : 0);  // re-lays the legend out
+    const bool right = m_chart->legendAlignment() == view::LegendAlignment::Right;
+    m_chart->setLegendPosition(right ? 0 : 1);  // re-lays the legend out
   });
   m_commands.add("N26", [](CommandContext& ctx) { ctx.store.chart().legendRelayout(); });
   m_commands.add("LogX1", [this](CommandContext&) {
@@ -50,20 +50,35 @@ void TfmChart::installViewActions() {
   });
 }
 
+namespace {
+
+// The chart text of each saved font, in the order of ChartFont.
+constexpr view::ChartTextElement kSavedFontElements[kChartFontCount] = {
+    view::ChartTextElement::Title,       view::ChartTextElement::Foot,
+    view::ChartTextElement::LeftTitle,   view::ChartTextElement::LeftLabels,
+    view::ChartTextElement::BottomTitle, view::ChartTextElement::BottomLabels,
+    view::ChartTextElement::Legend};
+
+}  // namespace
+
 void TfmChart::setFonts(const ChartFonts& fonts) {
-  m_fonts = fonts;
-  auto font = [&fonts](ChartFont which) {
-    const FontSetting& setting = fonts[static_cast<std::size_t>(which)];
-    return QFont(setting.name, setting.size);
-  };
-  // The title font waits for the chart's title lines, which come with the texts dialog.
-  m_chart->setFootFont(font(ChartFont::Foot));
-  m_chart->yAxis->setLabelFont(font(ChartFont::LeftAxis));  // the stored Y title's font
-  m_chart->yAxis->setTickLabelFont(font(ChartFont::LeftAxisLabels));
-  m_chart->xAxis->setLabelFont(font(ChartFont::BottomAxis));
-  m_chart->xAxis->setTickLabelFont(font(ChartFont::BottomAxisLabels));
-  m_chart->legend->setFont(font(ChartFont::BottomLegend));
-  m_chart->legendRelayout();  // legend swatches, layout and label step follow the sizes
+  for (std::size_t i = 0; i < kChartFontCount; ++i) {
+    // Only face and size come from the settings; the rest of the element's font stays.
+    QFont font = m_chart->elementFont(kSavedFontElements[i]);
+    font.setFamily(fonts[i].name);
+    font.setPointSize(fonts[i].size);
+    m_chart->setElementFont(kSavedFontElements[i], font);
+  }
+}
+
+ChartFonts TfmChart::fonts() const {
+  ChartFonts result;
+  for (std::size_t i = 0; i < kChartFontCount; ++i) {
+    const QFont font = m_chart->elementFont(kSavedFontElements[i]);
+    result[i].name = font.family();
+    result[i].size = font.pointSize() > 0 ? font.pointSize() : result[i].size;
+  }
+  return result;
 }
 
 void TfmChart::onGraphClicked(int storeIndex, Qt::KeyboardModifiers modifiers) {

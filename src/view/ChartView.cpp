@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/ChartAppearance.h"
 #include "view/ChartArithmetic.h"
 #include "view/ChartOverlay.h"
 #include "view/ChartTickers.h"
@@ -47,6 +48,10 @@ ChartView::ChartView(QWidget* parent) : QCustomPlot(parent), m_separator(localeS
   setFocusPolicy(Qt::ClickFocus);  // held keys 1 and 2 place the cursors
   setUpAxes();
   setUpLegend();
+  // Title and foot stand in rows of their own above and below the plot while they have text.
+  m_title = new QCPTextElement(this, QString(), QFont(QStringLiteral("Arial"), 10));
+  m_title->setTextColor(Qt::blue);
+  m_title->setVisible(false);
   m_foot = new QCPTextElement(this, QString(), QFont(QStringLiteral("Arial"), 10));
   m_foot->setTextColor(Qt::black);
   m_foot->setVisible(false);
@@ -146,7 +151,7 @@ void ChartView::syncPlottables(bool refreshCaches) {
     }
     QPen pen(toQColor(graph.colour));
     pen.setWidth(std::clamp(graph.lineWidth, 1, 100));
-    pen.setStyle(toPenStyle(graph.lineStyle));
+    pen.setStyle(toPenStyle(drawnLineStyle(graph)));
     plottable->setPen(pen);
     plottable->setName(QString::fromStdString(legendRowText(i, graph.title)));
   }
@@ -174,25 +179,127 @@ void ChartView::syncTexts() {
   const std::string bottom = haveStore ? m_store->bottomAxisTitle : std::string();
   xAxis->setLabel(bottom.empty() ? QString::fromUtf8(kDefaultBottomTitle)
                                  : QString::fromStdString(bottom));
-  QStringList lines;
-  bool anyText = false;
-  if (haveStore) {
-    for (const std::string& line : m_store->footLines) {
+  xAxis2->setLabel(haveStore ? QString::fromStdString(m_store->topAxisTitle) : QString());
+  yAxis2->setLabel(haveStore ? QString::fromStdString(m_store->rightAxisTitle) : QString());
+  // Lines of text; an element whose lines are all empty takes no room.
+  const auto joined = [](const std::vector<std::string>& source, bool& anyText) {
+    QStringList lines;
+    for (const std::string& line : source) {
       lines << QString::fromStdString(line);
       anyText = anyText || !line.empty();
     }
+    return lines.join(QLatin1Char('\n'));
+  };
+  bool anyTitle = false;
+  bool anyFoot = false;
+  m_title->setText(haveStore ? joined(m_store->titleLines, anyTitle) : QString());
+  m_foot->setText(haveStore ? joined(m_store->footLines, anyFoot) : QString());
+  // The foot shows with the legend switch.
+  syncTextRows(anyTitle, m_legendShown && anyFoot);
+  if (haveStore) {
+    m_alignment = m_store->legendRight ? LegendAlignment::Right : LegendAlignment::Left;
   }
-  m_foot->setText(lines.join(QLatin1Char('\n')));
-  // The foot shows with the legend switch; an empty foot takes no room.
-  const bool footShown = m_legendShown && anyText;
-  const bool inLayout = plotLayout()->hasElement(1, 0);
-  if (footShown && !inLayout) {
-    plotLayout()->addElement(1, 0, m_foot);
-  } else if (!footShown && inLayout) {
-    plotLayout()->take(m_foot);
-    plotLayout()->simplify();
+  syncColours();
+}
+
+void ChartView::syncTextRows(bool titleShown, bool footShown) {
+  const bool titleIn = m_title->layout() == plotLayout();
+  const bool footIn = m_foot->layout() == plotLayout();
+  if (titleIn == titleShown && footIn == footShown) {
+    return;
   }
+  // Rows from the top: the title, the plot, the foot.
+  for (QCPTextElement* element : {m_title, m_foot}) {
+    if (element->layout() == plotLayout()) {
+      plotLayout()->take(element);
+    }
+  }
+  plotLayout()->simplify();
+  if (titleShown) {
+    plotLayout()->insertRow(0);
+    plotLayout()->addElement(0, 0, m_title);
+  }
+  if (footShown) {
+    plotLayout()->addElement(plotLayout()->rowCount(), 0, m_foot);
+  }
+  m_title->setVisible(titleShown);
   m_foot->setVisible(footShown);
+}
+
+void ChartView::syncColours() {
+  const Rgb panel = m_store ? m_store->background : Rgb{255, 255, 255};
+  const Rgb legendFill = m_store ? m_store->legendColour : Rgb{255, 255, 255};
+  setBackground(QBrush(toQColor(panel)));
+  legend->setBrush(QBrush(toQColor(legendFill)));
+}
+
+QString ChartView::titleText() const { return m_title->visible() ? m_title->text() : QString(); }
+
+QFont ChartView::elementFont(ChartTextElement element) const {
+  switch (element) {
+    case ChartTextElement::Title:
+      return m_title->font();
+    case ChartTextElement::Foot:
+      return m_foot->font();
+    case ChartTextElement::LeftTitle:
+      return yAxis->labelFont();
+    case ChartTextElement::LeftLabels:
+      return yAxis->tickLabelFont();
+    case ChartTextElement::BottomTitle:
+      return xAxis->labelFont();
+    case ChartTextElement::BottomLabels:
+      return xAxis->tickLabelFont();
+    case ChartTextElement::Legend:
+      return legend->font();
+    case ChartTextElement::TopTitle:
+      return xAxis2->labelFont();
+    case ChartTextElement::TopLabels:
+      return xAxis2->tickLabelFont();
+    case ChartTextElement::RightTitle:
+      return yAxis2->labelFont();
+    case ChartTextElement::RightLabels:
+      return yAxis2->tickLabelFont();
+  }
+  return {};
+}
+
+void ChartView::setElementFont(ChartTextElement element, const QFont& font) {
+  switch (element) {
+    case ChartTextElement::Title:
+      m_title->setFont(font);
+      break;
+    case ChartTextElement::Foot:
+      m_foot->setFont(font);
+      break;
+    case ChartTextElement::LeftTitle:
+      yAxis->setLabelFont(font);
+      break;
+    case ChartTextElement::LeftLabels:
+      yAxis->setTickLabelFont(font);
+      break;
+    case ChartTextElement::BottomTitle:
+      xAxis->setLabelFont(font);
+      break;
+    case ChartTextElement::BottomLabels:
+      xAxis->setTickLabelFont(font);
+      break;
+    case ChartTextElement::Legend:
+      legend->setFont(font);
+      break;
+    case ChartTextElement::TopTitle:
+      xAxis2->setLabelFont(font);
+      break;
+    case ChartTextElement::TopLabels:
+      xAxis2->setTickLabelFont(font);
+      break;
+    case ChartTextElement::RightTitle:
+      yAxis2->setLabelFont(font);
+      break;
+    case ChartTextElement::RightLabels:
+      yAxis2->setTickLabelFont(font);
+      break;
+  }
+  legendRelayout();  // swatches, layout and the label step follow the sizes
 }
 
 void ChartView::legendRelayout() {

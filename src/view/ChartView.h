@@ -20,6 +20,21 @@ namespace tarvik::view {
 class GraphPlottable;
 class ChartOverlay;
 
+// The chart's texts whose fonts can be chosen one by one.
+enum class ChartTextElement {
+  Title,
+  Foot,
+  LeftTitle,  // the stored Y-axis title drawn above the plot
+  LeftLabels,
+  BottomTitle,
+  BottomLabels,
+  Legend,
+  TopTitle,  // the top and right axes are hidden; their fonts are kept all the same
+  TopLabels,
+  RightTitle,
+  RightLabels,
+};
+
 // Where the legend re-layout puts the legend.
 enum class LegendAlignment {
   Left = 0,   // under the X axis, from the plot's left edge ("слева внизу")
@@ -118,6 +133,11 @@ class ChartView : public QCustomPlot {
   // The font of the foot lines under the chart (the axis and legend fonts are QCustomPlot's).
   void setFootFont(const QFont& font);
   QFont footFont() const;
+  // The font of any of the chart's texts; setting one re-lays the legend out and repaints.
+  QFont elementFont(ChartTextElement element) const;
+  void setElementFont(ChartTextElement element, const QFont& font);
+  // The title lines above the plot, as drawn (empty when the store has no title).
+  QString titleText() const;
 
   // The plottable drawing store graph `index`, or null.
   GraphPlottable* plottableForGraph(std::size_t index) const;
@@ -152,6 +172,8 @@ class ChartView : public QCustomPlot {
   void syncPlottables(bool refreshCaches);
   void syncLegendRows();
   void syncTexts();
+  void syncTextRows(bool titleShown, bool footShown);
+  void syncColours();
   void applyAutoRanges();
   void applyMargins();
   void placeLegend();
@@ -175,6 +197,7 @@ class ChartView : public QCustomPlot {
   GraphStore* m_store = nullptr;
   std::vector<GraphPlottable*> m_plottables;
   ChartOverlay* m_overlay = nullptr;
+  QCPTextElement* m_title = nullptr;
   QCPTextElement* m_foot = nullptr;
   AfterRepaint m_afterRepaint;
   char m_separator = '.';

@@ -61,6 +61,9 @@ void ChartView::setLegendPosition(int position) {
 
 void ChartView::setLegendAlignment(LegendAlignment alignment) {
   m_alignment = alignment;
+  if (m_store) {
+    m_store->legendRight = alignment == LegendAlignment::Right;
+  }
   legendRelayout();
 }
 
