@@ -135,6 +135,7 @@ void TfmChart::buildEditMenu() {
   menuItem(y, "UBIA1", "\"Ларен\": U(B)-->I(A)");
   separator(m_edit1);
   menuItem(m_edit1, "N33", "Клонировать...");
+  menuItem(m_edit1, "mnCopyData", "Копировать данные");
   menuItem(m_edit1, "Summa", "Сложение графиков..", false);
   menuItem(m_edit1, "N17", "Перемножение графиков..", false);
   menuItem(m_edit1, "N37", "Вычислить сопротивление..", false);

@@ -1,7 +1,80 @@
+// Batch commands of the point table, the export to the sibling program and the renaming
+// of source-file entries after the legends.
+#include <string>
+
 #include "batch/BatchSession.h"
+#include "core/Error.h"
+#include "io/Export.h"
+#include "io/FileBytes.h"
+#include "transforms/PointTable.h"
 
 namespace tarvik::batch {
+namespace {
 
-void registerTableCommands(BatchRegistry& /*registry*/) {}
+// table graph=N file=PATH: the file's rows replace the graph's points as the table's OK
+// does. Every row is read and converted before the graph is touched.
+void runTable(BatchSession& s, const BatchArgs& a) {
+  const auto file = a.get("file");
+  if (!file || file->empty()) {
+    throw UsageError("table: the argument file= is required");
+  }
+  const auto graph = a.get("graph");
+  if (!graph) {
+    throw UsageError("table: the argument graph= is required");
+  }
+  const std::vector<int> chosen = s.parseGraphList(*graph);
+  if (chosen.size() != 1) {
+    throw UsageError("table: graph= takes one graph number");
+  }
+  CommandContext ctx = s.context();
+  const std::optional<std::size_t> index =
+      transforms::pointTableGraph(ctx, static_cast<std::size_t>(chosen.front()));
+  if (!index) {
+    return;
+  }
+  const std::optional<FileBytes> bytes = FileBytes::open(*file);
+  if (!bytes) {
+    throw IoError("Невозможно открыть файл:" + *file);
+  }
+  const transforms::TextRows text = transforms::splitTableText(bytes->bytes());
+  if (bytes->shrankWhileRead()) {
+    throw IoError("Невозможно открыть файл:" + *file);
+  }
+  if (text.error) {
+    throw Error(text.error->message);
+  }
+  const transforms::ConvertedRows converted =
+      transforms::convertPointRows(text.rows, ctx.ui.decimalSeparator());
+  if (converted.error) {
+    throw ConvertError("Строка " + std::to_string(text.lines[converted.error->row]) + ": " +
+                       converted.error->message);
+  }
+  transforms::rebuildGraph(ctx.store.graph(*index), converted.points);
+  refreshAfterInPlaceChange(ctx);
+}
+
+void runExport(BatchSession& s, const BatchArgs& a) {
+  const io::ExportSetup setup{a.get("program"), io::executableFolder(), io::exportFolder()};
+  if (setup.program && setup.program->empty()) {
+    throw UsageError("export: program= names no program");
+  }
+  io::DetachedStarter starter;
+  CommandContext ctx = s.context();
+  io::exportCommand(ctx, setup, starter);
+}
+
+void runRenameToLegends(BatchSession& s, const BatchArgs&) {
+  CommandContext ctx = s.context();
+  io::renameToLegendsCommand(ctx);
+}
+
+}  // namespace
+
+void registerTableCommands(BatchRegistry& registry) {
+  registry.add({"table", "table graph=N file=PATH", {"graph", "file"}, runTable});
+  registry.add({"export", "export [program=PATH]", {"program"}, runExport});
+  registry.add(
+      {"rename-to-legends", "rename-to-legends [answer=yes|no]", {"answer"}, runRenameToLegends});
+}
 
 }  // namespace tarvik::batch
