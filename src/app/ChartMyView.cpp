@@ -50,16 +50,8 @@ void TfmChart::installViewActions() {
   });
 }
 
-namespace {
-
-// The chart text of each saved font, in the order of ChartFont.
-constexpr view::ChartTextElement kSavedFontElements[kChartFontCount] = {
-    view::ChartTextElement::Title,       view::ChartTextElement::Foot,
-    view::ChartTextElement::LeftTitle,   view::ChartTextElement::LeftLabels,
-    view::ChartTextElement::BottomTitle, view::ChartTextElement::BottomLabels,
-    view::ChartTextElement::Legend};
-
-}  // namespace
+// The seven saved fonts in ChartFont order are kSavedFontElements (core/ChartAppearance.h).
+static_assert(kSavedFontElements.size() == kChartFontCount);
 
 void TfmChart::setFonts(const ChartFonts& fonts) {
   for (std::size_t i = 0; i < kChartFontCount; ++i) {

@@ -1,5 +1,6 @@
 // Batch commands on files and on the graph list: open, save, list, texts, dump, close,
 // activate and the move of the active graph.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -90,6 +91,13 @@ void runTexts(BatchSession& s, const BatchArgs&) {
   s.out << "left\t" << oneField(s.store.yAxisTitle) << '\n';
   for (const std::string& foot : s.store.footLines) {
     s.out << "foot\t" << oneField(foot) << '\n';
+  }
+  // A title of empty lines only is no title: it prints nothing.
+  const auto& title = s.store.titleLines;
+  if (std::any_of(title.begin(), title.end(), [](const std::string& l) { return !l.empty(); })) {
+    for (const std::string& line : title) {
+      s.out << "title\t" << oneField(line) << '\n';
+    }
   }
 }
 

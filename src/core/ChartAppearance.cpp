@@ -4,8 +4,8 @@
 
 namespace tarvik {
 
-ChartTexts chartTexts(const GraphStore& store) {
-  ChartTexts t;
+ChartTextFields readChartTexts(const GraphStore& store) {
+  ChartTextFields t;
   t.titleLines = store.titleLines;
   t.footLines = store.footLines;
   t.leftAxis = store.yAxisTitle;
@@ -19,7 +19,7 @@ ChartTexts chartTexts(const GraphStore& store) {
   return t;
 }
 
-void applyChartTexts(GraphStore& store, const ChartTexts& texts) {
+void applyChartTexts(GraphStore& store, const ChartTextFields& texts) {
   store.yAxisTitle = texts.leftAxis;
   store.bottomAxisTitle = texts.bottomAxis;
   store.topAxisTitle = texts.topAxis;
@@ -47,6 +47,26 @@ std::vector<std::string> splitLines(std::string_view text, char separator) {
     }
     start = end + 1;
   }
+}
+
+std::vector<std::string> textLines(std::string_view text, char separator) {
+  if (text.empty()) {
+    return {};
+  }
+  std::vector<std::string> lines = splitLines(text, separator);
+  if (text.back() == separator) {
+    lines.pop_back();
+  }
+  return lines;
+}
+
+std::string joinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line;
+    text += '\n';
+  }
+  return text;
 }
 
 bool legendTitlesAvailable(const GraphStore& store) {
@@ -158,5 +178,36 @@ void applyBackground(GraphStore& store, Rgb colour) {
 }
 
 void legendColourFollowsBackground(GraphStore& store) { store.legendColour = store.background; }
+
+void backgroundCommand(CommandContext& ctx) {
+  if (const std::optional<Rgb> colour = ctx.ui.askColour()) {
+    ctx.store.background = *colour;
+  }
+  legendColourFollowsBackground(ctx.store);
+  ctx.store.chart().redraw();
+}
+
+void chartTextsCommand(CommandContext& ctx) {
+  ChartTextsOptions options;
+  options.texts = readChartTexts(ctx.store);
+  if (!ctx.ui.editOptions(options)) {
+    return;
+  }
+  applyChartTexts(ctx.store, options.texts);
+  ctx.store.chart().legendRelayout();
+}
+
+void legendTitlesCommand(CommandContext& ctx) {
+  if (!legendTitlesAvailable(ctx.store)) {
+    return;
+  }
+  LegendTitlesOptions options;
+  options.lines = legendTitleLines(ctx.store);
+  if (!ctx.ui.editOptions(options)) {
+    return;
+  }
+  applyLegendTitles(ctx.store, options.lines);
+  ctx.store.chart().legendRelayout();
+}
 
 }  // namespace tarvik

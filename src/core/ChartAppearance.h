@@ -9,10 +9,33 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Command.h"
 #include "core/Graph.h"
 #include "core/GraphStore.h"
+#include "core/Ui.h"
 
 namespace tarvik {
+
+// The chart's texts whose fonts can be chosen one by one.
+enum class ChartTextElement {
+  Title,
+  Foot,
+  LeftTitle,  // the stored Y-axis title drawn above the plot
+  LeftLabels,
+  BottomTitle,
+  BottomLabels,
+  Legend,
+  TopTitle,  // the top and right axes are hidden; their fonts are kept all the same
+  TopLabels,
+  RightTitle,
+  RightLabels,
+};
+// The seven texts whose face and size the settings keep, and which "one font for all
+// texts" changes: every text but those of the hidden top and right axes.
+inline constexpr std::array<ChartTextElement, 7> kSavedFontElements = {
+    ChartTextElement::Title,      ChartTextElement::Foot,        ChartTextElement::LeftTitle,
+    ChartTextElement::LeftLabels, ChartTextElement::BottomTitle, ChartTextElement::BottomLabels,
+    ChartTextElement::Legend};
 
 // Presets of the axis title drop-downs of the titles dialog.
 inline constexpr std::array<std::string_view, 8> kLeftAxisPresets = {
@@ -21,7 +44,7 @@ inline constexpr std::array<std::string_view, 8> kBottomAxisPresets = {
     "t, нс", "t, мкс", "t, мс", "t, с", "f, ГГц", "f, МГц", "f, кГц", "f, Гц"};
 
 // Every text the titles dialog edits.
-struct ChartTexts {
+struct ChartTextFields {
   std::vector<std::string> titleLines;
   std::vector<std::string> footLines;
   std::string leftAxis;  // the stored Y-axis title
@@ -34,13 +57,34 @@ struct ChartTexts {
   int bottomAngle = 0;
 };
 
-ChartTexts chartTexts(const GraphStore& store);
+ChartTextFields readChartTexts(const GraphStore& store);
 // Stores every field of `texts` in the store.
-void applyChartTexts(GraphStore& store, const ChartTexts& texts);
+void applyChartTexts(GraphStore& store, const ChartTextFields& texts);
+
+// The fields of the titles dialog `TfmEditComments`.
+struct ChartTextsOptions : DialogOptions {
+  ChartTextFields texts;
+  std::string_view dialogName() const override { return "TfmEditComments"; }
+};
+// "Заголовки и шрифты..": the dialog opens on the chart's texts; on OK they are stored and
+// the legend is laid out again; on cancel the texts stay as they were.
+void chartTextsCommand(CommandContext& ctx);
+
+// The memo of the legend titles dialog `TfmLegend`, one title per line.
+struct LegendTitlesOptions : DialogOptions {
+  std::vector<std::string> lines;
+  std::string_view dialogName() const override { return "TfmLegend"; }
+};
 
 // Splits `text` at every `separator`: "a|b" gives {"a", "b"}, "" gives {""}, "a|" gives
 // {"a", ""}. With '\n' as the separator a "\r" before it is dropped too (CRLF text).
 std::vector<std::string> splitLines(std::string_view text, char separator);
+// The lines of a multi-line text as a memo holds them: no lines for an empty text, and a
+// separator at the very end opens no further line ("a|b|" gives {"a", "b"}, "a||" gives
+// {"a", ""}).
+std::vector<std::string> textLines(std::string_view text, char separator);
+// Each line followed by '\n', as a memo holds them; textLines reads them back unchanged.
+std::string joinLines(const std::vector<std::string>& lines);
 
 // The legend titles command is offered only with an active graph and a candidate graph.
 bool legendTitlesAvailable(const GraphStore& store);
@@ -49,6 +93,9 @@ std::vector<std::string> legendTitleLines(const GraphStore& store);
 // Line k becomes the title of the k-th candidate graph; a candidate without a line gets an
 // empty title; lines beyond the candidates are ignored.
 void applyLegendTitles(GraphStore& store, const std::vector<std::string>& lines);
+// "Подписи легенд графиков..": with an active graph and a candidate, the dialog opens on
+// the candidates' titles; OK applies its lines and lays the legend out again.
+void legendTitlesCommand(CommandContext& ctx);
 
 inline constexpr int kMinLineWidth = 1;
 inline constexpr int kMaxLineWidth = 100;
@@ -89,5 +136,8 @@ void applyBackground(GraphStore& store, Rgb colour);
 // After the colour dialog of the background command, also after a cancel, the legend
 // colour becomes the panel colour again.
 void legendColourFollowsBackground(GraphStore& store);
+// "Цвет фона...": the colour dialog; OK sets the panel colour; then, in either case, the
+// legend colour follows it, and the chart repaints.
+void backgroundCommand(CommandContext& ctx);
 
 }  // namespace tarvik

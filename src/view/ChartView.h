@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/ChartAppearance.h"
 #include "core/ChartPort.h"
 #include "core/GraphStore.h"
 #include "view/ChartGestures.h"
@@ -19,21 +20,6 @@ namespace tarvik::view {
 
 class GraphPlottable;
 class ChartOverlay;
-
-// The chart's texts whose fonts can be chosen one by one.
-enum class ChartTextElement {
-  Title,
-  Foot,
-  LeftTitle,  // the stored Y-axis title drawn above the plot
-  LeftLabels,
-  BottomTitle,
-  BottomLabels,
-  Legend,
-  TopTitle,  // the top and right axes are hidden; their fonts are kept all the same
-  TopLabels,
-  RightTitle,
-  RightLabels,
-};
 
 // Where the legend re-layout puts the legend.
 enum class LegendAlignment {
