@@ -4,6 +4,8 @@ find_package(QCustomPlotQt6 REQUIRED)
 file(GLOB TARVIK_GUI_SOURCES CONFIGURE_DEPENDS
   src/app/*.cpp src/app/*.h src/view/*.cpp src/view/*.h src/dialogs/*.cpp src/dialogs/*.h)
 list(FILTER TARVIK_GUI_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
+# The batch runner's picture commands go into tarvik-batch alone (below).
+list(FILTER TARVIK_GUI_SOURCES EXCLUDE REGEX ".*/app/BatchPictures\\.cpp$")
 foreach(math_source ${TARVIK_VIEW_MATH_SOURCES})
   list(REMOVE_ITEM TARVIK_GUI_SOURCES ${CMAKE_SOURCE_DIR}/${math_source})
 endforeach()
@@ -19,6 +21,10 @@ add_executable(tarvik src/app/main.cpp ${TARVIK_GUI_RESOURCES})
 target_link_libraries(tarvik PRIVATE tarvik_gui)
 set_target_properties(tarvik PROPERTIES AUTOMOC ON AUTORCC ON)
 tarvik_strict(tarvik)
+
+# tarvik-batch draws its pictures with the window's chart, offscreen.
+target_sources(tarvik-batch PRIVATE src/app/BatchPictures.cpp)
+target_link_libraries(tarvik-batch PRIVATE tarvik_gui)
 
 if(TARVIK_TESTS)
   file(GLOB TARVIK_GUI_TESTS CONFIGURE_DEPENDS tests/gui/*.cpp)

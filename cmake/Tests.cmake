@@ -8,7 +8,8 @@ target_include_directories(tarvik_tests PRIVATE tests)
 target_link_libraries(tarvik_tests PRIVATE tarvik_batch_lib GTest::gtest GTest::gtest_main)
 target_compile_definitions(tarvik_tests PRIVATE
   TARVIK_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/examples"
-  TARVIK_BATCH_EXE="$<TARGET_FILE:tarvik-batch>")
+  TARVIK_BATCH_EXE="$<TARGET_FILE:tarvik-batch>"
+  TARVIK_BATCH_HAS_PICTURES=$<BOOL:${TARVIK_GUI}>)
 tarvik_strict(tarvik_tests)
 add_dependencies(tarvik_tests tarvik-batch)
 gtest_discover_tests(tarvik_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS core)
@@ -26,7 +27,7 @@ gtest_discover_tests(tarvik_view_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS co
 set(TARVIK_NO_QT_ARGS -DROOT=${CMAKE_SOURCE_DIR}
   "-DREQUIRED=src/core\;src/io\;src/transforms\;src/spectral\;src/batch"
   "-DOPTIONAL=src/synth"
-  "-DFILES=src/view/ChartArithmetic.*\;src/view/PolylineReduction.*\;src/view/CoverageMask.*\;src/view/ChartGestures.*\;src/view/ViewRules.*")
+  "-DFILES=src/view/ChartArithmetic.*\;src/view/PolylineReduction.*\;src/view/CoverageMask.*\;src/view/ChartGestures.*\;src/view/ViewRules.*\;src/view/PrintLayout.*")
 add_test(NAME core_has_no_qt
   COMMAND ${CMAKE_COMMAND} ${TARVIK_NO_QT_ARGS} -P ${CMAKE_SOURCE_DIR}/cmake/CheckNoQt.cmake)
 set_tests_properties(core_has_no_qt PROPERTIES LABELS core)

@@ -67,6 +67,8 @@ void TfmChart::buildFileMenu() {
   menuItem(picture, "SaveaMetafile1", "Сохранить как WMF..");
   menuItem(picture, "CopytoClipboard1", "Копировать в буфер как WMF")
       ->setShortcut(QKeySequence("Ctrl+W"));
+  menuItem(picture, "SaveaPdf1", "Сохранить как PDF..");
+  menuItem(picture, "SaveaPng1", "Сохранить как PNG..");
   QMenu* exportMenu = subMenu(m_file1, "N16", "Экспорт", false);
   menuItem(exportMenu, "mnExport", "В Ruzna.EXE", false);
   menuItem(exportMenu, "mnExport2Db", "Графики в архив..");
@@ -77,6 +79,7 @@ void TfmChart::buildFileMenu() {
   QMenu* print = subMenu(m_file1, "N13", "Печать");
   menuItem(print, "PrintOption1", "Параметры печати..");
   menuItem(print, "Print1", "Печатать");
+  menuItem(print, "PrintPreview1", "Предварительный просмотр");
   separator(m_file1);
   menuItem(m_file1, "N38", "Ассоциация файлов...");
   separator(m_file1);

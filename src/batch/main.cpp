@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "batch/BatchRunner.h"
+#include "batch/PictureCommands.h"
 
 namespace {
 
@@ -125,7 +126,8 @@ int main(int argc, char** argv) {
   if (const std::string complaint = parseOptions(argc, argv, options); !complaint.empty()) {
     return usage(complaint);
   }
-  const BatchRegistry registry = standardRegistry();
+  BatchRegistry registry = standardRegistry();
+  registerPictureCommands(registry);
   if (options.help) {
     printHelp(registry);
     return kExitOk;
