@@ -173,7 +173,7 @@ TEST(CalibrationFile, EmptyAndBadFiles) {
 
 TEST(CalibrationFile, ListsCalFilesOfEachFolderOnce) {
   TempDir a, b;
-  a.write("first.CAL", "1 1 Первый\n");
+  a.write("first.CAL", "1 1 \xCF\xE5\xF0\xE2\xFB\xE9\n");  // "Первый" in 1251
   a.write("lower.cal", "1 1\n");
   a.write("notes.txt", "1 1\n");
   std::filesystem::create_directory(a.folder() / "dir.CAL");
