@@ -29,8 +29,8 @@ const QSet<QString> kCommandsToCome = {
     // Pictures, printing, about.
     "SaveaBitmap1", "CopytoClipboardBMP1", "SaveaMetafile1", "CopytoClipboard1", "PrintOption1",
     "Print1", "About1",
-    // Export, file associations, legends from file names, the source text.
-    "mnExport", "N38", "N40", "N35",
+    // File associations.
+    "N38",
     // Appearance.
     "Legengs1", "Titles1", "Lines1", "Fon1",
     // Sensor conversion.
