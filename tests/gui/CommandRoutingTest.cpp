@@ -24,8 +24,6 @@ namespace {
 
 // Elements whose commands are not built yet: they stay in place and do nothing.
 const QSet<QString> kCommandsToCome = {
-    // New graphs from generators and models.
-    "ImpRect", "N31", "Re1", "Im1", "N29", "N28", "N32", "SinXX1",
     // Pictures, printing, about.
     "SaveaBitmap1", "CopytoClipboardBMP1", "SaveaMetafile1", "CopytoClipboard1", "PrintOption1",
     "Print1", "About1",
