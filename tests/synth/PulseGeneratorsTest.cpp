@@ -70,8 +70,7 @@ TEST(ThreeExpPulse, DefaultsGive101PointsOneNanosecondApartRisingFromZero) {
   EXPECT_GT(pulse.xs.back(), 100 - 1e-6);
   // Fast rise with T3 = 0.22e9 1/s under the slow decays T1 = 100 and T2 = 45 1/s: at 20 ns
   // the front is within e^-4.4 of A·(K1 + K2) = 1.
-  EXPECT_NEAR(pulse.ys[20], 0.5 * std::exp(-2e-6) + 0.5 * std::exp(-9e-7) - std::exp(-4.4),
-              1e-12);
+  EXPECT_NEAR(pulse.ys[20], 0.5 * std::exp(-2e-6) + 0.5 * std::exp(-9e-7) - std::exp(-4.4), 1e-12);
   EXPECT_EQ(threeExpPointCount(p, 1000), 101u);
 }
 
