@@ -123,22 +123,24 @@ std::size_t firstRecordAtOrAbove(const CalibrationTable& table, double a) {
   return n + 1;
 }
 
-// Bisection on the segment T[i−1] … T[i] for U(t) = a; the current evaluated with the U
-// that stopped it.
-float currentOnSegment(const CalibrationTable& table, std::size_t i, double a) {
-  const CalibrationRecord& p0 = table[i - 2];
-  const CalibrationRecord& p1 = table[i - 1];
-  const CalibrationRecord& p2 = table[i];
-  const CalibrationRecord& p3 = table[i + 1];
-  const TableSegment u(p0.voltage, p1.voltage, p2.voltage, p3.voltage);
-  const TableSegment c(p0.current, p1.current, p2.current, p3.current);
+// The table's segment T[i−1] … T[i] in both coordinates.
+struct SegmentPair {
+  TableSegment voltage, current;
+  SegmentPair(const CalibrationTable& table, std::size_t i)
+      : voltage(table[i - 2].voltage, table[i - 1].voltage, table[i].voltage, table[i + 1].voltage),
+        current(table[i - 2].current, table[i - 1].current, table[i].current,
+                table[i + 1].current) {}
+};
+
+// Bisection for U(t) = a; the current at the t whose U stopped it (evaluated only there:
+// it is the current computed together with that U).
+float currentOnSegment(const SegmentPair& segment, double a) {
   float lo = 0;
   float hi = 1;
   float t = 0.5f;
-  int count = 0;
-  for (;;) {
-    const float ut = u.at(t);
-    const float ct = c.at(t);
+  for (int count = 1;; ++count) {
+    const float evaluated = t;
+    const float ut = segment.voltage.at(t);
     if (a > ut) {
       lo = t;
       t = (t + hi) / 2;
@@ -146,12 +148,41 @@ float currentOnSegment(const CalibrationTable& table, std::size_t i, double a) {
       hi = t;
       t = (t + lo) / 2;
     }
-    ++count;
     const double ratio = a / ut;
     if (count > 100 || (0.999 < ratio && ratio < 1.001)) {
-      return ct;
+      return segment.current.at(evaluated);
     }
   }
+}
+
+// The value of one point; `segments` holds the segment of each i ≥ 2 at index i − 2, or
+// is empty (the segment is then formed here).
+double valueOf(const CalibrationTable& table, const std::vector<SegmentPair>& segments, double y) {
+  const double a = std::fabs(y);
+  const double s = y >= 0 ? 1.0 : -1.0;
+  if (a == 0) {
+    return 0;
+  }
+  const std::size_t n = table.size();
+  const std::size_t i = firstRecordAtOrAbove(table, a);
+  if (i == 1) {
+    return s * a * table[1].current / table[1].voltage;
+  }
+  if (i > n) {
+    const CalibrationRecord& last = table[n];
+    const CalibrationRecord& before = table[n - 1];
+    if (n == 1 || last.voltage == before.voltage) {
+      // No slope from the last two records: the line through the origin and the last one.
+      return s * a * last.current / last.voltage;
+    }
+    return s * (before.current + (a - before.voltage) *
+                                     (static_cast<double>(last.current) - before.current) /
+                                     (static_cast<double>(last.voltage) - before.voltage));
+  }
+  if (segments.empty()) {
+    return s * currentOnSegment(SegmentPair(table, i), a);
+  }
+  return s * currentOnSegment(segments[i - 2], a);
 }
 
 std::optional<std::time_t> modificationTime(const fs::path& path) {
@@ -222,35 +253,16 @@ std::string calibrationComment(std::string_view bytes) {
   return cp1251ToUtf8(reader.restOfLine());
 }
 
-double calibratedValue(const CalibrationTable& table, double y) {
-  const double a = std::fabs(y);
-  const double s = y >= 0 ? 1.0 : -1.0;
-  if (a == 0) {
-    return 0;
-  }
-  const std::size_t n = table.size();
-  const std::size_t i = firstRecordAtOrAbove(table, a);
-  if (i == 1) {
-    return s * a * table[1].current / table[1].voltage;
-  }
-  if (i > n) {
-    const CalibrationRecord& last = table[n];
-    const CalibrationRecord& before = table[n - 1];
-    if (n == 1 || last.voltage == before.voltage) {
-      // No slope from the last two records: the line through the origin and the last one.
-      return s * a * last.current / last.voltage;
-    }
-    return s * (before.current + (a - before.voltage) *
-                                     (static_cast<double>(last.current) - before.current) /
-                                     (static_cast<double>(last.voltage) - before.voltage));
-  }
-  return s * currentOnSegment(table, i, a);
-}
+double calibratedValue(const CalibrationTable& table, double y) { return valueOf(table, {}, y); }
 
 void calibrateValues(const CalibrationTable& table, std::span<const double> ys,
                      std::span<double> out) {
+  std::vector<SegmentPair> segments;
+  for (std::size_t i = 2; i <= table.size(); ++i) {
+    segments.emplace_back(table, i);
+  }
   for (std::size_t k = 0; k < ys.size(); ++k) {
-    out[k] = calibratedValue(table, ys[k]);
+    out[k] = valueOf(table, segments, ys[k]);
   }
 }
 

@@ -3,9 +3,31 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace tarvik::synth {
 namespace {
+
+// Room for `count` values. A curve of a long graph fills tens of megabytes that are new to
+// the process; on Linux they are offered huge pages, so filling them takes one page fault
+// per 2 MiB instead of one per 4 KiB (the faults otherwise cost as much as the curve).
+void reserveOutput(std::vector<double>& values, std::size_t count) {
+  values.reserve(count);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
+  const auto begin = reinterpret_cast<std::uintptr_t>(values.data());
+  const std::uintptr_t end = begin + count * sizeof(double);
+  const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+  if (end > first + kHuge) {
+    // Advice only: a refusal leaves ordinary pages.
+    madvise(reinterpret_cast<void*>(first), (end - first) & ~(kHuge - 1), MADV_HUGEPAGE);
+  }
+#endif
+}
 
 // The parameter powers u, u², u³ at u = i/10, i = 0 … 10.
 struct ParameterPowers {
@@ -79,21 +101,34 @@ std::array<float, 3> spanBasis(const float* t, std::size_t j0, float uf) {
 // The B-spline sum in one coordinate at one parameter, given the local basis. `nonFinite`
 // counts the coordinate's non-finite control values: where one of them meets a zero basis
 // function, the plain sum holds 0·∞ or 0·NaN.
-inline float localSum(const std::vector<float>& c, std::size_t first,
+inline float localSum(const std::vector<double>& c, std::size_t first,
                       const std::array<float, 3>& basis, std::size_t nonFinite) {
-  float sum = 0;
+  float sum = static_cast<float>(0.0 + static_cast<double>(basis[0]) * c[first]);
+  sum = static_cast<float>(sum + static_cast<double>(basis[1]) * c[first + 1]);
+  sum = static_cast<float>(sum + static_cast<double>(basis[2]) * c[first + 2]);
+  if (nonFinite == 0) {
+    return sum;
+  }
   std::size_t metNonFinite = 0;
   for (std::size_t i = 0; i < 3; ++i) {
-    const float value = c[first + i];
-    sum = static_cast<float>(sum + static_cast<double>(basis[i]) * value);
-    metNonFinite += basis[i] != 0 && !std::isfinite(value);
+    metNonFinite += basis[i] != 0 && !std::isfinite(c[first + i]);
   }
   return nonFinite > metNonFinite ? std::nanf("") : sum;
 }
 
-std::size_t countNonFinite(const std::vector<float>& values) {
+// True when the six knots from `first` on are consecutive integers.
+bool isUnitSpaced(const float* first) {
+  for (std::size_t i = 1; i < 6; ++i) {
+    if (first[i] != first[0] + static_cast<float>(i)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::size_t countNonFinite(const std::vector<double>& values) {
   return static_cast<std::size_t>(
-      std::count_if(values.begin(), values.end(), [](float v) { return !std::isfinite(v); }));
+      std::count_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }));
 }
 
 }  // namespace
@@ -107,15 +142,14 @@ PointArrays catmullRomCurve(std::span<const double> xs, std::span<const double> 
   static const ParameterPowers powers;
   const std::vector<float> px = paddedFloats(xs, m);
   const std::vector<float> py = paddedFloats(ys, m);
-  out.xs.resize(kSplineSteps * m - (kSplineSteps - 1));
-  out.ys.resize(out.xs.size());
-  std::size_t k = 0;
+  reserveOutput(out.xs, kSplineSteps * m - (kSplineSteps - 1));
+  reserveOutput(out.ys, out.xs.capacity());
   for (std::size_t s = 1; s < m; ++s) {
     const CubicSegment cx(px[s - 1], px[s], px[s + 1], px[s + 2]);
     const CubicSegment cy(py[s - 1], py[s], py[s + 1], py[s + 2]);
-    for (std::size_t i = s == 1 ? 0 : 1; i <= kSplineSteps; ++i, ++k) {
-      out.xs[k] = cx.at(powers, i);
-      out.ys[k] = cy.at(powers, i);
+    for (std::size_t i = s == 1 ? 0 : 1; i <= kSplineSteps; ++i) {
+      out.xs.push_back(cx.at(powers, i));
+      out.ys.push_back(cy.at(powers, i));
     }
   }
   return out;
@@ -143,7 +177,8 @@ PointArrays quadraticBSpline(std::span<const double> xs, std::span<const double>
   const std::vector<float> knots = bSplineKnots(n);
   const float* t = knots.data();
   const std::size_t lastKnot = knots.size() - 1;
-  std::vector<float> cx(m), cy(m);
+  // The control points in single precision, held as doubles for the products.
+  std::vector<double> cx(m), cy(m);
   for (std::size_t j = 0; j < m; ++j) {
     cx[j] = static_cast<float>(xs[j]);
     cy[j] = static_cast<float>(ys[j]);
@@ -151,24 +186,49 @@ PointArrays quadraticBSpline(std::span<const double> xs, std::span<const double>
   const std::size_t nonFiniteX = countNonFinite(cx);
   const std::size_t nonFiniteY = countNonFinite(cy);
   const std::size_t count = kSplineSteps * (n - 1);
-  out.xs.resize(count);
-  out.ys.resize(count);
+  reserveOutput(out.xs, count);
+  reserveOutput(out.ys, count);
+  // On a span whose six knots t[j0−2] … t[j0+3] are consecutive integers every knot
+  // difference and every u − t[j] is exact, so the basis depends only on u − t[j0]: the
+  // values found for one fractional part serve every such span (the same floats the
+  // recursion gives). Keyed by the output's step within its span, checked by the bits of
+  // the fraction, which change only when u's float exponent does.
+  struct Cached {
+    double fraction = -1;
+    std::array<float, 3> basis{};
+  };
+  std::array<Cached, kSplineSteps> cache{};
   std::size_t j0 = 2;  // the last knot not above u; u only grows
+  bool uniform = false;
   for (std::size_t s = 0; s < count; ++s) {
     const auto u = static_cast<float>(static_cast<double>(s) / kSplineSteps);
-    while (j0 < lastKnot && t[j0 + 1] <= u) {
-      ++j0;
+    if (j0 < lastKnot && t[j0 + 1] <= u) {
+      do {
+        ++j0;
+      } while (j0 < lastKnot && t[j0 + 1] <= u);
+      uniform = j0 + 3 <= lastKnot && isUnitSpaced(t + j0 - 2);
     }
     if (j0 == lastKnot) {
       // Past the last knot (float parameters of very long graphs): every basis function
       // is zero, so the plain sum is 0, or NaN where a control value is not finite.
-      out.xs[s] = nonFiniteX > 0 ? std::nan("") : 0.0;
-      out.ys[s] = nonFiniteY > 0 ? std::nan("") : 0.0;
+      out.xs.push_back(nonFiniteX > 0 ? std::nan("") : 0.0);
+      out.ys.push_back(nonFiniteY > 0 ? std::nan("") : 0.0);
       continue;
     }
-    const std::array<float, 3> basis = spanBasis(t, j0, u);
-    out.xs[s] = localSum(cx, j0 - 2, basis, nonFiniteX);
-    out.ys[s] = localSum(cy, j0 - 2, basis, nonFiniteY);
+    std::array<float, 3> basis;
+    if (uniform) {
+      Cached& c = cache[s % kSplineSteps];
+      const double fraction = static_cast<double>(u) - t[j0];
+      if (c.fraction != fraction) {
+        c.fraction = fraction;
+        c.basis = spanBasis(t, j0, u);
+      }
+      basis = c.basis;
+    } else {
+      basis = spanBasis(t, j0, u);
+    }
+    out.xs.push_back(localSum(cx, j0 - 2, basis, nonFiniteX));
+    out.ys.push_back(localSum(cy, j0 - 2, basis, nonFiniteY));
   }
   return out;
 }

@@ -118,12 +118,17 @@ TEST(CalibrationValue, EqualsTheDescribedSearchAndBisection) {
     }
     EXPECT_EQ(table.rising(), rising);
     std::uniform_real_distribution<double> voltage(-1.2 * u, 1.2 * u);
-    for (int k = 0; k < 300; ++k) {
-      double y = voltage(random);
-      if (k < n) {
-        y = records[static_cast<std::size_t>(k)].voltage;  // exactly on a record
-      }
+    std::vector<double> ys(300);
+    for (std::size_t k = 0; k < ys.size(); ++k) {
+      // Some exactly on a record.
+      ys[k] = k < records.size() ? records[k].voltage : voltage(random);
+    }
+    std::vector<double> converted(ys.size());
+    calibrateValues(table, ys, converted);
+    for (std::size_t k = 0; k < ys.size(); ++k) {
+      const double y = ys[k];
       const double got = calibratedValue(table, y);
+      EXPECT_EQ(std::memcmp(&got, &converted[k], sizeof got), 0) << "whole-graph path, y=" << y;
       const double want = describedValue(records, y);
       if (std::isnan(want)) {
         EXPECT_TRUE(std::isnan(got));
