@@ -90,12 +90,5 @@ TEST_F(BatchSynth, RefusalsEndTheRunWithStatusOne) {
   EXPECT_NE(usage.err.find("model= takes specular or under"), std::string::npos) << usage.err;
 }
 
-TEST_F(BatchSynth, PolarWithBothTablesOffAddsNothing) {
-  const Outcome r = runSynth("polar perm=off cond=off; list; polar cond=on; list");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(lines(r.out), std::vector<std::string>{
-                              "1\t*\t51\tБез имени-1\tПроводимость, См/м (120/15/6.67e-9/0.64)"});
-}
-
 }  // namespace
 }  // namespace tarvik::batch::e2e

@@ -279,14 +279,6 @@ TEST_F(SynthCommands, StoppedThreeExpPulseKeepsThePointsMadeSoFar) {
   EXPECT_EQ(stopping.progressTexts.back(), "Вычисление функции - 30 %");
 }
 
-TEST_F(SynthCommands, SincPulseAppendsItsGraph) {
-  sincPulseCommand(ctx);
-  ASSERT_EQ(store.count(), 1u);
-  EXPECT_EQ(store.graph(0).title, "Sin(X)/X");
-  EXPECT_EQ(store.graph(0).size(), 1001u);
-  EXPECT_EQ(store.activeIndex(), 0);
-}
-
 TEST_F(SynthCommands, ReflectedDelayGraphAndRefusals) {
   store.appendGraph("прежний");
   answerDialog<DistanceOptions>([](DistanceOptions& o) {
