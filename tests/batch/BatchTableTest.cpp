@@ -66,18 +66,6 @@ TEST_F(BatchTable, BadRowChangesNothingAndEndsTheRun) {
   EXPECT_EQ(run("open a.grf; table file=rows.txt").status, 2);
 }
 
-TEST_F(BatchTable, GraphOfMoreThanTenThousandPointsIsRefused) {
-  std::string big;
-  for (int i = 0; i <= 10000; ++i) {
-    big += std::to_string(i) + " 1 \r\n";
-  }
-  write("big.grf", big);
-  write("rows.txt", "1 1\n");
-  const Outcome r = run("open big.grf; table graph=1 file=rows.txt");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "error: Больше 10000 точек нецелесобразно показывать - очень долго!!\n");
-}
-
 TEST_F(BatchTable, ExportWritesTheFilesAndStartsTheProgramWithTheirNames) {
   write("a.grf", kGraph);
   write("b.grf", "7 8 \r\n");

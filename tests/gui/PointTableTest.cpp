@@ -132,25 +132,8 @@ class PointTableTest : public QObject {
     QCOMPARE(ysOf(w), (std::vector<double>{-50, 20, 30}));
   }
 
-  void cancelAfterEditingLeavesTheGraph() {
+  void tooManyPointsAreRefused() {
     TfmChart w({}, settingsPath());
-    addGraph(w, {1, 2}, {1.0 / 3, 2});
-    onNextModal([](QWidget* dialog) {
-      typeText(dialog, "100");
-      pressReturn(dialog);
-      clickButton(dialog, "Отмена");
-    });
-    QVERIFY(w.runCommand("N35"));
-    QCOMPARE(xsOf(w), (std::vector<double>{1, 2}));
-    QCOMPARE(ysOf(w)[0], 1.0 / 3);  // not rounded to the table's ten digits
-  }
-
-  void tooManyPointsAndNoActiveGraphAreRefused() {
-    TfmChart w({}, settingsPath());
-    SeenMessage none;
-    answerNextMessage(&none);
-    QVERIFY(w.runCommand("N35"));
-    QCOMPARE(none.text, QString("Не выбран активный график"));
     addGraph(w, std::vector<double>(10001, 0.0), std::vector<double>(10001, 0.0));
     SeenMessage tooMany;
     answerNextMessage(&tooMany);
@@ -163,20 +146,6 @@ class PointTableTest : public QObject {
     addGraph(w, {0.5, 1}, {-2, 1e-9});
     w.findChild<QAction*>("mnCopyData")->trigger();
     QCOMPARE(QApplication::clipboard()->text(), QString("X\tY\n0.5\t-2\n1\t1E-9\n"));
-  }
-
-  void renamingAsksFirst() {
-    TfmChart w({}, settingsPath());
-    addGraph(w, {1}, {1});
-    w.store().graph(0).title = "a/b";
-    SeenMessage question;
-    answerNextMessage(&question, QMessageBox::No);
-    QVERIFY(w.runCommand("N40"));
-    QCOMPARE(question.text, QString("Заменить все имена файлов на легенды"));
-    QCOMPARE(w.store().sourceFile(0), std::string("g"));
-    answerNextMessage(&question, QMessageBox::Yes);
-    QVERIFY(w.runCommand("N40"));
-    QCOMPARE(w.store().sourceFile(0), std::string("a/b.grf"));
   }
 
   void exportWithoutTheProgramNamesThePathTried() {

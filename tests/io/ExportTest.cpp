@@ -175,13 +175,6 @@ TEST(Export, RealStartReportsWhatCannotStart) {
   EXPECT_TRUE(starter.startDetached("/bin/true", {}, dir.folder().string()));
 }
 
-TEST(Export, FileNamesCountFromZeroWithoutPadding) {
-  EXPECT_EQ(exportFileName(0), "~000");
-  EXPECT_EQ(exportFileName(9), "~009");
-  EXPECT_EQ(exportFileName(10), "~0010");
-  EXPECT_EQ(exportFileName(123), "~00123");
-}
-
 TEST(RenameToLegends, YesGivesEveryEntryItsTitleWithGrfAndKeepsSlashesAndColons) {
   GraphStore store;
   ScriptedUi ui;
