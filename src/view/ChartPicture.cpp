@@ -95,7 +95,14 @@ void drawChart(ChartView& chart, QCPPainter& painter, const QRectF& target, QSiz
 class ReplotAfterwards {
  public:
   explicit ReplotAfterwards(ChartView& chart) : m_chart(chart) {}
-  ~ReplotAfterwards() { m_chart.replot(); }
+  ~ReplotAfterwards() {
+    // Runs while an error of the picture may be on its way out: a repaint that fails too
+    // must not end the program, and the next one brings the chart back.
+    try {
+      m_chart.replot();
+    } catch (...) {
+    }
+  }
   ReplotAfterwards(const ReplotAfterwards&) = delete;
   ReplotAfterwards& operator=(const ReplotAfterwards&) = delete;
 
@@ -266,8 +273,10 @@ void printChart(ChartView& chart, GraphStore& store, QPrinter& printer, const Pr
     throw Error(printerFailureText(printer));
   }
   try {
-    drawPage(chart, painter, QSize(printer.width(), printer.height()), printer.logicalDpiY(),
-             options, onScreen);
+    const QSize page = printablePagePixels(printer);
+    painter.setWindow(QRect(QPoint(0, 0), page));
+    painter.setViewport(QRect(0, 0, printer.width(), printer.height()));
+    drawPage(chart, painter, page, printer.logicalDpiY(), options, onScreen);
   } catch (...) {
     printer.abort();
     painter.end();
@@ -276,6 +285,13 @@ void printChart(ChartView& chart, GraphStore& store, QPrinter& printer, const Pr
   if (!painter.end() || printer.printerState() == QPrinter::Error) {
     throw Error(printerFailureText(printer));
   }
+}
+
+QSize printablePagePixels(const QPrinter& printer) {
+  const QRectF area = printer.pageLayout().paintRect(QPageLayout::Millimeter);
+  const double pixelsPerMm = printer.resolution() / 25.4;
+  return QSize(static_cast<int>(std::lround(area.width() * pixelsPerMm)),
+               static_cast<int>(std::lround(area.height() * pixelsPerMm)));
 }
 
 void setUpPdfPrinter(QPrinter& printer, const QString& path) {

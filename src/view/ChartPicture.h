@@ -49,6 +49,11 @@ inline constexpr const char* kPrintJobTitle = "Печать графика";
 void printChart(ChartView& chart, GraphStore& store, QPrinter& printer, const PrintOptions& options,
                 QSize onScreen);
 
+// The page's printable area in printer pixels, from its size in millimetres: A4 without
+// margins at 600 dots per inch is 4961 × 7016 (the toolkit's own pixel grid rounds the
+// page to whole points first, 4958 × 7017; printChart maps one onto the other).
+QSize printablePagePixels(const QPrinter& printer);
+
 // A PDF printer as the print commands use it: A4, 600 dots per inch, the whole sheet
 // printable (no margins), so its page is 4961 × 7016 pixels upright, writing to `path`.
 void setUpPdfPrinter(QPrinter& printer, const QString& path);

@@ -24,9 +24,6 @@ namespace {
 
 // Elements whose commands are not built yet: they stay in place and do nothing.
 const QSet<QString> kCommandsToCome = {
-    // Pictures, printing, about.
-    "SaveaBitmap1", "CopytoClipboardBMP1", "SaveaMetafile1", "CopytoClipboard1", "PrintOption1",
-    "Print1", "About1",
     // File associations.
     "N38",
     // Appearance.
