@@ -91,10 +91,6 @@ void applyLegendTitles(GraphStore& store, const std::vector<std::string>& lines)
 
 bool lineStyleSelectable(int width) { return width == 1; }
 
-LineStyle drawnLineStyle(const Graph& graph) {
-  return lineStyleSelectable(graph.lineWidth) ? graph.lineStyle : LineStyle::Solid;
-}
-
 int lineStyleIndex(LineStyle style) { return static_cast<int>(style); }
 
 std::optional<LineStyle> lineStyleAt(int index) {

@@ -99,10 +99,8 @@ void legendTitlesCommand(CommandContext& ctx);
 
 inline constexpr int kMinLineWidth = 1;
 inline constexpr int kMaxLineWidth = 100;
-// The line style can be chosen only while the width is 1 (a wider line is drawn solid).
+// The line style can be chosen only while the width is 1.
 bool lineStyleSelectable(int width);
-// The style a graph's line is drawn with: its own at width 1, solid when wider.
-LineStyle drawnLineStyle(const Graph& graph);
 
 // Radio positions of the lines dialog: solid 0, dash 1, dot 2, dash-dot 3, dash-dot-dot 4.
 int lineStyleIndex(LineStyle style);

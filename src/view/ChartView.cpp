@@ -151,7 +151,7 @@ void ChartView::syncPlottables(bool refreshCaches) {
     }
     QPen pen(toQColor(graph.colour));
     pen.setWidth(std::clamp(graph.lineWidth, 1, 100));
-    pen.setStyle(toPenStyle(drawnLineStyle(graph)));
+    pen.setStyle(toPenStyle(graph.lineStyle));
     plottable->setPen(pen);
     plottable->setName(QString::fromStdString(legendRowText(i, graph.title)));
   }

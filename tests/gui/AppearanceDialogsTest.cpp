@@ -283,11 +283,12 @@ class AppearanceDialogsTest : public QObject {
       tarvik::testing::typeText(d, "3");
       QCOMPARE(w.store().graph(0).lineWidth, 3);
       QVERIFY(!group->isEnabled());
-      QCOMPARE(w.chart()->plottableForGraph(0)->pen().style(), Qt::SolidLine);
+      QCOMPARE(w.chart()->plottableForGraph(0)->pen().width(), 3);
       tarvik::testing::pressKey(d, Qt::Key_A, Qt::ControlModifier);
       tarvik::testing::typeText(d, "1");
       QVERIFY(group->isEnabled());
       QCOMPARE(w.store().graph(0).lineStyle, LineStyle::DashDot);
+      QCOMPARE(w.chart()->plottableForGraph(0)->pen().width(), 1);
       QCOMPARE(w.chart()->plottableForGraph(0)->pen().style(), Qt::DashDotLine);
 
       // The swatch's own colour dialog, preset with the graph's colour.
