@@ -13,11 +13,13 @@ namespace tarvik::app {
 
 void installAppearanceActions(TfmChart& window) {
   view::ChartView* chart = window.chart();
-  auto* fmLegend = new dialogs::TfmLegend(&window);
-  auto* fmLines = new dialogs::TfmLines(&window);
-  auto* fmEditComments = new dialogs::TfmEditComments(&window);
-  window.dialogRegistry().add("TfmLegend", fmLegend);
-  window.dialogRegistry().add("TfmEditComments", fmEditComments);
+  // The window created the dialogs in their start-up order.
+  auto* fmLines = window.findChild<dialogs::TfmLines*>("fmLines", Qt::FindDirectChildrenOnly);
+  auto* fmEditComments =
+      dynamic_cast<dialogs::TfmEditComments*>(window.dialogRegistry().find("TfmEditComments"));
+  if (fmLines == nullptr || fmEditComments == nullptr) {
+    return;
+  }
 
   // The font buttons and the legend position act on the chart while the dialog is open.
   dialogs::TfmEditComments::ChartHooks hooks;

@@ -25,6 +25,9 @@
 #include "core/NumberFormat.h"
 #include "core/OutputLimits.h"
 #include "dialogs/ChartBackSpectr.h"
+#include "dialogs/ChartLeg.h"
+#include "dialogs/ChartLin.h"
+#include "dialogs/ChartOfo.h"
 #include "dialogs/ChartRC.h"
 #include "dialogs/ChartSel.h"
 #include "dialogs/ChartSel2gr.h"
@@ -109,6 +112,9 @@ void TfmChart::createDialogs() {
     dialog->loadSettings(m_settings.settings());
   };
   add("TfmBackSpectr", new dialogs::TfmBackSpectr(this));
+  add("TfmLegend", new dialogs::TfmLegend(this));
+  new dialogs::TfmLines(this);  // acts on the graphs at once; not an options dialog
+  add("TfmEditComments", new dialogs::TfmEditComments(this));
   add("TfmChartRC", new dialogs::TfmChartRC(this));
   add("TfmSelectTwoGr", new dialogs::TfmSelectTwoGr(this));
   m_fmSelectGr = new dialogs::TfmSelectGr(this);

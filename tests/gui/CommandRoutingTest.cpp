@@ -26,8 +26,6 @@ namespace {
 const QSet<QString> kCommandsToCome = {
     // File associations.
     "N38",
-    // Appearance.
-    "Legengs1", "Titles1", "Lines1", "Fon1",
     // Sensor conversion.
     "UBIA1", "ToolButton25", "ToolButton31", "btnUI",
     // Splines.

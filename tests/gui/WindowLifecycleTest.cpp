@@ -83,8 +83,9 @@ class WindowLifecycleTest : public QObject {
         created << dialog->objectName();
       }
     }
-    QCOMPARE(created, (QStringList{"fmBackSpectr", "fmChartRC", "fmSelectTwoGr", "fmSelectGr",
-                                   "fmSelectGrParam", "fmSpectr", "fmValue", "fmCalcZ"}));
+    QCOMPARE(created, (QStringList{"fmBackSpectr", "fmLegend", "fmLines", "fmEditComments",
+                                   "fmChartRC", "fmSelectTwoGr", "fmSelectGr", "fmSelectGrParam",
+                                   "fmSpectr", "fmValue", "fmCalcZ"}));
   }
 
   void commandLineFileIsOpenedAtCreation() {
