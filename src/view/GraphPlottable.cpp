@@ -16,6 +16,66 @@ namespace {
 constexpr std::size_t kMaxSmoothedPoints = 200'000;
 // From this many points an unsorted line is reduced and clipped on two threads.
 constexpr std::size_t kTwoThreadPoints = 1'000'000;
+// A line drawn as covered pixels with more segments than this is shown on screen first from
+// a sample of about this many (a few tenths of a second), then exactly.
+constexpr std::size_t kCoarseSegments = 250'000;
+
+// The pixels covered by every `stride`-th segment of `line` (every segment at stride 1) as
+// an image of the layout's area in the pen's colour, each pixel widened to the pen's square.
+// The segments are drawn in two halves on two cores, then joined. A null image when
+// `cancel` is set meanwhile.
+QImage coverageImage(std::span<const PixelPoint> line, const CoverageLayout& layout,
+                     std::size_t stride, const std::atomic<bool>* cancel) {
+  const QRect area = layout.area;
+  const MaskPlacement p = layout.placement;
+  const std::size_t segments = line.size() < 2 ? 0 : line.size() - 1;
+  const std::size_t picked = (segments + stride - 1) / stride;  // segments 0, stride, ...
+  auto drawPart = [&](CoverageMask& mask, std::size_t from, std::size_t to) {
+    constexpr std::size_t kCheckEvery = 1 << 16;
+    for (std::size_t k = from; k < to; ++k) {
+      if (cancel != nullptr && k % kCheckEvery == 0 && cancel->load(std::memory_order_relaxed)) {
+        return;
+      }
+      const PixelPoint a = line[k * stride], b = line[k * stride + 1];
+      if (!a.isBreak() && !b.isBreak()) {
+        mask.addSegment(p.scaleX * a.x + p.offsetX, p.scaleY * a.y + p.offsetY,
+                        p.scaleX * b.x + p.offsetX, p.scaleY * b.y + p.offsetY);
+      }
+    }
+  };
+  CoverageMask mask(area.width(), area.height());
+  CoverageMask second(area.width(), area.height());
+  const std::size_t middle = picked / 2;
+  std::thread helper;
+  if (std::thread::hardware_concurrency() >= 2) {
+    try {
+      helper = std::thread([&] { drawPart(second, middle, picked); });
+    } catch (const std::system_error&) {
+    }
+  }
+  drawPart(mask, 0, helper.joinable() ? middle : picked);
+  if (helper.joinable()) {
+    helper.join();
+    mask.merge(second);
+  }
+  if (cancel != nullptr && cancel->load()) {
+    return {};
+  }
+  const std::vector<std::uint8_t> rows = mask.widenedRows(layout.side);
+  QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  for (int y = 0; y < area.height(); ++y) {
+    auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(y));
+    const std::uint8_t* covered =
+        rows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(area.width());
+    for (int x = 0; x < area.width(); ++x) {
+      if (covered[x]) {
+        pixels[x] = layout.colour;
+      }
+    }
+  }
+  return image;
+}
 
 // Map of a QCustomPlot axis onto pixels as AxisPixelMap; pxPerUnit is NaN when the axis
 // cannot map (a log axis with a range not above 0).
@@ -116,6 +176,16 @@ GraphPlottable::PictureKey GraphPlottable::pictureKey(const Graph& g, QCPPainter
 
 GraphPlottable::GraphPlottable(QCPAxis* keyAxis, QCPAxis* valueAxis)
     : QCPAbstractPlottable(keyAxis, valueAxis) {}
+
+GraphPlottable::~GraphPlottable() { cancelRefinement(); }
+
+std::vector<PixelPoint>& GraphPlottable::writableLine() const {
+  // The background work on a picture may still hold the last line: start a new one then.
+  if (m_line.use_count() > 1) {
+    m_line = std::make_shared<std::vector<PixelPoint>>();
+  }
+  return *m_line;
+}
 
 void GraphPlottable::setSource(const GraphStore* store, std::size_t index) {
   m_store = store;
@@ -256,23 +326,42 @@ void GraphPlottable::draw(QCPPainter* painter) {
     // Same points, axes, size and pen as the picture, so m_line is this picture's line too.
     m_lineGeometry = m_pictureKey.geometry;
     m_lineValid = true;
-    painter->save();
-    painter->resetTransform();
-    painter->drawImage(m_pictureOrigin, m_picture);
-    painter->restore();
+    drawDeviceImage(painter, m_pictureOrigin, m_picture);
     return;
   }
+  if (m_refinement && !vectorized && m_refinement->key == key) {
+    // The line has not changed since the sampled picture: the exact one when it is ready,
+    // the sampled one again until then.
+    m_lineGeometry = key.geometry;
+    m_lineValid = true;
+    const CoverageLayout& layout = m_refinement->layout;
+    if (!m_refinement->done.load(std::memory_order_acquire)) {
+      drawDeviceImage(painter, layout.area.topLeft(), m_refinement->coarse);
+      return;
+    }
+    if (m_refinement->worker.joinable()) {
+      m_refinement->worker.join();
+    }
+    m_picture = std::move(m_refinement->exact);
+    m_pictureOrigin = layout.area.topLeft();
+    m_pictureKey = key;
+    m_pictureValid = true;
+    m_refinement.reset();
+    drawDeviceImage(painter, m_pictureOrigin, m_picture);
+    return;
+  }
+  cancelRefinement();
   m_pictureValid = false;
-  buildLine(*g, m_line);
+  buildLine(*g, writableLine());
   m_lineGeometry = key.geometry;
   m_lineValid = true;
-  if (m_line.size() < 2 || mPen.style() == Qt::NoPen) {
+  if (m_line->size() < 2 || mPen.style() == Qt::NoPen) {
     return;
   }
   applyDefaultAntialiasingHint(painter);
   // A line that the reduction could not thin (points in random X order) fills the plot
   // with long segments; smoothing their edges would cost seconds and change nothing seen.
-  if (m_line.size() > kMaxSmoothedPoints) {
+  if (m_line->size() > kMaxSmoothedPoints) {
     painter->setAntialiasing(false);
   }
   QPen pen = mPen;
@@ -280,10 +369,11 @@ void GraphPlottable::draw(QCPPainter* painter) {
   if (!vectorized && pen.widthF() <= 1.0) {
     pen.setWidth(0);
   }
-  if (m_line.size() > kMaxSmoothedPoints && pen.style() == Qt::SolidLine && !vectorized &&
-      drawCoverage(painter, mPen)) {
-    m_pictureKey = key;
-    m_pictureValid = true;
+  // Exports (pictures, printing) always get the exact picture at once; the screen gets a
+  // sampled one first when the exact one takes long.
+  const bool progressive = !painter->modes().testFlag(QCPPainter::pmNoCaching);
+  if (m_line->size() > kMaxSmoothedPoints && pen.style() == Qt::SolidLine && !vectorized &&
+      drawCoverage(painter, mPen, key, progressive)) {
     return;
   }
   if (pen.style() == Qt::SolidLine || vectorized) {
@@ -304,8 +394,8 @@ void GraphPlottable::drawSolid(QCPPainter* painter, const QPen& pen) const {
     // Separate segments: Qt strokes them without computing joins over the whole line,
     // which is what makes wide polylines slow in the raster engine.
     m_segments.clear();
-    for (std::size_t i = 1; i < m_line.size(); ++i) {
-      const PixelPoint a = m_line[i - 1], b = m_line[i];
+    for (std::size_t i = 1; i < m_line->size(); ++i) {
+      const PixelPoint a = (*m_line)[i - 1], b = (*m_line)[i];
       if (!a.isBreak() && !b.isBreak()) {
         m_segments.emplace_back(a.x, a.y, b.x, b.y);
       }
@@ -314,14 +404,14 @@ void GraphPlottable::drawSolid(QCPPainter* painter, const QPen& pen) const {
     return;
   }
   QVector<QPointF> piece;
-  piece.reserve(static_cast<qsizetype>(m_line.size()));
+  piece.reserve(static_cast<qsizetype>(m_line->size()));
   auto flush = [&] {
     if (piece.size() > 1) {
       painter->drawPolyline(piece.constData(), static_cast<int>(piece.size()));
     }
     piece.clear();
   };
-  for (const PixelPoint& p : m_line) {
+  for (const PixelPoint& p : *m_line) {
     if (p.isBreak()) {
       flush();
     } else {
@@ -331,7 +421,8 @@ void GraphPlottable::drawSolid(QCPPainter* painter, const QPen& pen) const {
   flush();
 }
 
-bool GraphPlottable::drawCoverage(QCPPainter* painter, const QPen& pen) const {
+bool GraphPlottable::coverageLayout(QCPPainter* painter, const QPen& pen,
+                                    CoverageLayout& layout) const {
   // Only a painter that scales and moves (screen, picture export) maps pixels to pixels.
   const QTransform t = painter->transform();
   if (t.type() > QTransform::TxScale || !(t.m11() > 0) || !(t.m22() > 0)) {
@@ -340,57 +431,118 @@ bool GraphPlottable::drawCoverage(QCPPainter* painter, const QPen& pen) const {
   const double margin = std::max(pen.widthF(), 1.0) + 2;
   const QRectF plot =
       t.mapRect(QRectF(mKeyAxis->axisRect()->rect())).adjusted(-margin, -margin, margin, margin);
-  const QRect area = plot.toAlignedRect();
+  layout.area = plot.toAlignedRect();
   // The line in device pixels relative to the mask's corner, mapped segment by segment (a
   // mapped copy of a 10M-point line would hold another 160 MB).
-  CoverageMask mask(area.width(), area.height());
-  const MaskPlacement placement{t.m11(), t.m22(), t.dx() - area.left(), t.dy() - area.top()};
-  const std::span<const PixelPoint> line(m_line);
-  // Two halves on two cores (they share the middle point), then joined; all on this thread
-  // when there is one core or no thread can be started.
-  const std::size_t middle = line.size() / 2;
-  CoverageMask second(area.width(), area.height());
-  std::thread helper;
-  if (std::thread::hardware_concurrency() >= 2) {
-    try {
-      helper = std::thread([&] { second.addPolyline(line.subspan(middle), placement); });
-    } catch (const std::system_error&) {
-    }
-  }
-  mask.addPolyline(helper.joinable() ? line.first(middle + 1) : line, placement);
-  if (helper.joinable()) {
-    helper.join();
-    mask.merge(second);
-  }
+  layout.placement = {t.m11(), t.m22(), t.dx() - layout.area.left(), t.dy() - layout.area.top()};
   // A pen of one pixel or less is drawn one device pixel wide, as a cosmetic pen is.
-  const int side = pen.widthF() <= 1.0 ? 1 : std::max(1, qRound(pen.widthF() * t.m11()));
-  const std::vector<std::uint8_t> rows = mask.widenedRows(side);
-  QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
-  const QRgb colour = qPremultiply(pen.color().rgba());
-  for (int y = 0; y < area.height(); ++y) {
-    auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(y));
-    const std::uint8_t* covered =
-        rows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(area.width());
-    for (int x = 0; x < area.width(); ++x) {
-      if (covered[x]) {
-        pixels[x] = colour;
+  layout.side = pen.widthF() <= 1.0 ? 1 : std::max(1, qRound(pen.widthF() * t.m11()));
+  layout.colour = qPremultiply(pen.color().rgba());
+  return true;
+}
+
+bool GraphPlottable::drawCoverage(QCPPainter* painter, const QPen& pen, const PictureKey& key,
+                                  bool progressive) const {
+  CoverageLayout layout;
+  if (!coverageLayout(painter, pen, layout)) {
+    return false;
+  }
+  const std::size_t segments = m_line->size() - 1;
+  if (!progressive || segments <= kCoarseSegments) {
+    m_picture = coverageImage(*m_line, layout, 1, nullptr);
+    m_pictureOrigin = layout.area.topLeft();
+    m_pictureKey = key;
+    m_pictureValid = true;
+    drawDeviceImage(painter, m_pictureOrigin, m_picture);
+    return true;
+  }
+  // A regular sample of the segments, about kCoarseSegments of them, shows at once where
+  // the line runs (every pixel it sets is one the exact picture sets too); the exact
+  // picture follows from a background thread, and a repaint shows it.
+  auto job = std::make_unique<Refinement>();
+  job->line = m_line;
+  job->key = key;
+  job->layout = layout;
+  job->coarse =
+      coverageImage(*m_line, layout, (segments + kCoarseSegments - 1) / kCoarseSegments, nullptr);
+  drawDeviceImage(painter, layout.area.topLeft(), job->coarse);
+  // The work starts once this repaint is over, so that it does not slow the sampled
+  // pictures of the other graphs down.
+  const std::uint64_t generation = ++m_refinementGeneration;
+  m_refinement = std::move(job);
+  QMetaObject::invokeMethod(
+      const_cast<GraphPlottable*>(this),
+      [this, generation] {
+        if (m_refinement && m_refinementGeneration == generation) {
+          startRefinement();
+        }
+      },
+      Qt::QueuedConnection);
+  return true;
+}
+
+void GraphPlottable::startRefinement() const {
+  Refinement* r = m_refinement.get();
+  if (r == nullptr || r->started) {
+    return;
+  }
+  r->started = true;
+  try {
+    r->worker = std::thread([this, r] {
+      r->exact = coverageImage(*r->line, r->layout, 1, &r->cancel);
+      if (r->cancel.load()) {
+        return;
       }
+      r->done.store(true, std::memory_order_release);
+      // Posted to this plottable, which joins this thread before it is destroyed, so the
+      // request never reaches a deleted object.
+      QMetaObject::invokeMethod(
+          const_cast<GraphPlottable*>(this),
+          [this] {
+            if (mParentPlot) {
+              mParentPlot->replot(QCustomPlot::rpQueuedReplot);
+            }
+          },
+          Qt::QueuedConnection);
+    });
+  } catch (const std::system_error&) {
+    // No thread to spare: made here and now.
+    r->exact = coverageImage(*r->line, r->layout, 1, nullptr);
+    r->done.store(true, std::memory_order_release);
+    if (mParentPlot) {
+      mParentPlot->replot(QCustomPlot::rpQueuedReplot);
     }
   }
+}
+
+void GraphPlottable::cancelRefinement() const {
+  if (m_refinement) {
+    m_refinement->cancel.store(true);
+    if (m_refinement->worker.joinable()) {
+      m_refinement->worker.join();
+    }
+    m_refinement.reset();
+  }
+}
+
+void GraphPlottable::waitForRefinement() const {
+  startRefinement();
+  if (m_refinement && m_refinement->worker.joinable()) {
+    m_refinement->worker.join();
+  }
+}
+
+void GraphPlottable::drawDeviceImage(QCPPainter* painter, QPoint origin, const QImage& image) {
   painter->save();
   painter->resetTransform();  // the clip set before stays where it was on the device
-  painter->drawImage(area.topLeft(), image);
+  painter->drawImage(origin, image);
   painter->restore();
-  m_picture = std::move(image);
-  m_pictureOrigin = area.topLeft();
-  return true;
 }
 
 void GraphPlottable::drawDashed(QCPPainter* painter, const QPen& pen) const {
   const std::vector<double> pattern = dashPattern(pen.style(), pen.widthF());
   std::vector<PixelPoint> dashes;
-  dashSegments(m_line, pattern, dashes);
+  dashSegments(*m_line, pattern, dashes);
   m_segments.clear();
   m_segments.reserve(dashes.size() / 2);
   for (std::size_t i = 0; i + 1 < dashes.size(); i += 2) {
@@ -419,7 +571,7 @@ double GraphPlottable::selectTest(const QPointF& pos, bool onlySelectable, QVari
   }
   // The line of the last repaint serves while nothing it depends on has moved; otherwise
   // (an export at another size happened in between) the line is built again.
-  const std::vector<PixelPoint>* line = &m_line;
+  const std::vector<PixelPoint>* line = m_line.get();
   std::vector<PixelPoint> fresh;
   if (!m_lineValid || !(m_lineGeometry == currentGeometry(*g))) {
     buildLine(*g, fresh);

@@ -4,19 +4,40 @@
 // dashed pens without Qt's slow paths, and answers hit tests on the reduced line.
 #include <qcustomplot.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "core/GraphStore.h"
+#include "view/CoverageMask.h"
 #include "view/PolylineReduction.h"
 
 namespace tarvik::view {
+
+// Where the covered pixels of a line go on a painter's device: the mask's area in device
+// pixels, the placement of the line's pixels in it, the pen's square and colour.
+struct CoverageLayout {
+  QRect area;
+  MaskPlacement placement;
+  int side = 1;
+  QRgb colour = 0;
+};
 
 class GraphPlottable : public QCPAbstractPlottable {
   Q_OBJECT
  public:
   GraphPlottable(QCPAxis* keyAxis, QCPAxis* valueAxis);
+  ~GraphPlottable() override;
+
+  // Whether the exact picture of a line too long to reduce is still being made in the
+  // background (the chart then shows a sparser picture of the same line; see draw()).
+  bool refining() const { return m_refinement != nullptr; }
+  // Waits for the picture being made in the background, if any. The chart repaints itself
+  // when it is ready; this is for callers that must see it at once (tests).
+  void waitForRefinement() const;
 
   // The graph at `index` of `store`. Looked up at every use, so a graph removed from the
   // store before the chart is synchronised is never read.
@@ -61,14 +82,25 @@ class GraphPlottable : public QCPAbstractPlottable {
   const Graph* graph() const;
   void ensureCache() const;
   Geometry currentGeometry(const Graph& g) const;
+  // m_line, for the line of a new repaint.
+  std::vector<PixelPoint>& writableLine() const;
   // Reduced and clipped pixel line of the graph for the current axes.
   void buildLine(const Graph& g, std::vector<PixelPoint>& out) const;
   void drawSolid(QCPPainter* painter, const QPen& pen) const;
   void drawDashed(QCPPainter* painter, const QPen& pen) const;
+  // False when the painter does not map pixels to pixels (rotated).
+  bool coverageLayout(QCPPainter* painter, const QPen& pen, CoverageLayout& layout) const;
   // A solid line too long to reduce, drawn as the pixels it covers and kept as m_picture;
-  // false when the painter does not map pixels to pixels (rotated), so the caller draws it
-  // the usual way.
-  bool drawCoverage(QCPPainter* painter, const QPen& pen) const;
+  // false when the painter does not map pixels to pixels, so the caller draws it the usual
+  // way. With `progressive`, a line of more than kCoarseSegments segments is first drawn
+  // from a regular sample of its segments, and the exact picture is made in the background.
+  struct PictureKey;
+  bool drawCoverage(QCPPainter* painter, const QPen& pen, const PictureKey& key,
+                    bool progressive) const;
+  void startRefinement() const;
+  void cancelRefinement() const;
+  // Draws `image` at `origin` of the device, whatever the painter's transform.
+  static void drawDeviceImage(QCPPainter* painter, QPoint origin, const QImage& image);
 
   const GraphStore* m_store = nullptr;
   std::size_t m_index = 0;
@@ -83,7 +115,9 @@ class GraphPlottable : public QCPAbstractPlottable {
 
   mutable std::vector<PixelPoint> m_reduced;  // scratch
   mutable LineScratch m_scratch;              // scratch of unsorted lines
-  mutable std::vector<PixelPoint> m_line;     // clipped line of the last repaint
+  // Clipped line of the last repaint; shared with the background work on its picture.
+  mutable std::shared_ptr<std::vector<PixelPoint>> m_line =
+      std::make_shared<std::vector<PixelPoint>>();
   mutable Geometry m_lineGeometry;
   mutable bool m_lineValid = false;
   mutable std::vector<QLineF> m_segments;  // scratch for drawing
@@ -104,6 +138,23 @@ class GraphPlottable : public QCPAbstractPlottable {
   mutable QPoint m_pictureOrigin;
   mutable PictureKey m_pictureKey;
   mutable bool m_pictureValid = false;
+
+  // The exact picture of a very long line, made on a background thread (with a second
+  // thread of its own) while the chart shows the sampled picture. When it is ready the
+  // worker asks for a repaint through the event loop; draw() then takes it as m_picture.
+  struct Refinement {
+    std::shared_ptr<const std::vector<PixelPoint>> line;
+    PictureKey key;
+    CoverageLayout layout;
+    QImage coarse;  // shown meanwhile
+    QImage exact;   // written by the worker before `done`
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    bool started = false;
+    std::thread worker;
+  };
+  mutable std::unique_ptr<Refinement> m_refinement;
+  mutable std::uint64_t m_refinementGeneration = 0;
 };
 
 }  // namespace tarvik::view

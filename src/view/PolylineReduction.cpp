@@ -15,6 +15,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 struct Run {
   std::size_t first = 0, low = 0, high = 0, last = 0;
   bool offScreen = false;
+  PixelPoint start;  // the first point, mapped
 };
 
 void emitPoint(std::vector<PixelPoint>& out, PixelPoint p) {
@@ -37,7 +38,10 @@ struct Mapper {
 };
 
 void emitRun(const Run& run, const Mapper& map, std::vector<PixelPoint>& out) {
-  emitPoint(out, map(run.first));
+  emitPoint(out, run.start);
+  if (run.last == run.first) {
+    return;  // a run of one point (every run, when X comes in random order)
+  }
   if (!run.offScreen) {
     // The extremes in the order they occurred, skipping those that are the ends.
     const std::size_t a = std::min(run.low, run.high), b = std::max(run.low, run.high);
@@ -88,7 +92,7 @@ void reducePolyline(std::span<const double> xs, std::span<const double> ys, std:
       emitRun(run, map, out);
     }
     active = true;
-    run = Run{i, i, i, i, false};
+    run = Run{i, i, i, i, false, PixelPoint{px, py}};
     lowY = highY = y;
     if (px < window.leftPx) {
       columnLow = -kInf;
@@ -158,12 +162,12 @@ void reduceSortedPolyline(std::span<const double> xs, std::span<const double> ys
     std::size_t next = end;
     if (px < window.leftPx) {
       next = runEnd(i, window.leftPx);
-      run = Run{i, i, i, next - 1, true};
+      run = Run{i, i, i, next - 1, true, map(i)};
     } else if (px >= window.rightPx) {
-      run = Run{i, i, i, end - 1, true};
+      run = Run{i, i, i, end - 1, true, map(i)};
     } else {
       next = runEnd(i, std::floor(px) + 1);
-      run = Run{i, i, i, next - 1, false};
+      run = Run{i, i, i, next - 1, false, map(i)};
       extremes(ys.data(), i, next, run.low, run.high);
     }
     emitRun(run, map, out);
@@ -191,6 +195,13 @@ namespace {
 bool clipSegment(PixelPoint a, PixelPoint b, PixelRect r, double& t0, double& t1) {
   t0 = 0;
   t1 = 1;
+  // Both ends inside: what the cuts below would find too, without four divisions.
+  auto inside = [&r](PixelPoint p) {
+    return r.left <= p.x && p.x <= r.right && r.top <= p.y && p.y <= r.bottom;
+  };
+  if (inside(a) && inside(b)) {
+    return true;
+  }
   const double dx = b.x - a.x, dy = b.y - a.y;
   const double p[4] = {-dx, dx, -dy, dy};
   const double q[4] = {a.x - r.left, r.right - a.x, a.y - r.top, r.bottom - a.y};

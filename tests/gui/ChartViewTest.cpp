@@ -257,6 +257,79 @@ class ChartViewTest : public QObject {
     QCOMPARE(red(47, 1.0), QRgb(0xFF0000));
   }
 
+  // A line of a million segments in random X order: the screen first shows the pixels of a
+  // regular sample of its segments (none outside the exact picture), then, once the
+  // background work is done, exactly what an export draws. A zoom while that work runs
+  // starts it anew for the new view, and closing the chart meanwhile is safe.
+  void screenShowsASampleFirstThenTheExactPicture() {
+    while (m_store->count() > 0) {
+      m_store->removeGraph(0);
+    }
+    Graph& g = m_store->graph(m_store->appendGraph("random"));
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> anywhere(0, 100);
+    std::normal_distribution<double> noise(0, 0.3);
+    // Every fourth point (from the third on) lies far above the others: the sample, every
+    // fourth segment from the first, never reaches up there, the exact picture does.
+    for (int k = 0; k < 1'000'000; ++k) {
+      const double x = anywhere(rng);
+      g.appendPoint(x, std::sin(x / 7) + noise(rng) + (k % 4 == 2 ? 4.0 : 0.0));
+    }
+    m_chart->syncWithStore();
+    auto* line = m_chart->plottableForGraph(0);
+    const QRgb colour = line->pen().color().rgb() & 0xFFFFFF;
+    auto countColour = [&](const QImage& image) {
+      int n = 0;
+      const QRect plot = m_chart->axisRect()->rect().adjusted(2, 2, -2, -2);
+      for (int y = plot.top(); y <= plot.bottom(); ++y) {
+        for (int x = plot.left(); x <= plot.right(); ++x) {
+          n += (image.pixel(x, y) & 0xFFFFFF) == colour ? 1 : 0;
+        }
+      }
+      return n;
+    };
+    for (const double upper : {100.0, 60.0}) {
+      m_chart->setAxisRange(m_chart->xAxis, 0, upper);
+      m_chart->setAxisRange(m_chart->yAxis, -2.5, 6.5);
+      m_chart->replot(QCustomPlot::rpImmediateRefresh);
+      QVERIFY(line->refining());
+      const QImage sampled = m_chart->grab().toImage();
+      QTRY_VERIFY_WITH_TIMEOUT(!line->refining(), 30000);
+      const QImage screen = m_chart->grab().toImage();
+      const QImage exported = m_chart->toPixmap(800, 500).toImage();
+      const QRect plot = m_chart->axisRect()->rect();
+      QCOMPARE(differingPixels(screen.convertToFormat(QImage::Format_RGB32),
+                               exported.convertToFormat(QImage::Format_RGB32), plot),
+               0);
+      const int exact = countColour(screen);
+      QVERIFY(exact > plot.width() * plot.height() / 20);
+      QVERIFY(countColour(sampled) < exact);
+      for (int y = plot.top() + 2; y < plot.bottom() - 1; y += 3) {
+        for (int x = plot.left() + 2; x < plot.right() - 1; x += 3) {
+          if ((sampled.pixel(x, y) & 0xFFFFFF) == colour) {
+            QCOMPARE(screen.pixel(x, y) & 0xFFFFFF, colour);
+          }
+        }
+      }
+    }
+    // A zoom while the exact picture is being made, then another one at once: the last
+    // view's picture is the one that arrives.
+    m_chart->setAxisRange(m_chart->xAxis, 10, 90);
+    m_chart->replot(QCustomPlot::rpImmediateRefresh);
+    m_chart->setAxisRange(m_chart->xAxis, 20, 80);
+    m_chart->replot(QCustomPlot::rpImmediateRefresh);
+    QTRY_VERIFY_WITH_TIMEOUT(!line->refining(), 30000);
+    QCOMPARE(differingPixels(m_chart->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                             m_chart->toPixmap(800, 500).toImage().convertToFormat(
+                                 QImage::Format_RGB32),
+                             m_chart->axisRect()->rect()),
+             0);
+    // Left refining: cleanup() deletes the chart while the work may still run.
+    m_chart->setAxisRange(m_chart->xAxis, 0, 50);
+    m_chart->replot(QCustomPlot::rpImmediateRefresh);
+    QVERIFY(line->refining());
+  }
+
   void zoomAndShowWholeExtent() {
     const QCPRange x = m_chart->xAxis->range();
     m_chart->zoomByPercent(115);
