@@ -107,10 +107,6 @@ class PictureWindowTest : public QObject {
                           "CopytoClipboard1", "SaveaPdf1", "SaveaPng1"}));
     QCOMPARE(itemNames(m_window->findChild<QMenu*>("N13")),
              QStringList({"PrintOption1", "Print1", "PrintPreview1"}));
-    QCOMPARE(m_window->findChild<QAction*>("SaveaPdf1")->text(), QString("Сохранить как PDF.."));
-    QCOMPARE(m_window->findChild<QAction*>("SaveaPng1")->text(), QString("Сохранить как PNG.."));
-    QCOMPARE(m_window->findChild<QAction*>("PrintPreview1")->text(),
-             QString("Предварительный просмотр"));
   }
 
   void bitmapIsSavedAtTheChartsSizeAndTheFolderRemembered() {

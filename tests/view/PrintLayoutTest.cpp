@@ -58,14 +58,6 @@ TEST(PrintLayout, ScreenProportionalLaysOutAtTwiceTheScreenSize) {
   EXPECT_EQ(printLayoutSize({-3, 0}, PrintScale::ScreenProportional), (PrintSize{0, 0}));
 }
 
-TEST(PrintLayout, OptionsStartAtTheFirstItemOfEachGroup) {
-  const PrintOptions options;
-  EXPECT_EQ(options.scale, PrintScale::ThinLines);
-  EXPECT_EQ(options.orientation, PrintOrientation::Portrait);
-  EXPECT_EQ(options.share, PrintPageShare::HalfPage);
-  EXPECT_EQ(options.dialogName(), "TfmPrinOptions");
-}
-
 TEST(PrintLayout, ScriptNamesOfTheChoices) {
   EXPECT_EQ(printScaleFromName("thin"), PrintScale::ThinLines);
   EXPECT_EQ(printScaleFromName("screen"), PrintScale::ScreenProportional);
