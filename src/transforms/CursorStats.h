@@ -35,8 +35,7 @@ struct CursorStats {
 
 // The table for cursors at x1 and x2. Cursors are expected finite; a NaN cursor has no Y
 // and selects no point. Unequal spans: the extra tail of the longer one is ignored. Sums
-// run in double over the points in index order (when every point is finite and X ascends,
-// in four interleaved running sums added at the end).
+// run in double in index order.
 CursorStats cursorStats(std::span<const double> xs, std::span<const double> ys, double x1,
                         double x2);
 
