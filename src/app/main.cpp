@@ -4,10 +4,18 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <cstdio>
+#include <cstring>
 
 #include "app/ChartMy.h"
 
 int main(int argc, char** argv) {
+  // "--version" answers before any window system is needed, so that an installed copy can
+  // be checked from a script.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("tarvik %s\n", TARVIK_VERSION);
+    return 0;
+  }
   QApplication app(argc, argv);
   QApplication::setWindowIcon(QIcon(":/icons/tarvik.svg"));
 

@@ -19,6 +19,7 @@ using namespace tarvik::batch;
 constexpr const char* kUsage =
     "usage: tarvik-batch [--decimal-separator=C] [--keep-going] SCRIPT\n"
     "       tarvik-batch [--decimal-separator=C] [--keep-going] -e 'COMMAND; COMMAND'\n"
+    "       tarvik-batch --help | --version\n"
     "\n"
     "SCRIPT is a file of commands, one per line ('-' reads standard input); '#' starts a\n"
     "comment line. Arguments are name=value; a value with blanks or ';' goes in double\n"
@@ -77,6 +78,7 @@ bool isFolder(const std::string& name) {
 struct Options {
   char separator = '.';
   bool help = false;
+  bool version = false;
   bool keepGoing = false;
   std::vector<std::string> inlineCommands;
   std::vector<std::string> scripts;
@@ -89,6 +91,8 @@ std::string parseOptions(int argc, char** argv, Options& o) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       o.help = true;
+    } else if (arg == "--version") {
+      o.version = true;
     } else if (arg.rfind(sepOption, 0) == 0) {
       const std::string value = arg.substr(sepOption.size());
       // Any other character would write numbers that read back as other numbers.
@@ -109,7 +113,7 @@ std::string parseOptions(int argc, char** argv, Options& o) {
       o.scripts.push_back(arg);
     }
   }
-  if (!o.help && o.inlineCommands.empty() == o.scripts.empty()) {
+  if (!o.help && !o.version && o.inlineCommands.empty() == o.scripts.empty()) {
     return "give one SCRIPT or -e 'COMMANDS'";
   }
   if (o.scripts.size() > 1 || o.inlineCommands.size() > 1) {
@@ -130,6 +134,10 @@ int main(int argc, char** argv) {
   registerPictureCommands(registry);
   if (options.help) {
     printHelp(registry);
+    return kExitOk;
+  }
+  if (options.version) {
+    std::cout << "tarvik " << TARVIK_VERSION << '\n';
     return kExitOk;
   }
 

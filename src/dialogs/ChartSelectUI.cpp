@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -34,6 +35,11 @@ TfmChartSelectUI::TfmChartSelectUI(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Выбор файла калибровочной характеристики измерительного канала");
   m_folders << QCoreApplication::applicationDirPath()
             << QString::fromStdString(io::userDataFolder());
+#ifdef TARVIK_DATA_FROM_BIN
+  // The installed program's data folder (share/tarvik beside its bin folder).
+  m_folders << QDir::cleanPath(QCoreApplication::applicationDirPath() + '/' +
+                               QStringLiteral(TARVIK_DATA_FROM_BIN));
+#endif
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel("Список имеющихся файлов калибровок *.CAL", this));
