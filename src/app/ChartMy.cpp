@@ -21,6 +21,7 @@
 #include "app/ChartMyStatus.h"
 #include "app/GuiUi.h"
 #include "app/Hint.h"
+#include "app/RecentFiles.h"
 #include "app/WindowChartPort.h"
 #include "core/NumberFormat.h"
 #include "core/OutputLimits.h"
@@ -135,6 +136,7 @@ void TfmChart::createDialogs() {
   installTableActions(*this);
   installSynthActions(*this);
   installSensorActions(*this);
+  installRecentFiles(*this);
 }
 
 void TfmChart::connectCommands() {
@@ -164,8 +166,7 @@ void TfmChart::openCommandLine(const QStringList& arguments) {
   if (!file.isFile() || file.fileName().endsWith(".fdt")) {
     return;
   }
-  const std::string path = file.absoluteFilePath().toStdString();
-  runGuarded([path](CommandContext& ctx) { openFiles(ctx, {path}); });
+  openFilesInWindow(*this, {file.absoluteFilePath().toStdString()});
 }
 
 void TfmChart::applySavedGeometry() {
@@ -352,9 +353,7 @@ void TfmChart::dropEvent(QDropEvent* event) {
   }
   event->acceptProposedAction();
   // Opened after the drop has returned to the file manager, not inside its event.
-  QTimer::singleShot(0, this, [this, paths] {
-    runGuarded([paths](CommandContext& ctx) { openFiles(ctx, paths); });
-  });
+  QTimer::singleShot(0, this, [this, paths] { openFilesInWindow(*this, paths); });
 }
 
 }  // namespace tarvik::app

@@ -1,5 +1,7 @@
 // The main menu `MainMenu1`: every item in its order with its object name, caption,
-// shortcut and shown state. Items whose command is not installed do nothing.
+// shortcut and shown state. Items whose command is not installed do nothing. The top-level
+// menus carry mnemonics (Alt + the underlined letter); the usual desktop shortcuts open,
+// save, quit and show the about box where the listed menu gives none.
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
@@ -35,14 +37,14 @@ void TfmChart::buildMainMenu() {
   buildFileMenu();
   buildViewMenu();
   buildEditMenu();
-  QMenu* help = menuBar()->addMenu("Справка");
+  QMenu* help = menuBar()->addMenu("&Справка");
   help->setObjectName("Help1");
   help->menuAction()->setObjectName("Help1");
-  menuItem(help, "About1", "О программе");
+  menuItem(help, "About1", "О программе")->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
 void TfmChart::buildFileMenu() {
-  m_file1 = menuBar()->addMenu("Файл");
+  m_file1 = menuBar()->addMenu("&Файл");
   m_file1->setObjectName("File1");
   m_file1->menuAction()->setObjectName("File1");
   connect(m_file1, &QMenu::aboutToShow, this, &TfmChart::refreshFileMenu);
@@ -57,8 +59,8 @@ void TfmChart::buildFileMenu() {
   menuItem(fresh, "N32", "Задержка отраж. сигнала", false);
   menuItem(fresh, "SinXX1", "Sin(X)/X");
 
-  menuItem(m_file1, "Open1", "Открыть..");
-  menuItem(m_file1, "Save1", "Сохранить график..");
+  menuItem(m_file1, "Open1", "Открыть..")->setShortcut(QKeySequence::Open);
+  menuItem(m_file1, "Save1", "Сохранить график..")->setShortcut(QKeySequence::Save);
   menuItem(m_file1, "N42", "Сохранить проект..", false);
   QMenu* picture = subMenu(m_file1, "N12", "Картинка");
   menuItem(picture, "SaveaBitmap1", "Сохранить как BMP...");
@@ -85,11 +87,11 @@ void TfmChart::buildFileMenu() {
   separator(m_file1);
   menuItem(m_file1, "N40", "Заменить все имена файлов на легенды");
   separator(m_file1);
-  menuItem(m_file1, "Exit1", "Закрыть");
+  menuItem(m_file1, "Exit1", "Закрыть")->setShortcut(QKeySequence("Ctrl+Q"));
 }
 
 void TfmChart::buildViewMenu() {
-  m_mnVid = menuBar()->addMenu("Вид");
+  m_mnVid = menuBar()->addMenu("&Вид");
   m_mnVid->setObjectName("mnVid");
   m_mnVid->menuAction()->setObjectName("mnVid");
   menuItem(m_mnVid, "N26", "Перерисовать график");
@@ -115,7 +117,7 @@ void TfmChart::buildViewMenu() {
 }
 
 void TfmChart::buildEditMenu() {
-  m_edit1 = menuBar()->addMenu("Редактировать");
+  m_edit1 = menuBar()->addMenu("&Редактировать");
   m_edit1->setObjectName("Edit1");
   m_edit1->menuAction()->setObjectName("Edit1");
   menuItem(m_edit1, "mnSelectActive", "Выбрать активный график");

@@ -11,5 +11,6 @@ void installPictureActions(TfmChart& window);     // PictureActions.cpp
 void installTableActions(TfmChart& window);       // TableActions.cpp
 void installSynthActions(TfmChart& window);       // SynthActions.cpp
 void installSensorActions(TfmChart& window);      // SensorActions.cpp
+void installRecentFiles(TfmChart& window);        // RecentFiles.cpp
 
 }  // namespace tarvik::app

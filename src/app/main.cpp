@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/ChartMy.h"
+#include "app/OpenService.h"
 
 int main(int argc, char** argv) {
   // "--version" answers before any window system is needed, so that an installed copy can
@@ -26,7 +27,14 @@ int main(int argc, char** argv) {
 
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
-  tarvik::app::TfmChart window(arguments);
+  // A window of this user already runs: it opens the files, and this start ends.
+  const QString service = tarvik::app::openServiceName();
+  const QStringList remaining = tarvik::app::handOverCommandLine(service, arguments);
+  if (!arguments.isEmpty() && remaining.isEmpty()) {
+    return 0;
+  }
+  tarvik::app::TfmChart window(remaining);
   window.show();
+  tarvik::app::startWindowOpenService(window, service);
   return QApplication::exec();
 }
