@@ -15,7 +15,8 @@ namespace tarvik::dialogs {
 class TfmChartSelectUI : public QDialog, public OptionsDialog {
   Q_OBJECT
  public:
-  // Searches the executable's folder, then the user's data folder.
+  // Searches the executable's folder, then the user's data folder, then (when installed)
+  // the data folder share/tarvik beside the executable's bin folder.
   explicit TfmChartSelectUI(QWidget* parent = nullptr);
 
   // The folders listed, in order (tests point it elsewhere).
