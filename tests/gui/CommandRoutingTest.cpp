@@ -25,11 +25,7 @@ namespace {
 // Elements whose commands are not built yet: they stay in place and do nothing.
 const QSet<QString> kCommandsToCome = {
     // File associations.
-    "N38",
-    // Sensor conversion.
-    "UBIA1", "ToolButton25", "ToolButton31", "btnUI",
-    // Splines.
-    "ToolButton37", "btnSpline"};
+    "N38"};
 
 // Elements that are no command by design: "Графики в архив.." has none; the line-width
 // switch is a setting the commands read; the stop button sets the stop request itself.
