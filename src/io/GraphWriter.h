@@ -21,8 +21,9 @@ struct ChartTexts {
 
 ChartTexts chartTexts(const GraphStore& store);
 
-// Produces the file's bytes in pieces of about a megabyte, in order. An empty graph gives
-// nothing. The foot texts are the first two foot lines that are not blank (an empty first
+// Produces the file's bytes in pieces of at most a few megabytes, in order (the lines are
+// formatted in blocks on both cores; `out` is called on the calling thread). An empty graph
+// gives nothing. The foot texts are the first two foot lines that are not blank (an empty first
 // foot line, as a fresh window has, does not push a real one out of the file). A line end
 // inside a text is written as a blank so that it cannot break the record.
 void formatGraphFile(const Graph& graph, const ChartTexts& texts, char decimalSeparator,
