@@ -51,6 +51,16 @@ endif()
 set_property(SOURCE src/app/main.cpp src/batch/main.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   TARVIK_VERSION="${PROJECT_VERSION}")
 
+# The installation checked as a test: installed into a scratch prefix, every file in its
+# place, both programs run from there.
+if(TARVIK_TESTS AND TARVIK_GUI)
+  add_test(NAME install_layout COMMAND ${CMAKE_COMMAND}
+    -DBUILD_DIR=${CMAKE_BINARY_DIR} -DPREFIX=${CMAKE_BINARY_DIR}/install-check
+    -DCHECK=${CMAKE_CURRENT_SOURCE_DIR}/packaging/check-install.sh -DVERSION=${PROJECT_VERSION}
+    -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/CheckInstall.cmake)
+  set_tests_properties(install_layout PROPERTIES LABELS install)
+endif()
+
 # The Debian package. Its library dependencies come from dpkg-shlibdeps (package dpkg-dev);
 # Qt's Russian translations are data, not a linked library, so they are named here.
 set(CPACK_GENERATOR DEB)
