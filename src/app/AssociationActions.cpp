@@ -1,0 +1,32 @@
+// The window's file associations: "Ассоциация файлов..." (N38) over the desktop's own store,
+// the Old_Key backups kept in the settings file.
+#include "app/AssociationActions.h"
+
+#include <QCoreApplication>
+
+#include "app/ChartMy.h"
+#include "app/DesktopAssociations.h"
+#include "app/WindowActions.h"
+#include "dialogs/ChartExt.h"
+
+namespace tarvik::app {
+
+void runFileAssociations(dialogs::TfmFileAssoc& dialog, io::AssociationStore& store,
+                         const std::string& executablePath) {
+  dialog.setOnActivate(
+      [&dialog, &store] { dialog.setStates(io::shownAssociations(store, dialog.states())); });
+  dialog.exec();
+  dialog.setOnActivate({});
+  io::applyAssociations(store, dialog.states(), executablePath);
+}
+
+void installAssociationActions(TfmChart& window) {
+  auto* dialog = new dialogs::TfmFileAssoc(&window);
+  window.commands().add("N38", [&window, dialog](CommandContext&) {
+    DesktopAssociationStore store(DesktopFolders::fromEnvironment(),
+                                  window.settingsFile().settings());
+    runFileAssociations(*dialog, store, QCoreApplication::applicationFilePath().toStdString());
+  });
+}
+
+}  // namespace tarvik::app

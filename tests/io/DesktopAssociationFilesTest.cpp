@@ -1,0 +1,132 @@
+// The texts of the desktop's association files: the default-application list edited in
+// place, the Exec argument's quoting, the desktop entry and the MIME package.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "io/DesktopAssociationFiles.h"
+
+using tarvik::io::desktopEntryText;
+using tarvik::io::desktopExecArgument;
+using tarvik::io::mimeAppsDefault;
+using tarvik::io::mimePackageText;
+using tarvik::io::mimeTypeOfExtension;
+using tarvik::io::withMimeAppsDefault;
+
+TEST(DesktopAssociationFiles, MimeTypesOfTheExtensions) {
+  EXPECT_EQ(mimeTypeOfExtension(".grf"), "application/x-tarvik-grf");
+  EXPECT_EQ(mimeTypeOfExtension(".rez"), "application/x-tarvik-rez");
+  EXPECT_EQ(mimeTypeOfExtension(".csv"), "text/csv");
+  EXPECT_EQ(mimeTypeOfExtension(".txt"), "");
+  EXPECT_EQ(mimeTypeOfExtension(""), "");
+}
+
+TEST(DesktopAssociationFiles, DefaultApplicationIsReadFromItsGroupOnly) {
+  const std::string text =
+      "[Added Associations]\n"
+      "text/csv=added.desktop;\n"
+      "\n"
+      "[Default Applications]\r\n"
+      "text/plain=editor.desktop;\n"
+      "text/csv = calc.desktop;other.desktop;\r\n"
+      "[Removed Associations]\n"
+      "application/x-tarvik-grf=gone.desktop;\n";
+  EXPECT_EQ(mimeAppsDefault(text, "text/csv"), "calc.desktop;other.desktop;");
+  EXPECT_EQ(mimeAppsDefault(text, "application/x-tarvik-grf"), std::nullopt);
+  EXPECT_EQ(mimeAppsDefault(text, "text/cs"), std::nullopt);
+  EXPECT_EQ(mimeAppsDefault("", "text/csv"), std::nullopt);
+}
+
+TEST(DesktopAssociationFiles, EditingTheListKeepsEveryOtherLine) {
+  struct Case {
+    const char* name;
+    std::string before;
+    std::optional<std::string> value;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"empty file", "", "tarvik.desktop;", "[Default Applications]\ntext/csv=tarvik.desktop;\n"},
+      {"group made at the end", "[Added Associations]\ntext/csv=a.desktop;\n", "t.desktop;",
+       "[Added Associations]\ntext/csv=a.desktop;\n\n[Default "
+       "Applications]\ntext/csv=t.desktop;\n"},
+      {"added at the group's end, before blank lines",
+       "[Default Applications]\ntext/plain=e.desktop;\n\n[Other]\nk=v\n", "t.desktop;",
+       "[Default Applications]\ntext/plain=e.desktop;\ntext/csv=t.desktop;\n\n[Other]\nk=v\n"},
+      {"replaced in place, duplicates dropped",
+       "# mine\n[Default Applications]\ntext/csv = a.desktop;\nx/y=z\ntext/csv=b.desktop;\n",
+       "t.desktop;", "# mine\n[Default Applications]\ntext/csv=t.desktop;\nx/y=z\n"},
+      {"removed", "[Default Applications]\ntext/csv=a.desktop;\nx/y=z\n", std::nullopt,
+       "[Default Applications]\nx/y=z\n"},
+      {"removing a missing entry changes nothing", "[Other]\ntext/csv=a\n", std::nullopt,
+       "[Other]\ntext/csv=a\n"},
+      {"other groups' entries untouched",
+       "[Added Associations]\ntext/csv=a;\n[Default Applications]\ntext/csv=b;\n", "c;",
+       "[Added Associations]\ntext/csv=a;\n[Default Applications]\ntext/csv=c;\n"},
+      {"empty value kept as empty", "[Default Applications]\n", "",
+       "[Default Applications]\ntext/csv=\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string after = withMimeAppsDefault(c.before, "text/csv", c.value);
+    EXPECT_EQ(after, c.after);
+    EXPECT_EQ(mimeAppsDefault(after, "text/csv"), c.value);
+  }
+}
+
+TEST(DesktopAssociationFiles, ExecArgumentIsQuotedAndEscapedOnlyWhenNeeded) {
+  struct Case {
+    const char* path;
+    std::optional<std::string> argument;  // as it stands in the file
+  };
+  const Case cases[] = {
+      {"/usr/bin/tarvik", "/usr/bin/tarvik"},
+      {"/opt/my tools/tarvik", "\"/opt/my tools/tarvik\""},
+      {"/opt/100%/tarvik", "/opt/100%%/tarvik"},
+      {"/opt/a\"b$c`d/t", "\"/opt/a\\\\\"b\\\\$c\\\\`d/t\""},
+      // A backslash is escaped for the quoting, then both backslashes for the string.
+      {"/opt/a\\b", "\"/opt/a\\\\\\\\b\""},
+      {"/opt/Тарвик/tarvik", "/opt/Тарвик/tarvik"},
+      {"/opt/a\nb/tarvik", std::nullopt},
+      {"/opt/a\tb", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(desktopExecArgument(c.path), c.argument);
+  }
+}
+
+TEST(DesktopAssociationFiles, DesktopEntryOpensAListOfFilesWithTheProgram) {
+  tarvik::io::DesktopEntryFields fields;
+  fields.name = "Tarvik";
+  fields.comment = "Tarvik grafic files";
+  fields.executablePath = "/home/u/my bin/tarvik";
+  fields.icon = "tarvik";
+  fields.mimeTypes = {"application/x-tarvik-grf", "text/csv"};
+  const std::optional<std::string> entry = desktopEntryText(fields);
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_EQ(entry->rfind("[Desktop Entry]\n", 0), 0u);
+  for (const char* line :
+       {"\nType=Application\n", "\nName=Tarvik\n", "\nExec=\"/home/u/my bin/tarvik\" %F\n",
+        "\nIcon=tarvik\n", "\nMimeType=application/x-tarvik-grf;text/csv;\n",
+        "\nComment=Tarvik grafic files\n"}) {
+    EXPECT_NE(entry->find(line), std::string::npos) << line;
+  }
+  fields.executablePath = "/bad\npath";
+  EXPECT_EQ(desktopEntryText(fields), std::nullopt);
+}
+
+TEST(DesktopAssociationFiles, MimePackageDeclaresTheOwnTypesWithTheirGlobs) {
+  const std::string text = mimePackageText("A & <B>", "tarvik");
+  for (const char* ext : {"grf", "srg", "cal", "rez"}) {
+    const std::string type = std::string("<mime-type type=\"application/x-tarvik-") + ext + "\">";
+    const std::size_t at = text.find(type);
+    ASSERT_NE(at, std::string::npos) << ext;
+    const std::size_t end = text.find("</mime-type>", at);
+    const std::string block = text.substr(at, end - at);
+    EXPECT_NE(block.find(std::string("<glob pattern=\"*.") + ext + "\"/>"), std::string::npos);
+    EXPECT_NE(block.find("<sub-class-of type=\"text/plain\"/>"), std::string::npos);
+    EXPECT_NE(block.find("<comment>A &amp; &lt;B&gt;</comment>"), std::string::npos);
+  }
+  EXPECT_EQ(text.find("csv"), std::string::npos);
+}
