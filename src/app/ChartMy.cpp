@@ -137,6 +137,7 @@ void TfmChart::createDialogs() {
   installSynthActions(*this);
   installSensorActions(*this);
   installRecentFiles(*this);
+  installAssociationActions(*this);
 }
 
 void TfmChart::connectCommands() {

@@ -12,5 +12,6 @@ void installTableActions(TfmChart& window);       // TableActions.cpp
 void installSynthActions(TfmChart& window);       // SynthActions.cpp
 void installSensorActions(TfmChart& window);      // SensorActions.cpp
 void installRecentFiles(TfmChart& window);        // RecentFiles.cpp
+void installAssociationActions(TfmChart& window);  // AssociationActions.cpp
 
 }  // namespace tarvik::app
