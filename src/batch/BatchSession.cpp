@@ -243,6 +243,18 @@ bool onOffArg(const BatchArgs& a, const std::string& name) {
   throw UsageError(a.command + ": " + name + "= takes on or off, not \"" + text + "\"");
 }
 
+void textArg(const BatchArgs& a, const std::string& name, std::string& field) {
+  if (const auto value = a.get(name)) {
+    field = *value;
+  }
+}
+
+void flagArg(const BatchArgs& a, const std::string& name, bool& field) {
+  if (a.has(name)) {
+    field = onOffArg(a, name);
+  }
+}
+
 // ---- BatchRegistry ----
 
 void BatchRegistry::add(BatchCommand command) {

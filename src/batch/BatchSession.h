@@ -142,6 +142,10 @@ class BatchSession {
 double numberArg(const BatchSession& s, const BatchArgs& a, const std::string& name);
 int integerArg(const BatchArgs& a, const std::string& name);
 bool onOffArg(const BatchArgs& a, const std::string& name);  // "on" / "off"
+// A dialog field given as `name=`: a text field is kept as typed (the command reads it as
+// the dialog's text would be read); an on/off switch is set. Left out, the field stays.
+void textArg(const BatchArgs& a, const std::string& name, std::string& field);
+void flagArg(const BatchArgs& a, const std::string& name, bool& field);
 
 class BatchRegistry {
  public:

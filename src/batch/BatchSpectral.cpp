@@ -39,19 +39,6 @@ int unitIndex(const BatchArgs& a, const std::string& name,
 int timeUnitArg(const BatchArgs& a) { return unitIndex(a, "time", {"ns", "us", "ms", "s"}); }
 int freqUnitArg(const BatchArgs& a) { return unitIndex(a, "freq", {"Hz", "kHz", "MHz", "GHz"}); }
 
-// A number field is kept as typed: the command reads it as the dialog's text would be read.
-void textArg(const BatchArgs& a, const std::string& name, std::string& field) {
-  if (const auto value = a.get(name)) {
-    field = *value;
-  }
-}
-
-void flagArg(const BatchArgs& a, const std::string& name, bool& field) {
-  if (a.has(name)) {
-    field = onOffArg(a, name);
-  }
-}
-
 // A 1-based graph number as a candidate row.
 int graphRowArg(const BatchSession& s, const BatchArgs& a, const std::string& name) {
   const std::vector<int> rows = s.parseGraphList(*a.get(name));

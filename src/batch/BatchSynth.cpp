@@ -14,18 +14,6 @@ using synth::DistanceOptions;
 using synth::PolarDielectricOptions;
 using synth::ThreeExpOptions;
 
-void textArg(const BatchArgs& a, const std::string& name, std::string& field) {
-  if (const auto value = a.get(name)) {
-    field = *value;
-  }
-}
-
-void flagArg(const BatchArgs& a, const std::string& name, bool& field) {
-  if (a.has(name)) {
-    field = onOffArg(a, name);
-  }
-}
-
 void runThreeExp(BatchSession& s, const BatchArgs& a) {
   ThreeExpOptions& o = s.dialog<ThreeExpOptions>();
   textArg(a, "a", o.a);
