@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Palette.h"
+#include "spectral/BlockLoop.h"
 
 namespace tarvik::spectral {
 namespace {
@@ -40,30 +41,83 @@ double stepResponseAt(std::span<const double> xh, std::span<const double> yh, do
   return valueAt(xh, yh, tau, std::is_sorted(xh.begin(), xh.end()));
 }
 
-std::vector<double> duhamelConvolution(std::span<const double> xs, std::span<const double> ys,
-                                       std::span<const double> xh, std::span<const double> yh) {
-  std::vector<double> out;
-  if (xs.size() < 2) {
-    return out;
-  }
+namespace {
+
+// Below this many outputs the term-by-term form is as quick as the transforms.
+constexpr std::size_t kFftMinOutputs = 64;
+
+// The plain sum, for what the fast forms do not take (a step response whose X is not
+// ascending, a signal that is not, values that are not finite).
+bool plainSums(const DuhamelInput& in, const DuhamelControl& control, std::vector<double>& out) {
+  const std::span<const double> xs = in.xs, ys = in.ys, xh = in.xh, yh = in.yh;
   const bool ascending = std::is_sorted(xh.begin(), xh.end());
-  out.reserve(xs.size() - 1);
+  const std::size_t n = xs.size() - 1;
+  PercentProgress progress(static_cast<double>(n), [&control](int percent) {
+    if (control.showPercent) {
+      control.showPercent(percent);
+    }
+  });
+  out.clear();
+  out.reserve(n);
   for (std::size_t k = 1; k < xs.size(); ++k) {
+    progress.reach(static_cast<std::int64_t>(k - 1));
+    if (control.stopRequested && control.stopRequested()) {
+      return false;
+    }
     double s = 0;
     for (std::size_t i = 0; i < k; ++i) {
       s += (ys[i + 1] - ys[i]) * valueAt(xh, yh, xs[k] - xs[i + 1], ascending);
     }
     out.push_back(s);
   }
+  progress.reach(static_cast<std::int64_t>(n));
+  return true;
+}
+
+}  // namespace
+
+bool duhamelConvolution(const DuhamelInput& in, const DuhamelControl& control,
+                        std::vector<double>& out) {
+  out.clear();
+  if (in.xs.size() < 2) {
+    return true;
+  }
+  if (in.xs.size() - 1 >= kFftMinOutputs) {
+    if (control.stopRequested && control.stopRequested()) {
+      return false;
+    }
+    if (uniformDuhamelSums(in, out)) {
+      if (control.showPercent) {
+        control.showPercent(100);
+      }
+      return true;
+    }
+  }
+  bool stopped = false;
+  if (scanningDuhamelSums(in, control, out, stopped)) {
+    return !stopped;
+  }
+  return plainSums(in, control, out);
+}
+
+std::vector<double> duhamelConvolution(std::span<const double> xs, std::span<const double> ys,
+                                       std::span<const double> xh, std::span<const double> yh) {
+  std::vector<double> out;
+  duhamelConvolution(DuhamelInput{xs, ys, xh, yh}, DuhamelControl{}, out);
   return out;
 }
 
-std::size_t appendConvolution(GraphStore& store, std::size_t signal, std::size_t response) {
+std::size_t appendConvolution(GraphStore& store, std::size_t signal, std::size_t response,
+                              const std::function<void(int)>& showPercent) {
   const Graph& s = store.graph(signal);
   const Graph& h = store.graph(response);
-  const std::vector<double> values = duhamelConvolution(s.xs(), s.ys(), h.xs(), h.ys());
+  store.stopRequest = false;
+  DuhamelControl control{showPercent, [&store] { return store.stopRequest; }};
+  std::vector<double> values;
+  duhamelConvolution(DuhamelInput{s.xs(), s.ys(), h.xs(), h.ys()}, control, values);
   Graph result;
   result.colour = newGraphColour(store.count());
+  result.reserve(values.size());
   for (std::size_t k = 0; k < values.size(); ++k) {
     result.addPoint(s.x(k + 1), values[k]);
   }
@@ -85,7 +139,9 @@ void convolutionCommand(CommandContext& ctx) {
   if (!response) {
     return;
   }
-  appendConvolution(ctx.store, signal->front(), response->front());
+  appendConvolution(ctx.store, signal->front(), response->front(), [&ctx](int percent) {
+    ctx.ui.progress(kConvolutionProgress + std::to_string(percent) + " %");
+  });
   ctx.store.chart().redraw();
 }
 
