@@ -1,5 +1,5 @@
 // The texts of the desktop's association files: the default-application list edited in
-// place, the Exec argument's quoting, the desktop entry and the MIME package.
+// place, the Exec argument's quoting and the MIME package.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -7,20 +7,10 @@
 
 #include "io/DesktopAssociationFiles.h"
 
-using tarvik::io::desktopEntryText;
 using tarvik::io::desktopExecArgument;
 using tarvik::io::mimeAppsDefault;
 using tarvik::io::mimePackageText;
-using tarvik::io::mimeTypeOfExtension;
 using tarvik::io::withMimeAppsDefault;
-
-TEST(DesktopAssociationFiles, MimeTypesOfTheExtensions) {
-  EXPECT_EQ(mimeTypeOfExtension(".grf"), "application/x-tarvik-grf");
-  EXPECT_EQ(mimeTypeOfExtension(".rez"), "application/x-tarvik-rez");
-  EXPECT_EQ(mimeTypeOfExtension(".csv"), "text/csv");
-  EXPECT_EQ(mimeTypeOfExtension(".txt"), "");
-  EXPECT_EQ(mimeTypeOfExtension(""), "");
-}
 
 TEST(DesktopAssociationFiles, DefaultApplicationIsReadFromItsGroupOnly) {
   const std::string text =
@@ -94,26 +84,6 @@ TEST(DesktopAssociationFiles, ExecArgumentIsQuotedAndEscapedOnlyWhenNeeded) {
     SCOPED_TRACE(c.path);
     EXPECT_EQ(desktopExecArgument(c.path), c.argument);
   }
-}
-
-TEST(DesktopAssociationFiles, DesktopEntryOpensAListOfFilesWithTheProgram) {
-  tarvik::io::DesktopEntryFields fields;
-  fields.name = "Tarvik";
-  fields.comment = "Tarvik grafic files";
-  fields.executablePath = "/home/u/my bin/tarvik";
-  fields.icon = "tarvik";
-  fields.mimeTypes = {"application/x-tarvik-grf", "text/csv"};
-  const std::optional<std::string> entry = desktopEntryText(fields);
-  ASSERT_TRUE(entry.has_value());
-  EXPECT_EQ(entry->rfind("[Desktop Entry]\n", 0), 0u);
-  for (const char* line :
-       {"\nType=Application\n", "\nName=Tarvik\n", "\nExec=\"/home/u/my bin/tarvik\" %F\n",
-        "\nIcon=tarvik\n", "\nMimeType=application/x-tarvik-grf;text/csv;\n",
-        "\nComment=Tarvik grafic files\n"}) {
-    EXPECT_NE(entry->find(line), std::string::npos) << line;
-  }
-  fields.executablePath = "/bad\npath";
-  EXPECT_EQ(desktopEntryText(fields), std::nullopt);
 }
 
 TEST(DesktopAssociationFiles, MimePackageDeclaresTheOwnTypesWithTheirGlobs) {

@@ -119,16 +119,6 @@ TEST(FileAssociations, ClosingWithoutChangesStillRewritesTheClassTree) {
   EXPECT_EQ(store.finishCount(), finishes + 1);
 }
 
-TEST(FileAssociations, ExtensionsNotOursAndNotWantedAreLeftAlone) {
-  MemoryAssociationStore store;
-  setKey(store, ".csv", "Spreadsheet.Csv");
-  setKey(store, ".csv\\Old_Key", "Ancient.Csv");
-
-  applyAssociations(store, kNone, kExe);
-  EXPECT_EQ(store.keys(),
-            withTree({{".csv", "Spreadsheet.Csv"}, {".csv\\Old_Key", "Ancient.Csv"}}));
-}
-
 TEST(FileAssociations, ActivationShowsOnlyKeysThatHaveADefaultValue) {
   MemoryAssociationStore store;
   setKey(store, ".grf", "Tarvik.file");
