@@ -254,10 +254,21 @@ bool scanningDuhamelSums(const DuhamelInput& in, const DuhamelControl& control,
       stopped = true;
       return true;
     }
-    // Output k costs at most k terms.
-    const std::size_t count = std::clamp<std::size_t>(kTermsPerBlock / k, 2, n + 1 - k);
+    // Output k costs at most k terms, fewer once the response's range leaves the first
+    // terms out: a block of c outputs costs about c·(k + c/2) while the window grows and
+    // c·window after that.
+    const std::size_t window = std::max<std::size_t>(1, k - std::min(firstEven, k));
+    const bool growing = firstEven == 0;
+    const auto blockTerms = [window, growing](std::size_t c) {
+      return c * (window + (growing ? c / 2 : 0));
+    };
+    std::size_t count = std::max<std::size_t>(2, kTermsPerBlock / window);
+    while (count > 2 && blockTerms(count) > kTermsPerBlock) {
+      count /= 2;
+    }
+    count = std::min(count, n + 1 - k);
     const std::size_t end = k + count;
-    if (count * k >= kTwoCoreTerms && std::thread::hardware_concurrency() >= 2) {
+    if (blockTerms(count) >= kTwoCoreTerms && std::thread::hardware_concurrency() >= 2) {
       // Alternate outputs on the two cores: neighbouring sums cost alike.
       std::thread helper([&, k, end] { scanRange(in, k + 1, end, 2, firstOdd, sums); });
       scanRange(in, k, end, 2, firstEven, sums);
