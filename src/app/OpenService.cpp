@@ -137,13 +137,12 @@ OpenService::OpenService(Opener open, std::function<bool()> busy, QObject* paren
 OpenService::~OpenService() { m_server->close(); }
 
 bool OpenService::listen(const QString& serverName) {
-  if (m_server->listen(serverName)) {
-    return true;
-  }
-  if (m_server->serverError() != QAbstractSocket::AddressInUseError || serviceAnswers(serverName)) {
+  // Asked first: making the socket with an access mode replaces any file of that name, a
+  // live window's socket included.
+  if (serviceAnswers(serverName)) {
     return false;
   }
-  // Left behind by an instance that ended without closing it: nobody answers there.
+  // A socket file left by an instance that ended without closing it: nobody answers there.
   QLocalServer::removeServer(serverName);
   return m_server->listen(serverName);
 }
