@@ -117,7 +117,9 @@ QStringList handOverCommandLine(const QString& serverName, const QStringList& ar
   }
   for (qsizetype i = 0; i < files.size(); ++i) {
     if (!handOverPath(serverName, files[i])) {
-      return files.mid(i);  // no window took it: this start opens it itself
+      // No window took it: this start opens the files itself, from its own command line
+      // when nothing was handed over, else from the first file not taken.
+      return i == 0 ? arguments : files.mid(i);
     }
   }
   return {};

@@ -29,9 +29,10 @@ bool handOverPath(const QString& serverName, const QString& path, int timeoutMs 
 
 // The start-up of a second instance: the arguments naming files to open (existing files,
 // not ".fdt") are handed over, as full paths, one macro each. Returns the arguments the
-// program must still handle itself: empty when every file was handed over, the files from
-// the first one the window did not take on, or `arguments` unchanged when they name no
-// file to open.
+// program must still handle itself: empty when every file was handed over; `arguments`
+// unchanged when they name no file to open or the window took none (no window runs, or
+// it did not answer); otherwise the full paths from the first file the window did not
+// take on.
 QStringList handOverCommandLine(const QString& serverName, const QStringList& arguments);
 
 // The listening side, owned by the window's program. Each macro's path goes to `open`
