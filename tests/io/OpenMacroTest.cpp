@@ -81,11 +81,5 @@ TEST(OpenMacro, PositionsCountCharacters) {
   EXPECT_EQ(pathFromOpenMacro("[open(\"\xd0\xb0\xd0\")]"), "\xd0\xb0\xd0");
 }
 
-TEST(OpenMacro, PathsWithALineEndCannotBeHandedOver) {
-  EXPECT_TRUE(canHandOverPath("/tmp/a b\t\"c\".grf"));
-  EXPECT_FALSE(canHandOverPath("/tmp/a\nb.grf"));
-  EXPECT_FALSE(canHandOverPath("/tmp/a\rb.grf"));
-}
-
 }  // namespace
 }  // namespace tarvik
