@@ -21,7 +21,7 @@ void runFileAssociations(dialogs::TfmFileAssoc& dialog, io::AssociationStore& st
 }
 
 void installAssociationActions(TfmChart& window) {
-  auto* dialog = new dialogs::TfmFileAssoc(&window);
+  auto* dialog = window.findChild<dialogs::TfmFileAssoc*>(QString(), Qt::FindDirectChildrenOnly);
   window.commands().add("N38", [&window, dialog](CommandContext&) {
     DesktopAssociationStore store(DesktopFolders::fromEnvironment(),
                                   window.settingsFile().settings());

@@ -1,5 +1,4 @@
 #include "app/ChartMy.h"
-#include "app/WindowActions.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -22,20 +21,29 @@
 #include "app/GuiUi.h"
 #include "app/Hint.h"
 #include "app/RecentFiles.h"
+#include "app/WindowActions.h"
 #include "app/WindowChartPort.h"
 #include "core/NumberFormat.h"
 #include "core/OutputLimits.h"
+#include "dialogs/Chart3expDLG.h"
+#include "dialogs/ChartAbt.h"
 #include "dialogs/ChartBackSpectr.h"
+#include "dialogs/ChartExt.h"
 #include "dialogs/ChartLeg.h"
 #include "dialogs/ChartLin.h"
 #include "dialogs/ChartOfo.h"
+#include "dialogs/ChartPolarDiel.h"
+#include "dialogs/ChartPrO.h"
 #include "dialogs/ChartRC.h"
 #include "dialogs/ChartSel.h"
 #include "dialogs/ChartSel2gr.h"
 #include "dialogs/ChartSelectGrPrm.h"
+#include "dialogs/ChartSelectUI.h"
+#include "dialogs/ChartShowTextGr.h"
 #include "dialogs/ChartSpectr.h"
 #include "dialogs/ChartVal.h"
 #include "dialogs/ChartZ.h"
+#include "dialogs/Distance.h"
 #include "io/FileCommands.h"
 #include "view/ChartView.h"
 #include "view/PulseMeasurementLayer.h"
@@ -105,24 +113,33 @@ TfmChart::~TfmChart() {
 }
 
 void TfmChart::createDialogs() {
-  // The dialogs in their fixed start-up order (those of commands still to come are not
-  // built yet). Each exists once for the whole run, hidden between uses, so its fields keep
-  // their values; those with a settings section read it as they are created.
+  // Every dialog in the fixed start-up order. Each exists once for the whole run, hidden
+  // between uses, so its fields keep their values; those with a settings section read it
+  // as they are created. The domains' install functions below find them by name (options
+  // dialogs) or by type.
   auto add = [this](const char* name, OptionsDialog* dialog) {
     m_dialogs.add(name, dialog);
     dialog->loadSettings(m_settings.settings());
   };
+  add("Tfm3expDLG", new dialogs::Tfm3expDLG(this));
+  new dialogs::TfmAboutChart(this);
   add("TfmBackSpectr", new dialogs::TfmBackSpectr(this));
+  new dialogs::TfmFileAssoc(this);
   add("TfmLegend", new dialogs::TfmLegend(this));
   new dialogs::TfmLines(this);  // acts on the graphs at once; not an options dialog
   add("TfmEditComments", new dialogs::TfmEditComments(this));
+  add("TfmPolarDielectric", new dialogs::TfmPolarDielectric(this));
+  add("TfmPrinOptions", new dialogs::TfmPrinOptions(this));
   add("TfmChartRC", new dialogs::TfmChartRC(this));
   add("TfmSelectTwoGr", new dialogs::TfmSelectTwoGr(this));
   m_fmSelectGr = new dialogs::TfmSelectGr(this);
   add("TfmSelectGrParam", new dialogs::TfmSelectGrParam(this));
+  new dialogs::TfmShowTextGr(this);
   add("TfmSpectr", new dialogs::TfmSpectr(this));
   m_fmValue = new dialogs::TfmValue(this);
   add("TfmCalcZ", new dialogs::TfmCalcZ(this));
+  add("TfmDistance", new dialogs::TfmDistance(this));
+  add("TfmChartSelectUI", new dialogs::TfmChartSelectUI(this));
 
   m_ui = std::make_unique<GuiUi>(this, statusBar(), m_fmSelectGr, m_fmValue, m_dialogs, m_settings);
   m_ui->setProgressHook([this] { showLongLoopControls(); });

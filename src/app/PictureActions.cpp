@@ -51,10 +51,10 @@ class PictureCommands {
  public:
   explicit PictureCommands(TfmChart& window)
       : m_window(window),
-        m_fmPrinOptions(new dialogs::TfmPrinOptions(&window)),
-        m_fmAboutChart(new dialogs::TfmAboutChart(&window)) {
-    window.dialogRegistry().add("TfmPrinOptions", m_fmPrinOptions);
-  }
+        m_fmPrinOptions(
+            dynamic_cast<dialogs::TfmPrinOptions*>(window.dialogRegistry().find("TfmPrinOptions"))),
+        m_fmAboutChart(
+            window.findChild<dialogs::TfmAboutChart*>(QString(), Qt::FindDirectChildrenOnly)) {}
 
   void install(const std::shared_ptr<PictureCommands>& self);
 

@@ -44,8 +44,6 @@ class ValuesFileDialog final : public QObject, public OptionsDialog {
 }  // namespace
 
 void installSensorActions(TfmChart& window) {
-  auto* selectUI = new dialogs::TfmChartSelectUI(&window);
-  window.dialogRegistry().add("TfmChartSelectUI", selectUI);
   window.dialogRegistry().add("OpenValuesDialog", new ValuesFileDialog(window));
 
   CommandMap& map = window.commands();

@@ -12,11 +12,7 @@
 namespace tarvik::app {
 
 void installSynthActions(TfmChart& window) {
-  DialogRegistry& dialogs = window.dialogRegistry();
-  dialogs.add("Tfm3expDLG", new dialogs::Tfm3expDLG(&window));
-  dialogs.add("TfmPolarDielectric", new dialogs::TfmPolarDielectric(&window));
-  dialogs.add("TfmDistance", new dialogs::TfmDistance(&window));
-
+  // Tfm3expDLG, TfmPolarDielectric and TfmDistance are the window's, by name.
   CommandMap& map = window.commands();
   map.add("ImpRect", synth::countingErrorTableCommand);
   map.add("N31", synth::threeExpPulseCommand);

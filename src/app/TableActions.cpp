@@ -56,7 +56,8 @@ void exportToSibling(CommandContext& ctx) {
 }  // namespace
 
 void installTableActions(TfmChart& window) {
-  auto* fmShowTextGr = new dialogs::TfmShowTextGr(&window);
+  auto* fmShowTextGr =
+      window.findChild<dialogs::TfmShowTextGr*>(QString(), Qt::FindDirectChildrenOnly);
   CommandMap& map = window.commands();
   map.add("N35", [fmShowTextGr](CommandContext& ctx) { showPointTable(ctx, fmShowTextGr); });
   map.add("mnCopyData", copyPointsToClipboard);

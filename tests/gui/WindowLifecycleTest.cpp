@@ -83,9 +83,11 @@ class WindowLifecycleTest : public QObject {
         created << dialog->objectName();
       }
     }
-    QCOMPARE(created, (QStringList{"fmBackSpectr", "fmLegend", "fmLines", "fmEditComments",
-                                   "fmChartRC", "fmSelectTwoGr", "fmSelectGr", "fmSelectGrParam",
-                                   "fmSpectr", "fmValue", "fmCalcZ"}));
+    QCOMPARE(created, (QStringList{"fm3expDLG", "fmAboutChart", "fmBackSpectr", "fmFileAssoc",
+                                   "fmLegend", "fmLines", "fmEditComments", "fmPolarDielectric",
+                                   "fmPrinOptions", "fmChartRC", "fmSelectTwoGr", "fmSelectGr",
+                                   "fmSelectGrParam", "fmShowTextGr", "fmSpectr", "fmValue",
+                                   "fmCalcZ", "fmDistance", "fmChartSelectUI"}));
   }
 
   void commandLineFileIsOpenedAtCreation() {
