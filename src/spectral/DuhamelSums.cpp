@@ -8,7 +8,6 @@
 
 #include "spectral/BlockLoop.h"
 #include "spectral/ComplexFft.h"
-#include "spectral/Convolution.h"
 
 namespace tarvik::spectral {
 namespace {
@@ -24,6 +23,16 @@ constexpr std::size_t kTwoCoreTerms = std::size_t{1} << 18;
 double interpolate(std::span<const double> xh, std::span<const double> yh, std::size_t b,
                    double tau) {
   return ((tau - xh[b - 1]) * yh[b] + (xh[b] - tau) * yh[b - 1]) / (xh[b] - xh[b - 1]);
+}
+
+// H(τ) on an ascending response, by binary search (stepResponseAt without its order test).
+double responseAt(std::span<const double> xh, std::span<const double> yh, double tau) {
+  const std::size_t r = xh.size();
+  if (tau > xh[r - 1] || tau < xh[0]) {
+    return 0;
+  }
+  const auto b = static_cast<std::size_t>(std::upper_bound(xh.begin(), xh.end(), tau) - xh.begin());
+  return b == 0 || b == r ? yh[r - 1] : interpolate(xh, yh, b, tau);
 }
 
 bool allFinite(std::span<const double> v) {
@@ -222,7 +231,7 @@ bool uniformDuhamelSums(const DuhamelInput& in, std::vector<double>& out) {
   for (std::size_t j : jumps) {
     for (std::size_t k = j + 1; k <= n; ++k) {
       const std::size_t i = k - 1 - j;
-      sums[k - 1] += delta[i] * stepResponseAt(in.xh, in.yh, in.xs[k] - in.xs[i + 1]);
+      sums[k - 1] += delta[i] * responseAt(in.xh, in.yh, in.xs[k] - in.xs[i + 1]);
     }
   }
   out = std::move(sums);
