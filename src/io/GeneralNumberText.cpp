@@ -1,84 +1,101 @@
 #include "io/GeneralNumberText.h"
 
 // The value is rounded to 15 significant digits exactly as the correctly rounded decimal
-// conversion does (std::to_chars). The fast path scales |v| by a power of ten into
-// [1e14, 1e15) in 64-bit-mantissa extended precision: 10^k is exact there for |k| ≤ 27, so
-// the scaled value carries one rounding (relative error ≤ 2⁻⁶⁴, below 6e-5 in absolute
-// terms) and its integer part and the side of one half are certain unless the fraction lies
-// within 1e-3 of one half. Those rare values, values outside the exactly scalable range and
-// machines whose long double is not wider than a double take std::to_chars.
+// conversion does (std::to_chars). The fast path is exact integer arithmetic: with
+// |v| = m·2^q (m of 53 bits) and 10^k = 5^k·2^k for 0 ≤ k ≤ 27, |v|·10^k = m·5^k·2^(q+k),
+// where m·5^k fits in 128 bits; its integer part and remainder give the 15 digits and the
+// rounding. Exact ties, values of 1e15 and more, subnormals and values below about 1e-13
+// take std::to_chars.
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
 namespace tarvik {
 namespace {
 
 constexpr int kDigits = 15;
-constexpr int kMaxPow = 27;
+constexpr int kMaxPow = 27;                              // 5^27 < 2^63
 constexpr std::uint64_t kLowest15 = 100000000000000ULL;  // 10^14
-constexpr bool kWideLongDouble = std::numeric_limits<long double>::digits >= 64;
+__extension__ typedef unsigned __int128 Wide;
 
-constexpr std::array<long double, kMaxPow + 1> makePowers() {
-  std::array<long double, kMaxPow + 1> p{};
-  long double v = 1;
+constexpr std::array<std::uint64_t, kMaxPow + 1> makePowersOfFive() {
+  std::array<std::uint64_t, kMaxPow + 1> p{};
+  std::uint64_t v = 1;
   for (int i = 0; i <= kMaxPow; ++i) {
     p[static_cast<std::size_t>(i)] = v;
-    v *= 10;
+    v *= 5;
   }
   return p;
 }
-constexpr std::array<long double, kMaxPow + 1> kPow10 = makePowers();
+constexpr std::array<std::uint64_t, kMaxPow + 1> kPow5 = makePowersOfFive();
 
 constexpr char kPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// |v|·10^(14 − e) with a single rounding; e must keep |14 − e| ≤ 27.
-long double scaled(double magnitude, int e) {
-  const int k = kDigits - 1 - e;
-  const auto m = static_cast<long double>(magnitude);
-  return k >= 0 ? m * kPow10[static_cast<std::size_t>(k)]
-                : m / kPow10[static_cast<std::size_t>(-k)];
+// m·2^q·10^k as integer part and the rounding; false when it cannot be done exactly here
+// (k out of range, a shift beyond the 128 bits) or when the remainder is exactly one half.
+bool scaledRounded(std::uint64_t m, int q, int k, std::uint64_t& n, bool& tooLarge) {
+  if (k < 0 || k > kMaxPow) {
+    return false;
+  }
+  const Wide product = static_cast<Wide>(m) * kPow5[static_cast<std::size_t>(k)];
+  const int shift = -(q + k);
+  Wide whole = 0;
+  bool up = false;
+  if (shift <= 0) {
+    if (shift < -10) {
+      return false;
+    }
+    whole = product << -shift;
+  } else {
+    if (shift >= 127) {
+      return false;
+    }
+    whole = product >> shift;
+    const Wide rest = product - (whole << shift);
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    if (rest == half) {
+      return false;
+    }
+    up = rest > half;
+  }
+  tooLarge = whole >= 10 * static_cast<Wide>(kLowest15);
+  n = static_cast<std::uint64_t>(whole) + (up ? 1 : 0);
+  return true;
 }
 
 // The 15-digit integer N and exponent e with |v| ≈ N·10^(e − 14); false when not certain.
 bool fastDigits(double magnitude, std::uint64_t& n, int& e) {
-  if constexpr (!kWideLongDouble) {
-    return false;
+  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+  const auto biased = static_cast<int>(bits >> 52);
+  if (biased == 0) {
+    return false;  // subnormal
   }
-  const int b = std::ilogb(magnitude);  // 2^b ≤ |v| < 2^(b+1)
-  // floor(b·log10 2) for |b| < 1650; |v| ≥ 10^e0 and |v| < 10^(e0 + 2).
-  const int e0 = (b * 78913) >> 18;
-  if (e0 < -kMaxPow + kDigits - 1 || e0 + 1 > kMaxPow + kDigits - 1) {
-    return false;
-  }
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int q = biased - 1075;
+  const int b = biased - 1023;       // 2^b ≤ |v| < 2^(b+1)
+  const int e0 = (b * 78913) >> 18;  // floor(b·log10 2): 10^e0 ≤ |v| < 10^(e0 + 2)
+  bool tooLarge = false;
   e = e0;
-  long double p = scaled(magnitude, e);
-  if (p >= 1e15L) {
+  if (!scaledRounded(m, q, kDigits - 1 - e, n, tooLarge)) {
+    return false;
+  }
+  if (tooLarge) {
     e = e0 + 1;
-    p = scaled(magnitude, e);
-  }
-  if (!(p >= 9e13L && p < 1e15L)) {
-    return false;
-  }
-  n = static_cast<std::uint64_t>(p);
-  const long double fraction = p - static_cast<long double>(n);
-  if (std::fabs(fraction - 0.5L) < 1e-3L) {
-    return false;
-  }
-  if (fraction > 0.5L) {
-    ++n;
+    if (!scaledRounded(m, q, kDigits - 1 - e, n, tooLarge) || tooLarge) {
+      return false;
+    }
   }
   if (n == 10 * kLowest15) {
     n = kLowest15;
     ++e;
   }
-  return n >= kLowest15;
+  return n >= kLowest15 && n < 10 * kLowest15;
 }
 
 // The same digits through the correctly rounded library conversion.

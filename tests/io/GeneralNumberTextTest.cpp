@@ -50,6 +50,9 @@ TEST(GeneralNumberText, EdgesOfTheDoubleRangeAndSpecialValues) {
                                 999999999999999.0,
                                 999999999999999.5,
                                 999999999999999.4,
+                                100000000000000.5,  // exact halves of the 15th digit
+                                100000000000001.5,
+                                -123456789012345.5,
                                 0.0001,
                                 0.00001,
                                 0.000099999999999999995,
