@@ -30,22 +30,22 @@ namespace {
 
 // A save dialog of the window; each remembers the folder of the last file saved through it
 // for the rest of the run.
-struct SaveDialogSpec {
+struct SaveDialogFields {
   const char* name;
   const char* title;
   const char* pattern;  // the first filter entry; the second is "*.*"
   const char* extension;
 };
 
-constexpr SaveDialogSpec kSaveBMP{"SaveBMP", "Сохранение графика в виде рисунка BMP", "*.bmp",
-                                  "bmp"};
+constexpr SaveDialogFields kSaveBMP{"SaveBMP", "Сохранение графика в виде рисунка BMP", "*.bmp",
+                                    "bmp"};
 // Vector pictures are SVG on this platform; the dialog keeps its caption.
-constexpr SaveDialogSpec kSaveWMF{"SaveWMF", "Сохранение графика в виде рисунка WMF", "*.svg",
-                                  "svg"};
-constexpr SaveDialogSpec kSavePDF{"SavePDF", "Сохранение графика в виде документа PDF", "*.pdf",
-                                  "pdf"};
-constexpr SaveDialogSpec kSavePNG{"SavePNG", "Сохранение графика в виде рисунка PNG", "*.png",
-                                  "png"};
+constexpr SaveDialogFields kSaveWMF{"SaveWMF", "Сохранение графика в виде рисунка WMF", "*.svg",
+                                    "svg"};
+constexpr SaveDialogFields kSavePDF{"SavePDF", "Сохранение графика в виде документа PDF", "*.pdf",
+                                    "pdf"};
+constexpr SaveDialogFields kSavePNG{"SavePNG", "Сохранение графика в виде рисунка PNG", "*.png",
+                                    "png"};
 
 class PictureCommands {
  public:
@@ -63,7 +63,7 @@ class PictureCommands {
   QSize onScreen() const { return chart().size(); }
   QString documentTitle() const;
   // Runs the save dialog; the chosen path, or nothing on cancel.
-  std::optional<std::string> askFile(const SaveDialogSpec& spec);
+  std::optional<std::string> askFile(const SaveDialogFields& fields);
 
   void saveBitmap();
   void copyBitmap();
@@ -91,18 +91,18 @@ QString PictureCommands::documentTitle() const {
   return title.isEmpty() ? QStringLiteral("График") : title;
 }
 
-std::optional<std::string> PictureCommands::askFile(const SaveDialogSpec& spec) {
-  QFileDialog dialog(&m_window, QString::fromUtf8(spec.title), m_folders[spec.name]);
-  dialog.setObjectName(spec.name);
+std::optional<std::string> PictureCommands::askFile(const SaveDialogFields& fields) {
+  QFileDialog dialog(&m_window, QString::fromUtf8(fields.title), m_folders[fields.name]);
+  dialog.setObjectName(fields.name);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters({QString::fromUtf8(spec.pattern), QStringLiteral("*.*")});
-  dialog.setDefaultSuffix(QString::fromUtf8(spec.extension));
+  dialog.setNameFilters({QString::fromUtf8(fields.pattern), QStringLiteral("*.*")});
+  dialog.setDefaultSuffix(QString::fromUtf8(fields.extension));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
   const QString path = dialog.selectedFiles().first();
-  m_folders[spec.name] = QFileInfo(path).absolutePath();
+  m_folders[fields.name] = QFileInfo(path).absolutePath();
   return path.toStdString();
 }
 

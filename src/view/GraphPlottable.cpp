@@ -342,12 +342,10 @@ void GraphPlottable::draw(QCPPainter* painter) {
     if (m_refinement->worker.joinable()) {
       m_refinement->worker.join();
     }
-    m_picture = std::move(m_refinement->exact);
-    m_pictureOrigin = layout.area.topLeft();
-    m_pictureKey = key;
-    m_pictureValid = true;
-    m_refinement.reset();
-    drawDeviceImage(painter, m_pictureOrigin, m_picture);
+    QImage exact = std::move(m_refinement->exact);
+    const QPoint origin = layout.area.topLeft();
+    m_refinement.reset();  // `layout` is gone from here on
+    keepPicture(painter, std::move(exact), origin, key);
     return;
   }
   cancelRefinement();
@@ -449,11 +447,7 @@ bool GraphPlottable::drawCoverage(QCPPainter* painter, const QPen& pen, const Pi
   }
   const std::size_t segments = m_line->size() - 1;
   if (!progressive || segments <= kCoarseSegments) {
-    m_picture = coverageImage(*m_line, layout, 1, nullptr);
-    m_pictureOrigin = layout.area.topLeft();
-    m_pictureKey = key;
-    m_pictureValid = true;
-    drawDeviceImage(painter, m_pictureOrigin, m_picture);
+    keepPicture(painter, coverageImage(*m_line, layout, 1, nullptr), layout.area.topLeft(), key);
     return true;
   }
   // A regular sample of the segments, about kCoarseSegments of them, shows at once where
@@ -530,6 +524,15 @@ void GraphPlottable::waitForRefinement() const {
   if (m_refinement && m_refinement->worker.joinable()) {
     m_refinement->worker.join();
   }
+}
+
+void GraphPlottable::keepPicture(QCPPainter* painter, QImage picture, QPoint origin,
+                                 const PictureKey& key) const {
+  m_picture = std::move(picture);
+  m_pictureOrigin = origin;
+  m_pictureKey = key;
+  m_pictureValid = true;
+  drawDeviceImage(painter, m_pictureOrigin, m_picture);
 }
 
 void GraphPlottable::drawDeviceImage(QCPPainter* painter, QPoint origin, const QImage& image) {

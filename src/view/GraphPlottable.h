@@ -99,6 +99,8 @@ class GraphPlottable : public QCPAbstractPlottable {
                     bool progressive) const;
   void startRefinement() const;
   void cancelRefinement() const;
+  // Keeps `picture` as the one of `key` and draws it at `origin` of the device.
+  void keepPicture(QCPPainter* painter, QImage picture, QPoint origin, const PictureKey& key) const;
   // Draws `image` at `origin` of the device, whatever the painter's transform.
   static void drawDeviceImage(QCPPainter* painter, QPoint origin, const QImage& image);
 
