@@ -2,10 +2,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace tarvik {
 namespace {
+
+// Every new or moved-from graph starts on this block; the first write replaces it.
+const std::shared_ptr<PointBlock>& emptyBlock() {
+  static const std::shared_ptr<PointBlock> block = std::make_shared<PointBlock>();
+  return block;
+}
+
+bool sameBits(const PointBlock& a, const PointBlock& b) {
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
 
 double extreme(std::span<const double> values, bool wantMax) {
   bool found = false;
@@ -24,48 +37,102 @@ double extreme(std::span<const double> values, bool wantMax) {
 
 }  // namespace
 
-double Graph::minX() const { return extreme(m_x, false); }
-double Graph::maxX() const { return extreme(m_x, true); }
-double Graph::minY() const { return extreme(m_y, false); }
-double Graph::maxY() const { return extreme(m_y, true); }
+Graph::Graph() : m_x(emptyBlock()), m_y(emptyBlock()) {}
+
+Graph::Graph(Graph&& other) noexcept
+    : title(std::move(other.title)),
+      colour(other.colour),
+      lineStyle(other.lineStyle),
+      lineWidth(other.lineWidth),
+      showInLegend(other.showInLegend),
+      tag(other.tag),
+      m_x(std::exchange(other.m_x, emptyBlock())),
+      m_y(std::exchange(other.m_y, emptyBlock())) {}
+
+Graph& Graph::operator=(Graph&& other) noexcept {
+  if (this != &other) {
+    title = std::move(other.title);
+    colour = other.colour;
+    lineStyle = other.lineStyle;
+    lineWidth = other.lineWidth;
+    showInLegend = other.showInLegend;
+    tag = other.tag;
+    m_x = std::exchange(other.m_x, emptyBlock());
+    m_y = std::exchange(other.m_y, emptyBlock());
+  }
+  return *this;
+}
+
+void Graph::detach(std::shared_ptr<PointBlock>& block) {
+  block = std::make_shared<PointBlock>(*block);
+}
+
+bool Graph::samePoints(const Graph& other) const {
+  return (m_x == other.m_x || sameBits(*m_x, *other.m_x)) &&
+         (m_y == other.m_y || sameBits(*m_y, *other.m_y));
+}
+
+bool Graph::sameAttributes(const Graph& other) const {
+  return title == other.title && colour == other.colour && lineStyle == other.lineStyle &&
+         lineWidth == other.lineWidth && showInLegend == other.showInLegend && tag == other.tag;
+}
+
+void Graph::shareEqualBlocks(const Graph& other) {
+  if (m_x != other.m_x && sameBits(*m_x, *other.m_x)) {
+    m_x = other.m_x;
+  }
+  if (m_y != other.m_y && sameBits(*m_y, *other.m_y)) {
+    m_y = other.m_y;
+  }
+}
+
+double Graph::minX() const { return extreme(*m_x, false); }
+double Graph::maxX() const { return extreme(*m_x, true); }
+double Graph::minY() const { return extreme(*m_y, false); }
+double Graph::maxY() const { return extreme(*m_y, true); }
 
 void Graph::addPoint(double x, double y) {
   // Insert after the last point whose X is not greater than x: upper_bound on a sorted
   // array. Arrays whose order was broken by setX are searched from the end, which keeps
   // the "after the last such point" meaning for the ascending tail.
-  if (m_x.empty() || !(x < m_x.back())) {
-    appendPoint(x, y);
+  PointBlock& xs = ownX();
+  PointBlock& ys = ownY();
+  if (xs.empty() || !(x < xs.back())) {
+    xs.push_back(x);
+    ys.push_back(y);
     return;
   }
-  std::size_t pos = m_x.size();
-  while (pos > 0 && x < m_x[pos - 1]) {
+  std::size_t pos = xs.size();
+  while (pos > 0 && x < xs[pos - 1]) {
     --pos;
   }
-  m_x.insert(m_x.begin() + static_cast<std::ptrdiff_t>(pos), x);
-  m_y.insert(m_y.begin() + static_cast<std::ptrdiff_t>(pos), y);
+  xs.insert(xs.begin() + static_cast<std::ptrdiff_t>(pos), x);
+  ys.insert(ys.begin() + static_cast<std::ptrdiff_t>(pos), y);
 }
 
 void Graph::deletePoint(std::size_t i) {
-  m_x.erase(m_x.begin() + static_cast<std::ptrdiff_t>(i));
-  m_y.erase(m_y.begin() + static_cast<std::ptrdiff_t>(i));
+  PointBlock& xs = ownX();
+  PointBlock& ys = ownY();
+  xs.erase(xs.begin() + static_cast<std::ptrdiff_t>(i));
+  ys.erase(ys.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
 void Graph::clearPoints() {
-  m_x.clear();
-  m_y.clear();
+  m_x = emptyBlock();
+  m_y = emptyBlock();
 }
 
 void Graph::reserve(std::size_t n) {
-  m_x.reserve(n);
-  m_y.reserve(n);
+  ownX().reserve(n);
+  ownY().reserve(n);
 }
 
 void Graph::setPoints(std::vector<double> xs, std::vector<double> ys) {
   if (xs.size() != ys.size()) {
     throw std::invalid_argument("Graph::setPoints: X and Y differ in length");
   }
-  m_x = std::move(xs);
-  m_y = std::move(ys);
+  m_x = std::make_shared<PointBlock>(std::move(xs));
+  m_y = std::make_shared<PointBlock>(std::move(ys));
 }
 
 void Graph::copyPointsFrom(const Graph& source) {

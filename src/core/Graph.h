@@ -1,8 +1,13 @@
 #pragma once
 // One line series of the chart: points as two parallel arrays of doubles plus the
 // appearance the chart draws it with.
+//
+// The arrays are shared blocks, copied on the first write: copying a graph (an undo step,
+// a session being written in the background) shares its points, and only a graph that a
+// command then rewrites pays for a copy. A block shared by anyone is never written.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,19 +21,43 @@ struct Rgb {
 
 enum class LineStyle { Solid, Dash, Dot, DashDot, DashDotDot };
 
+// One array of coordinates. Blocks are never changed while shared.
+using PointBlock = std::vector<double>;
+
 class Graph {
  public:
+  Graph();
+  Graph(const Graph&) = default;
+  Graph& operator=(const Graph&) = default;
+  // A moved-from graph is empty, not broken.
+  Graph(Graph&& other) noexcept;
+  Graph& operator=(Graph&& other) noexcept;
+  ~Graph() = default;
+
   // Point access. Indices are 0-based; callers keep them below size().
-  std::size_t size() const { return m_x.size(); }
-  bool empty() const { return m_x.empty(); }
-  double x(std::size_t i) const { return m_x[i]; }
-  double y(std::size_t i) const { return m_y[i]; }
-  std::span<const double> xs() const { return m_x; }
-  std::span<const double> ys() const { return m_y; }
+  std::size_t size() const { return m_x->size(); }
+  bool empty() const { return m_x->empty(); }
+  double x(std::size_t i) const { return (*m_x)[i]; }
+  double y(std::size_t i) const { return (*m_y)[i]; }
+  std::span<const double> xs() const { return *m_x; }
+  std::span<const double> ys() const { return *m_y; }
   // Direct access for computations that rewrite the points in place. The arrays stay the
   // same length; a caller that breaks ascending X must not rely on addPoint afterwards.
-  std::span<double> xsMutable() { return m_x; }
-  std::span<double> ysMutable() { return m_y; }
+  // A shared array is copied first, so spans taken before this call may see the old one.
+  std::span<double> xsMutable() { return ownX(); }
+  std::span<double> ysMutable() { return ownY(); }
+
+  // The blocks themselves, for keepers of a document state (undo, sessions).
+  std::shared_ptr<const PointBlock> xBlock() const { return m_x; }
+  std::shared_ptr<const PointBlock> yBlock() const { return m_y; }
+  // Same points bit for bit (NaN payloads and the sign of zero included); shared blocks
+  // compare without reading them.
+  bool samePoints(const Graph& other) const;
+  // Same title and appearance (not points).
+  bool sameAttributes(const Graph& other) const;
+  // Takes the other graph's blocks where they hold the same values as ours, so a graph
+  // a command rewrote with equal values keeps no second copy.
+  void shareEqualBlocks(const Graph& other);
 
   // Smallest and largest X / Y over all points; 0 for an empty graph. NaN is skipped.
   double minX() const;
@@ -42,11 +71,11 @@ class Graph {
   // Appends without the ordering rule; for readers that fill points in file order and
   // computations that produce their own order.
   void appendPoint(double x, double y) {
-    m_x.push_back(x);
-    m_y.push_back(y);
+    ownX().push_back(x);
+    ownY().push_back(y);
   }
-  void setX(std::size_t i, double x) { m_x[i] = x; }
-  void setY(std::size_t i, double y) { m_y[i] = y; }
+  void setX(std::size_t i, double x) { ownX()[i] = x; }
+  void setY(std::size_t i, double y) { ownY()[i] = y; }
   void deletePoint(std::size_t i);
   void clearPoints();
   void reserve(std::size_t n);
@@ -63,8 +92,23 @@ class Graph {
   int tag = 0;
 
  private:
-  std::vector<double> m_x;
-  std::vector<double> m_y;
+  // The array to write: ours alone, copied first when anyone else holds it.
+  PointBlock& ownX() {
+    if (m_x.use_count() != 1) {
+      detach(m_x);
+    }
+    return *m_x;
+  }
+  PointBlock& ownY() {
+    if (m_y.use_count() != 1) {
+      detach(m_y);
+    }
+    return *m_y;
+  }
+  static void detach(std::shared_ptr<PointBlock>& block);
+
+  std::shared_ptr<PointBlock> m_x;  // never null
+  std::shared_ptr<PointBlock> m_y;
 };
 
 }  // namespace tarvik

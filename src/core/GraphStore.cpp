@@ -146,6 +146,86 @@ void GraphStore::exchangeNeighbours(std::size_t i, std::size_t j) {
   }
 }
 
+DocumentState GraphStore::state() const {
+  DocumentState state;
+  state.graphs.reserve(m_graphs.size());
+  for (const auto& g : m_graphs) {
+    state.graphs.push_back(*g);
+  }
+  state.sourceFiles = m_sourceFiles;
+  state.active = m_active;
+  state.unnamedCounter = m_unnamedCounter;
+  state.texts = static_cast<const DocumentTexts&>(*this);
+  return state;
+}
+
+void GraphStore::restore(const DocumentState& state) {
+  // Graphs are assigned in place where they exist, so a Graph& held across the restore
+  // by index still names the graph at that index.
+  m_graphs.resize(std::min(m_graphs.size(), state.graphs.size()));
+  for (std::size_t i = 0; i < state.graphs.size(); ++i) {
+    if (i < m_graphs.size()) {
+      *m_graphs[i] = state.graphs[i];
+    } else {
+      m_graphs.push_back(std::make_unique<Graph>(state.graphs[i]));
+    }
+  }
+  m_sourceFiles = state.sourceFiles;
+  m_active = state.active;
+  m_unnamedCounter = state.unnamedCounter;
+  static_cast<DocumentTexts&>(*this) = state.texts;
+  m_chart->refreshMenus();
+  m_chart->refreshIndicator();
+  m_chart->legendRelayout();
+  m_chart->redraw();
+}
+
+void GraphStore::beginStep(const std::string& caption) {
+  if (m_stepDepth++ > 0) {
+    return;
+  }
+  m_stepCaption = caption;
+  m_stepBefore = state();
+}
+
+void GraphStore::endStep() {
+  if (m_stepDepth == 0 || --m_stepDepth > 0) {
+    return;
+  }
+  DocumentState before = std::move(m_stepBefore);
+  m_stepBefore = DocumentState();
+  DocumentState now = state();
+  if (now.sameAs(before)) {
+    // Nothing changed; a graph rewritten with equal values goes back to the old blocks.
+    for (std::size_t i = 0; i < m_graphs.size(); ++i) {
+      m_graphs[i]->shareEqualBlocks(before.graphs[i]);
+    }
+    return;
+  }
+  // Arrays a command rewrote with equal values are shared again, so the step keeps only
+  // the ones that really changed.
+  for (std::size_t i = 0; i < std::min(m_graphs.size(), before.graphs.size()); ++i) {
+    m_graphs[i]->shareEqualBlocks(before.graphs[i]);
+  }
+  m_history.record(std::move(m_stepCaption), std::move(before), state());
+}
+
+bool GraphStore::undo() {
+  if (m_stepDepth > 0 || !m_history.canUndo()) {
+    return false;
+  }
+  restore(m_history.takeUndo(state()));
+  return true;
+}
+
+bool GraphStore::redo() {
+  if (m_stepDepth > 0 || !m_history.canRedo()) {
+    return false;
+  }
+  restore(m_history.takeRedo(state()));
+  return true;
+}
+
 void GraphStore::repairEntries() {
   while (m_sourceFiles.size() < m_graphs.size()) {
     m_sourceFiles.emplace_back("Error");

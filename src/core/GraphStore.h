@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "core/ChartPort.h"
+#include "core/DocumentState.h"
 #include "core/Graph.h"
+#include "core/UndoHistory.h"
 
 namespace tarvik {
 
-class GraphStore {
+class GraphStore : public DocumentTexts {
  public:
   GraphStore();
 
@@ -61,32 +63,37 @@ class GraphStore {
   bool entriesConsistent() const { return m_sourceFiles.size() == m_graphs.size(); }
   void repairEntries();
 
-  std::string bottomAxisTitle;
-  std::string yAxisTitle;  // stored Y-axis title, drawn above the plot
-  std::vector<std::string> footLines{std::string()};
   bool stopRequest = false;
 
-  // The chart's look, kept with the document so the window and the batch runner's
-  // pictures draw the same chart. None of it is saved with the graphs.
-  std::vector<std::string> titleLines;  // title above the plot; empty: no title
-  // The top and right axes are hidden, yet their titles are edited and kept.
-  std::string topAxisTitle;
-  std::string rightAxisTitle;
-  // Axis title angles in degrees (left, right, top, bottom), kept as edited.
-  int leftTitleAngle = 90;
-  int rightTitleAngle = 270;
-  int topTitleAngle = 0;
-  int bottomTitleAngle = 0;
-  Rgb background{255, 255, 255};    // the chart's panel colour
-  Rgb legendColour{255, 255, 255};  // fill of the legend box
-  bool legendRight = false;         // legend at the plot's upper right, else under the X axis
+  // --- Undo ---
+  // The whole document as it stands: graphs (sharing their point blocks with the store,
+  // so this costs no copy of points), entries, active index, counter and texts.
+  DocumentState state() const;
+  // Puts a state back and asks the chart to refresh (the zoom stays).
+  void restore(const DocumentState& state);
+  // A command runs between beginStep and endStep; endStep keeps an undo step captioned as
+  // given when the document differs from the one at beginStep, else nothing. Steps nest:
+  // only the outermost pair counts.
+  void beginStep(const std::string& caption);
+  void endStep();
+  bool stepOpen() const { return m_stepDepth > 0; }
+  // Undo or redo the newest step; false when there is none.
+  bool undo();
+  bool redo();
+  const UndoHistory& history() const { return m_history; }
+  UndoHistory& history() { return m_history; }
 
+ private:
  private:
   std::vector<std::unique_ptr<Graph>> m_graphs;
   std::vector<std::string> m_sourceFiles;
   int m_active = -1;
   int m_unnamedCounter = 1;
   ChartPort* m_chart;
+  UndoHistory m_history;
+  int m_stepDepth = 0;
+  std::string m_stepCaption;
+  DocumentState m_stepBefore;
 };
 
 }  // namespace tarvik

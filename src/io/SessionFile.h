@@ -1,0 +1,58 @@
+#pragma once
+// Session files: the whole document in one HDF5 file, readable by the tools labs already
+// use (h5py, MATLAB, HDFView). The layout is described in docs/session-format.md.
+//
+// Writing takes a DocumentState, whose graphs share their point blocks with the live
+// store and are never written to while shared, so a session may be written on a worker
+// thread while the window goes on.
+#include <string>
+#include <vector>
+
+#include "core/DocumentState.h"
+
+namespace tarvik {
+
+// One axis of the chart as the session keeps it.
+struct SessionAxis {
+  bool automatic = true;  // follows the data; lower/upper are the limits shown
+  double lower = 0;
+  double upper = 0;
+  bool logarithmic = false;
+};
+
+// Face and size of one chart font.
+struct SessionFont {
+  std::string family;
+  int size = 10;
+};
+
+// What the window shows beyond the document: the axes and the fonts.
+struct SessionView {
+  SessionAxis bottom;
+  SessionAxis left;
+  // The seven chart fonts in the settings' order: title, foot, left axis title, left axis
+  // labels, bottom axis title, bottom axis labels, legend. Empty: none kept (the batch
+  // runner has no fonts); reading then leaves the window's fonts alone.
+  std::vector<SessionFont> fonts;
+};
+
+struct Session {
+  DocumentState document;
+  SessionView view;
+};
+
+// The format version written at the file's root ("format_version"); a reader refuses
+// newer major versions.
+inline constexpr int kSessionFormatVersion = 1;
+
+// Writes the session to `path` through a temporary file in the same folder that takes the
+// old file's place only when complete and flushed, so a failure or a kill leaves the old
+// file whole. Throws IoError naming the file.
+void writeSession(const std::string& path, const DocumentState& document, const SessionView& view);
+
+// Reads a session, checking the version and every dataset (the checksum filter, the
+// lengths of x and y, the attributes). A missing, truncated, corrupted or foreign file
+// throws Error with a message for the user; nothing is returned half-read.
+Session readSession(const std::string& path);
+
+}  // namespace tarvik
