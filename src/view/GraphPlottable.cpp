@@ -14,6 +14,8 @@ namespace {
 
 // Above this many points a drawn line is not antialiased.
 constexpr std::size_t kMaxSmoothedPoints = 200'000;
+// From this many points a graph keeps the extremes of its blocks of points for the reduction.
+constexpr std::size_t kBlockSummaryPoints = 1 << 16;
 // From this many points an unsorted line is reduced and clipped on two threads.
 constexpr std::size_t kTwoThreadPoints = 1'000'000;
 // A line drawn as covered pixels with more segments than this is shown on screen first from
@@ -209,6 +211,7 @@ void GraphPlottable::refreshCache() const {
   m_cachedX = g ? g->xs().data() : nullptr;
   m_cachedY = g ? g->ys().data() : nullptr;
   m_cachedSize = g ? g->size() : 0;
+  m_blocks = PointBlocks{};
   if (!g) {
     return;
   }
@@ -235,6 +238,7 @@ void GraphPlottable::refreshCache() const {
     }
   }
   m_fingerprint = xLane ^ (yLane * 31);
+  m_blocks = xs.size() >= kBlockSummaryPoints ? summarizePointBlocks(xs, ys) : PointBlocks{};
 }
 
 void GraphPlottable::ensureCache() const {
@@ -294,22 +298,34 @@ void GraphPlottable::buildLine(const Graph& g, std::vector<PixelPoint>& out) con
   const PixelRect clip{plot.left() - margin, plot.top() - margin, plot.right() + 1 + margin,
                        plot.bottom() + 1 + margin};
   const bool sorted = sortedByX() && keyMap.pxPerUnit > 0;
+  const PointBlocks* blocks = m_blocks.blocks.empty() ? nullptr : &m_blocks;
   if (!sorted) {
     // Nothing to search: every point is mapped, which for millions of them is worth both
     // cores.
     const bool twoThreads =
         g.size() >= kTwoThreadPoints && std::thread::hardware_concurrency() >= 2;
     reduceAndClipPolyline(g.xs(), g.ys(), 0, g.size(), keyMap, valueMap, window, clip, twoThreads,
-                          m_scratch, out);
+                          m_scratch, out, blocks);
     return;
   }
   const QCPRange keys = mKeyAxis->range();
   const IndexRange range = visibleIndexRange(g.xs(), keys.lower, keys.upper);
+  if (blocks != nullptr) {
+    // A column of many points costs a few block summaries instead of a search and a scan.
+    reducePolyline(g.xs(), g.ys(), range.begin, range.end, keyMap, valueMap, window, m_reduced,
+                   blocks);
+    clipPolyline(m_reduced, clip, out);
+    return;
+  }
   // Binary search of the columns needs points that the axes can all show.
   const bool showable = m_allYFinite && (!keyMap.logarithmic || m_xExtent.min > 0) &&
                         (!valueMap.logarithmic || m_yExtent.min > 0);
-  (showable ? reduceSortedPolyline : reducePolyline)(g.xs(), g.ys(), range.begin, range.end, keyMap,
-                                                     valueMap, window, m_reduced);
+  if (showable) {
+    reduceSortedPolyline(g.xs(), g.ys(), range.begin, range.end, keyMap, valueMap, window,
+                         m_reduced);
+  } else {
+    reducePolyline(g.xs(), g.ys(), range.begin, range.end, keyMap, valueMap, window, m_reduced);
+  }
   clipPolyline(m_reduced, clip, out);
 }
 

@@ -114,6 +114,7 @@ class GraphPlottable : public QCPAbstractPlottable {
   mutable bool m_sorted = false;
   mutable bool m_allYFinite = false;
   mutable Extent m_xExtent, m_yExtent;
+  mutable PointBlocks m_blocks;  // of a graph long enough to need it
 
   mutable std::vector<PixelPoint> m_reduced;  // scratch
   mutable LineScratch m_scratch;              // scratch of unsorted lines

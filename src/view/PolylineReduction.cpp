@@ -56,16 +56,76 @@ void emitRun(const Run& run, const Mapper& map, std::vector<PixelPoint>& out) {
 
 }  // namespace
 
+PointBlocks summarizePointBlocks(std::span<const double> xs, std::span<const double> ys) {
+  constexpr std::size_t k = PointBlocks::kPoints;
+  const std::size_t n = std::min(xs.size(), ys.size());
+  PointBlocks result;
+  result.blocks.resize(n / k);
+  for (std::size_t b = 0; b < n / k; ++b) {
+    const double* x = xs.data() + b * k;
+    const double* y = ys.data() + b * k;
+    // v·0 is 0 for a finite v and NaN otherwise, so one sum tells whether all are finite.
+    double probe = 0;
+    double xMin = x[0], xMax = x[0], yMin = y[0], yMax = y[0];
+    for (std::size_t i = 0; i < k; ++i) {
+      probe += x[i] * 0 + y[i] * 0;
+      xMin = std::min(xMin, x[i]);
+      xMax = std::max(xMax, x[i]);
+      yMin = std::min(yMin, y[i]);
+      yMax = std::max(yMax, y[i]);
+    }
+    PointBlocks::Block& block = result.blocks[b];
+    block.finite = probe == 0;
+    if (!block.finite) {
+      continue;
+    }
+    block.xMin = xMin;
+    block.xMax = xMax;
+    block.yMin = yMin;
+    block.yMax = yMax;
+    block.yMinAt = static_cast<std::uint8_t>(std::find(y, y + k, yMin) - y);
+    block.yMaxAt = static_cast<std::uint8_t>(std::find(y, y + k, yMax) - y);
+  }
+  return result;
+}
+
 void reducePolyline(std::span<const double> xs, std::span<const double> ys, std::size_t begin,
                     std::size_t end, const AxisPixelMap& keyMap, const AxisPixelMap& valueMap,
-                    ColumnWindow window, std::vector<PixelPoint>& out) {
+                    ColumnWindow window, std::vector<PixelPoint>& out, const PointBlocks* blocks) {
+  constexpr std::size_t k = PointBlocks::kPoints;
   end = std::min({end, xs.size(), ys.size()});
   const Mapper map{xs, ys, keyMap, valueMap};
+  // A whole block joins a run only on a linear key axis, whose map keeps the order of the
+  // values exactly (each rounded step of it is monotonic), so the pixels of its extreme X
+  // bound the pixels of all its points.
+  const bool useBlocks = blocks != nullptr && !keyMap.logarithmic &&
+                         blocks->blocks.size() == std::min(xs.size(), ys.size()) / k;
   Run run;
   bool active = false;
   double columnLow = 0, columnHigh = 0;  // bounds of the current run's column
   double lowY = 0, highY = 0;
-  for (std::size_t i = begin; i < end; ++i) {
+  for (std::size_t i = begin; i < end;) {
+    if (useBlocks && active && i % k == 0 && i + k <= end) {
+      const PointBlocks::Block& block = blocks->blocks[i / k];
+      const double pxA = keyMap(block.xMin), pxB = keyMap(block.xMax);
+      // Every Y of the block can be shown when its extremes can (a linear map keeps the
+      // order; on a logarithmic one, the lowest above 0 puts all above 0).
+      if (block.finite && std::isfinite(valueMap(block.yMin)) &&
+          std::isfinite(valueMap(block.yMax)) && std::isfinite(pxA) && std::isfinite(pxB) &&
+          std::min(pxA, pxB) >= columnLow && std::max(pxA, pxB) < columnHigh) {
+        run.last = i + k - 1;
+        if (block.yMin < lowY) {
+          lowY = block.yMin;
+          run.low = i + block.yMinAt;
+        }
+        if (block.yMax > highY) {
+          highY = block.yMax;
+          run.high = i + block.yMaxAt;
+        }
+        i += k;
+        continue;
+      }
+    }
     const double px = keyMap(xs[i]);
     const double py = valueMap(ys[i]);
     if (!std::isfinite(px) || !std::isfinite(py)) {
@@ -74,6 +134,7 @@ void reducePolyline(std::span<const double> xs, std::span<const double> ys, std:
         active = false;
       }
       emitBreak(out);
+      ++i;
       continue;
     }
     const double y = ys[i];
@@ -86,6 +147,7 @@ void reducePolyline(std::span<const double> xs, std::span<const double> ys, std:
         highY = y;
         run.high = i;
       }
+      ++i;
       continue;
     }
     if (active) {
@@ -106,6 +168,7 @@ void reducePolyline(std::span<const double> xs, std::span<const double> ys, std:
       columnLow = std::floor(px);
       columnHigh = columnLow + 1;
     }
+    ++i;
   }
   if (active) {
     emitRun(run, map, out);
@@ -331,11 +394,12 @@ void dashSegments(std::span<const PixelPoint> line, std::span<const double> patt
 void reduceAndClipPolyline(std::span<const double> xs, std::span<const double> ys,
                            std::size_t begin, std::size_t end, const AxisPixelMap& keyMap,
                            const AxisPixelMap& valueMap, ColumnWindow window, PixelRect clip,
-                           bool twoThreads, LineScratch& scratch, std::vector<PixelPoint>& out) {
+                           bool twoThreads, LineScratch& scratch, std::vector<PixelPoint>& out,
+                           const PointBlocks* blocks) {
   end = std::min({end, xs.size(), ys.size()});
   scratch.reduced.clear();
   auto serial = [&] {
-    reducePolyline(xs, ys, begin, end, keyMap, valueMap, window, scratch.reduced);
+    reducePolyline(xs, ys, begin, end, keyMap, valueMap, window, scratch.reduced, blocks);
     clipPolyline(scratch.reduced, clip, out);
   };
   if (!twoThreads || end < begin + 4) {
@@ -375,14 +439,14 @@ void reduceAndClipPolyline(std::span<const double> xs, std::span<const double> y
   try {
     helper = std::thread([&] {
       scratch.secondReduced.clear();
-      reducePolyline(xs, ys, split, end, keyMap, valueMap, window, scratch.secondReduced);
+      reducePolyline(xs, ys, split, end, keyMap, valueMap, window, scratch.secondReduced, blocks);
       clipPolyline(scratch.secondReduced, clip, scratch.secondClipped, continued);
     });
   } catch (const std::system_error&) {
     serial();
     return;
   }
-  reducePolyline(xs, ys, begin, split, keyMap, valueMap, window, scratch.reduced);
+  reducePolyline(xs, ys, begin, split, keyMap, valueMap, window, scratch.reduced, blocks);
   scratch.reduced.push_back(next);  // the segment into the second half belongs to this one
   clipPolyline(scratch.reduced, clip, out);
   helper.join();

@@ -14,6 +14,7 @@
 // breaks the line: the segments on either side of it are not drawn.
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <span>
 #include <vector>
@@ -58,12 +59,33 @@ struct ColumnWindow {
   double rightPx = 0;
 };
 
+// What the reduction needs to know of every block of kPoints consecutive points (blocks
+// start at index 0; a last partial block is not summarised). It depends on the point
+// values alone, so it is made once when a graph changes and serves every repaint, zoom and
+// resize: a block whose points all fall into the column of the run being reduced joins
+// that run whole, from its extremes, instead of point by point.
+struct PointBlocks {
+  static constexpr std::size_t kPoints = 64;
+  struct Block {
+    double xMin = 0, xMax = 0;
+    double yMin = 0, yMax = 0;
+    std::uint8_t yMinAt = 0, yMaxAt = 0;  // first occurrence, from the block's start
+    bool finite = false;                  // every X and Y finite (the rest is then valid)
+  };
+  std::vector<Block> blocks;
+};
+
+// The blocks of `xs`/`ys` (equal lengths).
+PointBlocks summarizePointBlocks(std::span<const double> xs, std::span<const double> ys);
+
 // Appends to `out` the reduced line of points [begin, end) of `xs`/`ys` (equal lengths).
 // The key (X) axis is horizontal. Consecutive duplicate positions are dropped. Nothing is
-// appended for an empty range.
+// appended for an empty range. `blocks`, when given, must be the summary of these same
+// arrays; the result is the same with or without it.
 void reducePolyline(std::span<const double> xs, std::span<const double> ys, std::size_t begin,
                     std::size_t end, const AxisPixelMap& keyMap, const AxisPixelMap& valueMap,
-                    ColumnWindow window, std::vector<PixelPoint>& out);
+                    ColumnWindow window, std::vector<PixelPoint>& out,
+                    const PointBlocks* blocks = nullptr);
 
 // The same reduction for a graph known to be sorted by X, with every X and Y one the axes
 // can show (finite, and > 0 on a logarithmic axis) and a key map that grows to the right.
@@ -107,7 +129,8 @@ struct LineScratch {
 void reduceAndClipPolyline(std::span<const double> xs, std::span<const double> ys,
                            std::size_t begin, std::size_t end, const AxisPixelMap& keyMap,
                            const AxisPixelMap& valueMap, ColumnWindow window, PixelRect clip,
-                           bool twoThreads, LineScratch& scratch, std::vector<PixelPoint>& out);
+                           bool twoThreads, LineScratch& scratch, std::vector<PixelPoint>& out,
+                           const PointBlocks* blocks = nullptr);
 
 // Distance in pixels from `p` to the nearest segment of `line` (breaks respected);
 // infinity when the line has no segment.

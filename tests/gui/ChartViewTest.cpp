@@ -242,7 +242,8 @@ class ChartViewTest : public QObject {
       const QImage picture = m_chart->toPixmap(800, 500).toImage();
       return [this, picture](double x, double y) {
         return picture.pixel(qRound(m_chart->xAxis->coordToPixel(x)),
-                             qRound(m_chart->yAxis->coordToPixel(y))) & 0xFFFFFF;
+                             qRound(m_chart->yAxis->coordToPixel(y))) &
+               0xFFFFFF;
       };
     };
     m_chart->toPixmap(800, 500);  // the kept picture is now the unscaled one
@@ -255,6 +256,47 @@ class ChartViewTest : public QObject {
     m_store->graph(0).colour = tarvik::Rgb{255, 0, 0};
     auto red = redraw();
     QCOMPARE(red(47, 1.0), QRgb(0xFF0000));
+  }
+
+  // A long sorted record is reduced from summaries of its blocks of points, made when the
+  // chart reads the graph: points rewritten in place (same arrays, same count) must be
+  // summarised again, so the chart draws what a chart opened afresh on them draws.
+  void longRecordRewrittenInPlaceShowsItsNewPoints() {
+    while (m_store->count() > 0) {
+      m_store->removeGraph(0);
+    }
+    Graph& g = m_store->graph(m_store->appendGraph("record"));
+    std::mt19937 rng(5);
+    std::normal_distribution<double> noise(0, 0.05);
+    for (int k = 0; k < 400'000; ++k) {
+      g.appendPoint(k * 0.25, std::sin(k * 1e-4) + noise(rng));
+    }
+    auto picture = [](ChartView& chart) {
+      chart.setAxisRange(chart.xAxis, 0, 100'000);
+      chart.setAxisRange(chart.yAxis, -3, 3);
+      return chart.toPixmap(800, 500).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    m_chart->syncWithStore();
+    const QImage before = picture(*m_chart);
+    // Spikes inside the blocks, and a stretch lifted by one unit.
+    auto ys = m_store->graph(0).ysMutable();
+    for (std::size_t k = 100'000; k < 300'000; k += 40'000) {
+      ys[k + 17] = 2.5;
+    }
+    for (std::size_t k = 320'000; k < 360'000; ++k) {
+      ys[k] += 1;
+    }
+    m_chart->syncWithStore();
+    const QImage after = picture(*m_chart);
+    ChartView fresh;
+    fresh.resize(800, 500);
+    fresh.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+    fresh.setStore(m_store);
+    const QImage expected = picture(fresh);
+    const QRect plot = m_chart->axisRect()->rect();
+    QVERIFY(differingPixels(before, after, plot) > 100);
+    QCOMPARE(differingPixels(after, expected, plot), 0);
   }
 
   // A line of a million segments in random X order: the screen first shows the pixels of a
@@ -319,11 +361,11 @@ class ChartViewTest : public QObject {
     m_chart->setAxisRange(m_chart->xAxis, 20, 80);
     m_chart->replot(QCustomPlot::rpImmediateRefresh);
     QTRY_VERIFY_WITH_TIMEOUT(!line->refining(), 30000);
-    QCOMPARE(differingPixels(m_chart->grab().toImage().convertToFormat(QImage::Format_RGB32),
-                             m_chart->toPixmap(800, 500).toImage().convertToFormat(
-                                 QImage::Format_RGB32),
-                             m_chart->axisRect()->rect()),
-             0);
+    QCOMPARE(
+        differingPixels(m_chart->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                        m_chart->toPixmap(800, 500).toImage().convertToFormat(QImage::Format_RGB32),
+                        m_chart->axisRect()->rect()),
+        0);
     // Left refining: cleanup() deletes the chart while the work may still run.
     m_chart->setAxisRange(m_chart->xAxis, 0, 50);
     m_chart->replot(QCustomPlot::rpImmediateRefresh);

@@ -174,6 +174,167 @@ TEST(ReduceSortedPolyline, EqualsTheGeneralReductionOnSortedData) {
   }
 }
 
+// The reduction as it was before the block summaries: every point mapped and sorted into
+// runs one at a time. Kept as the oracle the faster forms must equal.
+std::vector<PixelPoint> referenceReduction(const std::vector<double>& xs,
+                                           const std::vector<double>& ys, std::size_t begin,
+                                           std::size_t end, const AxisPixelMap& key,
+                                           const AxisPixelMap& value, ColumnWindow window) {
+  std::vector<PixelPoint> out;
+  auto emit = [&](PixelPoint p) {
+    if (out.empty() || !(out.back() == p)) {
+      out.push_back(p);
+    }
+  };
+  auto at = [&](std::size_t i) { return PixelPoint{key(xs[i]), value(ys[i])}; };
+  std::size_t first = 0, last = 0, low = 0, high = 0;
+  bool active = false, offScreen = false;
+  double column = 0;  // floor of the pixel, or ±infinity off screen
+  auto flush = [&] {
+    emit(at(first));
+    if (!offScreen) {
+      for (std::size_t k : {std::min(low, high), std::max(low, high)}) {
+        if (k != first && k != last) {
+          emit(at(k));
+        }
+      }
+    }
+    emit(at(last));
+  };
+  for (std::size_t i = begin; i < end; ++i) {
+    const PixelPoint p = at(i);
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+      if (active) {
+        flush();
+      }
+      active = false;
+      if (!out.empty() && !out.back().isBreak()) {
+        out.push_back(kLineBreak);
+      }
+      continue;
+    }
+    const double c = p.x < window.leftPx     ? -INFINITY
+                     : p.x >= window.rightPx ? INFINITY
+                                             : std::floor(p.x);
+    if (active && c == column) {
+      last = i;
+      low = ys[i] < ys[low] ? i : low;
+      high = ys[i] > ys[high] ? i : high;
+      continue;
+    }
+    if (active) {
+      flush();
+    }
+    active = true;
+    offScreen = std::isinf(c);
+    column = c;
+    first = last = low = high = i;
+  }
+  if (active) {
+    flush();
+  }
+  return out;
+}
+
+bool sameLine(const std::vector<PixelPoint>& a, const std::vector<PixelPoint>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](PixelPoint p, PixelPoint q) { return p.isBreak() ? q.isBreak() : p == q; });
+}
+
+TEST(ReducePolyline, BlockSummariesGiveTheSameLineAsThePlainReduction) {
+  std::mt19937_64 rng(11);
+  std::normal_distribution<double> noise(0, 0.05);
+  std::uniform_real_distribution<double> unit(0, 1);
+  enum class Kind { Sorted, Quantised, Jittered, Random, Gaps, Huge };
+  struct Case {
+    Kind kind;
+    std::size_t points;
+    const char* what;
+  };
+  // From a few points per column (no block fits one) to thousands (nearly all do).
+  const Case cases[] = {
+      {Kind::Sorted, 200'000, "sorted noisy, 200 per column"},
+      {Kind::Sorted, 20'000, "sorted noisy, 20 per column"},
+      {Kind::Quantised, 300'000, "sorted, 256 levels: ties for the extremes"},
+      {Kind::Jittered, 200'000, "X jittered by two samples"},
+      {Kind::Random, 20'000, "X in random order"},
+      {Kind::Gaps, 150'000, "NaN and infinite values scattered"},
+      {Kind::Huge, 100'000, "values too large for the pixel map"},
+  };
+  const AxisPixelMap reversedKey{0, 1000, -10, false};
+  const AxisPixelMap logValue{-2, 500, -100, true};
+  const AxisPixelMap logKey{0, 0, 400, true};
+  for (const Case& c : cases) {
+    const std::size_t n = c.points;
+    std::vector<double> xs(n), ys(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      // X from -10 to 110: the plot (0..100) and off-screen runs on both sides.
+      const double t = -10 + 120 * static_cast<double>(i) / static_cast<double>(n);
+      const double dt = 120.0 / static_cast<double>(n);
+      xs[i] = c.kind == Kind::Jittered ? t + 2 * dt * (2 * unit(rng) - 1)
+              : c.kind == Kind::Random ? -10 + 120 * unit(rng)
+                                       : t;
+      ys[i] = 0.5 + 0.4 * std::sin(t / 7) + noise(rng);
+      if (c.kind == Kind::Quantised) {
+        ys[i] = std::round(ys[i] * 255) / 255;
+      }
+      if (c.kind == Kind::Gaps && unit(rng) < 1e-4) {
+        (unit(rng) < 0.5 ? xs[i] : ys[i]) = unit(rng) < 0.5 ? kNan : INFINITY;
+      }
+      if (c.kind == Kind::Huge && unit(rng) < 1e-4) {
+        ys[i] = 1e306;  // finite, but beyond what the pixel map can hold
+      }
+    }
+    const PointBlocks blocks = summarizePointBlocks(xs, ys);
+    ASSERT_EQ(blocks.blocks.size(), n / PointBlocks::kPoints);
+    struct Maps {
+      const AxisPixelMap* key;
+      const AxisPixelMap* value;
+      ColumnWindow window;
+    };
+    const Maps maps[] = {{&kKey, &kValue, kWindow},
+                         {&kKey, &kValue, ColumnWindow{300, 700}},
+                         {&reversedKey, &kValue, kWindow},
+                         {&kKey, &logValue, kWindow},
+                         {&logKey, &kValue, kWindow}};
+    // Whole arrays and ranges that start and end inside a block.
+    const std::size_t ranges[][2] = {{0, n}, {37, n - 5}, {n / 3 + 1, n / 3 + 1000}};
+    for (const Maps& m : maps) {
+      for (const auto& r : ranges) {
+        const std::vector<PixelPoint> expected =
+            referenceReduction(xs, ys, r[0], r[1], *m.key, *m.value, m.window);
+        std::vector<PixelPoint> plain, summarised;
+        reducePolyline(xs, ys, r[0], r[1], *m.key, *m.value, m.window, plain);
+        reducePolyline(xs, ys, r[0], r[1], *m.key, *m.value, m.window, summarised, &blocks);
+        EXPECT_TRUE(sameLine(plain, expected)) << c.what << ", range from " << r[0];
+        EXPECT_TRUE(sameLine(summarised, expected)) << c.what << ", range from " << r[0];
+      }
+    }
+  }
+}
+
+TEST(ReducePolyline, BlocksWithAnyPointThatCannotBeShownAreMarked) {
+  std::vector<double> xs(3 * PointBlocks::kPoints + 5), ys(xs.size(), 1.0);
+  std::iota(xs.begin(), xs.end(), 0.0);
+  ys[3] = -2;
+  ys[10] = 4;
+  ys[20] = -2;  // a tie: the first occurrence counts
+  xs[PointBlocks::kPoints + 7] = kNan;
+  ys[2 * PointBlocks::kPoints] = -INFINITY;
+  const PointBlocks summary = summarizePointBlocks(xs, ys);
+  ASSERT_EQ(summary.blocks.size(), 3u);
+  const PointBlocks::Block& b = summary.blocks[0];
+  EXPECT_TRUE(b.finite);
+  EXPECT_EQ(b.xMin, 0);
+  EXPECT_EQ(b.xMax, static_cast<double>(PointBlocks::kPoints - 1));
+  EXPECT_EQ(b.yMin, -2);
+  EXPECT_EQ(b.yMinAt, 3);
+  EXPECT_EQ(b.yMax, 4);
+  EXPECT_EQ(b.yMaxAt, 10);
+  EXPECT_FALSE(summary.blocks[1].finite);
+  EXPECT_FALSE(summary.blocks[2].finite);
+}
+
 TEST(VisibleIndexRange, KeepsOneNeighbourOnEachSide) {
   std::vector<double> xs(10);
   std::iota(xs.begin(), xs.end(), 0.0);
