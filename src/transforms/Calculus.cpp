@@ -1,19 +1,87 @@
 #include "transforms/Calculus.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <limits>
+#include <thread>
+#include <vector>
 
 namespace tarvik {
 namespace {
 
+// e^z in extended precision for |z| < 700, several times cheaper than the library's
+// extended exponential and within about one unit of its last place: z = k·ln2/256 + r with
+// |r| ≤ ln2/512, e^r by its series to r^6 (the next term is below 2^−77), times 2^(j/256)
+// from a table and 2^m exactly, k = 256·m + j. ln2/256 is split into a 40-bit head, so
+// that k times it is exact, and an extended tail. Outside that range, and for NaN, the
+// library exponential.
+class FastExponential {
+ public:
+  FastExponential() {
+    for (int j = 0; j < 256; ++j) {
+      m_powers[j] = std::exp2(static_cast<long double>(j) / 256);
+    }
+  }
+
+  long double operator()(long double z) const {
+    if (!(z > -700.0L && z < 700.0L)) {
+      return std::exp(z);
+    }
+    constexpr long double kInvLn2By256 = 369.329930467574632284140718336L;
+    constexpr long double kLn2By256Head = 0x1.62e42fefa2p-9L;
+    constexpr long double kLn2By256Tail = 0xcf79abc9e3b39804p-112L;
+    constexpr long double kRound = 0x1.8p63L;  // adding it rounds to an integer
+    const long double shifted = z * kInvLn2By256 + kRound;
+    const long double k = shifted - kRound;
+    const long double r = (z - k * kLn2By256Head) - k * kLn2By256Tail;
+    const long double r2 = r * r;
+    // r + r²/2 + r³/6 + … + r⁶/720, the higher terms paired to shorten the chain.
+    const long double high = (1.0L / 6 + r * (1.0L / 24)) + r2 * (1.0L / 120 + r * (1.0L / 720));
+    const long double p = r + r2 * (0.5L + r * high);
+    const std::int64_t ki = integerOf(shifted, k);
+    const std::int64_t m = ki >> 8;  // floor(k / 256), also for negative k
+    const long double table = m_powers[static_cast<std::size_t>(ki & 255)];
+    const double scale = std::bit_cast<double>(static_cast<std::uint64_t>(m + 1023) << 52);
+    return (table + table * p) * scale;
+  }
+
+ private:
+  // k as an integer. With the x87 format, the integer is in the low bits of the shifted
+  // value's 64-bit significand, which saves a change of the rounding mode per call.
+  static std::int64_t integerOf(long double shifted, long double k) {
+    if constexpr (std::numeric_limits<long double>::digits == 64 && sizeof(long double) == 16) {
+      const auto words = std::bit_cast<std::array<std::uint64_t, 2>>(shifted);
+      return static_cast<std::int64_t>(words[0] - 0xC000000000000000ull);
+    } else {
+      return static_cast<std::int64_t>(k);
+    }
+  }
+
+  long double m_powers[256];
+};
+
+const FastExponential& fastExponential() {
+  static const FastExponential e;
+  return e;
+}
+
 // e^(−(x − previousX)·1e-9 / τ) in extended precision. Sampled records repeat a few step
 // lengths, so the factors of recent steps are kept in a small direct-mapped table keyed by
 // the exact extended step (as a sum of two doubles): a hit returns the same bits as the
-// exponential itself, which costs far more than the lookup.
+// exponential itself.
 class DecayFactors {
  public:
-  explicit DecayFactors(double tauSeconds) : m_tau(tauSeconds) {}
+  explicit DecayFactors(double tauSeconds) : m_tau(tauSeconds), m_exp(fastExponential()) {}
+
+  // The factor itself, without the table.
+  long double direct(double previousX, double x) const {
+    const long double dxNs = static_cast<long double>(x) - previousX;
+    return m_exp(-dxNs * 1e-9L / static_cast<long double>(m_tau));
+  }
 
   long double operator()(double previousX, double x) {
     const long double dxNs = static_cast<long double>(x) - previousX;
@@ -24,10 +92,13 @@ class DecayFactors {
     const std::uint64_t mixed = (hiBits ^ (loBits * 0xBF58476D1CE4E5B9ull)) * 0x9E3779B97F4A7C15ull;
     Entry& e = m_table[mixed >> 60];
     if (!e.valid || e.hiBits != hiBits || e.loBits != loBits) {
-      e = {true, hiBits, loBits, std::exp(-dxNs * 1e-9L / static_cast<long double>(m_tau))};
+      e = {true, hiBits, loBits, m_exp(-dxNs * 1e-9L / static_cast<long double>(m_tau))};
+      ++m_misses;
     }
     return e.factor;
   }
+
+  std::size_t misses() const { return m_misses; }
 
  private:
   struct Entry {
@@ -37,8 +108,85 @@ class DecayFactors {
     long double factor = 0;
   };
   double m_tau;
+  const FastExponential& m_exp;
   Entry m_table[16];
+  std::size_t m_misses = 0;
 };
+
+// Runs step(i, factor) for i = 1 … n − 1 in order, factor being the decay over the step
+// from X[i − 1] to X[i], block by block. Each block starts with a probe through the table:
+// where the steps repeat, the table makes the factors cheap and one core does the whole
+// block. Where they do not (the probe missed more often than not), the exponentials are
+// the cost: the rest of the block's factors are computed ahead on both cores, and the
+// recursion, which is cheap, then runs through them on this one (which therefore takes the
+// smaller share of the factors). Every factor is a function of its step alone, so the
+// result does not depend on the blocking.
+//
+// The recursion is a small value (its state is kept in registers, not behind references).
+template <class Recursion>
+void forEachDecayFactor(std::span<const double> xs, double tauSeconds, Recursion step) {
+  const std::size_t n = xs.size();
+  constexpr std::size_t kProbe = 4096;
+  constexpr std::size_t kBlock = std::size_t{1} << 18;
+  DecayFactors decay(tauSeconds);
+  std::vector<long double> factors;
+  for (std::size_t begin = 1; begin < n;) {
+    const std::size_t probeEnd = std::min(n, begin + kProbe);
+    const std::size_t missesBefore = decay.misses();
+    for (std::size_t i = begin; i < probeEnd; ++i) {
+      step(i, decay(xs[i - 1], xs[i]));
+    }
+    const bool repeating = (decay.misses() - missesBefore) * 2 <= probeEnd - begin;
+    const std::size_t end = std::min(n, probeEnd + kBlock);
+    if (repeating) {
+      for (std::size_t i = probeEnd; i < end; ++i) {
+        step(i, decay(xs[i - 1], xs[i]));
+      }
+    } else if (probeEnd < end) {
+      factors.resize(end - probeEnd);
+      const auto fill = [&xs, &factors, probeEnd](const DecayFactors& d, std::size_t from,
+                                                  std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+          factors[i - probeEnd] = d.direct(xs[i - 1], xs[i]);
+        }
+      };
+      const std::size_t split = probeEnd + (end - probeEnd) * 3 / 8;
+      std::thread helper(fill, std::cref(decay), split, end);
+      fill(decay, probeEnd, split);
+      helper.join();
+      for (std::size_t i = probeEnd; i < end; ++i) {
+        step(i, factors[i - probeEnd]);
+      }
+    }
+    begin = end;
+  }
+}
+
+// The length of the leading run of intervals without a division fault (zero width or a
+// non-finite quotient). Checked block by block without an early exit inside a block, so
+// the check vectorises; the faulty block is then searched point by point.
+std::size_t faultFreeIntervals(const double* xs, const double* ys, std::size_t intervals) {
+  constexpr std::size_t kBlock = 1024;
+  constexpr double kMax = std::numeric_limits<double>::max();
+  for (std::size_t begin = 0; begin < intervals; begin += kBlock) {
+    const std::size_t end = std::min(intervals, begin + kBlock);
+    bool bad = false;
+    for (std::size_t i = begin; i < end; ++i) {
+      const double dx = xs[i + 1] - xs[i];
+      const double q = (ys[i + 1] - ys[i]) / dx;
+      bad |= (dx == 0) | !(std::fabs(q) <= kMax);
+    }
+    if (bad) {
+      for (std::size_t i = begin; i < end; ++i) {
+        const double dx = xs[i + 1] - xs[i];
+        if (dx == 0 || !std::isfinite((ys[i + 1] - ys[i]) / dx)) {
+          return i;
+        }
+      }
+    }
+  }
+  return intervals;
+}
 
 }  // namespace
 
@@ -47,16 +195,15 @@ std::optional<std::size_t> forwardDerivative(std::span<double> xs, std::span<dou
   if (n < 2) {
     return std::nullopt;
   }
-  for (std::size_t i = 0; i + 1 < n; ++i) {
-    const double dx = xs[i + 1] - xs[i];
-    if (dx == 0 || !std::isfinite((ys[i + 1] - ys[i]) / dx)) {
-      return i;
-    }
+  double* __restrict x = xs.data();
+  double* __restrict y = ys.data();
+  if (const std::size_t fault = faultFreeIntervals(x, y, n - 1); fault < n - 1) {
+    return fault;
   }
   // Entry i reads only entries i and i + 1, which are still the old values.
   for (std::size_t i = 0; i + 1 < n; ++i) {
-    ys[i] = (ys[i + 1] - ys[i]) / (xs[i + 1] - xs[i]);
-    xs[i] = (xs[i] + xs[i + 1]) / 2;
+    y[i] = (y[i + 1] - y[i]) / (x[i + 1] - x[i]);
+    x[i] = (x[i] + x[i + 1]) / 2;
   }
   return std::nullopt;
 }
@@ -72,29 +219,52 @@ void runningTrapezoidIntegral(std::span<double> xs, std::span<double> ys) {
   }
 }
 
-void rcDifferentiate(std::span<const double> xs, std::span<double> ys, double tauSeconds) {
-  DecayFactors decay(tauSeconds);
-  long double out = 0;
-  long double previousIn = 0;
-  for (std::size_t i = 0; i < ys.size(); ++i) {
+namespace {
+
+// out[i] = out[i−1]·decay + (Y[i] − Y[i−1]), in place.
+struct DifferentiationStep {
+  std::span<double> ys;
+  long double out;
+  long double previousIn;
+
+  void operator()(std::size_t i, long double decay) {
     const long double in = ys[i];
-    const long double step = in - previousIn;
-    out = i == 0 ? step : out * decay(xs[i - 1], xs[i]) + step;
+    out = out * decay + (in - previousIn);
     previousIn = in;
     ys[i] = static_cast<double>(out);
   }
-}
+};
 
-void rcIntegrate(std::span<const double> xs, std::span<double> ys, double tauSeconds) {
-  DecayFactors decay(tauSeconds);
-  long double in = 0;
-  long double previousOut = 0;
-  for (std::size_t i = 0; i < ys.size(); ++i) {
+// in[i] = in[i−1] + Y[i] − Y[i−1]·decay, in place.
+struct IntegrationStep {
+  std::span<double> ys;
+  long double in;
+  long double previousOut;
+
+  void operator()(std::size_t i, long double decay) {
     const long double out = ys[i];
-    in += i == 0 ? out : out - previousOut * decay(xs[i - 1], xs[i]);
+    in += out - previousOut * decay;
     previousOut = out;
     ys[i] = static_cast<double>(in);
   }
+};
+
+}  // namespace
+
+void rcDifferentiate(std::span<const double> xs, std::span<double> ys, double tauSeconds) {
+  if (ys.empty()) {
+    return;
+  }
+  forEachDecayFactor(xs.first(ys.size()), tauSeconds, DifferentiationStep{ys, ys[0], ys[0]});
+}
+
+void rcIntegrate(std::span<const double> xs, std::span<double> ys, double tauSeconds) {
+  if (ys.empty()) {
+    return;
+  }
+  const long double first = 0.0L + ys[0];  // as the running sum from 0 (−0 becomes +0)
+  ys[0] = static_cast<double>(first);
+  forEachDecayFactor(xs.first(ys.size()), tauSeconds, IntegrationStep{ys, first, first});
 }
 
 void quantisationErrorModel(std::span<double> ys, int levels, std::mt19937_64& random) {

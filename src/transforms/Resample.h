@@ -30,6 +30,9 @@ template <class Visit>
 void forEachResampled(std::span<const double> xs, std::span<const double> ys, double a, double b,
                       std::size_t n, Visit visit);
 
+// Whether X never descends and holds no NaN.
+bool ascendsWithoutNaN(std::span<const double> xs);
+
 // A source ready for resampling: the graph's own arrays when X ascends without NaN,
 // otherwise a copy without NaN-X points, stably sorted by X (the graph is not changed).
 class AscendingSource {
