@@ -5,8 +5,12 @@
 //   ReadersBench generate-osc PATH RECORDS CHANNELS   oscilloscope export to read
 //   ReadersBench write-plain PATH LINES                plain graph file, timed as the writer
 //   ReadersBench read PATH                             "Read graph file" as the open command
+//   ReadersBench digest PATH                           what the reader made of the file: graphs,
+//                                                      points, titles and an FNV-1a hash of
+//                                                      every X and Y bit (to compare builds)
 #include <sys/resource.h>
 
+#include <bit>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -141,6 +145,31 @@ int read(const std::string& path) {
   return ok && !ui.failed ? 0 : 1;
 }
 
+int digest(const std::string& path) {
+  tarvik::GraphStore store;
+  BenchUi ui;
+  tarvik::CommandContext ctx{store, ui};
+  const bool ok = tarvik::readGraphFile(ctx, path);
+  std::uint64_t hash = 1469598103934665603ULL;
+  auto mix = [&hash](std::uint64_t word) {
+    for (int i = 0; i < 8; ++i) {
+      hash = (hash ^ ((word >> (8 * i)) & 0xFF)) * 1099511628211ULL;
+    }
+  };
+  for (std::size_t g = 0; g < store.count(); ++g) {
+    const tarvik::Graph& graph = store.graph(g);
+    for (std::size_t i = 0; i < graph.size(); ++i) {
+      mix(std::bit_cast<std::uint64_t>(graph.x(i)));
+      mix(std::bit_cast<std::uint64_t>(graph.y(i)));
+    }
+    std::printf("graph %zu points=%zu title=%s\n", g, graph.size(), graph.title.c_str());
+  }
+  std::printf("axes bottom=%s y=%s foot_lines=%zu ok=%d hash=%016llx\n",
+              store.bottomAxisTitle.c_str(), store.yAxisTitle.c_str(), store.footLines.size(),
+              ok ? 1 : 0, static_cast<unsigned long long>(hash));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,7 +183,10 @@ int main(int argc, char** argv) {
   if (mode == "read" && argc == 3) {
     return read(argv[2]);
   }
+  if (mode == "digest" && argc == 3) {
+    return digest(argv[2]);
+  }
   std::cerr << "usage: ReadersBench generate-osc PATH RECORDS CHANNELS | write-plain PATH LINES"
-               " | read PATH\n";
+               " | read PATH | digest PATH\n";
   return 2;
 }

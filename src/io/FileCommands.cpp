@@ -16,7 +16,54 @@ namespace fs = std::filesystem;
 
 const std::string kCannotOpen = "Невозможно открыть файл:";
 
-enum class ReadOutcome { Added, Ignored, NotOpened, Failed };
+enum class ReadOutcome { Added, Ignored, NotOpened, Failed, Stopped };
+
+// Thrown through a reader when the user pressed the stop button: the reader's partial
+// results are dropped on the way out, so the stopped file leaves nothing behind.
+struct ReadingStopped {};
+
+// What a reader is told as it moves through a file: the pages it has finished with leave
+// the process, and a large file shows its percentage in the status bar and can be stopped.
+class ReadingWatch {
+ public:
+  ReadingWatch(CommandContext& ctx, FileBytes& file)
+      : m_ctx(ctx), m_file(file), m_size(file.bytes().size()) {
+    if (m_size >= kReadProgressBytes) {
+      m_ctx.store.stopRequest = false;
+      show(0);
+    }
+  }
+
+  ReleaseBytes callback() {
+    return [this](std::size_t end) { reached(end); };
+  }
+
+ private:
+  void reached(std::size_t end) {
+    m_file.releaseBefore(end);
+    if (m_size < kReadProgressBytes) {
+      return;
+    }
+    show(static_cast<int>(static_cast<double>(end) * 100.0 / static_cast<double>(m_size)));
+    if (m_ctx.store.stopRequest) {
+      throw ReadingStopped{};
+    }
+  }
+
+  // The percentage is written only when it changes; writing it lets the window's pending
+  // events run, which is when the stop button can be pressed.
+  void show(int percent) {
+    if (percent != m_shown) {
+      m_shown = percent;
+      m_ctx.ui.progress(kReadProgress + std::to_string(percent) + " %");
+    }
+  }
+
+  CommandContext& m_ctx;
+  FileBytes& m_file;
+  std::size_t m_size;
+  int m_shown = -1;
+};
 
 std::string fileNameOf(const std::string& path) { return fs::path(path).filename().string(); }
 
@@ -66,7 +113,8 @@ void takePoints(Graph& graph, PointArrays& points) {
 // The CSV readers make one graph per channel, named after the file with ".grf".
 std::optional<ReadError> readCsv(CommandContext& ctx, FileBytes& file, const std::string& name) {
   const std::string_view bytes = file.bytes();
-  const ReleaseBytes release = [&file](std::size_t end) { file.releaseBefore(end); };
+  ReadingWatch watch(ctx, file);
+  const ReleaseBytes release = watch.callback();
   const char separator = ctx.ui.decimalSeparator();
   CsvData data = isOscilloscopeCsv(bytes) ? readOscilloscopeCsv(bytes, separator, release)
                                           : readPlainCsv(bytes, separator, release);
@@ -86,8 +134,8 @@ std::optional<ReadError> readCsv(CommandContext& ctx, FileBytes& file, const std
 }
 
 std::optional<ReadError> readPlain(CommandContext& ctx, FileBytes& file, const std::string& name) {
-  PlainGraphData data =
-      readPlainGraph(file.bytes(), [&file](std::size_t end) { file.releaseBefore(end); });
+  ReadingWatch watch(ctx, file);
+  PlainGraphData data = readPlainGraph(file.bytes(), watch.callback());
   Graph& graph = ctx.store.graph(ctx.store.appendGraph(name));
   takePoints(graph, data.points);
   applyTexts(ctx.store, graph, data.texts);
@@ -105,8 +153,13 @@ ReadOutcome readInto(CommandContext& ctx, const std::string& path) {
   if (extension == ".gpj") {
     return ReadOutcome::Ignored;
   }
-  const std::optional<ReadError> error =
-      lowerAscii(extension) == ".csv" ? readCsv(ctx, *file, name) : readPlain(ctx, *file, name);
+  std::optional<ReadError> error;
+  try {
+    error =
+        lowerAscii(extension) == ".csv" ? readCsv(ctx, *file, name) : readPlain(ctx, *file, name);
+  } catch (const ReadingStopped&) {
+    return ReadOutcome::Stopped;  // the readers append nothing before they have finished
+  }
   if (file->shrankWhileRead()) {
     // Another program cut the file short while it was read: its end was not what the reader
     // saw, so the graphs keep only what was read and the file is reported as unreadable.
@@ -167,8 +220,8 @@ bool openFiles(CommandContext& ctx, const std::vector<std::string>& paths) {
       allRead = false;  // the store is unchanged; the next file is read
       continue;
     }
-    if (outcome == ReadOutcome::Failed) {
-      allRead = false;  // a bad number ends the whole open command
+    if (outcome == ReadOutcome::Failed || outcome == ReadOutcome::Stopped) {
+      allRead = false;  // a bad number, or the stop button, ends the whole open command
       break;
     }
   }

@@ -1,12 +1,18 @@
 #pragma once
 // The open and save commands and the reading operations they share with the command line,
 // the open service and the generators.
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "core/Command.h"
 
 namespace tarvik {
+
+// Files from this size on show the reading's percentage through the Ui port (the window's
+// status bar, with the stop button live); the stop request ends the reading.
+inline constexpr std::size_t kReadProgressBytes = std::size_t{50} << 20;
+inline constexpr const char* kReadProgress = "Чтение файла - ";
 
 // Open command: the open dialog (several files), the remembered folder, then "Read graph
 // file" for each chosen file in order; a reading error stops the remaining files.
@@ -15,7 +21,8 @@ void openCommand(CommandContext& ctx);
 // by the command line, the open service, drag and drop and the batch runner). Returns
 // false when a file could not be read (its message has been shown).
 bool openFiles(CommandContext& ctx, const std::vector<std::string>& paths);
-// "Read graph file" for one path. Returns false after a failure (message shown).
+// "Read graph file" for one path. Returns false after a failure (message shown) or when
+// the user stopped the reading of a large file (then nothing of that file is kept).
 bool readGraphFile(CommandContext& ctx, const std::string& path);
 // "Append generated graph": one new graph from a generated graph file.
 bool appendGeneratedGraph(CommandContext& ctx, const std::string& path);

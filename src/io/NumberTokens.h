@@ -3,8 +3,10 @@
 // std::from_chars reads completely is converted here; everything else (a leading "+",
 // blanks, "," or the locale's separator, INF and NAN, overflow) goes to the full parsers of
 // core/NumberFormat, so the value (or the refusal) is always the one those parsers give.
+#include <bit>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -26,6 +28,55 @@ inline bool plainDecimalStart(const char* p, const char* end) {
   return *p == '-' && p + 1 < end && (isDigit(p[1]) || p[1] == '.');
 }
 
+// Digits of a number are read eight at a time where eight bytes can be loaded: the run of
+// leading digit bytes of a little-endian word is found with bit tricks and combined into its
+// value in three multiplications, so a 15-digit mantissa costs two steps instead of fifteen.
+// The value is the one the digit-by-digit loop gives; only the work differs.
+
+// Mask of the bytes of `word` that are not ASCII digits (their top bits set).
+inline std::uint64_t nonDigitBytes(std::uint64_t word) {
+  return ((word + 0x4646464646464646ULL) | (word - 0x3030303030303030ULL)) & 0x8080808080808080ULL;
+}
+
+// The value of the eight digit values (0-9, one per byte, the first digit in the lowest
+// byte) of `digits`.
+inline std::uint64_t eightDigitValue(std::uint64_t digits) {
+  digits = digits * 10 + (digits >> 8);
+  return (((digits & 0x000000FF000000FFULL) * 0x000F424000000064ULL) +
+          (((digits >> 16) & 0x000000FF000000FFULL) * 0x0000271000000001ULL)) >>
+         32;
+}
+
+// Appends the run of digits at `p` to `mantissa` (mantissa·10^n + run) and returns the end
+// of the run. The mantissa may wrap when the run is long; callers refuse more than 19
+// digits, for which that happens, so the wrapped value is never used.
+inline const char* appendDigits(const char* p, const char* end, std::uint64_t& mantissa) {
+  static constexpr std::uint64_t kPow10[] = {1,      10,      100,      1000,     10000,
+                                             100000, 1000000, 10000000, 100000000};
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 8) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, p, 8);
+      const std::uint64_t others = nonDigitBytes(word);
+      const int run = others == 0 ? 8 : std::countr_zero(others) / 8;
+      if (run == 0) {
+        return p;
+      }
+      // Shifting the wanted digit values to the top leaves zeros, i.e. leading zeros, below.
+      const std::uint64_t values = (word - 0x3030303030303030ULL) << (8 * (8 - run));
+      mantissa = mantissa * kPow10[run] + eightDigitValue(values);
+      p += run;
+      if (run < 8) {
+        return p;
+      }
+    }
+  }
+  for (; p != end && isDigit(*p); ++p) {
+    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  }
+  return p;
+}
+
 // Clinger's fast path for the usual short decimals ("-4.999962e-04", "0.00277"): a mantissa of
 // at most 19 digits below 2^53 scaled by an exact power of ten up to 10^22 is one correctly
 // rounded operation, so the value equals what from_chars gives. Returns the end of the
@@ -40,16 +91,12 @@ inline const char* simpleDecimal(const char* p, const char* end, double& value) 
   // fit, and such rare numbers are left to from_chars.
   std::uint64_t mantissa = 0;
   const char* const integerStart = p;
-  for (; p != end && isDigit(*p); ++p) {
-    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-  }
+  p = appendDigits(p, end, mantissa);
   std::ptrdiff_t digits = p - integerStart;
   int scale = 0;  // power of ten from the fraction
   if (p != end && *p == '.') {
     const char* const fractionStart = ++p;
-    for (; p != end && isDigit(*p); ++p) {
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    }
+    p = appendDigits(p, end, mantissa);
     digits += p - fractionStart;
     scale = -static_cast<int>(p - fractionStart);
   }

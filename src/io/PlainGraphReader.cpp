@@ -11,7 +11,7 @@
 namespace tarvik {
 namespace {
 
-constexpr std::size_t kReleaseStep = std::size_t{16} << 20;
+constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
 
 bool isSeparator(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -96,34 +96,108 @@ class Scanner {
   std::size_t m_line = 1;
 };
 
+// Records are tokens, not lines: an X may stand at the end of one line and its Y on the
+// next. A block of whole lines therefore starts at a record except after a block that ends
+// with an X alone; such a block asks for the rest of the file to be read in one pass from
+// that X (rare: only files that split records over lines at a block's end).
+struct Block {
+  PointArrays points;
+  FileTexts texts;  // of the first records, from this block's first record on
+  std::size_t records = 0;
+  std::size_t lines = 0;                  // line ends consumed
+  std::optional<std::size_t> errorLine;   // counted like `lines`, from the block's start
+  std::optional<std::size_t> resumeLine;  // an X without its Y at the block's end: its line
+  const char* resumeAt = nullptr;         // and where it starts
+};
+
+enum class BlockEnd { Continues, IsFileEnd };
+
+// Reads the records of `bytes` into `into`; line numbers go on from into.lines.
+void scanRecords(std::string_view bytes, BlockEnd blockEnd, Block& into) {
+  Scanner scan(bytes);
+  const std::size_t baseLine = into.lines;
+  while (scan.skipSeparators()) {
+    const std::size_t line = baseLine + scan.line();
+    const char* recordStart = bytes.data() + scan.offset();
+    const std::optional<double> x = scan.number();
+    const bool hasY = x && scan.skipSeparators();
+    if (x && !hasY && blockEnd == BlockEnd::Continues) {
+      into.resumeLine = line;
+      into.resumeAt = recordStart;
+      return;
+    }
+    const std::optional<double> y = hasY ? scan.number() : std::nullopt;
+    if (!y) {
+      into.errorLine = line;
+      return;
+    }
+    into.points.xs.push_back(*x);
+    into.points.ys.push_back(*y);
+    const std::string_view text = scan.restOfLine();
+    if (into.records < into.texts.size()) {
+      into.texts[into.records] = cp1251ToUtf8(dosCyrillicRule(text));
+    }
+    ++into.records;
+  }
+  into.lines = baseLine + scan.line() - 1;
+}
+
+// The parallel parse's view of this format (see parseLinesInParallel).
+struct Reader {
+  std::size_t expectedRecords = 0;
+
+  static void parse(std::string_view lines, Block& into) {
+    scanRecords(lines, BlockEnd::Continues, into);
+  }
+  void append(Block& into, const Block& from) const {
+    detail::appendValues(into.points.xs, from.points.xs, expectedRecords);
+    detail::appendValues(into.points.ys, from.points.ys, expectedRecords);
+    for (std::size_t k = 0; into.records + k < into.texts.size() && k < from.records; ++k) {
+      into.texts[into.records + k] = from.texts[k];
+    }
+    if (from.errorLine) {
+      into.errorLine = into.lines + *from.errorLine;
+    }
+    if (from.resumeLine) {
+      into.resumeLine = into.lines + *from.resumeLine;
+      into.resumeAt = from.resumeAt;
+    }
+    into.records += from.records;
+    into.lines += from.lines;
+  }
+  static void reset(Block& block) {
+    block.points.xs.clear();
+    block.points.ys.clear();
+    block.texts = {};
+    block.records = 0;
+    block.lines = 0;
+    block.errorLine.reset();
+    block.resumeLine.reset();
+    block.resumeAt = nullptr;
+  }
+  static bool failed(const Block& block) { return block.errorLine || block.resumeLine; }
+};
+
 }  // namespace
 
 PlainGraphData readPlainGraph(std::string_view bytes, const ReleaseBytes& release) {
+  Reader reader{estimateRecords(bytes)};
+  Block result;
+  result.points.xs.reserve(reader.expectedRecords);
+  result.points.ys.reserve(reader.expectedRecords);
+  detail::parseLinesInParallel(bytes, 0, kBlockBytes, reader, result, release);
+  if (result.resumeLine && !result.errorLine) {
+    // A record split over a block's end: the rest of the file in one pass from its X.
+    const auto from = static_cast<std::size_t>(result.resumeAt - bytes.data());
+    result.lines = *result.resumeLine - 1;
+    result.resumeLine.reset();
+    scanRecords(bytes.substr(from), BlockEnd::IsFileEnd, result);
+  }
   PlainGraphData data;
-  data.points.xs.reserve(estimateRecords(bytes));
-  data.points.ys.reserve(data.points.xs.capacity());
-  Scanner scan(bytes);
-  std::size_t record = 0;
-  std::size_t nextRelease = kReleaseStep;
-  while (scan.skipSeparators()) {
-    const std::size_t line = scan.line();
-    const std::optional<double> x = scan.number();
-    const std::optional<double> y = x && scan.skipSeparators() ? scan.number() : std::nullopt;
-    if (!y) {
-      data.error = ReadError{line, kInvalidNumericInput};
-      break;
-    }
-    data.points.xs.push_back(*x);
-    data.points.ys.push_back(*y);
-    const std::string_view text = scan.restOfLine();
-    if (record < data.texts.size()) {
-      data.texts[record] = cp1251ToUtf8(dosCyrillicRule(text));
-    }
-    ++record;
-    if (release && scan.offset() >= nextRelease) {
-      release(scan.offset());
-      nextRelease = scan.offset() + kReleaseStep;
-    }
+  data.points = std::move(result.points);
+  data.texts = std::move(result.texts);
+  if (result.errorLine) {
+    data.error = ReadError{*result.errorLine, kInvalidNumericInput};
   }
   applyPointOrder(data.points);
   return data;
