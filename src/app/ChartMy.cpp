@@ -155,6 +155,7 @@ void TfmChart::createDialogs() {
   installSensorActions(*this);
   installRecentFiles(*this);
   installAssociationActions(*this);
+  installSessionActions(*this);
 }
 
 void TfmChart::connectCommands() {

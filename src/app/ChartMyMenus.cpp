@@ -62,6 +62,8 @@ void TfmChart::buildFileMenu() {
   menuItem(m_file1, "Open1", "Открыть..")->setShortcut(QKeySequence::Open);
   menuItem(m_file1, "Save1", "Сохранить график..")->setShortcut(QKeySequence::Save);
   menuItem(m_file1, "N42", "Сохранить проект..", false);
+  menuItem(m_file1, "mnSaveSession", "Сохранить сеанс...");
+  menuItem(m_file1, "mnOpenSession", "Открыть сеанс...");
   QMenu* picture = subMenu(m_file1, "N12", "Картинка");
   menuItem(picture, "SaveaBitmap1", "Сохранить как BMP...");
   menuItem(picture, "CopytoClipboardBMP1", "Копировать в буфер как BMP")

@@ -50,6 +50,24 @@ inline constexpr int kSessionFormatVersion = 1;
 // file whole. Throws IoError naming the file.
 void writeSession(const std::string& path, const DocumentState& document, const SessionView& view);
 
+// How a session is written. The defaults are those of the window and the batch runner.
+struct SessionWriteOptions {
+  // Deflate level 1..9 of the point arrays (with byte shuffling); 0 stores them as they
+  // are, which is several times faster to write and read.
+  int deflateLevel = 0;
+  // Flush the file to the disk before it takes the old file's place. Only a benchmark
+  // that times the flush apart turns it off; the replacement is then not crash-safe.
+  bool flushToDisk = true;
+};
+void writeSession(const std::string& path, const DocumentState& document, const SessionView& view,
+                  const SessionWriteOptions& options);
+
+// The messages of a session file that cannot be read.
+std::string sessionNotFoundText(const std::string& path);
+std::string notASessionText(const std::string& path);
+std::string damagedSessionText(const std::string& path);
+std::string newerSessionText(const std::string& path);
+
 // Reads a session, checking the version and every dataset (the checksum filter, the
 // lengths of x and y, the attributes). A missing, truncated, corrupted or foreign file
 // throws Error with a message for the user; nothing is returned half-read.

@@ -1,0 +1,275 @@
+#include "io/SessionHdf5.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tarvik::hdf5 {
+
+namespace {
+
+// A chunk of 2^20 doubles (8 MiB): large enough that the checksum and the per-chunk
+// bookkeeping cost nothing beside the copy, small enough that a reader of part of an
+// array (h5py slicing) does not read much more than it asked for.
+constexpr hsize_t kChunkPoints = hsize_t{1} << 20;
+
+[[noreturn]] void fault(const std::string& what) { throw Hdf5Fault(what); }
+
+void check(herr_t status, const std::string& what) {
+  if (status < 0) {
+    fault(what);
+  }
+}
+
+// UTF-8 text of any length, terminated by NUL in memory.
+Handle utf8StringType() {
+  Handle type(H5Tcopy(H5T_C_S1), H5Tclose, "string type");
+  check(H5Tset_size(type.get(), H5T_VARIABLE), "string type");
+  check(H5Tset_cset(type.get(), H5T_CSET_UTF8), "string type");
+  return type;
+}
+
+Handle simpleSpace(hsize_t count) {
+  return Handle(H5Screate_simple(1, &count, nullptr), H5Sclose, "dataspace");
+}
+
+// Creates attribute `name` of file type `fileType` over `space` and writes `data` given
+// in `memoryType`.
+void writeAttribute(hid_t object, const char* name, hid_t fileType, hid_t memoryType, hid_t space,
+                    const void* data) {
+  Handle attribute(H5Acreate2(object, name, fileType, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose,
+                   name);
+  check(H5Awrite(attribute.get(), memoryType, data), name);
+}
+
+Handle openAttribute(hid_t object, const char* name) {
+  return Handle(H5Aopen(object, name, H5P_DEFAULT), H5Aclose, name);
+}
+
+// The number of elements of an attribute or dataset space; a scalar counts as one. Only
+// scalars and one-dimensional spaces are accepted.
+hsize_t elementCount(hid_t space, const char* name) {
+  const int rank = H5Sget_simple_extent_ndims(space);
+  if (rank == 0) {
+    return 1;
+  }
+  hsize_t count = 0;
+  if (rank != 1 || H5Sget_simple_extent_dims(space, &count, nullptr) != 1) {
+    fault(name);
+  }
+  return count;
+}
+
+// Opens attribute `name`, checks its class and (where `expected` is not 0) its count,
+// and returns the attribute with its element count.
+std::pair<Handle, hsize_t> openChecked(hid_t object, const char* name, H5T_class_t typeClass,
+                                       hsize_t expected) {
+  Handle attribute = openAttribute(object, name);
+  Handle type(H5Aget_type(attribute.get()), H5Tclose, name);
+  Handle space(H5Aget_space(attribute.get()), H5Sclose, name);
+  const hsize_t count = elementCount(space.get(), name);
+  if (H5Tget_class(type.get()) != typeClass || (expected != 0 && count != expected)) {
+    fault(name);
+  }
+  return {std::move(attribute), count};
+}
+
+template <class T>
+std::vector<T> readNumbers(hid_t object, const char* name, H5T_class_t typeClass, hid_t memoryType,
+                           std::size_t count) {
+  auto [attribute, found] = openChecked(object, name, typeClass, count);
+  std::vector<T> values(found);
+  check(H5Aread(attribute.get(), memoryType, values.data()), name);
+  return values;
+}
+
+}  // namespace
+
+std::unique_lock<std::mutex> libraryLock() {
+  static std::mutex mutex;
+  std::unique_lock<std::mutex> lock(mutex);
+  static const bool silenced = H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr) >= 0;
+  (void)silenced;
+  return lock;
+}
+
+Handle::Handle(hid_t id, Closer closer, const std::string& what) : m_id(id), m_closer(closer) {
+  if (id < 0) {
+    fault(what);
+  }
+}
+
+Handle::Handle(Handle&& other) noexcept
+    : m_id(std::exchange(other.m_id, H5I_INVALID_HID)), m_closer(other.m_closer) {}
+
+Handle& Handle::operator=(Handle&& other) noexcept {
+  if (this != &other) {
+    reset();
+    m_id = std::exchange(other.m_id, H5I_INVALID_HID);
+    m_closer = other.m_closer;
+  }
+  return *this;
+}
+
+bool Handle::reset() {
+  if (m_id < 0) {
+    return true;
+  }
+  const herr_t status = m_closer(std::exchange(m_id, H5I_INVALID_HID));
+  return status >= 0;
+}
+
+void writeString(hid_t object, const char* name, const std::string& text) {
+  Handle type = utf8StringType();
+  Handle space(H5Screate(H5S_SCALAR), H5Sclose, name);
+  const char* data = text.c_str();
+  writeAttribute(object, name, type.get(), type.get(), space.get(), &data);
+}
+
+void writeStrings(hid_t object, const char* name, const std::vector<std::string>& texts) {
+  Handle type = utf8StringType();
+  Handle space = simpleSpace(texts.size());
+  std::vector<const char*> data;
+  data.reserve(texts.size());
+  for (const std::string& text : texts) {
+    data.push_back(text.c_str());
+  }
+  writeAttribute(object, name, type.get(), type.get(), space.get(), data.data());
+}
+
+void writeInt(hid_t object, const char* name, int value) {
+  Handle space(H5Screate(H5S_SCALAR), H5Sclose, name);
+  writeAttribute(object, name, H5T_STD_I32LE, H5T_NATIVE_INT, space.get(), &value);
+}
+
+void writeInts(hid_t object, const char* name, std::span<const int> values) {
+  Handle space = simpleSpace(values.size());
+  writeAttribute(object, name, H5T_STD_I32LE, H5T_NATIVE_INT, space.get(), values.data());
+}
+
+void writeBytes(hid_t object, const char* name, std::span<const std::uint8_t> values) {
+  Handle space = simpleSpace(values.size());
+  writeAttribute(object, name, H5T_STD_U8LE, H5T_NATIVE_UINT8, space.get(), values.data());
+}
+
+void writeDoubles(hid_t object, const char* name, std::span<const double> values) {
+  Handle space = simpleSpace(values.size());
+  writeAttribute(object, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, space.get(), values.data());
+}
+
+bool hasAttribute(hid_t object, const char* name) { return H5Aexists(object, name) > 0; }
+
+std::string readString(hid_t object, const char* name) {
+  std::vector<std::string> texts = readStrings(object, name, 1);
+  if (texts.size() != 1) {
+    fault(name);
+  }
+  return std::move(texts.front());
+}
+
+std::vector<std::string> readStrings(hid_t object, const char* name, std::size_t maxCount) {
+  auto [attribute, count] = openChecked(object, name, H5T_STRING, 0);
+  Handle fileType(H5Aget_type(attribute.get()), H5Tclose, name);
+  if (count > maxCount || H5Tis_variable_str(fileType.get()) <= 0) {
+    fault(name);
+  }
+  Handle type = utf8StringType();
+  Handle space(H5Aget_space(attribute.get()), H5Sclose, name);
+  std::vector<char*> data(count, nullptr);
+  check(H5Aread(attribute.get(), type.get(), data.data()), name);
+  std::vector<std::string> texts;
+  texts.reserve(count);
+  for (const char* text : data) {
+    texts.emplace_back(text != nullptr ? text : "");
+  }
+  H5Dvlen_reclaim(type.get(), space.get(), H5P_DEFAULT, data.data());
+  return texts;
+}
+
+int readInt(hid_t object, const char* name) { return readInts(object, name, 1).front(); }
+
+std::vector<int> readInts(hid_t object, const char* name, std::size_t count) {
+  return readNumbers<int>(object, name, H5T_INTEGER, H5T_NATIVE_INT, count);
+}
+
+std::vector<std::uint8_t> readBytes(hid_t object, const char* name, std::size_t count) {
+  return readNumbers<std::uint8_t>(object, name, H5T_INTEGER, H5T_NATIVE_UINT8, count);
+}
+
+std::vector<double> readDoubles(hid_t object, const char* name, std::size_t count) {
+  return readNumbers<double>(object, name, H5T_FLOAT, H5T_NATIVE_DOUBLE, count);
+}
+
+void writePoints(hid_t group, const char* name, std::span<const double> values,
+                 const PointDatasetOptions& options) {
+  const hsize_t count = values.size();
+  // An empty array cannot hold a chunk of a fixed size, so it is declared extensible.
+  const hsize_t maxCount = count > 0 ? count : H5S_UNLIMITED;
+  Handle space(H5Screate_simple(1, &count, &maxCount), H5Sclose, name);
+  Handle create(H5Pcreate(H5P_DATASET_CREATE), H5Pclose, name);
+  const hsize_t chunk = std::clamp(count, hsize_t{1}, kChunkPoints);
+  check(H5Pset_chunk(create.get(), 1, &chunk), name);
+  check(H5Pset_fill_time(create.get(), H5D_FILL_TIME_NEVER), name);
+  if (options.deflateLevel > 0) {
+    check(H5Pset_shuffle(create.get()), name);
+    check(H5Pset_deflate(create.get(), static_cast<unsigned>(options.deflateLevel)), name);
+  }
+  // Last in the pipeline, so the checksum covers the bytes as stored.
+  check(H5Pset_fletcher32(create.get()), name);
+  Handle dataset(
+      H5Dcreate2(group, name, H5T_IEEE_F64LE, space.get(), H5P_DEFAULT, create.get(), H5P_DEFAULT),
+      H5Dclose, name);
+  if (count > 0) {
+    check(H5Dwrite(dataset.get(), H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data()),
+          name);
+  }
+}
+
+namespace {
+
+// Deflate gains at most about 1032:1 (a run of 258 bytes in a code of two bits).
+constexpr std::uintmax_t kDeflateGainBound = 1100;
+
+bool compressed(hid_t dataset, const char* name) {
+  Handle create(H5Dget_create_plist(dataset), H5Pclose, name);
+  const int filters = H5Pget_nfilters(create.get());
+  for (int i = 0; i < filters; ++i) {
+    unsigned flags = 0;
+    std::size_t values = 0;
+    unsigned filterConfig = 0;
+    const H5Z_filter_t filter = H5Pget_filter2(create.get(), static_cast<unsigned>(i), &flags,
+                                               &values, nullptr, 0, nullptr, &filterConfig);
+    if (filter < 0) {
+      fault(name);
+    }
+    if (filter != H5Z_FILTER_FLETCHER32 && filter != H5Z_FILTER_SHUFFLE) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<double> readPoints(hid_t group, const char* name, std::uintmax_t fileBytes) {
+  Handle dataset(H5Dopen2(group, name, H5P_DEFAULT), H5Dclose, name);
+  Handle type(H5Dget_type(dataset.get()), H5Tclose, name);
+  Handle space(H5Dget_space(dataset.get()), H5Sclose, name);
+  if (H5Tget_class(type.get()) != H5T_FLOAT || H5Tget_size(type.get()) != sizeof(double) ||
+      H5Sget_simple_extent_ndims(space.get()) != 1) {
+    fault(name);
+  }
+  const hsize_t count = elementCount(space.get(), name);
+  const std::uintmax_t gain = compressed(dataset.get(), name) ? kDeflateGainBound : 1;
+  if (count > fileBytes / sizeof(double) * gain) {
+    fault(name);
+  }
+  std::vector<double> values(static_cast<std::size_t>(count));
+  if (count > 0) {
+    // The transfer verifies the Fletcher32 checksum of every chunk that has one.
+    check(H5Dread(dataset.get(), H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data()),
+          name);
+  }
+  return values;
+}
+
+}  // namespace tarvik::hdf5
