@@ -87,7 +87,9 @@ dev = json.load(open(f"{tmp}/peer-{rounds}.json"))["deviation"]
 bad = []
 if not (dev["derivative_x_exact"] and dev["derivative_y_exact"]):
     bad.append("derivative differs from numpy's")
-if dev["sum_grid_rel"] > 1e-15 or dev["sum_rel"] > 1e-12:
+# numpy's grid points may lie one unit of the last place from ours (double against
+# extended precision), which moves the interpolated value by that much times the slope.
+if dev["sum_grid_rel"] > 1e-15 or dev["sum_rel"] > 1e-10:
     bad.append(f"sum: grid {dev['sum_grid_rel']:.3g}, values {dev['sum_rel']:.3g}")
 if dev["rc_rel"] > 1e-9:
     bad.append(f"RC: {dev['rc_rel']:.3g}")

@@ -29,7 +29,7 @@ bool ascendsWithoutNaN(std::span<const double> xs) {
     const std::size_t end = std::min(xs.size(), begin + kBlock);
     bool bad = false;
     for (std::size_t i = begin; i < end; ++i) {
-      bad |= std::isnan(xs[i]) | (xs[i] < xs[i - 1]);
+      bad |= !(xs[i] >= xs[i - 1]);  // a NaN or a step back
     }
     if (bad) {
       return false;
