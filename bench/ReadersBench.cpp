@@ -52,6 +52,16 @@ class BenchUi : public tarvik::Ui {
   bool failed = false;
 };
 
+// User and system CPU seconds of this process so far (both reading threads included).
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 long peakKilobytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -127,9 +137,11 @@ int read(const std::string& path) {
   tarvik::GraphStore store;
   BenchUi ui;
   tarvik::CommandContext ctx{store, ui};
+  const double cpuStart = cpuSeconds();
   const auto start = Clock::now();
   const bool ok = tarvik::readGraphFile(ctx, path);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const double cpu = cpuSeconds() - cpuStart;
   std::size_t points = 0;
   for (std::size_t i = 0; i < store.count(); ++i) {
     points += store.graph(i).size();
@@ -138,9 +150,9 @@ int read(const std::string& path) {
   const double peakMb = static_cast<double>(peakKilobytes()) / 1024.0 * 1.048576;
   const double graphMb = static_cast<double>(points) * 16 / 1e6;
   std::printf(
-      "read %s graphs=%zu points=%zu MB=%.1f seconds=%.3f MB/s=%.0f peak_MB=%.1f "
+      "read %s graphs=%zu points=%zu MB=%.1f seconds=%.3f cpu=%.3f MB/s=%.0f peak_MB=%.1f "
       "graph_MB=%.1f peak/graph=%.2f\n",
-      std::filesystem::path(path).filename().c_str(), store.count(), points, mb, seconds,
+      std::filesystem::path(path).filename().c_str(), store.count(), points, mb, seconds, cpu,
       mb / seconds, peakMb, graphMb, peakMb / graphMb);
   return ok && !ui.failed ? 0 : 1;
 }

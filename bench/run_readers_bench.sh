@@ -1,25 +1,28 @@
 #!/bin/sh
 # Reader and writer benchmark: generates a 5,000,000-record 4-channel oscilloscope CSV and
-# writes a 10,000,000-line plain graph file (timing our writer), then reads both with our
-# readers and the CSV with pandas.read_csv and numpy.loadtxt, each in a fresh process so
-# that every peak memory figure belongs to one reader, and prints the ratios.
+# writes a 10,000,000-line plain graph file (timing our writer), then reads them in rounds,
+# ours and the peers alternately (our CSV reader, pandas.read_csv with usecols, numpy.loadtxt
+# of the CSV, our plain graph reader, numpy.loadtxt of the plain file), each in a fresh
+# process so that every peak memory figure belongs to one reader. The median of the rounds
+# is kept for each reader (wall and CPU seconds), and the ratios are printed with the load.
 #
 #   bench/run_readers_bench.sh [DATA_DIR] [BUILD_DIR]
-#   RECORDS=... LINES=... REPEAT=... PYTHON=... override the sizes, the number of timed runs
-#   per reader (the best is kept) and the Python with pandas and numpy.
+#   RECORDS=... LINES=... ROUNDS=... PYTHON=... override the sizes, the number of rounds
+#   and the Python with pandas and numpy. FULL_PANDAS=1 adds pandas.read_csv of every column.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 data=${1:-${TMPDIR:-/tmp}/tarvik-bench}
 build=${2:-$root/build-bench}
 records=${RECORDS:-5000000}
 lines=${LINES:-10000000}
-repeat=${REPEAT:-2}
+rounds=${ROUNDS:-3}
 python=${PYTHON:-/usr/bin/python3}
 
 cmake -S "$root" -B "$build" -G Ninja -DTARVIK_GUI=OFF -DTARVIK_TESTS=OFF -DTARVIK_BENCH=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C "$build" ReadersBench
 bench="$build/ReadersBench"
+peers="$root/bench/readers_peers.py"
 
 mkdir -p "$data"
 csv="$data/scope-${records}x4.csv"
@@ -28,37 +31,53 @@ grf="$data/plain-${lines}.grf"
 "$bench" write-plain "$grf" "$lines"
 cat "$csv" "$grf" >/dev/null  # every reader starts from the page cache
 
-# best RUNS COMMAND...: runs COMMAND RUNS times, prints each line, keeps the fastest
-best() {
-  runs=$1
-  shift
-  out=""
-  i=0
-  while [ "$i" -lt "$runs" ]; do
-    line=$("$@")
-    echo "$line" >&2
-    out="$out$line
-"
-    i=$((i + 1))
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+echo "== runs, alternating (seconds: wall; cpu: user + system; peak_MB: peak resident memory)"
+echo "   load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+i=0
+while [ "$i" -lt "$rounds" ]; do
+  for name in osc usecols numpy plain numpy-plain; do
+    case $name in
+      osc) line=$("$bench" read "$csv") ;;
+      usecols) line=$("$python" "$peers" pandas-usecols "$csv" 4) ;;
+      numpy) line=$("$python" "$peers" numpy "$csv" 4) ;;
+      plain) line=$("$bench" read "$grf") ;;
+      numpy-plain) line=$("$python" "$peers" numpy-plain "$grf") ;;
+    esac
+    echo "$name $line" | tee -a "$log"
   done
-  printf '%s' "$out" | awk '{for (i = 1; i <= NF; i++) if ($i ~ /^MB\/s=/) {
-    v = substr($i, 6) + 0; if (v > b) {b = v; l = $0}}} END {print l}'
+  if [ "${FULL_PANDAS:-0}" = 1 ]; then
+    echo "pandas $("$python" "$peers" pandas "$csv" 4)" | tee -a "$log"
+  fi
+  i=$((i + 1))
+done
+echo "   load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+# median NAME FIELD: the median of FIELD=value over NAME's runs
+median() {
+  awk -v name="$1" -v field="$2" '$1 == name {
+      for (i = 2; i <= NF; i++) if (index($i, field "=") == 1) v[n++] = substr($i, length(field) + 2) + 0
+    } END {
+      for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (v[j] < v[i]) {t = v[i]; v[i] = v[j]; v[j] = t}
+      if (n == 0) print 0; else if (n % 2) print v[int(n / 2)]; else print (v[n / 2 - 1] + v[n / 2]) / 2
+    }' "$log"
 }
 
-echo "== runs (MB/s from the file size; peak_MB is the process's peak resident memory)" >&2
-osc=$(best "$repeat" "$bench" read "$csv")
-plain=$(best "$repeat" "$bench" read "$grf")
-pandas=$(best "$repeat" "$python" "$root/bench/readers_peers.py" pandas "$csv" 4)
-usecols=$(best "$repeat" "$python" "$root/bench/readers_peers.py" pandas-usecols "$csv" 4)
-numpy=$(best 1 "$python" "$root/bench/readers_peers.py" numpy "$csv" 4)
-
-rate() { echo "$1" | sed -n 's/.*MB\/s=\([0-9.]*\).*/\1/p'; }
-echo "== best of each"
-printf '%s\n' "$osc" "$plain" "$pandas" "$usecols" "$numpy"
-echo "== ratios (our oscilloscope CSV reader's MB/s over the peer's)"
-for peer in pandas usecols numpy; do
-  eval "line=\$$peer"
-  awk -v ours="$(rate "$osc")" -v theirs="$(rate "$line")" -v name="$peer" \
-    'BEGIN {printf "%-8s %.1fx\n", name, ours / theirs}'
+echo "== medians (wall s, cpu s, peak MB)"
+for name in osc usecols numpy plain numpy-plain; do
+  printf '%-12s wall=%-7s cpu=%-7s peak_MB=%s\n' "$name" "$(median $name seconds)" \
+    "$(median $name cpu)" "$(median $name peak_MB)"
 done
+echo "== ratios, peer's wall time over ours (and CPU time over ours)"
+ratio() {
+  awk -v a="$(median "$2" seconds)" -v b="$(median "$1" seconds)" \
+    -v ca="$(median "$2" cpu)" -v cb="$(median "$1" cpu)" -v label="$3" \
+    'BEGIN {printf "%-44s %5.1fx wall  %5.1fx cpu\n", label, a / b, ca / cb}'
+}
+ratio osc usecols "oscilloscope CSV vs pandas.read_csv(usecols)"
+ratio osc numpy "oscilloscope CSV vs numpy.loadtxt"
+ratio plain numpy-plain "plain graph file vs numpy.loadtxt"
+echo "== peak memory over the points' 16 bytes each"
+grep -E '^(osc|plain) ' "$log" | awk '{for (i = 1; i <= NF; i++) if ($i ~ /^peak\/graph=/) print $1, $i}' | sort -u
 echo "== machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
