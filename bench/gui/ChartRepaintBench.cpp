@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <string>
 
 #include "core/Command.h"
 #include "core/GraphStore.h"
@@ -316,9 +318,38 @@ BENCHMARK(BM_RedrawOverlay)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_HitTest)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenToFirstPicture)->Unit(benchmark::kMillisecond)->Iterations(2);
 
+// Writes the graphs of `store` to `path` for the peer script: per graph its point count
+// (a 64-bit integer), then all X, then all Y, native doubles.
+bool writeStore(const GraphStore& store, const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) {
+    return false;
+  }
+  bool ok = true;
+  for (std::size_t i = 0; i < store.count(); ++i) {
+    const Graph& g = store.graph(i);
+    const std::uint64_t n = g.size();
+    ok = ok && std::fwrite(&n, sizeof n, 1, f) == 1 &&
+         std::fwrite(g.xs().data(), sizeof(double), n, f) == n &&
+         std::fwrite(g.ys().data(), sizeof(double), n, f) == n;
+  }
+  return std::fclose(f) == 0 && ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --write-data DIR: the benchmark's graphs for bench/chart_peers.py, then nothing else.
+  if (argc == 3 && std::string(argv[1]) == "--write-data") {
+    const std::string dir = argv[2];
+    const bool ok = writeStore(*makeStore(Order::Sorted), dir + "/sorted.f64") &&
+                    writeStore(*makeStore(Order::Jittered), dir + "/jittered.f64") &&
+                    writeStore(*makeScopeStore(), dir + "/scope.f64");
+    if (!ok) {
+      std::fprintf(stderr, "cannot write the data to %s\n", dir.c_str());
+    }
+    return ok ? 0 : 1;
+  }
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
