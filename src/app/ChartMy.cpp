@@ -20,6 +20,7 @@
 #include "app/ChartMyStatus.h"
 #include "app/GuiUi.h"
 #include "app/Hint.h"
+#include "app/Recovery.h"
 #include "app/RecentFiles.h"
 #include "app/WindowActions.h"
 #include "app/WindowChartPort.h"
@@ -103,9 +104,11 @@ TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QW
   openCommandLine(arguments);
   setFonts(m_settings.readFonts());
   applySavedGeometry();
+  m_recovery = std::make_unique<RecoveryKeeper>(*this);
 }
 
 TfmChart::~TfmChart() {
+  m_recovery.reset();  // waits for a copy being written, then removes it
   // The chart must not draw a store that is going away.
   m_store.setChartPort(nullptr);
   m_chart->setAfterRepaint({});
@@ -314,6 +317,7 @@ void TfmChart::closeEvent(QCloseEvent* event) {
     return;
   }
   writeSettings();
+  m_recovery->endCleanly();  // a normal close leaves nothing to recover
   event->accept();
 }
 

@@ -36,6 +36,7 @@ namespace tarvik::app {
 
 class CursorPanel;
 class GuiUi;
+class RecoveryKeeper;
 class WindowChartPort;
 
 class TfmChart : public QMainWindow {
@@ -57,6 +58,8 @@ class TfmChart : public QMainWindow {
   dialogs::TfmValue* valueDialog() const { return m_fmValue; }
   view::PulseMeasurementLayer& measurement() { return *m_measure; }
   CursorPanel* cursorPanel() const { return m_cursorPanel; }
+  // The background copy of the document kept for crash recovery.
+  RecoveryKeeper& recovery() { return *m_recovery; }
 
   // Face names and sizes of the seven chart fonts the settings file keeps, as the chart
   // shows them now.
@@ -156,6 +159,7 @@ class TfmChart : public QMainWindow {
   std::unique_ptr<GuiUi> m_ui;
   std::unique_ptr<WindowChartPort> m_port;
   std::unique_ptr<view::PulseMeasurementLayer> m_measure;
+  std::unique_ptr<RecoveryKeeper> m_recovery;
   bool m_afterPaintQueued = false;
 
   // Elements routed by object name to the command map.

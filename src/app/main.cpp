@@ -9,6 +9,7 @@
 
 #include "app/ChartMy.h"
 #include "app/OpenService.h"
+#include "app/Recovery.h"
 
 int main(int argc, char** argv) {
   // "--version" answers before any window system is needed, so that an installed copy can
@@ -36,5 +37,7 @@ int main(int argc, char** argv) {
   tarvik::app::TfmChart window(remaining);
   window.show();
   tarvik::app::startWindowOpenService(window, service);
+  // Copies of the graphs left behind by windows that crashed or were killed.
+  window.recovery().offerLeftovers();
   return QApplication::exec();
 }
