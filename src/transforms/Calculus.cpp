@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <limits>
 #include <thread>
@@ -132,7 +133,11 @@ void forEachDecayFactor(std::span<const double> xs, double tauSeconds, Recursion
   constexpr std::size_t kProbe = 4096;
   constexpr std::size_t kBlock = std::size_t{1} << 18;
   DecayFactors decay(tauSeconds);
+  // Allocated before the first value changes, so that a failure leaves the graph as it was.
   std::vector<long double> factors;
+  if (n > kProbe + 1) {
+    factors.reserve(std::min(n, kBlock));
+  }
   for (std::size_t begin = 1; begin < n;) {
     const std::size_t probeEnd = std::min(n, begin + kProbe);
     const std::size_t missesBefore = decay.misses();
@@ -154,9 +159,16 @@ void forEachDecayFactor(std::span<const double> xs, double tauSeconds, Recursion
         }
       };
       const std::size_t split = probeEnd + (end - probeEnd) * 3 / 8;
-      std::thread helper(fill, std::cref(decay), split, end);
-      fill(decay, probeEnd, split);
-      helper.join();
+      std::thread helper;
+      try {
+        helper = std::thread(fill, std::cref(decay), split, end);
+      } catch (const std::exception&) {
+        // No second thread could be started: this core computes all the block's factors.
+      }
+      fill(decay, probeEnd, helper.joinable() ? split : end);
+      if (helper.joinable()) {
+        helper.join();
+      }
       for (std::size_t i = probeEnd; i < end; ++i) {
         step(i, factors[i - probeEnd]);
       }

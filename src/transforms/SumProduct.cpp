@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <thread>
 
 #include "transforms/Resample.h"
@@ -111,9 +112,18 @@ void combineAll(const std::vector<SourceCursor>& cursors, double xmin, double st
     return;
   }
   const std::size_t mid = n / 2;
-  std::thread helper(combineRange<How>, cursors, xmin, step, mid, n, outX, outY, true);
+  std::thread helper;
+  try {
+    helper = std::thread(combineRange<How>, cursors, xmin, step, mid, n, outX, outY, true);
+  } catch (const std::exception&) {
+    // No second thread: this core does both halves.
+  }
   combineRange<How>(cursors, xmin, step, 0, mid, outX, outY, false);
-  helper.join();
+  if (helper.joinable()) {
+    helper.join();
+  } else {
+    combineRange<How>(cursors, xmin, step, mid, n, outX, outY, true);
+  }
 }
 
 }  // namespace
