@@ -123,6 +123,8 @@ class RecoveryTest : public QObject {
     QVERIFY(sameAsStore(keeper.sessionPath(), w));
 
     // While a command runs its half-done document is never copied.
+    QTRY_VERIFY_WITH_TIMEOUT(!keeper.writing(), 10000);
+    written.clear();
     w.runGuarded([](CommandContext& ctx) {
       ctx.store.graph(0).ysMutable()[0] += 1.0;
       QTest::qWait(150);
