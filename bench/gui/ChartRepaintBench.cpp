@@ -13,6 +13,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "core/Command.h"
 #include "core/GraphStore.h"
@@ -351,6 +352,25 @@ int main(int argc, char** argv) {
     return ok ? 0 : 1;
   }
   QApplication app(argc, argv);
+  // --pictures DIR: the screen and an export of each benchmark chart as PNG files, to
+  // compare the pictures of two builds.
+  if (argc == 3 && std::string(argv[1]) == "--pictures") {
+    const std::string dir = argv[2];
+    const std::pair<const char*, std::unique_ptr<GraphStore>> charts[] = {
+        {"sorted", makeStore(Order::Sorted)},
+        {"jittered", makeStore(Order::Jittered)},
+        {"scope", makeScopeStore()}};
+    bool ok = true;
+    for (const auto& [name, store] : charts) {
+      auto chart = makeChart(*store);
+      chart->replot(QCustomPlot::rpImmediateRefresh);
+      ok = chart->grab().save(QString::fromStdString(dir + "/" + name + "-screen.png")) && ok;
+      ok = chart->toPixmap(1000, 600).save(
+               QString::fromStdString(dir + "/" + name + "-export.png")) &&
+           ok;
+    }
+    return ok ? 0 : 1;
+  }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
