@@ -159,6 +159,7 @@ void TfmChart::createDialogs() {
   installRecentFiles(*this);
   installAssociationActions(*this);
   installSessionActions(*this);
+  installUndoActions(*this);
 }
 
 void TfmChart::connectCommands() {
@@ -230,14 +231,19 @@ void TfmChart::refreshFileMenu() {
 
 bool TfmChart::runCommand(const QString& objectName) {
   const CommandMap::Handler* handler = m_commands.find(objectName);
-  return handler != nullptr && runGuarded(*handler);
+  return handler != nullptr && runGuarded(*handler, stepCaption(*this, objectName));
 }
 
-bool TfmChart::runGuarded(const std::function<void(CommandContext&)>& work) {
+bool TfmChart::runGuarded(const std::function<void(CommandContext&)>& work,
+                          const QString& caption) {
   if (m_running) {
     return false;  // pending events of a long command must not start a second one
   }
   m_running = true;
+  const bool step = !caption.isEmpty();
+  if (step) {
+    m_store.beginStep(caption.toStdString());
+  }
   CommandContext ctx{m_store, *m_ui};
   try {
     work(ctx);
@@ -254,6 +260,9 @@ bool TfmChart::runGuarded(const std::function<void(CommandContext&)>& work) {
     m_ui->clearBusy();
     m_ui->message(MessageKind::Error, "Ошибка");
   }
+  if (step) {
+    m_store.endStep();
+  }
   finishCommand();
   return true;
 }
@@ -269,6 +278,7 @@ void TfmChart::finishCommand() {
   m_port->refreshMenus();
   refreshCursorPanel();
   m_running = false;
+  emit commandFinished();
   if (m_closePending) {
     QTimer::singleShot(0, this, &QWidget::close);
   }

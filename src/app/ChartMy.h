@@ -71,10 +71,18 @@ class TfmChart : public QMainWindow {
   // command is already running.
   bool runCommand(const QString& objectName);
   // Runs `work` as one command: every other command is refused until it ends, and an
-  // error it throws is shown in an error box with its own text.
-  bool runGuarded(const std::function<void(CommandContext&)>& work);
+  // error it throws is shown in an error box with its own text. What it changes in the
+  // document becomes one undo step captioned `stepCaption`; an empty caption makes no
+  // step (undo and redo themselves, saving).
+  bool runGuarded(const std::function<void(CommandContext&)>& work,
+                  const QString& stepCaption = QStringLiteral("Изменение"));
   bool commandRunning() const { return m_running; }
 
+ signals:
+  // A command ended (also one that failed): menus that follow the document refresh.
+  void commandFinished();
+
+ public:
   // "График WxH (w.wxh.h) см" for a chart area of `size` pixels.
   static QString captionFor(QSize size, char decimalSeparator);
   // Writes "Fonts", "Form" and the settings of every options dialog.

@@ -122,6 +122,15 @@ void TfmChart::buildEditMenu() {
   m_edit1 = menuBar()->addMenu("&Редактировать");
   m_edit1->setObjectName("Edit1");
   m_edit1->menuAction()->setObjectName("Edit1");
+  QAction* undo = menuItem(m_edit1, "mnUndo", "Отменить");
+  undo->setShortcut(QKeySequence::Undo);
+  QAction* redo = menuItem(m_edit1, "mnRedo", "Повторить");
+  redo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+  // The Edit menu is disabled while no graph is open, yet "Close all" must stay
+  // undoable: the window itself carries the two shortcuts too.
+  addAction(undo);
+  addAction(redo);
+  separator(m_edit1);
   menuItem(m_edit1, "mnSelectActive", "Выбрать активный график");
   separator(m_edit1, false);
   QMenu* x = subMenu(m_edit1, "X", "X", false);

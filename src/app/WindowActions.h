@@ -2,6 +2,8 @@
 // Install functions of the window's domains that need the whole window (its chart, fonts,
 // settings and dialogs), not only the command map. Each lives in its own file and is
 // called once from TfmChart::createDialogs, after the dialogs of the earlier domains.
+#include <QString>
+
 #include "io/SessionFile.h"
 
 namespace tarvik::app {
@@ -16,6 +18,11 @@ void installSensorActions(TfmChart& window);      // SensorActions.cpp
 void installRecentFiles(TfmChart& window);        // RecentFiles.cpp
 void installAssociationActions(TfmChart& window);  // AssociationActions.cpp
 void installSessionActions(TfmChart& window);      // SessionActions.cpp
+void installUndoActions(TfmChart& window);         // UndoActions.cpp
+
+// The caption of the undo step that the element `objectName` makes ("Умножение по Y"
+// for `MulY`); empty for elements whose command is never a step (undo, redo, saving).
+QString stepCaption(TfmChart& window, const QString& objectName);
 
 // What a session keeps of the window beyond the document: the axes' modes and ranges,
 // the log switches and the seven chart fonts (SessionActions.cpp).

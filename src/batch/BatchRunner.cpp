@@ -153,6 +153,8 @@ BatchRegistry standardRegistry() {
   registerTableCommands(registry);
   registerSynthCommands(registry);
   registerSensorCommands(registry);
+  registerSessionCommands(registry);
+  registerUndoCommands(registry);
   return registry;
 }
 
@@ -203,9 +205,41 @@ void BatchRunner::prepareUi(const BatchArgs& args) {
   m_session.ui.prepare(std::move(rows), args.get("value"), args.get("answer") != "no");
 }
 
+namespace {
+
+// Commands that are not undo steps: the two that walk the steps, and saving, which may
+// set a graph's file entry yet is never undone.
+bool makesUndoStep(const std::string& command) {
+  return command != "undo" && command != "redo" && command != "save";
+}
+
+// Closes the undo step of one command however the command ends.
+class UndoStepScope {
+ public:
+  UndoStepScope(GraphStore& store, const std::string& command, bool open)
+      : m_store(open ? &store : nullptr) {
+    if (m_store != nullptr) {
+      m_store->beginStep(command);
+    }
+  }
+  ~UndoStepScope() {
+    if (m_store != nullptr) {
+      m_store->endStep();
+    }
+  }
+  UndoStepScope(const UndoStepScope&) = delete;
+  UndoStepScope& operator=(const UndoStepScope&) = delete;
+
+ private:
+  GraphStore* m_store;
+};
+
+}  // namespace
+
 int BatchRunner::runOne(const BatchArgs& args) {
   const BatchCommand& command = check(args);
   prepareUi(args);
+  const UndoStepScope step(m_session.store, command.name, makesUndoStep(command.name));
   try {
     // A command that runs out of memory leaves no graph of its own behind, whichever
     // command it is.

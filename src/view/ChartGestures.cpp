@@ -35,8 +35,9 @@ GestureOutcome ChartGestures::press(ScreenPoint p, GestureKeys keys, const Gestu
   }
   m_gesture = Gesture::Freehand;
   const double y = ctx.convert.yAtRow(p.y);
+  const WritablePoints points = ctx.points();
   out.pointsChanged =
-      setColumnY(ctx.xs, ctx.ys, p.x, y, ctx.convert.columnOfX, ctx.xFiniteAscending) > 0;
+      setColumnY(points.xs, points.ys, p.x, y, ctx.convert.columnOfX, ctx.xFiniteAscending) > 0;
   return out;
 }
 
@@ -54,11 +55,13 @@ GestureOutcome ChartGestures::move(ScreenPoint p, const GestureContext& ctx) {
       m_bandEnd = p;
       out.overlayChanged = true;
       break;
-    case Gesture::Freehand:
+    case Gesture::Freehand: {
       out.suppressBuiltIn = true;
-      out.pointsChanged =
-          setColumnY(ctx.xs, ctx.ys, p.x, y, ctx.convert.columnOfX, ctx.xFiniteAscending) > 0;
+      const WritablePoints points = ctx.points();
+      out.pointsChanged = setColumnY(points.xs, points.ys, p.x, y, ctx.convert.columnOfX,
+                                     ctx.xFiniteAscending) > 0;
       break;
+    }
     case Gesture::Measure:
       m_bandEnd = p;
       out.overlayChanged = true;
@@ -85,7 +88,8 @@ GestureOutcome ChartGestures::release(ScreenPoint p, GestureKeys keys, const Ges
     out.suppressBuiltIn = true;
     const double x1 = ctx.convert.xAtColumn(p.x);
     const double y1 = ctx.convert.yAtRow(p.y);
-    shiftPoints(ctx.xs, ctx.ys, x1 - m_x0, y1 - m_y0);
+    const WritablePoints points = ctx.points();
+    shiftPoints(points.xs, points.ys, x1 - m_x0, y1 - m_y0);
     out.pointsChanged = true;
   }
   return out;

@@ -42,12 +42,18 @@ struct PixelConversions {
   std::function<int(double)> columnOfX;  // X of a point → its pixel column
 };
 
+struct WritablePoints {
+  std::span<double> xs;
+  std::span<double> ys;
+};
+
 // Everything about the window that one mouse event needs.
 struct GestureContext {
   bool editDown = false;        // `btnEdit` is down
   bool hasActiveGraph = false;  // false: the event changes nothing
-  std::span<double> xs;         // the active graph's points (rewritten by pan and edit)
-  std::span<double> ys;
+  // The active graph's points, asked for only when pan or edit rewrite them: an undo step
+  // may share the arrays, and taking them for writing copies them.
+  std::function<WritablePoints()> points;
   // Every X of the active graph is finite and X never decreases (the chart knows it):
   // the freehand edit then finds its column by binary search.
   bool xFiniteAscending = false;
@@ -86,6 +92,7 @@ class ChartGestures {
   // The line to draw on the overlay during a pan or a measurement; nullopt otherwise.
   std::optional<RubberBand> rubberBand() const;
   ScreenPoint pressPoint() const { return m_press; }
+  Gesture current() const { return m_gesture; }
 
  private:
   Gesture m_gesture = Gesture::None;

@@ -137,6 +137,8 @@ class ChartView : public QCustomPlot {
   void readoutChanged(const QString& text);
   // A gesture rewrote the active graph's points (pan, freehand edit); already repainted.
   void pointsEdited();
+  // A pan or freehand stroke ended; when it changed the active graph it is now an undo step.
+  void undoStepClosed();
   // A cursor moved or the cursors were switched on or off.
   void cursorsChanged();
 
@@ -181,6 +183,7 @@ class ChartView : public QCustomPlot {
   int footBoxHeight() const;
 
   GraphStore* m_store = nullptr;
+  bool m_gestureStepOpen = false;  // a press opened an undo step that its release closes
   std::vector<GraphPlottable*> m_plottables;
   ChartOverlay* m_overlay = nullptr;
   QCPTextElement* m_title = nullptr;

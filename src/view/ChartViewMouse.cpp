@@ -48,9 +48,8 @@ GestureContext ChartView::gestureContext() {
   const int active = m_store ? m_store->activeIndex() : -1;
   ctx.hasActiveGraph = active >= 0 && static_cast<std::size_t>(active) < m_store->count();
   if (ctx.hasActiveGraph) {
-    Graph& graph = m_store->graph(static_cast<std::size_t>(active));
-    ctx.xs = graph.xsMutable();
-    ctx.ys = graph.ysMutable();
+    Graph* graph = &m_store->graph(static_cast<std::size_t>(active));
+    ctx.points = [graph] { return WritablePoints{graph->xsMutable(), graph->ysMutable()}; };
     const GraphPlottable* plottable = plottableForGraph(static_cast<std::size_t>(active));
     ctx.xFiniteAscending = plottable != nullptr && plottable->sortedByX();
   }
@@ -83,8 +82,18 @@ void ChartView::mousePressEvent(QMouseEvent* event) {
     return;
   }
   const QPoint point = event->position().toPoint();
+  const GestureContext context = gestureContext();
+  // A stroke of the freehand edit and a Shift-drag of the graph are one undo step each,
+  // from the press to the release.
+  if (m_store != nullptr && !m_gestureStepOpen && context.hasActiveGraph &&
+      (context.editDown || event->modifiers().testFlag(Qt::ShiftModifier))) {
+    m_store->beginStep(context.editDown && !event->modifiers().testFlag(Qt::ControlModifier)
+                           ? "Редактирование графика"
+                           : "Сдвиг графика");
+    m_gestureStepOpen = true;
+  }
   const GestureOutcome outcome =
-      m_gestures.press(screenPoint(point), keysOf(event->modifiers()), gestureContext());
+      m_gestures.press(screenPoint(point), keysOf(event->modifiers()), context);
   applyOutcome(outcome);
   if (outcome.suppressBuiltIn) {
     return;
@@ -118,6 +127,11 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
   const GestureOutcome outcome =
       m_gestures.release(screenPoint(point), keysOf(event->modifiers()), gestureContext());
   applyOutcome(outcome);
+  if (m_gestureStepOpen) {
+    m_gestureStepOpen = false;
+    m_store->endStep();
+    emit undoStepClosed();
+  }
   if (outcome.suppressBuiltIn) {
     m_builtIn = BuiltInDrag::None;
     return;

@@ -22,8 +22,7 @@ struct Chart {
     GestureContext c;
     c.editDown = editDown;
     c.hasActiveGraph = active;
-    c.xs = xs;
-    c.ys = ys;
+    c.points = [this] { return WritablePoints{xs, ys}; };
     c.plot = {50, 20, 650, 420};
     c.convert.xAtColumn = [](int col) { return col / 100.0; };
     c.convert.yAtRow = [](int row) { return (400 - row) / 100.0; };
