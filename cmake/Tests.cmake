@@ -14,6 +14,13 @@ tarvik_strict(tarvik_tests)
 add_dependencies(tarvik_tests tarvik-batch)
 gtest_discover_tests(tarvik_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS core)
 
+# A session written by tarvik-batch, read from Python with h5py and compared bit for bit
+# (skipped, exit status 77, where python3-h5py is not installed).
+add_test(NAME session_read_by_h5py
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/io/session_h5py_test.py
+    $<TARGET_FILE:tarvik-batch> ${CMAKE_SOURCE_DIR}/examples)
+set_tests_properties(session_read_by_h5py PROPERTIES SKIP_RETURN_CODE 77 LABELS core)
+
 # The chart's window-free arithmetic, in GoogleTest.
 file(GLOB TARVIK_VIEW_TESTS CONFIGURE_DEPENDS tests/view/*.cpp)
 add_executable(tarvik_view_tests ${TARVIK_VIEW_TESTS})

@@ -25,6 +25,9 @@ class OffscreenChart final : public ChartPort {
   void showAll();
   void frameActiveGraph();
   void stretchVertical();
+  // Gives the axes the modes and ranges of `wanted` (as a session kept them); a range the
+  // chart cannot show leaves that axis as it is, and automatic axes follow the data.
+  void setView(const view::ViewState& wanted) { apply(wanted); }
 
   void redraw() override { followData(); }
   void showWholeExtent() override { showAll(); }

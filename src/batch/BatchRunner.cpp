@@ -154,6 +154,7 @@ BatchRegistry standardRegistry() {
   registerSynthCommands(registry);
   registerSensorCommands(registry);
   registerSessionCommands(registry);
+  registerSessionCommands(registry);
   registerUndoCommands(registry);
   return registry;
 }

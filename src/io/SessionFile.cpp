@@ -4,8 +4,10 @@
 //   /graphs/000, 001, ...  one group per graph in store order: datasets x and y (float64,
 //                          chunked, Fletcher32), attributes title, source_file, colour,
 //                          line_style, line_width, show_in_legend, tag
-// The file is written in the HDF5 1.8 object format, whose metadata carries checksums of
-// its own, so a damaged header is caught as surely as a damaged point array.
+// The file is written in the HDF5 1.10 object format, whose metadata (superblock, object
+// headers, chunk indices) carries checksums of its own, so a damaged header is caught as
+// surely as a damaged point array. Texts are fixed-length strings inside the attributes
+// for the same reason (variable-length ones would sit in a heap without a checksum).
 #include "io/SessionFile.h"
 
 #include <fcntl.h>
@@ -106,7 +108,7 @@ void writeGraph(hid_t graphs, std::size_t index, const Graph& graph, const std::
 
 Handle fileAccess() {
   Handle access(H5Pcreate(H5P_FILE_ACCESS), H5Pclose, "file access");
-  if (H5Pset_libver_bounds(access.get(), H5F_LIBVER_V18, H5F_LIBVER_V18) < 0) {
+  if (H5Pset_libver_bounds(access.get(), H5F_LIBVER_V110, H5F_LIBVER_V110) < 0) {
     throw hdf5::Hdf5Fault("file access");
   }
   return access;

@@ -12,6 +12,9 @@ namespace {
 // array (h5py slicing) does not read much more than it asked for.
 constexpr hsize_t kChunkPoints = hsize_t{1} << 20;
 
+// The most bytes of text one attribute may hold.
+constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
+
 [[noreturn]] void fault(const std::string& what) { throw Hdf5Fault(what); }
 
 void check(herr_t status, const std::string& what) {
@@ -20,10 +23,13 @@ void check(herr_t status, const std::string& what) {
   }
 }
 
-// UTF-8 text of any length, terminated by NUL in memory.
-Handle utf8StringType() {
+// UTF-8 texts of `size` bytes each, padded with NUL bytes. Fixed-length strings live in
+// the attribute itself, under the checksum of its object header; variable-length ones
+// would live in the file's global heap, which has no checksum of its own.
+Handle utf8StringType(std::size_t size) {
   Handle type(H5Tcopy(H5T_C_S1), H5Tclose, "string type");
-  check(H5Tset_size(type.get(), H5T_VARIABLE), "string type");
+  check(H5Tset_size(type.get(), std::max<std::size_t>(size, 1)), "string type");
+  check(H5Tset_strpad(type.get(), H5T_STR_NULLPAD), "string type");
   check(H5Tset_cset(type.get(), H5T_CSET_UTF8), "string type");
   return type;
 }
@@ -38,7 +44,9 @@ void writeAttribute(hid_t object, const char* name, hid_t fileType, hid_t memory
                     const void* data) {
   Handle attribute(H5Acreate2(object, name, fileType, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose,
                    name);
-  check(H5Awrite(attribute.get(), memoryType, data), name);
+  // An empty array has nothing to write, yet the library wants a buffer.
+  static const std::uint64_t nothing = 0;
+  check(H5Awrite(attribute.get(), memoryType, data != nullptr ? data : &nothing), name);
 }
 
 Handle openAttribute(hid_t object, const char* name) {
@@ -78,7 +86,9 @@ std::vector<T> readNumbers(hid_t object, const char* name, H5T_class_t typeClass
                            std::size_t count) {
   auto [attribute, found] = openChecked(object, name, typeClass, count);
   std::vector<T> values(found);
-  check(H5Aread(attribute.get(), memoryType, values.data()), name);
+  if (found > 0) {
+    check(H5Aread(attribute.get(), memoryType, values.data()), name);
+  }
   return values;
 }
 
@@ -119,21 +129,25 @@ bool Handle::reset() {
 }
 
 void writeString(hid_t object, const char* name, const std::string& text) {
-  Handle type = utf8StringType();
+  Handle type = utf8StringType(text.size());
   Handle space(H5Screate(H5S_SCALAR), H5Sclose, name);
-  const char* data = text.c_str();
-  writeAttribute(object, name, type.get(), type.get(), space.get(), &data);
+  std::string padded = text;
+  padded.resize(std::max<std::size_t>(text.size(), 1), '\0');
+  writeAttribute(object, name, type.get(), type.get(), space.get(), padded.data());
 }
 
 void writeStrings(hid_t object, const char* name, const std::vector<std::string>& texts) {
-  Handle type = utf8StringType();
-  Handle space = simpleSpace(texts.size());
-  std::vector<const char*> data;
-  data.reserve(texts.size());
+  std::size_t width = 1;
   for (const std::string& text : texts) {
-    data.push_back(text.c_str());
+    width = std::max(width, text.size());
   }
-  writeAttribute(object, name, type.get(), type.get(), space.get(), data.data());
+  Handle type = utf8StringType(width);
+  Handle space = simpleSpace(texts.size());
+  std::string packed(texts.size() * width, '\0');
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    packed.replace(i * width, texts[i].size(), texts[i]);
+  }
+  writeAttribute(object, name, type.get(), type.get(), space.get(), packed.data());
 }
 
 void writeInt(hid_t object, const char* name, int value) {
@@ -169,19 +183,25 @@ std::string readString(hid_t object, const char* name) {
 std::vector<std::string> readStrings(hid_t object, const char* name, std::size_t maxCount) {
   auto [attribute, count] = openChecked(object, name, H5T_STRING, 0);
   Handle fileType(H5Aget_type(attribute.get()), H5Tclose, name);
-  if (count > maxCount || H5Tis_variable_str(fileType.get()) <= 0) {
+  const std::size_t width = H5Tget_size(fileType.get());
+  if (count > maxCount || H5Tis_variable_str(fileType.get()) != 0 || width == 0 ||
+      width > kMaxTextBytes || count * width > kMaxTextBytes) {
     fault(name);
   }
-  Handle type = utf8StringType();
-  Handle space(H5Aget_space(attribute.get()), H5Sclose, name);
-  std::vector<char*> data(count, nullptr);
-  check(H5Aread(attribute.get(), type.get(), data.data()), name);
+  if (count == 0) {
+    return {};
+  }
+  // Read as stored: the library converts no text between ASCII and UTF-8 (h5py writes
+  // bytes as ASCII strings), and the bytes are what the program keeps either way.
+  std::string packed(count * width, '\0');
+  check(H5Aread(attribute.get(), fileType.get(), packed.data()), name);
   std::vector<std::string> texts;
   texts.reserve(count);
-  for (const char* text : data) {
-    texts.emplace_back(text != nullptr ? text : "");
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string text = packed.substr(i * width, width);
+    text.erase(text.find_last_not_of('\0') + 1);  // the padding; npos + 1 is 0
+    texts.push_back(std::move(text));
   }
-  H5Dvlen_reclaim(type.get(), space.get(), H5P_DEFAULT, data.data());
   return texts;
 }
 
