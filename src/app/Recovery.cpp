@@ -93,28 +93,28 @@ void discardLeftover(RecoveryLeftover& leftover) {
 
 RecoveryKeeper::RecoveryKeeper(TfmChart& window, const QString& recoveryFolder)
     : m_window(window), m_recoveryFolder(recoveryFolder) {
-  takeOwnFolder(recoveryFolder);
   m_timer.setInterval(kDefaultIntervalMs);
   connect(&m_timer, &QTimer::timeout, this, &RecoveryKeeper::saveIfChanged);
-  if (!m_folder.isEmpty()) {
-    m_timer.start();
-  }
+  m_timer.start();
 }
 
 RecoveryKeeper::~RecoveryKeeper() { endCleanly(); }
 
-void RecoveryKeeper::takeOwnFolder(const QString& recoveryFolder) {
-  if (!io::makeFolders(recoveryFolder.toStdString())) {
-    return;  // no data folder: the window runs without a copy
+bool RecoveryKeeper::takeOwnFolder() {
+  if (!m_folder.isEmpty()) {
+    return true;
+  }
+  if (!io::makeFolders(m_recoveryFolder.toStdString())) {
+    return false;  // no data folder: the window runs without a copy
   }
   const QString base =
-      QString("%1/window-%2").arg(recoveryFolder).arg(QCoreApplication::applicationPid());
+      QString("%1/window-%2").arg(m_recoveryFolder).arg(QCoreApplication::applicationPid());
   for (int n = 1; n <= kMaxWindowsPerProcess; ++n) {
     const QString folder = n == 1 ? base : QString("%1-%2").arg(base).arg(n);
     std::unique_ptr<QLockFile> lock = ownerLock(folder);
     if (!lock->tryLock(0)) {
       if (lock->error() != QLockFile::LockFailedError) {
-        return;  // the folder refuses lock files
+        return false;  // the folder refuses lock files
       }
       continue;  // another window of this process
     }
@@ -126,8 +126,9 @@ void RecoveryKeeper::takeOwnFolder(const QString& recoveryFolder) {
     }
     m_folder = folder;
     m_lock = std::move(lock);
-    return;
+    return true;
   }
+  return false;
 }
 
 void RecoveryKeeper::setIntervalMs(int ms) { m_timer.setInterval(ms); }
@@ -137,8 +138,7 @@ QString RecoveryKeeper::sessionPath() const {
 }
 
 void RecoveryKeeper::saveIfChanged() {
-  if (m_ended || m_folder.isEmpty() || writing() || m_window.commandRunning() ||
-      m_window.store().stepOpen()) {
+  if (m_ended || writing() || m_window.commandRunning() || m_window.store().stepOpen()) {
     return;  // a command's half-done document is not a state worth keeping
   }
   DocumentState state = m_window.store().state();
@@ -148,6 +148,11 @@ void RecoveryKeeper::saveIfChanged() {
     return;
   }
   if (state.sameAs(m_lastWritten) && QFileInfo::exists(sessionPath())) {
+    return;
+  }
+  // The folder is taken with the first copy, so a window that never has graphs leaves
+  // no trace in the data folder.
+  if (!takeOwnFolder()) {
     return;
   }
   startWrite(std::move(state));
@@ -217,6 +222,7 @@ void RecoveryKeeper::endCleanly() {
   if (m_lock) {
     m_lock->unlock();
   }
+  QDir().rmdir(m_recoveryFolder);  // only when no other window keeps a copy there
 }
 
 void RecoveryKeeper::offerLeftovers() {
@@ -245,7 +251,7 @@ bool RecoveryKeeper::offerOne(RecoveryLeftover& leftover) {
   m_window.runGuarded([this, &session](CommandContext&) { applySession(m_window, session); });
   // Until this window writes a copy of its own, the recovered one stands in for it, so a
   // second crash right now loses nothing.
-  if (!m_folder.isEmpty() && !writing()) {
+  if (takeOwnFolder() && !writing()) {
     QFile::rename(leftover.sessionPath, sessionPath());
   }
   discardLeftover(leftover);

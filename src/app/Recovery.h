@@ -58,7 +58,8 @@ class RecoveryKeeper : public QObject {
   // At most one copy every 30 s.
   static constexpr int kDefaultIntervalMs = 30000;
 
-  // Takes a folder of its own under `recoveryFolder` and starts the timer.
+  // Starts the timer; the window's folder under `recoveryFolder` is taken with its first
+  // copy.
   explicit RecoveryKeeper(TfmChart& window,
                           const QString& recoveryFolder = defaultRecoveryFolder());
   ~RecoveryKeeper() override;
@@ -67,7 +68,7 @@ class RecoveryKeeper : public QObject {
   void setIntervalMs(int ms);
   int intervalMs() const { return m_timer.interval(); }
 
-  // This window's folder and its copy.
+  // This window's folder and its copy; empty before the first copy.
   const QString& folder() const { return m_folder; }
   QString sessionPath() const;
   bool writing() const { return m_worker.joinable(); }
@@ -95,7 +96,7 @@ class RecoveryKeeper : public QObject {
   void copyWritten(bool ok);
 
  private:
-  void takeOwnFolder(const QString& recoveryFolder);
+  bool takeOwnFolder();
   void startWrite(DocumentState state);
   void finishWrite(bool ok, const QString& error);
   void removeCopy();

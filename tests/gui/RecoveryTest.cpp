@@ -110,16 +110,16 @@ class RecoveryTest : public QObject {
   void theCopyFollowsTheDocumentAndACleanCloseRemovesIt() {
     TfmChart w({}, settingsPath());
     RecoveryKeeper& keeper = w.recovery();
-    QVERIFY(keeper.folder().startsWith(recoveryFolder()));
     keeper.setIntervalMs(20);
     QSignalSpy written(&keeper, &RecoveryKeeper::copyWritten);
 
-    QTest::qWait(100);  // an empty document keeps no copy
-    QVERIFY(!QFileInfo::exists(keeper.sessionPath()));
+    QTest::qWait(100);  // an empty document leaves no trace
+    QVERIFY(!QFileInfo::exists(recoveryFolder()));
 
     openScope(w);
     QTRY_VERIFY_WITH_TIMEOUT(written.count() > 0, 10000);
     QVERIFY2(written.takeFirst().at(0).toBool(), qPrintable(keeper.lastError()));
+    QVERIFY(keeper.folder().startsWith(recoveryFolder()));
     QVERIFY(sameAsStore(keeper.sessionPath(), w));
 
     // While a command runs its half-done document is never copied.
@@ -142,6 +142,7 @@ class RecoveryTest : public QObject {
     w.close();
     QVERIFY(!QFileInfo::exists(folder));
     QVERIFY(!QFileInfo::exists(folder + ".lock"));
+    QVERIFY(!QFileInfo::exists(recoveryFolder()));
   }
 
   void closingAllGraphsRemovesTheCopy() {
@@ -164,9 +165,15 @@ class RecoveryTest : public QObject {
     QVERIFY(other > 0);
 
     TfmChart second({}, settingsPath());
+    second.recovery().setIntervalMs(20);
+    openScope(second);
+    second.runGuarded([](CommandContext& ctx) { ctx.store.closeGraphs({0}); });
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(second.recovery().sessionPath()), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!second.recovery().writing(), 10000);
     QVERIFY(second.recovery().folder() != first.recovery().folder());
     QVERIFY(tarvik::app::claimLeftovers(recoveryFolder()).empty());
     QVERIFY(sameAsStore(first.recovery().sessionPath(), first));
+    QVERIFY(sameAsStore(second.recovery().sessionPath(), second));
     QVERIFY(QFileInfo::exists(otherFolder + "/session.h5"));
     killWindow(other);
   }
