@@ -38,12 +38,14 @@ void setLogSwitch(TfmChart& window, const char* itemName, bool on, bool accepted
 
 void applyView(TfmChart& window, const SessionView& view) {
   view::ChartView* chart = window.chart();
-  // The log switches first: they decide which ranges the axes can take.
-  setLogSwitch(window, "LogX1", view.bottom.logarithmic, chart->setLogX(view.bottom.logarithmic));
-  setLogSwitch(window, "LogY1", view.left.logarithmic, chart->setLogY(view.left.logarithmic));
   view::ViewState state = chart->viewState();
   state.bottom = chartAxis(view.bottom);
   state.left = chartAxis(view.left);
+  // The ranges first, so a log switch is judged on the range it will show; then again,
+  // since switching may bring automatic axes back to the data.
+  chart->applyView(state);
+  setLogSwitch(window, "LogX1", view.bottom.logarithmic, chart->setLogX(view.bottom.logarithmic));
+  setLogSwitch(window, "LogY1", view.left.logarithmic, chart->setLogY(view.left.logarithmic));
   chart->applyView(state);
   if (view.fonts.size() == kChartFontCount) {
     ChartFonts fonts;
