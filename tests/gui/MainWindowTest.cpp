@@ -157,6 +157,8 @@ class MainWindowTest : public QObject {
                              "mnCursors",
                              "N35",
                              "Edit1",
+                             "mnUndo",
+                             "mnRedo",
                              "mnSelectActive",
                              "N33",
                              "N21",
@@ -229,7 +231,8 @@ class MainWindowTest : public QObject {
                           "ToolButton37",
                           "btnSpline"}));
     QCOMPARE(actionNames(w.findChild<QMenu*>("File1")->actions()),
-             QStringList({"N14", "Open1", "mnRecent", "Save1", "N42", "N12", "N16", "-", "Close1",
+             QStringList({"N14", "Open1", "mnRecent", "Save1", "N42", "mnSaveSession",
+                          "mnOpenSession", "N12", "N16", "-", "Close1",
                           "CloseAll1", "-", "N13", "-", "N38", "-", "N40", "-", "Exit1"}));
     QCOMPARE(actionNames(w.menuBar()->actions()),
              QStringList({"File1", "mnVid", "Edit1", "Help1"}));
