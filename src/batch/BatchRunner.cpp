@@ -154,7 +154,6 @@ BatchRegistry standardRegistry() {
   registerSynthCommands(registry);
   registerSensorCommands(registry);
   registerSessionCommands(registry);
-  registerSessionCommands(registry);
   registerUndoCommands(registry);
   return registry;
 }

@@ -167,7 +167,6 @@ void registerTableCommands(BatchRegistry& registry);       // BatchTable.cpp
 void registerSynthCommands(BatchRegistry& registry);       // BatchSynth.cpp
 void registerSensorCommands(BatchRegistry& registry);      // BatchSensor.cpp
 void registerSessionCommands(BatchRegistry& registry);     // BatchSessionFiles.cpp
-void registerSessionCommands(BatchRegistry& registry);     // BatchSessionFiles.cpp
 void registerUndoCommands(BatchRegistry& registry);        // BatchUndo.cpp
 
 }  // namespace tarvik::batch
