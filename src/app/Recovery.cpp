@@ -248,7 +248,8 @@ bool RecoveryKeeper::offerOne(RecoveryLeftover& leftover) {
     return false;
   }
   session.document = withOpenGraphs(std::move(session.document), m_window.store().state());
-  m_window.runGuarded([this, &session](CommandContext&) { applySession(m_window, session); });
+  m_window.runGuarded([this, &session](CommandContext&) { applySession(m_window, session); },
+                      QStringLiteral("Восстановление графиков"));
   // Until this window writes a copy of its own, the recovered one stands in for it, so a
   // second crash right now loses nothing.
   if (takeOwnFolder() && !writing()) {
