@@ -7,21 +7,8 @@ namespace tarvik::hdf5 {
 
 namespace {
 
-// A chunk of 2^20 doubles (8 MiB): large enough that the checksum and the per-chunk
-// bookkeeping cost nothing beside the copy, small enough that a reader of part of an
-// array (h5py slicing) does not read much more than it asked for.
-constexpr hsize_t kChunkPoints = hsize_t{1} << 20;
-
 // The most bytes of text one attribute may hold.
 constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
-
-[[noreturn]] void fault(const std::string& what) { throw Hdf5Fault(what); }
-
-void check(herr_t status, const std::string& what) {
-  if (status < 0) {
-    fault(what);
-  }
-}
 
 // UTF-8 texts of `size` bytes each, padded with NUL bytes. Fixed-length strings live in
 // the attribute itself, under the checksum of its object header; variable-length ones
@@ -53,8 +40,16 @@ Handle openAttribute(hid_t object, const char* name) {
   return Handle(H5Aopen(object, name, H5P_DEFAULT), H5Aclose, name);
 }
 
-// The number of elements of an attribute or dataset space; a scalar counts as one. Only
-// scalars and one-dimensional spaces are accepted.
+}  // namespace
+
+void fault(const std::string& what) { throw Hdf5Fault(what); }
+
+void check(herr_t status, const std::string& what) {
+  if (status < 0) {
+    fault(what);
+  }
+}
+
 hsize_t elementCount(hid_t space, const char* name) {
   const int rank = H5Sget_simple_extent_ndims(space);
   if (rank == 0) {
@@ -66,6 +61,8 @@ hsize_t elementCount(hid_t space, const char* name) {
   }
   return count;
 }
+
+namespace {
 
 // Opens attribute `name`, checks its class and (where `expected` is not 0) its count,
 // and returns the attribute with its element count.
@@ -217,79 +214,6 @@ std::vector<std::uint8_t> readBytes(hid_t object, const char* name, std::size_t 
 
 std::vector<double> readDoubles(hid_t object, const char* name, std::size_t count) {
   return readNumbers<double>(object, name, H5T_FLOAT, H5T_NATIVE_DOUBLE, count);
-}
-
-void writePoints(hid_t group, const char* name, std::span<const double> values,
-                 const PointDatasetOptions& options) {
-  const hsize_t count = values.size();
-  // An empty array cannot hold a chunk of a fixed size, so it is declared extensible.
-  const hsize_t maxCount = count > 0 ? count : H5S_UNLIMITED;
-  Handle space(H5Screate_simple(1, &count, &maxCount), H5Sclose, name);
-  Handle create(H5Pcreate(H5P_DATASET_CREATE), H5Pclose, name);
-  const hsize_t chunk = std::clamp(count, hsize_t{1}, kChunkPoints);
-  check(H5Pset_chunk(create.get(), 1, &chunk), name);
-  check(H5Pset_fill_time(create.get(), H5D_FILL_TIME_NEVER), name);
-  if (options.deflateLevel > 0) {
-    check(H5Pset_shuffle(create.get()), name);
-    check(H5Pset_deflate(create.get(), static_cast<unsigned>(options.deflateLevel)), name);
-  }
-  // Last in the pipeline, so the checksum covers the bytes as stored.
-  check(H5Pset_fletcher32(create.get()), name);
-  Handle dataset(
-      H5Dcreate2(group, name, H5T_IEEE_F64LE, space.get(), H5P_DEFAULT, create.get(), H5P_DEFAULT),
-      H5Dclose, name);
-  if (count > 0) {
-    check(H5Dwrite(dataset.get(), H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data()),
-          name);
-  }
-}
-
-namespace {
-
-// Deflate gains at most about 1032:1 (a run of 258 bytes in a code of two bits).
-constexpr std::uintmax_t kDeflateGainBound = 1100;
-
-bool compressed(hid_t dataset, const char* name) {
-  Handle create(H5Dget_create_plist(dataset), H5Pclose, name);
-  const int filters = H5Pget_nfilters(create.get());
-  for (int i = 0; i < filters; ++i) {
-    unsigned flags = 0;
-    std::size_t values = 0;
-    unsigned filterConfig = 0;
-    const H5Z_filter_t filter = H5Pget_filter2(create.get(), static_cast<unsigned>(i), &flags,
-                                               &values, nullptr, 0, nullptr, &filterConfig);
-    if (filter < 0) {
-      fault(name);
-    }
-    if (filter != H5Z_FILTER_FLETCHER32 && filter != H5Z_FILTER_SHUFFLE) {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
-std::vector<double> readPoints(hid_t group, const char* name, std::uintmax_t fileBytes) {
-  Handle dataset(H5Dopen2(group, name, H5P_DEFAULT), H5Dclose, name);
-  Handle type(H5Dget_type(dataset.get()), H5Tclose, name);
-  Handle space(H5Dget_space(dataset.get()), H5Sclose, name);
-  if (H5Tget_class(type.get()) != H5T_FLOAT || H5Tget_size(type.get()) != sizeof(double) ||
-      H5Sget_simple_extent_ndims(space.get()) != 1) {
-    fault(name);
-  }
-  const hsize_t count = elementCount(space.get(), name);
-  const std::uintmax_t gain = compressed(dataset.get(), name) ? kDeflateGainBound : 1;
-  if (count > fileBytes / sizeof(double) * gain) {
-    fault(name);
-  }
-  std::vector<double> values(static_cast<std::size_t>(count));
-  if (count > 0) {
-    // The transfer verifies the Fletcher32 checksum of every chunk that has one.
-    check(H5Dread(dataset.get(), H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data()),
-          name);
-  }
-  return values;
 }
 
 }  // namespace tarvik::hdf5

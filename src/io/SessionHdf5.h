@@ -21,6 +21,13 @@ struct Hdf5Fault : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+[[noreturn]] void fault(const std::string& what);
+// Throws Hdf5Fault naming `what` when the library reports a failure.
+void check(herr_t status, const std::string& what);
+// The number of elements of an attribute or dataset space; a scalar counts as one. Only
+// scalars and one-dimensional spaces are accepted.
+hsize_t elementCount(hid_t space, const char* name);
+
 // Held around every use of the library. The first call also silences the library's own
 // printing of errors to the standard error stream.
 std::unique_lock<std::mutex> libraryLock();
@@ -66,7 +73,7 @@ std::vector<int> readInts(hid_t object, const char* name, std::size_t count);
 std::vector<std::uint8_t> readBytes(hid_t object, const char* name, std::size_t count);
 std::vector<double> readDoubles(hid_t object, const char* name, std::size_t count);
 
-// --- Point arrays ---
+// --- Point arrays (SessionPoints.cpp) ---
 struct PointDatasetOptions {
   int deflateLevel = 0;  // 0: stored as they are
 };
@@ -78,5 +85,9 @@ void writePoints(hid_t group, const char* name, std::span<const double> values,
 // they are, the values must fit in the file's `fileBytes`; compressed, in what deflate can
 // at most gain on them.
 std::vector<double> readPoints(hid_t group, const char* name, std::uintmax_t fileBytes);
+
+// The library's Fletcher32 checksum of `bytes` (16-bit words read big-endian, sums folded
+// every 360 words), as its checksum filter stores it after each chunk.
+std::uint32_t fletcher32(std::span<const unsigned char> bytes);
 
 }  // namespace tarvik::hdf5
