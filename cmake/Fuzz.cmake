@@ -12,7 +12,7 @@ add_library(tarvik_fuzz_core STATIC EXCLUDE_FROM_ALL ${TARVIK_CORE_SOURCES}
   ${TARVIK_VIEW_MATH_SOURCES} ${TARVIK_BATCH_SOURCES})
 target_include_directories(tarvik_fuzz_core PUBLIC src)
 target_compile_options(tarvik_fuzz_core PRIVATE -fsanitize=fuzzer-no-link ${TARVIK_FUZZ_FLAGS})
-target_link_libraries(tarvik_fuzz_core PUBLIC Threads::Threads)
+target_link_libraries(tarvik_fuzz_core PUBLIC Threads::Threads hdf5::hdf5)
 tarvik_strict(tarvik_fuzz_core)
 
 file(GLOB TARVIK_FUZZ_SOURCES CONFIGURE_DEPENDS fuzz/*.cpp)

@@ -427,7 +427,7 @@ std::uint32_t plainFletcher32(const std::vector<unsigned char>& bytes) {
 
 TEST(SessionFile, ChecksumIsTheLibrarysOnEveryLengthAndContent) {
   std::mt19937 random(11);
-  for (std::size_t length : {1, 2, 3, 719, 720, 721, 722, 1440, 5000, 65537}) {
+  for (std::size_t length : {1u, 2u, 3u, 719u, 720u, 721u, 722u, 1440u, 5000u, 65537u}) {
     for (int fill = 0; fill < 3; ++fill) {
       std::vector<unsigned char> bytes(length);
       for (unsigned char& b : bytes) {
