@@ -16,19 +16,32 @@ namespace {
 // their steps are named after what they do.
 const QHash<QString, QString>& namedSteps() {
   static const QHash<QString, QString> names = {
-      {"CdvigX", "Сдвиг по X"},        {"ToolButton18", "Сдвиг по X"},
-      {"MulX", "Умножение по X"},      {"ToolButton20", "Умножение по X"},
-      {"N22", "Деление по X"},         {"ToolButton19", "Деление по X"},
-      {"N36", "X=1/X"},                {"SdvigY", "Сдвиг по Y"},
-      {"ToolButton1", "Сдвиг по Y"},   {"MulY", "Умножение по Y"},
-      {"ToolButton2", "Умножение по Y"}, {"N15", "Деление по Y"},
-      {"ToolButton3", "Деление по Y"}, {"KorY", "Корень из модуля"},
-      {"ToolButton4", "Корень из модуля"}, {"KvadratY", "Возведение в квадрат"},
-      {"ToolButton5", "Возведение в квадрат"}, {"Modul", "Модуль"},
-      {"ToolButton6", "Модуль"},       {"N11", "Инверсия"},
-      {"ToolButton7", "Инверсия"},     {"Y1Y1", "Y=1/Y"},
-      {"ToolButton8", "Y=1/Y"},        {"N23", "Нормализация"},
-      {"ToolButton9", "Нормализация"}, {"btnOpen", "Открыть"},
+      {"CdvigX", "Сдвиг по X"},
+      {"ToolButton18", "Сдвиг по X"},
+      {"MulX", "Умножение по X"},
+      {"ToolButton20", "Умножение по X"},
+      {"N22", "Деление по X"},
+      {"ToolButton19", "Деление по X"},
+      {"N36", "X=1/X"},
+      {"SdvigY", "Сдвиг по Y"},
+      {"ToolButton1", "Сдвиг по Y"},
+      {"MulY", "Умножение по Y"},
+      {"ToolButton2", "Умножение по Y"},
+      {"N15", "Деление по Y"},
+      {"ToolButton3", "Деление по Y"},
+      {"KorY", "Корень из модуля"},
+      {"ToolButton4", "Корень из модуля"},
+      {"KvadratY", "Возведение в квадрат"},
+      {"ToolButton5", "Возведение в квадрат"},
+      {"Modul", "Модуль"},
+      {"ToolButton6", "Модуль"},
+      {"N11", "Инверсия"},
+      {"ToolButton7", "Инверсия"},
+      {"Y1Y1", "Y=1/Y"},
+      {"ToolButton8", "Y=1/Y"},
+      {"N23", "Нормализация"},
+      {"ToolButton9", "Нормализация"},
+      {"btnOpen", "Открыть"},
       {"Open1", "Открыть"},
   };
   return names;
@@ -55,12 +68,10 @@ void refreshUndoActions(TfmChart& window, QAction* undo, QAction* redo) {
   const UndoHistory& history = window.store().history();
   undo->setEnabled(history.canUndo());
   redo->setEnabled(history.canRedo());
-  undo->setText(history.canUndo()
-                    ? "Отменить: " + QString::fromStdString(history.undoCaption())
-                    : QStringLiteral("Отменить"));
-  redo->setText(history.canRedo()
-                    ? "Повторить: " + QString::fromStdString(history.redoCaption())
-                    : QStringLiteral("Повторить"));
+  undo->setText(history.canUndo() ? "Отменить: " + QString::fromStdString(history.undoCaption())
+                                  : QStringLiteral("Отменить"));
+  redo->setText(history.canRedo() ? "Повторить: " + QString::fromStdString(history.redoCaption())
+                                  : QStringLiteral("Повторить"));
 }
 
 }  // namespace

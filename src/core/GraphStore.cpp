@@ -74,8 +74,7 @@ std::vector<std::size_t> GraphStore::candidates() const {
 }
 
 bool GraphStore::hasCandidates() const {
-  return std::any_of(m_graphs.begin(), m_graphs.end(),
-                     [](const auto& g) { return g->tag == 0; });
+  return std::any_of(m_graphs.begin(), m_graphs.end(), [](const auto& g) { return g->tag == 0; });
 }
 
 void GraphStore::closeGraphs(const std::vector<std::size_t>& chosenRows) {

@@ -58,8 +58,8 @@ GestureOutcome ChartGestures::move(ScreenPoint p, const GestureContext& ctx) {
     case Gesture::Freehand: {
       out.suppressBuiltIn = true;
       const WritablePoints points = ctx.points();
-      out.pointsChanged = setColumnY(points.xs, points.ys, p.x, y, ctx.convert.columnOfX,
-                                     ctx.xFiniteAscending) > 0;
+      out.pointsChanged =
+          setColumnY(points.xs, points.ys, p.x, y, ctx.convert.columnOfX, ctx.xFiniteAscending) > 0;
       break;
     }
     case Gesture::Measure:
