@@ -301,6 +301,9 @@ Handle openSessionFile(const std::string& path) {
     throw IoError("Невозможно открыть файл:" + path);
   }
   Handle access(H5Pcreate(H5P_FILE_ACCESS), H5Pclose, "file access");
+  // Closing the file closes whatever the library left open inside it on a damaged object,
+  // so no read, however it ends, keeps the file or its objects in memory.
+  hdf5::check(H5Pset_fclose_degree(access.get(), H5F_CLOSE_STRONG), "file access");
   const hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, access.get());
   if (file < 0) {
     throw Error(damagedSessionText(path));
