@@ -10,9 +10,11 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <vector>
 
 #include "io/SessionHdf5.h"
@@ -62,17 +64,42 @@ void appendChecksum(std::vector<unsigned char>& buffer, std::size_t dataBytes) {
   }
 }
 
-void writeChunks(hid_t dataset, std::span<const double> values, hsize_t chunk, const char* name) {
+// Copies the chunk at `offset` into `buffer` and appends its checksum.
+void prepareChunk(std::vector<unsigned char>& buffer, std::span<const double> values,
+                  hsize_t offset, hsize_t chunk) {
   const std::size_t dataBytes = static_cast<std::size_t>(chunk) * sizeof(double);
-  std::vector<unsigned char> buffer(dataBytes + kChecksumBytes);
-  for (hsize_t offset = 0; offset < values.size(); offset += chunk) {
-    const std::size_t length = std::min<std::size_t>(chunk, values.size() - offset);
-    std::memcpy(buffer.data(), values.data() + offset, length * sizeof(double));
-    // A short last chunk is stored whole; the library pads it the same way.
-    std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(length * sizeof(double)),
-              buffer.begin() + static_cast<std::ptrdiff_t>(dataBytes), 0);
-    appendChecksum(buffer, dataBytes);
-    check(H5Dwrite_chunk(dataset, H5P_DEFAULT, 0, &offset, buffer.size(), buffer.data()), name);
+  const std::size_t length = std::min<std::size_t>(chunk, values.size() - offset);
+  std::memcpy(buffer.data(), values.data() + offset, length * sizeof(double));
+  // A short last chunk is stored whole; the library pads it the same way.
+  std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(length * sizeof(double)),
+            buffer.begin() + static_cast<std::ptrdiff_t>(dataBytes), 0);
+  appendChecksum(buffer, dataBytes);
+}
+
+// Of several chunks, the next one is copied and summed on a second thread while the
+// library writes the one before (the library itself stays on this thread).
+void writeChunks(hid_t dataset, std::span<const double> values, hsize_t chunk, const char* name) {
+  const std::size_t chunkBytes = static_cast<std::size_t>(chunk) * sizeof(double) + kChecksumBytes;
+  std::array<std::vector<unsigned char>, 2> buffers;
+  buffers[0].resize(chunkBytes);
+  if (chunk < values.size()) {
+    buffers[1].resize(chunkBytes);
+  }
+  prepareChunk(buffers[0], values, 0, chunk);
+  std::future<void> next;
+  std::size_t current = 0;
+  for (hsize_t offset = 0; offset < values.size(); offset += chunk, current ^= 1) {
+    if (next.valid()) {
+      next.get();
+    }
+    if (offset + chunk < values.size()) {
+      next = std::async(std::launch::async, [&buffers, values, offset, chunk, current] {
+        prepareChunk(buffers[current ^ 1], values, offset + chunk, chunk);
+      });
+    }
+    // A failure throws here; `next` finishes its copy before the buffers go.
+    check(H5Dwrite_chunk(dataset, H5P_DEFAULT, 0, &offset, chunkBytes, buffers[current].data()),
+          name);
   }
 }
 
@@ -109,11 +136,15 @@ Layout layoutOf(hid_t dataset, const char* name) {
   return layout;
 }
 
-bool storedChecksumMatches(const unsigned char* bytes, std::size_t dataBytes) {
+std::uint32_t storedChecksum(const unsigned char* bytes, std::size_t dataBytes) {
   std::uint32_t stored = 0;
   for (std::size_t i = 0; i < kChecksumBytes; ++i) {
     stored |= static_cast<std::uint32_t>(bytes[dataBytes + i]) << (8 * i);
   }
+  return stored;
+}
+
+bool checksumMatches(const unsigned char* bytes, std::size_t dataBytes, std::uint32_t stored) {
   const std::uint32_t sum = fletcher32(std::span(bytes, dataBytes));
   // The library also accepts the byte order within each half that its versions before
   // 1.6.3 wrote on little-endian machines.
@@ -138,22 +169,37 @@ std::vector<double> zeroedArray(std::size_t count) {
 }
 
 // Reads the chunks straight into the array, each followed in memory by its checksum, which
-// the next chunk then overwrites; the array is one double longer than the chunks until the
-// end, to hold the last checksum.
+// is taken out before the next chunk overwrites it; the array is one double longer than
+// the chunks until the end, to hold the last checksum. Of several chunks, each one's sum
+// is checked on a second thread while the library reads the next.
 std::vector<double> readChunks(hid_t dataset, hsize_t count, hsize_t chunk, const char* name) {
   const hsize_t chunks = (count + chunk - 1) / chunk;
   std::vector<double> values = zeroedArray(static_cast<std::size_t>(chunks * chunk + 1));
   const std::size_t dataBytes = static_cast<std::size_t>(chunk) * sizeof(double);
+  std::vector<std::future<bool>> checks;
+  bool intact = true;
   for (hsize_t offset = 0; offset < count; offset += chunk) {
     auto* bytes = reinterpret_cast<unsigned char*>(values.data() + offset);
     hsize_t stored = 0;
     std::uint32_t filterMask = 0;
     if (H5Dget_chunk_storage_size(dataset, &offset, &stored) < 0 ||
         stored != dataBytes + kChecksumBytes ||
-        H5Dread_chunk(dataset, H5P_DEFAULT, &offset, &filterMask, bytes) < 0 || filterMask != 0 ||
-        !storedChecksumMatches(bytes, dataBytes)) {
-      fault(name);
+        H5Dread_chunk(dataset, H5P_DEFAULT, &offset, &filterMask, bytes) < 0 || filterMask != 0) {
+      intact = false;
+      break;
     }
+    const std::uint32_t sum = storedChecksum(bytes, dataBytes);
+    if (chunks == 1) {
+      intact = checksumMatches(bytes, dataBytes, sum);
+    } else {
+      checks.push_back(std::async(std::launch::async, checksumMatches, bytes, dataBytes, sum));
+    }
+  }
+  for (std::future<bool>& check : checks) {
+    intact = check.get() && intact;
+  }
+  if (!intact) {
+    fault(name);
   }
   values.resize(static_cast<std::size_t>(count));
   return values;
