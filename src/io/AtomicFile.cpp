@@ -257,4 +257,38 @@ void AtomicFile::commit() {
   syncFolder(m_folder);
 }
 
+void replaceFileWith(const std::string& path,
+                     const std::function<void(const std::string&)>& writeNew, bool flush) {
+  const std::string target = followLinks(path);
+  struct stat info {};
+  const bool exists = ::stat(target.c_str(), &info) == 0;
+  if (exists && (!S_ISREG(info.st_mode) || !mayReplace(target, info))) {
+    throw IoError(cannotWriteText(path));
+  }
+  const std::string folder = folderOf(target);
+  const std::string temp = (fs::path(folder) / shortUniqueName()).string();
+  try {
+    writeNew(temp);
+    if (exists && ::chmod(temp.c_str(), info.st_mode & 07777) != 0) {
+      throw IoError(cannotWriteText(path));
+    }
+    if (flush) {
+      const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+      const bool synced = fd >= 0 && ::fsync(fd) == 0;
+      if (fd < 0 || ::close(fd) != 0 || !synced) {
+        throw IoError(cannotWriteText(path));
+      }
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+      throw IoError(cannotWriteText(path));
+    }
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw IoError(cannotWriteText(path));
+  }
+  if (flush) {
+    syncFolder(folder);
+  }
+}
+
 }  // namespace tarvik

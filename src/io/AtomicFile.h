@@ -13,6 +13,7 @@
 // is rewritten in place, the one case in which a failure can leave it half written.
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -60,6 +61,14 @@ class AtomicFile {
   off_t m_written = 0;
   int m_fd = -1;
 };
+
+// The same replacement for a writer that must let a library create the new file by its name
+// (HDF5 does): checks the target as AtomicFile does, calls `writeNew` with a fresh name
+// beside the target, keeps the target's permission bits, flushes the new file (when
+// `flush`) and renames it into the target's place. Any failure removes the new file and
+// throws IoError naming `path`; the target is then untouched.
+void replaceFileWith(const std::string& path,
+                     const std::function<void(const std::string&)>& writeNew, bool flush = true);
 
 // The text of every failure to create or write `path`.
 std::string cannotWriteText(const std::string& path);

@@ -10,13 +10,9 @@
 // for the same reason (variable-length ones would sit in a heap without a checksum).
 #include "io/SessionFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -32,12 +28,9 @@ namespace fs = std::filesystem;
 using hdf5::Handle;
 
 constexpr const char* kFormatName = "tarvik session";
-constexpr int kMaxLinks = 40;
 constexpr int kMaxGraphs = 1'000'000;
 constexpr int kMaxLineWidth = 1000;
 constexpr std::size_t kMaxTextLines = 100'000;
-
-std::atomic<unsigned> g_tempCounter{0};
 
 std::string graphName(std::size_t index) {
   std::array<char, 24> name{};
@@ -133,57 +126,6 @@ void writeHdf5(const std::string& tempPath, const DocumentState& document, const
   }
   if (!file.reset()) {  // the library writes what it still holds as it closes
     throw hdf5::Hdf5Fault(tempPath);
-  }
-}
-
-// The file a save through `path` replaces: symbolic links are followed, so a link stays
-// a link and the file it names is written.
-std::string followLinks(const std::string& path) {
-  fs::path current = path;
-  for (int hop = 0; hop < kMaxLinks; ++hop) {
-    std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(current, ec))) {
-      return current.string();
-    }
-    const fs::path link = fs::read_symlink(current, ec);
-    if (ec) {
-      break;
-    }
-    current = link.is_absolute() ? link : current.parent_path() / link;
-  }
-  throw IoError(cannotWriteText(path));
-}
-
-std::string tempNameBeside(const std::string& target) {
-  const auto clock =
-      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-  unsigned long long mixed =
-      clock ^ (static_cast<unsigned long long>(::getpid()) << 32) ^
-      (static_cast<unsigned long long>(g_tempCounter++) * 0x9E3779B97F4A7C15ULL);
-  std::string name = ".tarvik-";
-  for (int i = 0; i < 10; ++i) {
-    name += "0123456789abcdefghijklmnopqrstuv"[mixed & 31];
-    mixed >>= 5;
-  }
-  const fs::path folder = fs::path(target).parent_path();
-  return (folder.empty() ? fs::path(name) : folder / name).string();
-}
-
-bool syncFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    return false;
-  }
-  const bool synced = ::fsync(fd) == 0;
-  return ::close(fd) == 0 && synced;
-}
-
-void syncFolderOf(const std::string& target) {
-  const fs::path folder = fs::path(target).parent_path();
-  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
   }
 }
 
@@ -339,33 +281,9 @@ void writeSession(const std::string& path, const DocumentState& document, const 
 
 void writeSession(const std::string& path, const DocumentState& document, const SessionView& view,
                   const SessionWriteOptions& options) {
-  const std::string target = followLinks(path);
-  struct stat info {};
-  const bool exists = ::stat(target.c_str(), &info) == 0;
-  if (exists && (!S_ISREG(info.st_mode) ||
-                 !mayReplaceFile(info.st_mode, ::geteuid() == 0,
-                                 ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0))) {
-    throw IoError(cannotWriteText(path));
-  }
-  const std::string temp = tempNameBeside(target);
-  try {
-    writeHdf5(temp, document, view, options);
-    if (exists) {
-      ::chmod(temp.c_str(), info.st_mode & 07777);
-    }
-    if (options.flushToDisk && !syncFile(temp)) {
-      throw IoError(cannotWriteText(path));
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-      throw IoError(cannotWriteText(path));
-    }
-  } catch (...) {
-    ::unlink(temp.c_str());
-    throw IoError(cannotWriteText(path));
-  }
-  if (options.flushToDisk) {
-    syncFolderOf(target);
-  }
+  replaceFileWith(
+      path, [&](const std::string& temp) { writeHdf5(temp, document, view, options); },
+      options.flushToDisk);
 }
 
 Session readSession(const std::string& path) {
