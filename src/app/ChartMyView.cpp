@@ -78,11 +78,13 @@ void TfmChart::onGraphClicked(int storeIndex, Qt::KeyboardModifiers modifiers) {
     return;  // freehand editing owns the mouse
   }
   const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
-  runGuarded([storeIndex, ctrl](CommandContext& ctx) {
-    if (chooseActiveByLine(ctx.store, storeIndex, ctrl)) {
-      QApplication::beep();
-    }
-  });
+  runGuarded(
+      [storeIndex, ctrl](CommandContext& ctx) {
+        if (chooseActiveByLine(ctx.store, storeIndex, ctrl)) {
+          QApplication::beep();
+        }
+      },
+      QStringLiteral("Выбор активного графика"));
 }
 
 void TfmChart::onLegendClicked(int pixelRow) {
@@ -91,11 +93,13 @@ void TfmChart::onLegendClicked(int pixelRow) {
   }
   const int row = m_chart->legendGraphAt(pixelRow);
   const bool fixed = m_cbFixLine->isChecked();
-  runGuarded([row, fixed](CommandContext& ctx) {
-    if (row >= 0) {
-      chooseActiveByLegendRow(ctx.store, row, fixed);
-    }
-  });
+  runGuarded(
+      [row, fixed](CommandContext& ctx) {
+        if (row >= 0) {
+          chooseActiveByLegendRow(ctx.store, row, fixed);
+        }
+      },
+      QStringLiteral("Выбор активного графика"));
 }
 
 }  // namespace tarvik::app

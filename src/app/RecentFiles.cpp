@@ -64,7 +64,7 @@ class OpenDialogRecorder final : public Ui {
 bool runRecorded(TfmChart& window, const std::vector<std::string>& paths,
                  const std::function<bool(CommandContext&)>& read) {
   bool allRead = false;
-  window.runGuarded([&](CommandContext& ctx) { allRead = read(ctx); });
+  window.runGuarded([&](CommandContext& ctx) { allRead = read(ctx); }, QStringLiteral("Открыть"));
   if (RecentFiles* recent = recentFilesOf(window)) {
     recent->noteOpened(paths);
   }
