@@ -43,9 +43,6 @@ struct DocumentState {
 
   // Equal bit for bit: points (shared blocks compare without reading), every attribute.
   bool sameAs(const DocumentState& other) const;
-  // Where a graph at the same index holds the same values in another block, take the
-  // other's block, so two states never keep two copies of equal points.
-  void shareEqualBlocks(const DocumentState& other);
 };
 
 }  // namespace tarvik

@@ -193,20 +193,15 @@ void GraphStore::endStep() {
   }
   DocumentState before = std::move(m_stepBefore);
   m_stepBefore = DocumentState();
-  DocumentState now = state();
-  if (now.sameAs(before)) {
-    // Nothing changed; a graph rewritten with equal values goes back to the old blocks.
-    for (std::size_t i = 0; i < m_graphs.size(); ++i) {
-      m_graphs[i]->shareEqualBlocks(before.graphs[i]);
-    }
-    return;
-  }
-  // Arrays a command rewrote with equal values are shared again, so the step keeps only
-  // the ones that really changed.
+  // Arrays a command rewrote with equal values take back their old blocks, so a step
+  // keeps only the arrays that really changed, and a command that changed nothing none.
   for (std::size_t i = 0; i < std::min(m_graphs.size(), before.graphs.size()); ++i) {
     m_graphs[i]->shareEqualBlocks(before.graphs[i]);
   }
-  m_history.record(std::move(m_stepCaption), std::move(before), state());
+  DocumentState now = state();
+  if (!now.sameAs(before)) {
+    m_history.record(std::move(m_stepCaption), std::move(before), now);
+  }
 }
 
 bool GraphStore::undo() {

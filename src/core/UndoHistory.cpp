@@ -4,16 +4,10 @@
 #include <utility>
 
 namespace tarvik {
-namespace {
-
-bool differs(const DocumentTexts& a, const DocumentTexts& b) { return !(a == b); }
-
-}  // namespace
 
 bool DocumentState::sameAs(const DocumentState& other) const {
   if (graphs.size() != other.graphs.size() || sourceFiles != other.sourceFiles ||
-      active != other.active || unnamedCounter != other.unnamedCounter ||
-      differs(texts, other.texts)) {
+      active != other.active || unnamedCounter != other.unnamedCounter || !(texts == other.texts)) {
     return false;
   }
   for (std::size_t i = 0; i < graphs.size(); ++i) {
@@ -22,13 +16,6 @@ bool DocumentState::sameAs(const DocumentState& other) const {
     }
   }
   return true;
-}
-
-void DocumentState::shareEqualBlocks(const DocumentState& other) {
-  const std::size_t n = std::min(graphs.size(), other.graphs.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    graphs[i].shareEqualBlocks(other.graphs[i]);
-  }
 }
 
 void UndoHistory::record(std::string caption, DocumentState before, const DocumentState& current) {
@@ -49,11 +36,6 @@ DocumentState UndoHistory::takeRedo(DocumentState current) {
   m_redo.pop_back();
   m_undo.push_back({step.caption, std::move(current)});
   return std::move(step.state);
-}
-
-void UndoHistory::clear() {
-  m_undo.clear();
-  m_redo.clear();
 }
 
 std::size_t UndoHistory::retainedBytes(const DocumentState& current) const {

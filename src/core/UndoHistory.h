@@ -37,7 +37,6 @@ class UndoHistory {
   // state to restore. Callers check canUndo()/canRedo() first.
   DocumentState takeUndo(DocumentState current);
   DocumentState takeRedo(DocumentState current);
-  void clear();
 
   // Bytes of point blocks that the steps keep and `current` does not use.
   std::size_t retainedBytes(const DocumentState& current) const;
