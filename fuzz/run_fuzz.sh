@@ -38,11 +38,16 @@ seed fuzz_plain_csv "$root"/examples/*two_column*.csv "$root"/fuzz/corpus/plain_
 seed fuzz_generated "$root"/fuzz/corpus/generated/*
 seed fuzz_batch_parser "$root"/examples/*.tvb "$root"/fuzz/corpus/batch/*
 seed fuzz_batch_script "$root"/fuzz/corpus/batch/*
+# Session files are seeded whole (fuzz/make_session_seeds.py wrote them): cut short, an HDF5
+# file is only a damaged one.
+mkdir -p "$work/fuzz_session"
+cp "$root"/fuzz/corpus/session/*.h5 "$work/fuzz_session/"
 
 # The dictionary of each target: the number tokens for every reader, plus its own.
 dictionary() {
   case $1 in
     fuzz_batch_*) cat "$root/fuzz/dict/batch.dict" "$root/fuzz/dict/numbers.dict" ;;
+    fuzz_session) cat "$root/fuzz/dict/session.dict" ;;
     *) cat "$root/fuzz/dict/numbers.dict" "$root/fuzz/dict/${1#fuzz_}.dict" ;;
   esac >"$work/$1.dict"
 }
@@ -50,8 +55,12 @@ dictionary() {
 run_one() {  # run_one TARGET: prints one summary line, returns non-zero on a finding
   target=$1
   dictionary "$target"
+  max_len=8192
+  if [ "$target" = fuzz_session ]; then
+    max_len=32768
+  fi
   if (cd "$work" && "$build/$target" "$work/$target" -dict="$work/$target.dict" \
-      -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+      -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$work/$target-" >"$work/$target.log" 2>&1); then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$target.log")
     rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$work/$target.log")
@@ -63,7 +72,7 @@ run_one() {  # run_one TARGET: prints one summary line, returns non-zero on a fi
 }
 
 targets="fuzz_plain_graph fuzz_osc_csv fuzz_plain_csv fuzz_generated fuzz_batch_parser
-fuzz_batch_script"
+fuzz_batch_script fuzz_session"
 echo "fuzzing $seconds s per target, $jobs at a time"
 # The targets are dealt round-robin into $jobs groups; each group runs in the background,
 # one target after another.

@@ -20,6 +20,9 @@ namespace tarvik::app {
 namespace {
 
 constexpr const char* kUnreadableCopy = "Копия графиков прошлого сеанса не читается и удалена.";
+constexpr const char* kNewerCopy =
+    "Копия графиков прошлого сеанса записана более новой версией программы и оставлена для "
+    "неё.";
 constexpr const char* kCopyNotWritten = "Копия графиков для восстановления не записана: ";
 constexpr int kMaxWindowsPerProcess = 1000;
 
@@ -238,6 +241,13 @@ bool RecoveryKeeper::offerOne(RecoveryLeftover& leftover) {
   Session session;
   try {
     session = readSession(leftover.sessionPath.toStdString());
+  } catch (const NewerSessionError& e) {
+    // Not ours to read, nor to delete: the version that wrote it offers it at its start.
+    m_window.ui().message(MessageKind::Info, std::string(kNewerCopy) + "\n" + e.what());
+    if (leftover.lock) {
+      leftover.lock->unlock();
+    }
+    return false;
   } catch (const std::exception& e) {
     m_window.ui().message(MessageKind::Error, std::string(kUnreadableCopy) + "\n" + e.what());
     discardLeftover(leftover);

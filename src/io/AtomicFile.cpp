@@ -1,13 +1,16 @@
 #include "io/AtomicFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -77,6 +80,46 @@ std::string shortUniqueName() {
   return name;
 }
 
+// ".tarvik-<pid>-<counter>.part": the name of an Owned new file.
+constexpr const char* kOwnedPrefix = ".tarvik-";
+constexpr const char* kOwnedSuffix = ".part";
+
+std::string ownedName() {
+  return kOwnedPrefix + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter++) +
+         kOwnedSuffix;
+}
+
+// Removes from `folder` the Owned files of this user whose process is gone: what a save
+// killed half way left behind. A process id in use again keeps its file (it may be a save
+// of that process); nothing else of the folder is touched.
+void removeStaleOwned(const std::string& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const std::size_t prefix = std::char_traits<char>::length(kOwnedPrefix);
+    const std::size_t suffix = std::char_traits<char>::length(kOwnedSuffix);
+    if (name.size() <= prefix + suffix || name.rfind(kOwnedPrefix, 0) != 0 ||
+        name.compare(name.size() - suffix, suffix, kOwnedSuffix) != 0) {
+      continue;
+    }
+    const std::string middle = name.substr(prefix, name.size() - prefix - suffix);
+    const std::size_t dash = middle.find('-');
+    if (dash == 0 || dash == std::string::npos ||
+        middle.find_first_not_of("0123456789-") != std::string::npos) {
+      continue;
+    }
+    const long pid = std::strtol(middle.substr(0, dash).c_str(), nullptr, 10);
+    struct stat info {};
+    if (pid <= 0 || ::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::geteuid()) {
+      continue;
+    }
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      ::unlink(it->path().c_str());
+    }
+  }
+}
+
 bool mayReplace(const std::string& target, const struct stat& info) {
   const bool superuser = ::geteuid() == 0;
   const bool systemAllows = ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
@@ -124,7 +167,10 @@ void AtomicFile::createNew(TempFileKind kind) {
     m_method = Method::Unnamed;
     return;
   }
-  if (createNamed()) {
+  if (kind == TempFileKind::Owned) {
+    removeStaleOwned(m_folder);
+  }
+  if (createNamed(kind == TempFileKind::Owned)) {
     m_method = Method::Named;
     return;
   }
@@ -152,9 +198,10 @@ bool AtomicFile::createUnnamed() {
   return m_fd >= 0;
 }
 
-bool AtomicFile::createNamed() {
+bool AtomicFile::createNamed(bool owned) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = (fs::path(m_folder) / shortUniqueName()).string();
+    const std::string name =
+        (fs::path(m_folder) / (owned ? ownedName() : shortUniqueName())).string();
     m_fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_fd >= 0) {
       m_tempPath = name;
@@ -228,7 +275,14 @@ void AtomicFile::linkUnnamed() {
   fail();
 }
 
-void AtomicFile::commit() {
+std::string AtomicFile::contentPath() const {
+  if (m_method != Method::Named) {
+    throw IoError(cannotWriteText(m_path));
+  }
+  return m_tempPath;
+}
+
+void AtomicFile::commit(bool flush) {
   if (m_fd < 0) {
     fail();
   }
@@ -238,7 +292,7 @@ void AtomicFile::commit() {
   if (m_targetExists && m_method != Method::InPlace) {
     ::fchmod(m_fd, m_targetMode);
   }
-  if (::fsync(m_fd) != 0) {
+  if (flush && ::fsync(m_fd) != 0) {
     fail();
   }
   if (m_method == Method::Unnamed) {
@@ -254,41 +308,25 @@ void AtomicFile::commit() {
     }
     m_tempPath.clear();
   }
-  syncFolder(m_folder);
+  if (flush) {
+    syncFolder(m_folder);
+  }
 }
 
 void replaceFileWith(const std::string& path,
                      const std::function<void(const std::string&)>& writeNew, bool flush) {
-  const std::string target = followLinks(path);
-  struct stat info {};
-  const bool exists = ::stat(target.c_str(), &info) == 0;
-  if (exists && (!S_ISREG(info.st_mode) || !mayReplace(target, info))) {
-    throw IoError(cannotWriteText(path));
-  }
-  const std::string folder = folderOf(target);
-  const std::string temp = (fs::path(folder) / shortUniqueName()).string();
+  AtomicFile file(path, TempFileKind::Owned);
+  const std::string content = file.contentPath();
   try {
-    writeNew(temp);
-    if (exists && ::chmod(temp.c_str(), info.st_mode & 07777) != 0) {
-      throw IoError(cannotWriteText(path));
-    }
-    if (flush) {
-      const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
-      const bool synced = fd >= 0 && ::fsync(fd) == 0;
-      if (fd < 0 || ::close(fd) != 0 || !synced) {
-        throw IoError(cannotWriteText(path));
-      }
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-      throw IoError(cannotWriteText(path));
-    }
+    writeNew(content);
+  } catch (const Error&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (...) {
-    ::unlink(temp.c_str());
     throw IoError(cannotWriteText(path));
   }
-  if (flush) {
-    syncFolder(folder);
-  }
+  file.commit(flush);
 }
 
 }  // namespace tarvik

@@ -20,8 +20,11 @@
 namespace tarvik {
 
 // How the new content is kept until the commit (tests choose the named one explicitly; the
-// unnamed one falls back to a name where the file system does not offer it).
-enum class TempFileKind { Unnamed, Named };
+// unnamed one falls back to a name where the file system does not offer it). Owned: a name
+// that carries the writing process's id, for a library that must open the file by a real
+// name; such files left by a process that is gone (killed during a save) are removed from
+// the folder when the next one is made there.
+enum class TempFileKind { Unnamed, Named, Owned };
 
 class AtomicFile {
  public:
@@ -36,17 +39,23 @@ class AtomicFile {
 
   // Throws IoError naming the target when the bytes cannot be written.
   void write(std::string_view bytes);
-  // Flushes the content to the disk and puts it in the target's place, keeping an existing
-  // target's permission bits. Throws IoError naming the target on failure; the target is
-  // then untouched (except after an in-place rewrite).
-  void commit();
+  // A name by which a library that opens files itself writes the new content: the named
+  // file (create the AtomicFile as Owned for that). Throws IoError naming the target where
+  // there is no name: an unnamed file, or a rewrite in place (a library would cut the old
+  // file short before writing).
+  std::string contentPath() const;
+  // Flushes the content to the disk (unless `flush` is false: benchmarks only) and puts it
+  // in the target's place, keeping an existing target's permission bits. Throws IoError
+  // naming the target on failure; the target is then untouched (except after an in-place
+  // rewrite).
+  void commit(bool flush = true);
 
  private:
   enum class Method { Unnamed, Named, InPlace };
 
   void createNew(TempFileKind kind);
   bool createUnnamed();
-  bool createNamed();
+  bool createNamed(bool owned);
   void linkUnnamed();
   void close();
   [[noreturn]] void fail();
@@ -63,10 +72,11 @@ class AtomicFile {
 };
 
 // The same replacement for a writer that must let a library create the new file by its name
-// (HDF5 does): checks the target as AtomicFile does, calls `writeNew` with a fresh name
-// beside the target, keeps the target's permission bits, flushes the new file (when
-// `flush`) and renames it into the target's place. Any failure removes the new file and
-// throws IoError naming `path`; the target is then untouched.
+// (HDF5 does, and resolves the name, so an unnamed file cannot serve): an Owned AtomicFile
+// whose contentPath() `writeNew` writes (creating or truncating it), committed when it
+// returns. A tarvik::Error from `writeNew` passes with its own text; any other failure
+// throws IoError naming `path`. The target is then untouched; what a killed save leaves
+// is removed by the next save into the same folder.
 void replaceFileWith(const std::string& path,
                      const std::function<void(const std::string&)>& writeNew, bool flush = true);
 

@@ -5,10 +5,12 @@
 // Writing takes a DocumentState, whose graphs share their point blocks with the live
 // store and are never written to while shared, so a session may be written on a worker
 // thread while the window goes on.
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "core/DocumentState.h"
+#include "core/Error.h"
 
 namespace tarvik {
 
@@ -67,10 +69,39 @@ std::string sessionNotFoundText(const std::string& path);
 std::string notASessionText(const std::string& path);
 std::string damagedSessionText(const std::string& path);
 std::string newerSessionText(const std::string& path);
+// A file refused for what it is rather than for damage: another layout than the program
+// writes, more points than a document may hold, a reading that failed. `cause` says why.
+std::string refusedSessionText(const std::string& path, const std::string& cause);
+// An HDF5 file of the library's oldest formats (superblock 0 or 1, no metadata checksums),
+// which the program never writes: not a session, with the reason.
+std::string oldestFormatText(const std::string& path, unsigned superblockVersion);
 
-// Reads a session, checking the version and every dataset (the checksum filter, the
-// lengths of x and y, the attributes). A missing, truncated, corrupted or foreign file
-// throws Error with a message for the user; nothing is returned half-read.
+// A session of a newer format version: kept for the version that wrote it.
+class NewerSessionError : public Error {
+ public:
+  using Error::Error;
+};
+
+// The most points all graphs of a session may hold together (each graph at most
+// kMaxGraphPoints): 8 GB of X and Y.
+inline constexpr std::uint64_t kMaxSessionPoints = 500'000'000;
+
+struct SessionReadOptions {
+  // The longest a reading may take, in seconds; 0: 30 s and one more for every 25 MB of
+  // the file.
+  double timeLimitSeconds = 0;
+  // Tests only: run in the reading process before it starts (to make it crash or hang).
+  void (*childStart)() = nullptr;
+};
+
+// Reads a session, checking the version, the layout and every dataset (the checksum
+// filter, the lengths of x and y, the attributes) and bounding every size before anything
+// is allocated. The library runs in a child process with a memory and a time limit, so a
+// file that trips a fault inside it cannot take the document down: the child hands the
+// points back through a pipe. A missing, truncated, corrupted, foreign or hostile file
+// throws Error with a message for the user (NewerSessionError for a newer version);
+// nothing is returned half-read.
 Session readSession(const std::string& path);
+Session readSession(const std::string& path, const SessionReadOptions& options);
 
 }  // namespace tarvik

@@ -44,6 +44,26 @@ Handle openAttribute(hid_t object, const char* name) {
 
 void fault(const std::string& what) { throw Hdf5Fault(what); }
 
+void refuse(const std::string& name, const std::string& reason) {
+  throw LayoutFault(name + ": " + reason);
+}
+
+void requireHardLink(hid_t parent, const char* name) {
+  if (H5Lexists(parent, name, H5P_DEFAULT) <= 0) {
+    fault(name);
+  }
+  H5L_info_t link{};
+  if (H5Lget_info(parent, name, &link, H5P_DEFAULT) < 0) {
+    fault(name);
+  }
+  if (link.type == H5L_TYPE_EXTERNAL) {
+    refuse(name, "ссылка на другой файл");
+  }
+  if (link.type != H5L_TYPE_HARD) {
+    refuse(name, "символьная ссылка");
+  }
+}
+
 void check(herr_t status, const std::string& what) {
   if (status < 0) {
     fault(what);

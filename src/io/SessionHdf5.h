@@ -21,7 +21,20 @@ struct Hdf5Fault : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// An object laid out otherwise than the program writes it (data kept in another file, a
+// link to another file, a filter it never uses): not damage, but refused all the same,
+// before any of its data is read. The text names the object and the reason.
+struct LayoutFault : Hdf5Fault {
+  using Hdf5Fault::Hdf5Fault;
+};
+
 [[noreturn]] void fault(const std::string& what);
+// Throws LayoutFault "NAME: REASON".
+[[noreturn]] void refuse(const std::string& name, const std::string& reason);
+// Only a hard link inside this file may name an object the session reads: an external
+// link would open another file, a soft link another object under a second name. Throws
+// LayoutFault for any other link, Hdf5Fault when `name` is not there.
+void requireHardLink(hid_t parent, const char* name);
 // Throws Hdf5Fault naming `what` when the library reports a failure.
 void check(herr_t status, const std::string& what);
 // The number of elements of an attribute or dataset space; a scalar counts as one. Only
@@ -80,11 +93,30 @@ struct PointDatasetOptions {
 // A float64 dataset of `values`, chunked, with the Fletcher32 checksum of every chunk.
 void writePoints(hid_t group, const char* name, std::span<const double> values,
                  const PointDatasetOptions& options);
+// What a point dataset holds, told by its header alone.
+struct PointsInfo {
+  std::uint64_t count = 0;
+  bool compressed = false;  // deflate (or any filter but shuffle and the checksum)
+};
+// Checks dataset `name` of `group` without reading a value: a one-dimensional 8-byte float
+// array stored inside this file, contiguous or in chunks (no raw data in other files, no
+// virtual dataset), filtered by nothing but shuffle, deflate and the Fletcher32 checksum.
+// Throws LayoutFault for a layout the program does not write, Hdf5Fault for damage.
+PointsInfo inspectPoints(hid_t group, const char* name);
+// Deflate gains at most about 1032:1 (a run of 258 bytes in a code of two bits): the most
+// bytes of values a compressed array can stand for per byte of the file.
+inline constexpr std::uintmax_t kDeflateGainBound = 1100;
 // Reads a one-dimensional 8-byte float dataset whole; checksums are verified where the
 // dataset has them. No size read from a file is allocated before it is bounded: stored as
 // they are, the values must fit in the file's `fileBytes`; compressed, in what deflate can
-// at most gain on them.
-std::vector<double> readPoints(hid_t group, const char* name, std::uintmax_t fileBytes);
+// at most gain on them. With `parallelChecks`, chunk checksums are summed on a second
+// thread while the library reads the next chunk.
+std::vector<double> readPoints(hid_t group, const char* name, std::uintmax_t fileBytes,
+                               bool parallelChecks = true);
+
+// A zeroed array of `count` doubles, on huge pages where it is large: a fresh array costs a
+// page fault per page, and 2 MiB pages take 512 times fewer.
+std::vector<double> zeroedArray(std::size_t count);
 
 // The library's Fletcher32 checksum of `bytes` (16-bit words read big-endian, sums folded
 // every 360 words), as its checksum filter stores it after each chunk.

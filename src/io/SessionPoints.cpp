@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <future>
+#include <string>
 #include <vector>
 
 #include "io/SessionHdf5.h"
@@ -103,17 +104,29 @@ void writeChunks(hid_t dataset, std::span<const double> values, hsize_t chunk, c
   }
 }
 
-// Deflate gains at most about 1032:1 (a run of 258 bytes in a code of two bits).
-constexpr std::uintmax_t kDeflateGainBound = 1100;
-
 struct Layout {
   bool compressed = false;
   bool checksumOnly = false;  // the pipeline is the checksum alone: the direct path applies
   hsize_t chunk = 0;
 };
 
+// The storage of a dataset, checked before any of its values is read: the raw data must
+// lie inside this file, where the library reads only what the file's own offsets name. Raw
+// data kept in other files would let a session read any file of the user (or hang on a
+// pipe); a virtual dataset reads other datasets, possibly of other files.
 Layout layoutOf(hid_t dataset, const char* name) {
   Handle create(H5Dget_create_plist(dataset), H5Pclose, name);
+  const H5D_layout_t storage = H5Pget_layout(create.get());
+  if (storage == H5D_VIRTUAL) {
+    refuse(name, "виртуальный набор данных");
+  }
+  if (storage != H5D_CHUNKED && storage != H5D_CONTIGUOUS) {
+    refuse(name, "данные хранятся не так, как их пишет программа");
+  }
+  const int external = H5Pget_external_count(create.get());
+  if (external != 0) {
+    refuse(name, "данные во внешнем файле");
+  }
   Layout layout;
   const int filters = H5Pget_nfilters(create.get());
   for (int i = 0; i < filters; ++i) {
@@ -125,12 +138,15 @@ Layout layoutOf(hid_t dataset, const char* name) {
     if (filter < 0) {
       fault(name);
     }
-    layout.compressed =
-        layout.compressed || (filter != H5Z_FILTER_FLETCHER32 && filter != H5Z_FILTER_SHUFFLE);
+    if (filter != H5Z_FILTER_FLETCHER32 && filter != H5Z_FILTER_SHUFFLE &&
+        filter != H5Z_FILTER_DEFLATE) {
+      refuse(name, "фильтр " + std::to_string(filter) + " не поддерживается");
+    }
+    layout.compressed = layout.compressed || filter == H5Z_FILTER_DEFLATE;
     layout.checksumOnly = filters == 1 && filter == H5Z_FILTER_FLETCHER32;
   }
-  if (H5Pget_layout(create.get()) != H5D_CHUNKED ||
-      H5Pget_chunk(create.get(), 1, &layout.chunk) != 1 || layout.chunk == 0) {
+  if (storage != H5D_CHUNKED || H5Pget_chunk(create.get(), 1, &layout.chunk) != 1 ||
+      layout.chunk == 0) {
     layout.checksumOnly = false;
   }
   return layout;
@@ -152,8 +168,8 @@ bool checksumMatches(const unsigned char* bytes, std::size_t dataBytes, std::uin
   return stored == sum || stored == older;
 }
 
-// A zeroed array of `count` doubles. Large arrays ask for huge pages: zeroing a fresh
-// array costs one page fault per page, and 2 MiB pages take 512 times fewer.
+}  // namespace
+
 std::vector<double> zeroedArray(std::size_t count) {
   std::vector<double> values;
   values.reserve(count);
@@ -168,11 +184,14 @@ std::vector<double> zeroedArray(std::size_t count) {
   return values;
 }
 
+namespace {
+
 // Reads the chunks straight into the array, each followed in memory by its checksum, which
 // is taken out before the next chunk overwrites it; the array is one double longer than
 // the chunks until the end, to hold the last checksum. Of several chunks, each one's sum
 // is checked on a second thread while the library reads the next.
-std::vector<double> readChunks(hid_t dataset, hsize_t count, hsize_t chunk, const char* name) {
+std::vector<double> readChunks(hid_t dataset, hsize_t count, hsize_t chunk, const char* name,
+                               bool parallelChecks) {
   const hsize_t chunks = (count + chunk - 1) / chunk;
   std::vector<double> values = zeroedArray(static_cast<std::size_t>(chunks * chunk + 1));
   const std::size_t dataBytes = static_cast<std::size_t>(chunk) * sizeof(double);
@@ -189,8 +208,8 @@ std::vector<double> readChunks(hid_t dataset, hsize_t count, hsize_t chunk, cons
       break;
     }
     const std::uint32_t sum = storedChecksum(bytes, dataBytes);
-    if (chunks == 1) {
-      intact = checksumMatches(bytes, dataBytes, sum);
+    if (chunks == 1 || !parallelChecks) {
+      intact = checksumMatches(bytes, dataBytes, sum) && intact;
     } else {
       checks.push_back(std::async(std::launch::async, checksumMatches, bytes, dataBytes, sum));
     }
@@ -268,29 +287,56 @@ void writePoints(hid_t group, const char* name, std::span<const double> values,
         name);
 }
 
-std::vector<double> readPoints(hid_t group, const char* name, std::uintmax_t fileBytes) {
-  Handle dataset(H5Dopen2(group, name, H5P_DEFAULT), H5Dclose, name);
-  Handle type(H5Dget_type(dataset.get()), H5Tclose, name);
-  Handle space(H5Dget_space(dataset.get()), H5Sclose, name);
-  if (H5Tget_class(type.get()) != H5T_FLOAT || H5Tget_size(type.get()) != sizeof(double) ||
+namespace {
+
+struct OpenedPoints {
+  Handle dataset;
+  Handle type;
+  PointsInfo info;
+  Layout layout;
+};
+
+OpenedPoints openPoints(hid_t group, const char* name) {
+  requireHardLink(group, name);
+  OpenedPoints points;
+  points.dataset = Handle(H5Dopen2(group, name, H5P_DEFAULT), H5Dclose, name);
+  // The storage first: the extent of a virtual dataset may already reach into other files.
+  points.layout = layoutOf(points.dataset.get(), name);
+  points.type = Handle(H5Dget_type(points.dataset.get()), H5Tclose, name);
+  Handle space(H5Dget_space(points.dataset.get()), H5Sclose, name);
+  if (H5Tget_class(points.type.get()) != H5T_FLOAT ||
+      H5Tget_size(points.type.get()) != sizeof(double) ||
       H5Sget_simple_extent_ndims(space.get()) != 1) {
     fault(name);
   }
-  const hsize_t count = elementCount(space.get(), name);
-  const Layout layout = layoutOf(dataset.get(), name);
+  points.info.count = elementCount(space.get(), name);
+  points.info.compressed = points.layout.compressed;
+  return points;
+}
+
+}  // namespace
+
+PointsInfo inspectPoints(hid_t group, const char* name) { return openPoints(group, name).info; }
+
+std::vector<double> readPoints(hid_t group, const char* name, std::uintmax_t fileBytes,
+                               bool parallelChecks) {
+  const OpenedPoints points = openPoints(group, name);
+  const hsize_t count = points.info.count;
+  const Layout& layout = points.layout;
   if (count > fileBytes / sizeof(double) * (layout.compressed ? kDeflateGainBound : 1)) {
     fault(name);
   }
   if (count == 0) {
     return {};
   }
-  if (layout.checksumOnly && kLittleEndian && H5Tequal(type.get(), H5T_IEEE_F64LE) > 0 &&
+  if (layout.checksumOnly && kLittleEndian && H5Tequal(points.type.get(), H5T_IEEE_F64LE) > 0 &&
       layout.chunk <= count) {
-    return readChunks(dataset.get(), count, layout.chunk, name);
+    return readChunks(points.dataset.get(), count, layout.chunk, name, parallelChecks);
   }
   std::vector<double> values = zeroedArray(static_cast<std::size_t>(count));
   // The transfer verifies the Fletcher32 checksum of every chunk that has one.
-  check(H5Dread(dataset.get(), H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data()),
+  check(H5Dread(points.dataset.get(), H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT,
+                values.data()),
         name);
   return values;
 }

@@ -17,6 +17,7 @@
 #include "WindowTestSupport.h"
 #include "app/Recovery.h"
 #include "io/SessionFile.h"
+#include "io/SessionHdf5.h"
 
 using tarvik::CommandContext;
 using tarvik::DocumentState;
@@ -78,6 +79,18 @@ pid_t startOtherWindow(const QString& recoveryFolder, const DocumentState& docum
   ::close(ready[0]);
   *folder = QString("%1/window-%2").arg(recoveryFolder).arg(child);
   return started ? child : -1;
+}
+
+// Changes the format version of a session in place, as a later program would write it.
+bool setSessionVersion(const std::string& path, int version) {
+  const auto lock = tarvik::hdf5::libraryLock();
+  const hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
+  const hid_t attribute = file >= 0 ? H5Aopen(file, "format_version", H5P_DEFAULT) : -1;
+  const bool written = attribute >= 0 && H5Awrite(attribute, H5T_NATIVE_INT, &version) >= 0;
+  if (attribute >= 0) {
+    H5Aclose(attribute);
+  }
+  return file >= 0 && H5Fclose(file) >= 0 && written;
 }
 
 void killWindow(pid_t child) {
@@ -241,6 +254,32 @@ class RecoveryTest : public QObject {
     QVERIFY(seen.text.startsWith("Копия графиков прошлого сеанса не читается и удалена."));
     QVERIFY(w.store().empty());
     QVERIFY(!QFileInfo::exists(folder));
+  }
+
+  void aCopyOfANewerVersionIsKeptForIt() {
+    const QString folder = recoveryFolder() + "/window-2";
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + "/session.h5";
+    tarvik::writeSession(path.toStdString(), smallDocument(2.0), {});
+    // The version number of a later program, written as the program writes its own.
+    QVERIFY(setSessionVersion(path.toStdString(), tarvik::kSessionFormatVersion + 1));
+    const QByteArray bytes = [&] {
+      QFile file(path);
+      return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+
+    TfmChart w({}, settingsPath());
+    SeenMessage seen;
+    tarvik::testing::answerNextMessage(&seen);
+    w.recovery().offerLeftovers();
+    QCOMPARE(seen.icon, QMessageBox::Information);
+    QVERIFY(seen.text.startsWith("Копия графиков прошлого сеанса записана более новой версией"));
+    QVERIFY(w.store().empty());
+    QFile kept(path);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), bytes);
+    // Not claimed for good: a later start (of the newer version) finds it again.
+    QCOMPARE(tarvik::app::claimLeftovers(recoveryFolder()).size(), std::size_t{1});
   }
 
   void leftoversAreClaimedNewestFirstAndEmptyOnesDropped() {

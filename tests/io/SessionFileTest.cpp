@@ -235,7 +235,10 @@ TEST(SessionFile, MissingAndForeignFilesAreRefusedWithAMessage) {
     H5Sclose(space);
     H5Fclose(file);
   }
-  EXPECT_EQ(readError(other), "Файл " + other + " не является файлом сеанса");
+  // (Written in the library's oldest format, which the program refuses from its first bytes:
+  // the message says so after the listed text.)
+  EXPECT_EQ(readError(other).rfind("Файл " + other + " не является файлом сеанса", 0), 0u)
+      << readError(other);
 }
 
 // Rewrites one integer root attribute of a written session.
