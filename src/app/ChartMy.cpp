@@ -182,14 +182,14 @@ void TfmChart::connectCommands() {
 }
 
 void TfmChart::openCommandLine(const QStringList& arguments) {
-  if (arguments.isEmpty()) {
-    return;
+  // Every file named, in order, each read on its own as a file handed to a running window
+  // is: one that cannot be read does not keep the others out.
+  for (const QString& argument : arguments) {
+    const QFileInfo file(argument);
+    if (file.isFile() && !file.fileName().endsWith(".fdt")) {
+      openFilesInWindow(*this, {file.absoluteFilePath().toStdString()});
+    }
   }
-  const QFileInfo file(arguments.first());
-  if (!file.isFile() || file.fileName().endsWith(".fdt")) {
-    return;
-  }
-  openFilesInWindow(*this, {file.absoluteFilePath().toStdString()});
 }
 
 void TfmChart::applySavedGeometry() {

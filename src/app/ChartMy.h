@@ -42,8 +42,9 @@ class WindowChartPort;
 class TfmChart : public QMainWindow {
   Q_OBJECT
  public:
-  // `arguments` are the command-line arguments without the program name; the first one
-  // may name a graph file to open. `settingsPath` empty means the user's settings file.
+  // `arguments` are the command-line arguments without the program name; those naming a
+  // graph file (an existing file, not ".fdt") are opened in order. `settingsPath` empty
+  // means the user's settings file.
   explicit TfmChart(const QStringList& arguments = {}, const QString& settingsPath = {},
                     QWidget* parent = nullptr);
   ~TfmChart() override;

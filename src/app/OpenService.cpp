@@ -1,23 +1,29 @@
 #include "app/OpenService.h"
 
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "app/ChartMy.h"
+#include "app/OpenServicePlace.h"
 #include "app/RecentFiles.h"
 #include "io/OpenMacro.h"
-
-#ifdef Q_OS_LINUX
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
 namespace tarvik::app {
 
@@ -26,31 +32,41 @@ namespace {
 // A macro holds one path; anything longer than this without a line end is not a macro.
 constexpr qint64 kMacroLimit = 64 * 1024;
 constexpr int kRetryMs = 100;
+// Connections the system queues before this service accepts them; they cost the window
+// no descriptor while queued.
+constexpr int kBacklog = 64;
 const QByteArray kAnswer = "ok\n";
 
 // The other end of a connected local socket runs as this user. Where the system cannot
-// tell, the socket file's access mode is the only guard.
-bool peerIsThisUser(const QLocalSocket& socket) {
+// tell, the socket's private folder is the only guard.
+bool peerIsThisUser(int descriptor) {
 #ifdef Q_OS_LINUX
   ucred peer{};
   socklen_t size = sizeof peer;
-  const auto fd = static_cast<int>(socket.socketDescriptor());
-  if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+  if (getsockopt(descriptor, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
     return false;
   }
   return peer.uid == getuid();
 #else
-  Q_UNUSED(socket);
+  Q_UNUSED(descriptor);
   return true;
 #endif
 }
 
-QString userId() {
-#ifdef Q_OS_UNIX
-  return QString::number(getuid());
-#else
-  return qEnvironmentVariable("USERNAME");
-#endif
+bool peerIsThisUser(const QLocalSocket& socket) {
+  return peerIsThisUser(static_cast<int>(socket.socketDescriptor()));
+}
+
+// Bytes the peer has sent that nobody has read yet.
+int unreadBytes(int descriptor) {
+  int waiting = 0;
+  return ::ioctl(descriptor, FIONREAD, &waiting) == 0 ? waiting : 0;
+}
+
+bool isOwnSocketFile(const QByteArray& file) {
+  struct stat info {};
+  return ::lstat(file.constData(), &info) == 0 && S_ISSOCK(info.st_mode) &&
+         info.st_uid == ::geteuid();
 }
 
 int remainingMs(const QDeadlineTimer& deadline) {
@@ -66,6 +82,21 @@ bool serviceAnswers(const QString& serverName) {
   return live;
 }
 
+// Binds `listener` to the socket file `path`. Binding never replaces a file, so a live
+// window's socket stays; the name is taken over only from a socket of this user that
+// nobody answers on any more (an instance that ended without removing it).
+bool bindOrTakeOver(int listener, const sockaddr_un& address, const QString& path) {
+  const auto bindTo = [&] {
+    return ::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  };
+  if (bindTo()) {
+    return true;
+  }
+  const QByteArray file = QFile::encodeName(path);
+  return errno == EADDRINUSE && !serviceAnswers(path) && isOwnSocketFile(file) &&
+         ::unlink(file.constData()) == 0 && bindTo();
+}
+
 bool namesFileToOpen(const QString& argument) {
   const QFileInfo file(argument);
   return file.isFile() && !file.fileName().endsWith(".fdt");
@@ -74,14 +105,14 @@ bool namesFileToOpen(const QString& argument) {
 }  // namespace
 
 QString openServiceName() {
-  const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-  return base + "-ddeChart-" + userId();
+  const QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  return openServiceSocketPath(currentServiceSession(), program);
 }
 
 bool handOverPath(const QString& serverName, const QString& path, int timeoutMs) {
   const QByteArray encoded = QFile::encodeName(path);
   const std::string_view bytes(encoded.constData(), static_cast<std::size_t>(encoded.size()));
-  if (!canHandOverPath(bytes)) {
+  if (serverName.isEmpty() || !canHandOverPath(bytes)) {
     return false;
   }
   const QDeadlineTimer deadline(timeoutMs);
@@ -125,50 +156,163 @@ QStringList handOverCommandLine(const QString& serverName, const QStringList& ar
   return {};
 }
 
-OpenService::OpenService(Opener open, std::function<bool()> busy, QObject* parent)
-    : QObject(parent), m_open(std::move(open)), m_busy(std::move(busy)) {
-  m_server = new QLocalServer(this);
-  m_server->setSocketOptions(QLocalServer::UserAccessOption);
-  connect(m_server, &QLocalServer::newConnection, this, &OpenService::acceptConnections);
+OpenService::OpenService(Opener open, std::function<bool()> busy, QObject* parent,
+                         OpenServiceLimits limits)
+    : QObject(parent), m_open(std::move(open)), m_busy(std::move(busy)), m_limits(limits) {
+  m_acceptRetry = new QTimer(this);
+  m_acceptRetry->setSingleShot(true);
+  m_acceptRetry->setInterval(m_limits.acceptRetryMs);
+  connect(m_acceptRetry, &QTimer::timeout, this, [this] {
+    if (isListening()) {
+      m_incoming->setEnabled(true);
+      acceptConnections();
+    }
+  });
   m_retry = new QTimer(this);
   m_retry->setSingleShot(true);
   m_retry->setInterval(kRetryMs);
   connect(m_retry, &QTimer::timeout, this, &OpenService::openPending);
 }
 
-OpenService::~OpenService() { m_server->close(); }
-
-bool OpenService::listen(const QString& serverName) {
-  // Asked first: making the socket with an access mode replaces any file of that name, a
-  // live window's socket included.
-  if (serviceAnswers(serverName)) {
-    return false;
+OpenService::~OpenService() {
+  // The connections close with their parent, after this object's own members are gone.
+  for (QLocalSocket* socket : m_connections) {
+    QObject::disconnect(socket, nullptr, this, nullptr);
   }
-  // A socket file left by an instance that ended without closing it: nobody answers there.
-  QLocalServer::removeServer(serverName);
-  return m_server->listen(serverName);
+  stopListening();
 }
 
-bool OpenService::isListening() const { return m_server->isListening(); }
+bool OpenService::listen(const QString& serverName) {
+  if (serverName.isEmpty() || isListening()) {
+    return false;
+  }
+  // The name as the connecting side reads it: a full path, or a name in the temporary
+  // folder.
+  const QString path =
+      QDir::isAbsolutePath(serverName) ? serverName : QDir::tempPath() + "/" + serverName;
+  const QByteArray file = QFile::encodeName(path);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (static_cast<std::size_t>(file.size()) >= sizeof address.sun_path) {
+    return false;
+  }
+  std::memcpy(address.sun_path, file.constData(), static_cast<std::size_t>(file.size()));
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (listener < 0) {
+    return false;
+  }
+  const bool bound = bindOrTakeOver(listener, address, path);
+  struct stat made {};
+  if (!bound || ::chmod(file.constData(), 0600) != 0 || ::lstat(file.constData(), &made) != 0 ||
+      ::listen(listener, kBacklog) != 0) {
+    if (bound) {
+      ::unlink(file.constData());
+    }
+    ::close(listener);
+    return false;
+  }
+  m_listener = listener;
+  m_path = path;
+  m_socketDevice = static_cast<unsigned long long>(made.st_dev);
+  m_socketInode = static_cast<unsigned long long>(made.st_ino);
+  m_incoming = new QSocketNotifier(static_cast<qintptr>(listener), QSocketNotifier::Read, this);
+  connect(m_incoming, &QSocketNotifier::activated, this, &OpenService::acceptConnections);
+  return true;
+}
 
-QString OpenService::socketPath() const { return m_server->fullServerName(); }
+void OpenService::stopListening() {
+  if (!isListening()) {
+    return;
+  }
+  delete m_incoming;
+  m_incoming = nullptr;
+  ::close(m_listener);
+  m_listener = -1;
+  // Removed only while it is still the file this service made: a later window may have
+  // taken the name over.
+  const QByteArray file = QFile::encodeName(m_path);
+  struct stat now {};
+  if (::lstat(file.constData(), &now) == 0 &&
+      static_cast<unsigned long long>(now.st_dev) == m_socketDevice &&
+      static_cast<unsigned long long>(now.st_ino) == m_socketInode) {
+    ::unlink(file.constData());
+  }
+}
 
 void OpenService::acceptConnections() {
-  while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    if (!peerIsThisUser(*socket)) {
-      socket->abort();
+  while (isListening()) {
+    const int descriptor = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (descriptor >= 0) {
+      adopt(descriptor);
       continue;
     }
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readMacro(socket); });
-    // A sender that closes without a line end still hands its text over.
-    connect(socket, &QLocalSocket::readChannelFinished, this, [this, socket] {
-      if (socket->property("macroTaken").toBool() || socket->bytesAvailable() == 0) {
-        return;
-      }
-      takeMacro(socket);
-    });
+    if (errno == EINTR || errno == ECONNABORTED) {
+      continue;
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      return;
+    }
+    // No descriptor or memory left for now. The connection waits in the queue, and the
+    // notifier would fire again at once: look again a little later, still listening.
+    m_incoming->setEnabled(false);
+    m_acceptRetry->start();
+    return;
   }
+}
+
+void OpenService::adopt(int descriptor) {
+  if (!peerIsThisUser(descriptor) ||
+      (m_connections.size() >= static_cast<std::size_t>(m_limits.connections) && !makeRoom())) {
+    ::close(descriptor);
+    return;
+  }
+  auto* socket = new QLocalSocket(this);
+  if (!socket->setSocketDescriptor(static_cast<qintptr>(descriptor))) {
+    ::close(descriptor);
+    delete socket;
+    return;
+  }
+  m_connections.push_back(socket);
+  connect(socket, &QLocalSocket::disconnected, this, [this, socket] { forget(socket); });
+  connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readMacro(socket); });
+  // A sender that closes without a line end still hands its text over.
+  connect(socket, &QLocalSocket::readChannelFinished, this, [this, socket] {
+    if (socket->property("macroTaken").toBool() || socket->bytesAvailable() == 0) {
+      return;
+    }
+    takeMacro(socket);
+  });
+  QTimer::singleShot(m_limits.connectionMs, socket, [this, socket] { drop(socket); });
+}
+
+// Closes the oldest connection that has sent nothing yet, so that a flood of idle
+// connections cannot keep a real hand-over out. False when every one is busy.
+bool OpenService::makeRoom() {
+  const auto idle = std::find_if(m_connections.begin(), m_connections.end(), [](auto* socket) {
+    return !socket->property("macroTaken").toBool() && socket->bytesAvailable() == 0 &&
+           unreadBytes(static_cast<int>(socket->socketDescriptor())) == 0;
+  });
+  if (idle == m_connections.end()) {
+    return false;
+  }
+  drop(*idle);
+  return true;
+}
+
+// Closes a connection without taking what it has sent: a text cut short by the close is
+// not a macro.
+void OpenService::drop(QLocalSocket* socket) {
+  QObject::disconnect(socket, nullptr, this, nullptr);
+  socket->abort();
+  forget(socket);
+}
+
+void OpenService::forget(QLocalSocket* socket) {
+  const auto found = std::find(m_connections.begin(), m_connections.end(), socket);
+  if (found != m_connections.end()) {
+    m_connections.erase(found);
+  }
+  socket->deleteLater();
 }
 
 void OpenService::readMacro(QLocalSocket* socket) {
@@ -179,7 +323,7 @@ void OpenService::readMacro(QLocalSocket* socket) {
   if (socket->canReadLine()) {
     takeMacro(socket);
   } else if (socket->bytesAvailable() > kMacroLimit) {
-    socket->abort();
+    drop(socket);
   }
 }
 
@@ -192,6 +336,7 @@ void OpenService::takeMacro(QLocalSocket* socket) {
   if (socket->state() == QLocalSocket::ConnectedState) {
     socket->write(kAnswer);
     socket->flush();
+    socket->disconnectFromServer();  // one macro per connection: its place is free again
   }
   // Opened from the event loop, not inside the socket's signal.
   QTimer::singleShot(0, this, &OpenService::openPending);

@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
 
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
-  // A window of this user already runs: it opens the files, and this start ends.
+  // A window of this desktop session already runs: it opens the files, and this start
+  // ends. Files it did not take are opened here, every one, in order.
   const QString service = tarvik::app::openServiceName();
   const QStringList remaining = tarvik::app::handOverCommandLine(service, arguments);
   if (!arguments.isEmpty() && remaining.isEmpty()) {

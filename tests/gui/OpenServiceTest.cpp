@@ -1,6 +1,9 @@
-// The open service: a second start hands files to the running window through a per-user
-// local socket, one open macro each; the window opens them (waiting while a modal dialog
-// is up), shows itself, and a socket left behind by a crash is taken over.
+// The open service: a second start hands files to the running window through a local
+// socket of the desktop session, one open macro each; the window opens them (waiting while
+// a modal dialog is up), shows itself, and a socket left behind by a crash is taken over.
+// Idle or surplus connections and a lack of descriptors do not take the service down.
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -18,20 +21,24 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <vector>
 
 #include "GuiTestSupport.h"
 #include "app/ChartMy.h"
 #include "app/OpenService.h"
+#include "app/OpenServicePlace.h"
 #include "app/RecentFiles.h"
 #include "io/OpenMacro.h"
 
 using tarvik::app::OpenService;
+using tarvik::app::OpenServiceLimits;
 using tarvik::app::TfmChart;
 
 namespace {
 
 const QString kGrf = QString(TARVIK_EXAMPLES_DIR) + "/pulse.grf";
 const QString kScope = QString(TARVIK_EXAMPLES_DIR) + "/pulse_scope.csv";
+const QString kTwoColumn = QString(TARVIK_EXAMPLES_DIR) + "/pulse_two_column.csv";
 
 QString uniqueServiceName() {
   return "tarvik-test-" + QUuid::createUuid().toString(QUuid::Id128).left(12);
@@ -77,6 +84,69 @@ bool leaveStaleSocket(const QString& path) {
   const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   ::close(fd);
   return bound && QFileInfo::exists(path);
+}
+
+// Lowers the process's descriptor limit so that only about `free` more can be opened, as
+// in a window that has nearly run out of them; with `free` 0 every remaining one is taken
+// as well, so the next accept fails. The limit and the descriptors are given back at the
+// end.
+class DescriptorShortage {
+ public:
+  explicit DescriptorShortage(int free) {
+    ::getrlimit(RLIMIT_NOFILE, &m_saved);
+    const int lowest = ::open("/dev/null", O_RDONLY | O_CLOEXEC);  // every lower one is in use
+    ::close(lowest);
+    rlimit lowered = m_saved;
+    lowered.rlim_cur = static_cast<rlim_t>(lowest + free);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    for (int taken = 0; free == 0;) {
+      if ((taken = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) < 0) {
+        break;
+      }
+      m_taken.push_back(taken);
+    }
+  }
+  ~DescriptorShortage() { end(); }
+  void end() {
+    for (const int taken : m_taken) {
+      ::close(taken);
+    }
+    m_taken.clear();
+    ::setrlimit(RLIMIT_NOFILE, &m_saved);
+  }
+  DescriptorShortage(const DescriptorShortage&) = delete;
+  DescriptorShortage& operator=(const DescriptorShortage&) = delete;
+
+ private:
+  rlimit m_saved{};
+  std::vector<int> m_taken;
+};
+
+// A service outside any window, with its paths collected in order.
+struct CollectingService {
+  explicit CollectingService(OpenServiceLimits limits = {})
+      : service([this](const QString& path) { opened << path; }, {}, nullptr, limits) {}
+  QStringList opened;
+  OpenService service;
+};
+
+// Connections that send nothing; the service accepts them as they come, so that none waits
+// for room in the system's queue.
+std::vector<std::unique_ptr<QLocalSocket>> idleConnections(const QString& name, int count) {
+  std::vector<std::unique_ptr<QLocalSocket>> idle;
+  for (int i = 0; i < count; ++i) {
+    idle.push_back(send(name, {}));
+    QCoreApplication::processEvents();
+  }
+  return idle;
+}
+
+QStringList sourcesOf(TfmChart& w) {
+  QStringList sources;
+  for (const std::string& source : w.store().sourceFiles()) {
+    sources << QString::fromStdString(source);
+  }
+  return sources;
 }
 
 }  // namespace
@@ -218,6 +288,85 @@ class OpenServiceTest : public QObject {
     QCOMPARE(pendingUnderDialog, std::size_t{1});
     QTRY_COMPARE(w.store().count(), std::size_t{1});
     QCOMPARE(service->pendingCount(), std::size_t{0});
+  }
+
+  // Every file of one start opens, in order, whether a window of the session runs and
+  // takes them through the session's socket or the start opens them itself.
+  void everyFileOfAStartOpensInOrder() {
+    QTemporaryDir runtime;
+    const QString name =
+        tarvik::app::openServiceSocketPath({runtime.path(), {}, ":5", {}, m_dir->path()}, "t");
+    const QStringList arguments{kScope, m_dir->filePath("missing.grf"), kGrf, kTwoColumn};
+    const QStringList expected{"pulse_scope.grf", "pulse_scope.grf", "pulse_scope.grf",
+                               "pulse_scope.grf", "pulse.grf",       "pulse_two_column.grf"};
+
+    TfmChart alone(tarvik::app::handOverCommandLine(name, arguments), settingsPath());
+    QCOMPARE(sourcesOf(alone), expected);
+
+    TfmChart w({}, settingsPath());
+    OpenService* service = tarvik::app::startWindowOpenService(w, name);
+    QCOMPARE(service->socketPath(), name);
+    QVERIFY(
+        whileServing([&] { return tarvik::app::handOverCommandLine(name, arguments); }).isEmpty());
+    QTRY_COMPARE(sourcesOf(w), expected);
+  }
+
+  // A connection that sends no macro, or one cut short, within its time is closed, and
+  // what it sent is not taken for a macro.
+  void anIdleConnectionIsClosedAfterItsTime() {
+    OpenServiceLimits limits;
+    limits.connectionMs = 200;
+    CollectingService s(limits);
+    const QString name = uniqueServiceName();
+    QVERIFY(s.service.listen(name));
+    auto idle = send(name, {});
+    auto cutShort = send(name, macroFor(kGrf).chopped(1));
+    QTRY_COMPARE(s.service.connectionCount(), std::size_t{2});
+    QTRY_COMPARE(idle->state(), QLocalSocket::UnconnectedState);
+    QTRY_COMPARE(cutShort->state(), QLocalSocket::UnconnectedState);
+    QCOMPARE(s.service.connectionCount(), std::size_t{0});
+    QTest::qWait(100);
+    QVERIFY(s.opened.isEmpty());
+  }
+
+  // Far more idle connections than the service keeps, in a window short of descriptors:
+  // it holds only its share, the oldest idle ones make way, and a hand-over still gets
+  // through at once.
+  void aFloodOfIdleConnectionsLeavesRoomForAHandOver() {
+    CollectingService s;
+    const QString name = uniqueServiceName();
+    QVERIFY(s.service.listen(name));
+    const int cap = OpenServiceLimits{}.connections;
+    DescriptorShortage shortage(100 + cap + 16);
+    auto idle = idleConnections(name, 100);
+    QTRY_COMPARE(s.service.connectionCount(), static_cast<std::size_t>(cap));
+    QVERIFY(whileServing([&] { return tarvik::app::handOverPath(name, kGrf); }));
+    QTRY_COMPARE(s.opened, QStringList{kGrf});
+    QVERIFY(s.service.connectionCount() <= static_cast<std::size_t>(cap));
+    QVERIFY(s.service.isListening());
+    QVERIFY(QFileInfo::exists(s.service.socketPath()));
+  }
+
+  // With no descriptor left the connection cannot be accepted; the service keeps its
+  // socket and takes the connection once descriptors are free again.
+  void aFailedAcceptLeavesTheServiceListening() {
+    CollectingService s;
+    const QString name = uniqueServiceName();
+    QVERIFY(s.service.listen(name));
+    auto client = send(name, macroFor(kGrf));  // queued: not accepted yet
+    QCOMPARE(client->state(), QLocalSocket::ConnectedState);
+    {
+      DescriptorShortage shortage(0);
+      QTest::qWait(300);
+      QCOMPARE(s.service.connectionCount(), std::size_t{0});
+      QVERIFY(s.service.isListening());
+      QVERIFY(QFileInfo::exists(s.service.socketPath()));
+    }
+    QTRY_COMPARE(s.opened, QStringList{kGrf});
+    QTRY_VERIFY(client->bytesAvailable() >= 3);
+    QCOMPARE(client->readAll(), QByteArray("ok\n"));
+    QVERIFY(whileServing([&] { return tarvik::app::handOverPath(name, kScope); }));
+    QTRY_COMPARE(s.opened, (QStringList{kGrf, kScope}));
   }
 };
 
