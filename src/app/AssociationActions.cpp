@@ -8,6 +8,7 @@
 #include "app/DesktopAssociations.h"
 #include "app/WindowActions.h"
 #include "dialogs/ChartExt.h"
+#include "io/DesktopAssociationFiles.h"
 
 namespace tarvik::app {
 
@@ -22,9 +23,16 @@ void runFileAssociations(dialogs::TfmFileAssoc& dialog, io::AssociationStore& st
 
 void installAssociationActions(TfmChart& window) {
   auto* dialog = window.findChild<dialogs::TfmFileAssoc*>(QString(), Qt::FindDirectChildrenOnly);
-  window.commands().add("N38", [&window, dialog](CommandContext&) {
+  window.commands().add("N38", [&window, dialog](CommandContext& ctx) {
     DesktopAssociationStore store(DesktopFolders::fromEnvironment(),
                                   window.settingsFile().settings());
+    // A list that cannot be read would show wrong boxes and, once written, lose every
+    // other program's defaults: the command stops before the dialog and writes nothing.
+    if (!store.mimeAppsReadable()) {
+      ctx.ui.message(MessageKind::Error,
+                     io::mimeAppsUnreadableText(store.mimeAppsPath().toStdString()));
+      return;
+    }
     runFileAssociations(*dialog, store, QCoreApplication::applicationFilePath().toStdString());
   });
 }

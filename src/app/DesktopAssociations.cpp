@@ -40,15 +40,6 @@ bool isAssociatedExtension(std::string_view text) {
   return false;
 }
 
-// The whole text of `path`, empty when it is missing or unreadable.
-std::string fileText(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    return {};
-  }
-  return file.readAll().toStdString();
-}
-
 bool replaceFile(const QString& path, const std::string& text) {
   if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
     return false;
@@ -125,15 +116,27 @@ DesktopAssociationStore::Key DesktopAssociationStore::classify(const std::string
   return {};
 }
 
+bool DesktopAssociationStore::mimeAppsReadable() const {
+  return m_readMimeApps(mimeAppsPath().toStdString()).readable;
+}
+
 std::optional<std::string> DesktopAssociationStore::mimeAppsValue(
     const std::string& extension) const {
-  return io::mimeAppsDefault(fileText(mimeAppsPath()), io::mimeTypeOfExtension(extension));
+  const io::MimeAppsRead list = m_readMimeApps(mimeAppsPath().toStdString());
+  if (!list.readable) {
+    return std::nullopt;
+  }
+  return io::mimeAppsDefault(list.text, io::mimeTypeOfExtension(extension));
 }
 
 bool DesktopAssociationStore::writeMimeAppsValue(const std::string& extension,
                                                  const std::optional<std::string>& value) {
+  const io::MimeAppsRead list = m_readMimeApps(mimeAppsPath().toStdString());
+  if (!list.readable) {
+    return false;  // the defaults of every other program are in there
+  }
   const std::string text =
-      io::withMimeAppsDefault(fileText(mimeAppsPath()), io::mimeTypeOfExtension(extension), value);
+      io::withMimeAppsDefault(list.text, io::mimeTypeOfExtension(extension), value);
   return replaceFile(mimeAppsPath(), text);
 }
 
@@ -214,6 +217,9 @@ bool DesktopAssociationStore::deleteKey(const std::string& key) {
   const Key k = classify(key);
   if (!keyExists(key)) {
     return false;
+  }
+  if (k.kind == KeyKind::Extension && !mimeAppsReadable()) {
+    return false;  // nothing goes, not even the Old_Key, when the key itself cannot
   }
   m_created.erase(key);
   if (k.kind == KeyKind::Extension) {

@@ -16,9 +16,12 @@
 // counterpart in a desktop entry and is kept only in the tree's description.
 #include <QSettings>
 #include <QString>
+#include <functional>
 #include <map>
 #include <set>
+#include <utility>
 
+#include "io/DesktopAssociationFiles.h"
 #include "io/FileAssociations.h"
 
 namespace tarvik::app {
@@ -45,6 +48,14 @@ class DesktopAssociationStore final : public io::AssociationStore {
   bool deleteKey(const std::string& key) override;
   void finish() override;
 
+  // False when the default-application list is there but cannot be read: the store then
+  // changes no extension's key (it would replace the list as if it were empty).
+  bool mimeAppsReadable() const;
+  // Replaces the reading of the default-application list (tests make it fail).
+  void setMimeAppsReader(std::function<io::MimeAppsRead(const std::string&)> reader) {
+    m_readMimeApps = std::move(reader);
+  }
+
   QString mimeAppsPath() const;
   QString desktopEntryPath() const;
   QString mimePackagePath() const;
@@ -68,6 +79,7 @@ class DesktopAssociationStore final : public io::AssociationStore {
   QString m_iconResource;
   std::map<std::string, std::string> m_tree;  // the class tree written since the last finish
   std::set<std::string> m_created;            // keys made but not yet given a value
+  std::function<io::MimeAppsRead(const std::string&)> m_readMimeApps = io::readMimeAppsFile;
 };
 
 // Runs update-mime-database and update-desktop-database on the user's folders below

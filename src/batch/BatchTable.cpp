@@ -4,6 +4,7 @@
 
 #include "batch/BatchSession.h"
 #include "core/Error.h"
+#include "core/TextCodec.h"
 #include "io/Export.h"
 #include "io/FileBytes.h"
 #include "transforms/PointTable.h"
@@ -46,8 +47,12 @@ void runTable(BatchSession& s, const BatchArgs& a) {
   const transforms::ConvertedRows converted =
       transforms::convertPointRows(text.rows, ctx.ui.decimalSeparator());
   if (converted.error) {
+    // The cell comes from a file, which may hold one token of any length: the message quotes
+    // its start only.
+    const transforms::PointTableRow& row = text.rows[converted.error->row];
+    const std::string& cell = converted.error->column == 0 ? row.x : row.y;
     throw ConvertError("Строка " + std::to_string(text.lines[converted.error->row]) + ": " +
-                       converted.error->message);
+                       transforms::notANumberText(quotedFileText(cell, TextEncoding::Utf8)));
   }
   transforms::rebuildGraph(ctx.store.graph(*index), converted.points);
   refreshAfterInPlaceChange(ctx);

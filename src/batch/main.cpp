@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -125,6 +126,10 @@ std::string parseOptions(int argc, char** argv, Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that stops early (`tarvik-batch … | head`) must not kill the run: a write to
+  // the closed pipe then fails like one to a full disk, the commands that write no output
+  // (a save) still run, and the run ends with "standard output cannot be written".
+  std::signal(SIGPIPE, SIG_IGN);
   Options options;
   options.separator = localeDecimalSeparator();
   if (const std::string complaint = parseOptions(argc, argv, options); !complaint.empty()) {

@@ -134,4 +134,20 @@ std::string dosCyrillicRule(std::string_view bytes) {
   return out;
 }
 
+std::string quotedFileText(std::string_view text, TextEncoding encoding) {
+  if (text.size() <= kQuotedTextBytes) {
+    return encoding == TextEncoding::Cp1251 ? cp1251ToUtf8(text) : std::string(text);
+  }
+  std::size_t cut = kQuotedTextBytes;
+  if (encoding == TextEncoding::Utf8) {
+    // Continuation bytes (10xxxxxx) belong to the character before them.
+    for (int back = 0;
+         back < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++back) {
+      --cut;
+    }
+  }
+  const std::string_view shown = text.substr(0, cut);
+  return (encoding == TextEncoding::Cp1251 ? cp1251ToUtf8(shown) : std::string(shown)) + "...";
+}
+
 }  // namespace tarvik

@@ -1,5 +1,11 @@
 #include "io/DesktopAssociationFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "io/FileAssociations.h"
 
 namespace tarvik::io {
@@ -167,6 +173,41 @@ std::string withMimeAppsDefault(std::string_view text, std::string_view mimeType
     result += '\n';
   }
   return result;
+}
+
+MimeAppsRead readMimeAppsFile(const std::string& path) {
+  MimeAppsRead result;
+  // Non-blocking, so a pipe put in the file's place cannot hang the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    result.readable = errno == ENOENT || errno == ENOTDIR;
+    return result;
+  }
+  struct stat info {};
+  result.readable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  char buffer[65536];
+  while (result.readable) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      result.readable = n == 0;
+      break;
+    }
+    result.text.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (!result.readable) {
+    result.text.clear();
+  }
+  return result;
+}
+
+std::string mimeAppsUnreadableText(const std::string& path) {
+  return "Невозможно прочитать файл:" + path +
+         "\nАссоциации файлов не изменены: в этом файле записаны программы для файлов всех "
+         "типов, и без его чтения они были бы потеряны";
 }
 
 std::string firstDesktopId(std::string_view value) {

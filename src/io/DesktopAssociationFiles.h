@@ -1,7 +1,8 @@
 #pragma once
 // The texts of the freedesktop association files: the default-application list
 // (mimeapps.list), the desktop entry and the shared-mime-info package of the program's
-// file types. Plain text in, plain text out; the desktop store reads and writes the files.
+// file types. Plain text in, plain text out; the desktop store reads and writes the files,
+// reading the default-application list through readMimeAppsFile.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,20 @@ std::optional<std::string> mimeAppsDefault(std::string_view text, std::string_vi
 // removed when there is no `value`. Every other line is kept as it was.
 std::string withMimeAppsDefault(std::string_view text, std::string_view mimeType,
                                 const std::optional<std::string>& value);
+
+// The default-application list as read from its file. It holds the defaults of every
+// program of the desktop, so one that is there but cannot be read must never be taken for
+// an empty one: writing our entries into "nothing" would drop all the others.
+struct MimeAppsRead {
+  bool readable = true;  // false: the file is there but could not be read
+  std::string text;      // the whole text; empty for a file that is not there
+};
+// Reads the list at `path`. A path that names nothing (also below a file that is no
+// folder) reads as an empty list; anything else that is not a regular file readable to
+// the end (no permission, a folder, a pipe, a read error) is not readable.
+MimeAppsRead readMimeAppsFile(const std::string& path);
+// The refusal of a change of the associations when the list at `path` cannot be read.
+std::string mimeAppsUnreadableText(const std::string& path);
 
 // The first desktop id of a list such as "a.desktop;b.desktop;".
 std::string firstDesktopId(std::string_view value);

@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 
 #include "core/Error.h"
@@ -34,6 +37,9 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 [[noreturn]] void execInGrandchild(const char* program, char* const* argv, const char* folder,
                                    int reportFd) {
   ::setsid();  // its own session: it stays when our terminal or process group goes
+  // An ignored signal stays ignored across exec; the batch runner ignores SIGPIPE for its
+  // own output, which is no business of the program.
+  ::signal(SIGPIPE, SIG_DFL);
 #ifdef SYS_close_range
   // Our descriptors (the window's sockets, open files) are not the program's business.
   ::syscall(SYS_close_range, 3U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
@@ -50,7 +56,42 @@ std::string joinPath(const std::string& folder, const std::string& name) {
   ::_exit(127);
 }
 
+// The kernel's cap on the argument list and environment of a start, whatever the stack
+// size limit, and its floor (32 pages), which holds however small that limit is.
+constexpr std::size_t kKernelArgumentCap = std::size_t{6} << 20;
+constexpr std::size_t kKernelArgumentFloor = std::size_t{128} << 10;
+
 }  // namespace
+
+std::size_t ProgramStarter::argumentListLimit() const { return systemArgumentListLimit(); }
+
+std::size_t argumentListBytes(const std::vector<std::string>& argv,
+                              const char* const* environment) {
+  std::size_t bytes = argv.empty() ? 0 : argv.front().size() + 1;
+  for (const std::string& word : argv) {
+    bytes += word.size() + 1 + sizeof(char*);
+  }
+  for (const char* const* entry = environment; entry != nullptr && *entry != nullptr; ++entry) {
+    bytes += std::strlen(*entry) + 1 + sizeof(char*);
+  }
+  return bytes;
+}
+
+std::size_t systemArgumentListLimit() {
+  const long limit = ::sysconf(_SC_ARG_MAX);
+  if (limit <= 0) {
+    return kKernelArgumentFloor;
+  }
+  return std::min(static_cast<std::size_t>(limit), kKernelArgumentCap);
+}
+
+std::string argumentListTooLongText(const std::string& program, std::size_t needed,
+                                    std::size_t limit) {
+  return "Слишком много графиков для запуска " + program +
+         ": список аргументов вместе с окружением занял бы " + std::to_string(needed) +
+         " байт, а система допускает не больше " + std::to_string(limit) +
+         " байт. Файлы экспорта не записаны";
+}
 
 bool DetachedStarter::startDetached(const std::string& program,
                                     const std::vector<std::string>& arguments,
@@ -161,6 +202,19 @@ void exportCommand(CommandContext& ctx, const ExportSetup& setup, ProgramStarter
   // The program runs in the export folder: a relative path named by the caller is taken
   // from where we stand now.
   program = std::filesystem::absolute(std::filesystem::path(program)).lexically_normal().string();
+  // A list the system would refuse is found before a single file is written: tens of
+  // thousands of graphs would otherwise leave as many files behind for a start that fails.
+  std::vector<std::string> argv;
+  argv.reserve(ctx.store.count() + 1);
+  argv.push_back(program);
+  for (std::size_t i = 0; i < ctx.store.count(); ++i) {
+    argv.push_back(exportFileName(i));
+  }
+  const std::size_t needed = argumentListBytes(argv, environ);
+  const std::size_t limit = starter.argumentListLimit();
+  if (needed > limit) {
+    throw Error(argumentListTooLongText(program, needed, limit));
+  }
   if (!makeFolders(setup.exportFolder)) {
     throw IoError(cannotWriteText(setup.exportFolder));
   }

@@ -26,6 +26,9 @@ class ProgramStarter {
   // (no such file, not executable, the folder missing).
   virtual bool startDetached(const std::string& program, const std::vector<std::string>& arguments,
                              const std::string& workingFolder) = 0;
+  // The most bytes argumentListBytes may count for a start to succeed: the system's limit
+  // (tests lower it).
+  virtual std::size_t argumentListLimit() const;
 };
 
 // The real start: the program runs as a grandchild that is no child of ours, so it is
@@ -36,6 +39,19 @@ class DetachedStarter final : public ProgramStarter {
   bool startDetached(const std::string& program, const std::vector<std::string>& arguments,
                      const std::string& workingFolder) override;
 };
+
+// The bytes the system counts against its limit when `argv` (the program's path first) is
+// started with `environment` (a list ending in a null pointer), as execve counts them:
+// every string with its terminating zero and its pointer, and the program's path once more
+// (the system keeps a copy of it).
+std::size_t argumentListBytes(const std::vector<std::string>& argv, const char* const* environment);
+// The system's limit on those bytes: sysconf(_SC_ARG_MAX), which follows the stack size
+// limit, but never more than the 6 MiB the kernel allows whatever that limit is.
+std::size_t systemArgumentListLimit();
+// The refusal of an export whose start would pass `needed` bytes where the system allows
+// `limit`.
+std::string argumentListTooLongText(const std::string& program, std::size_t needed,
+                                    std::size_t limit);
 
 // The folder of the running executable ("" when it cannot be told).
 std::string executableFolder();
@@ -70,9 +86,11 @@ struct ExportSetup {
   std::string exportFolder;
 };
 
-// The export command: finds the program (the not-found message ends the command), creates
-// the export folder, writes the files and starts the program in that folder with the file
-// names as arguments. Throws IoError when a file or the folder cannot be written (nothing
+// The export command: finds the program (the not-found message ends the command), checks
+// that the argument list of all the file names fits the starter's limit, creates the
+// export folder, writes the files and starts the program in that folder with the file
+// names as arguments. Throws Error(argumentListTooLongText) when the list does not fit
+// (nothing is written then), IoError when a file or the folder cannot be written (nothing
 // is started then) and Error(startFailedText) when the start fails.
 void exportCommand(CommandContext& ctx, const ExportSetup& setup, ProgramStarter& starter);
 

@@ -250,8 +250,13 @@ void openCommand(CommandContext& ctx) {
 }
 
 bool appendGeneratedGraph(CommandContext& ctx, const std::string& path) {
+  return appendGeneratedGraph(ctx, path, fileNameOf(path));
+}
+
+bool appendGeneratedGraph(CommandContext& ctx, const std::string& path,
+                          const std::string& shownName) {
   GraphStore& store = ctx.store;
-  const std::string name = fileNameOf(path);
+  const std::string& name = shownName;
   const std::optional<FileBytes> file = FileBytes::open(path);
   if (!file) {
     ctx.ui.message(MessageKind::Error, kCannotOpen + name);

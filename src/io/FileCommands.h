@@ -26,6 +26,11 @@ bool openFiles(CommandContext& ctx, const std::vector<std::string>& paths);
 bool readGraphFile(CommandContext& ctx, const std::string& path);
 // "Append generated graph": one new graph from a generated graph file.
 bool appendGeneratedGraph(CommandContext& ctx, const std::string& path);
+// The same for a file read under another name: `shownName` stands for the file in the
+// graph's title and in the messages (a generator's table read from a private copy still
+// reads as "Streem.txt").
+bool appendGeneratedGraph(CommandContext& ctx, const std::string& path,
+                          const std::string& shownName);
 // Save command: selection dialog "Сохранить график", then a save dialog per chosen graph
 // with the overwrite question.
 void saveCommand(CommandContext& ctx);

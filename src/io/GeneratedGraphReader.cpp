@@ -28,7 +28,7 @@ std::string normalise(const char* b, const char* e) {
 }
 
 std::string errorText(std::string_view word, std::size_t line, const std::string& fileName) {
-  return "Ошибка " + cp1251ToUtf8(word) + " в строке " + std::to_string(line) + " в файле " +
+  return "Ошибка " + quotedFileText(word) + " в строке " + std::to_string(line) + " в файле " +
          fileName;
 }
 

@@ -14,7 +14,8 @@ namespace tarvik {
 struct GeneratedGraphData {
   PointArrays points;  // in the order the graph holds them
   FileTexts texts;     // set for counted lines 1..5 that have a third word
-  // "Ошибка WORD в строке N в файле NAME" for a word 1 or 2 that is not a number.
+  // "Ошибка WORD в строке N в файле NAME" for a word 1 or 2 that is not a number (a long
+  // word quoted by its start, as quotedFileText cuts it).
   std::optional<ReadError> error;
 };
 

@@ -10,7 +10,6 @@ namespace tarvik {
 namespace {
 
 constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
-constexpr std::size_t kShownFieldBytes = 200;
 
 struct Block {
   PointArrays points;
@@ -82,12 +81,7 @@ struct Reader {
 }  // namespace
 
 std::string csvFieldError(std::string_view rawField) {
-  // A field as long as a whole broken line would make an unreadable message: it is cut.
-  std::string shown = cp1251ToUtf8(rawField.substr(0, kShownFieldBytes));
-  if (rawField.size() > kShownFieldBytes) {
-    shown += "...";
-  }
-  return "'" + shown + "' is not a valid floating point value";
+  return "'" + quotedFileText(rawField) + "' is not a valid floating point value";
 }
 
 CsvData readPlainCsv(std::string_view bytes, char localeSeparator, const ReleaseBytes& release) {

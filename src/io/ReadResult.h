@@ -32,7 +32,8 @@ using FileTexts = std::array<std::optional<std::string>, 5>;
 // file's pages can leave the process's memory (they stay in the page cache).
 using ReleaseBytes = std::function<void(std::size_t end)>;
 
-// The user-visible text of a CSV field that does not convert.
+// The user-visible text of a CSV field that does not convert (a long field quoted by its
+// start, as quotedFileText cuts it).
 std::string csvFieldError(std::string_view rawField);
 
 }  // namespace tarvik

@@ -1,11 +1,13 @@
 #include "synth/TableFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 #include "core/Error.h"
 #include "core/TextCodec.h"
@@ -26,17 +28,52 @@ std::string temporaryBase() {
   return ec || base.empty() ? std::string("/tmp") : base.string();
 }
 
-// Removes the file when it goes out of scope, whatever happened meanwhile.
+// Removes the file when it goes out of scope, whatever happened meanwhile, unless told to
+// keep it.
 class RemovedAtEnd {
  public:
   explicit RemovedAtEnd(std::string path) : m_path(std::move(path)) {}
   RemovedAtEnd(const RemovedAtEnd&) = delete;
   RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
-  ~RemovedAtEnd() { ::unlink(m_path.c_str()); }
+  ~RemovedAtEnd() {
+    if (!m_kept) {
+      ::unlink(m_path.c_str());
+    }
+  }
+  void keep() { m_kept = true; }
 
  private:
   std::string m_path;
+  bool m_kept = false;
 };
+
+// Writes `bytes` to a new file of a name no other write has in `folder` and returns its
+// path. Runs of the same user share the folder, so a fixed name would let one run read (or
+// delete) the table of another.
+std::string writeOwnTableFile(const std::string& folder, std::string_view bytes) {
+  std::string path = folder + "/Streem-XXXXXX.txt";
+  const int fd = ::mkostemps(path.data(), 4, O_CLOEXEC);
+  if (fd < 0) {
+    refuseFolder(folder);
+  }
+  RemovedAtEnd removalOnFailure(path);
+  bool written = true;
+  while (written && !bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    written = n > 0;
+    if (written) {
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+  if (::close(fd) != 0 || !written) {
+    refuseFolder(folder);
+  }
+  removalOnFailure.keep();
+  return path;
+}
 
 }  // namespace
 
@@ -71,17 +108,17 @@ std::string keptTableFolder() {
 
 bool loadTableThroughFile(CommandContext& ctx, const std::string& text, const std::string& folder,
                           TableFileFate fate) {
-  const std::string path = folder + "/" + kTableFileName;
-  {
-    AtomicFile file(path);
-    file.write(utf8ToCp1251(text));
-    file.commit();
-  }
+  const std::string bytes = utf8ToCp1251(text);
+  std::string readFolder = folder;
   if (fate == TableFileFate::Keep) {
-    return appendGeneratedGraph(ctx, path);
+    AtomicFile file(folder + "/" + kTableFileName);
+    file.write(bytes);
+    file.commit();
+    readFolder = privateTableFolder();
   }
+  const std::string path = writeOwnTableFile(readFolder, bytes);
   const RemovedAtEnd removal(path);
-  return appendGeneratedGraph(ctx, path);
+  return appendGeneratedGraph(ctx, path, kTableFileName);
 }
 
 }  // namespace tarvik::synth

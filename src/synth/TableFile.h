@@ -1,6 +1,6 @@
 #pragma once
 // The path by which generated tables enter the graph store: the table text is written as
-// the generated graph file "Streem.txt" and read back with "Append generated graph", so
+// a generated graph file and read back with "Append generated graph" as "Streem.txt", so
 // the graph's title, axis titles, source-file entry and messages read as for a loaded file.
 //
 // A table loaded and deleted goes to a private folder of this user (never the working
@@ -27,10 +27,16 @@ std::string keptTableFolder();
 
 enum class TableFileFate { Delete, Keep };
 
-// Writes `text` (UTF-8; the file carries Windows 1251) as `folder`/"Streem.txt", replacing
-// any earlier one there, and loads it with "Append generated graph". With Delete the file is
-// removed afterwards, also when reading it failed. Returns true when a graph was added;
-// false after a message of the reader. Throws IoError when the file cannot be written.
+// Loads `text` (UTF-8; the file carries Windows 1251) with "Append generated graph" through
+// a file of its own: every write gets a new name ("Streem-XXXXXX.txt", made with O_EXCL in
+// the private folder), so runs of the same user side by side never read each other's
+// table; the graph's title and the reader's messages still say "Streem.txt". That file is
+// removed once read, also when reading it failed.
+// With Delete, `folder` is the private folder the file is made in. With Keep the table is
+// first written as `folder`/"Streem.txt", replacing any earlier one there, and stays for
+// the user; it is read through a file of its own in the private folder all the same.
+// Returns true when a graph was added; false after a message of the reader. Throws IoError
+// ("Невозможно записать файл:" + `folder`/"Streem.txt") when a file cannot be written.
 bool loadTableThroughFile(CommandContext& ctx, const std::string& text, const std::string& folder,
                           TableFileFate fate);
 

@@ -162,5 +162,16 @@ TEST_F(BatchLimits, OutputThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(r.err, "error: standard output cannot be written\n");
 }
 
+// `tarvik-batch … | head`: the reader stops reading, the output fails as on a full disk,
+// and a later command that writes no output still runs.
+TEST_F(BatchLimits, OutputToAPipeWhoseReaderLeftFailsAndTheRunGoesOn) {
+  const fs::path saved = dir / "saved.grf";
+  const Outcome r = runToClosedPipe(
+      "-k -e " + quoted(openScope() + "dump graph=1; list; save graph=2 file=" + saved.string()));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "error: standard output cannot be written\n");
+  EXPECT_TRUE(fs::is_regular_file(saved));
+}
+
 }  // namespace
 }  // namespace tarvik::batch::e2e

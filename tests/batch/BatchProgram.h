@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -88,6 +90,37 @@ class BatchProgram : public ::testing::Test {
     return r;
   }
   Outcome run(const std::string& commands) { return runArgs("-e " + quoted(commands)); }
+
+  // Runs tarvik-batch with standard output a pipe whose reader has gone (as `head` leaves
+  // it once it has its lines), SIGPIPE at its default as a shell starts a pipeline. A
+  // death by a signal gives 128 + the signal, as the shell reports it.
+  Outcome runToClosedPipe(const std::string& args) {
+    std::ofstream(dir / "stdin.txt", std::ios::binary) << "";
+    const std::string command = "cd " + quoted(dir.string()) + " && exec env LC_ALL=C " +
+                                quoted(TARVIK_BATCH_EXE) + " " + args + " <stdin.txt 2>stderr.txt";
+    int ends[2];
+    if (::pipe(ends) != 0) {
+      ADD_FAILURE() << "no pipe";
+      return {};
+    }
+    ::close(ends[0]);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::dup2(ends[1], STDOUT_FILENO);
+      ::close(ends[1]);
+      ::signal(SIGPIPE, SIG_DFL);
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(ends[1]);
+    int raw = 0;
+    while (child > 0 && ::waitpid(child, &raw, 0) < 0 && errno == EINTR) {
+    }
+    Outcome r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
+    r.err = readFile(dir / "stderr.txt");
+    return r;
+  }
 
   static std::string example(const std::string& name) {
     return std::string(TARVIK_EXAMPLES_DIR) + "/" + name;

@@ -95,6 +95,33 @@ TEST_F(BatchTable, ExportWritesTheFilesAndStartsTheProgramWithTheirNames) {
   EXPECT_EQ(failed.err, "error: Ошибка при запуске " + (dir / "a.grf").string() + "\n");
 }
 
+// A stack limit of 256 KiB leaves the smallest argument list the system allows (128 KiB):
+// 10000 graphs' file names do not fit, and not one file is written for the failed start.
+TEST_F(BatchTable, ExportOfMoreNamesThanTheSystemPassesWritesNothing) {
+  write("a.grf", "0 1\r\n");
+  const std::string program = write("ruzna", "#!/bin/sh\necho started > ../report.txt\n");
+  ::chmod(program.c_str(), 0700);
+  std::string script = "open";
+  for (int i = 0; i < 10000; ++i) {
+    script += " a.grf";
+  }
+  script += "\nexport program=ruzna\nlist\n";
+  const Outcome r =
+      runArgs("-", script, "ulimit -s 256 && XDG_DATA_HOME=" + quoted((dir / "data").string()));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("error: Слишком много графиков для запуска " + program +
+                            ": список аргументов вместе с окружением занял бы ",
+                        0),
+            0u)
+      << r.err;
+  EXPECT_NE(r.err.find(" байт, а система допускает не больше 131072 байт. Файлы экспорта не "
+                       "записаны\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(dir / "data" / "tarvik" / "export"));
+  EXPECT_EQ(r.out, "") << "the run stops at the failed export";
+}
+
 TEST_F(BatchTable, RenameToLegendsAsksAndKeepsTheTitleAsItIs) {
   write("a.grf", "0 1 U/I: 1\r\n");
   const Outcome no = run("open a.grf; rename-to-legends answer=no; list");

@@ -85,5 +85,36 @@ TEST(DosCyrillicRule, Table) {
   }
 }
 
+// A message quotes at most 200 bytes of a file's text: 200 characters of a Windows 1251
+// file, and of UTF-8 text as many whole characters as fit.
+TEST(TextCodec, QuotedFileTextKeepsTheStart) {
+  std::string utf8Ya;
+  for (int i = 0; i < 150; ++i) {
+    utf8Ya += "Я";
+  }
+  std::string shownYa;
+  for (int i = 0; i < 200; ++i) {
+    shownYa += "Я";
+  }
+  const struct {
+    std::string text;
+    TextEncoding encoding;
+    std::string quoted;
+  } cases[] = {
+      {"1e-", TextEncoding::Cp1251, "1e-"},
+      {std::string(200, '7'), TextEncoding::Cp1251, std::string(200, '7')},
+      {std::string(201, '7'), TextEncoding::Cp1251, std::string(200, '7') + "..."},
+      {std::string(300, '\xDF'), TextEncoding::Cp1251, shownYa + "..."},
+      {"\xDF", TextEncoding::Cp1251, "Я"},
+      {"Я", TextEncoding::Utf8, "Я"},
+      // 'x' and 99 two-byte letters are 199 bytes: the 100th letter would not fit whole.
+      {"x" + utf8Ya, TextEncoding::Utf8, "x" + utf8Ya.substr(0, 198) + "..."},
+      {utf8Ya, TextEncoding::Utf8, utf8Ya.substr(0, 200) + "..."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(quotedFileText(c.text, c.encoding), c.quoted) << c.text.size();
+  }
+}
+
 }  // namespace
 }  // namespace tarvik

@@ -2,7 +2,9 @@
 // the in-memory store and through the window's menu item; the desktop's own store in a
 // temporary home, checked with the desktop's own query where xdg-mime is installed.
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -15,6 +17,7 @@
 #include "app/ChartMy.h"
 #include "app/DesktopAssociations.h"
 #include "dialogs/ChartExt.h"
+#include "io/DesktopAssociationFiles.h"
 #include "io/FileAssociations.h"
 
 using tarvik::app::DesktopAssociationStore;
@@ -112,6 +115,8 @@ class FileAssocDialogTest : public QObject {
   void escapeClosesAndAppliesAsTheButtonDoes();
   void desktopStoreInATemporaryHome();
   void windowMenuItemOpensTheDialog();
+  void listThatCannotBeReadIsNeverReplaced();
+  void windowRefusesAListThatCannotBeRead();
 };
 
 void FileAssocDialogTest::boxesShowTheStoreAndClicksChangeIt() {
@@ -234,6 +239,56 @@ void FileAssocDialogTest::windowMenuItemOpensTheDialog() {
   const QString exe = QCoreApplication::applicationFilePath();
   QVERIFY(fileText(home.path() + "/data/applications/tarvik.desktop")
               .contains("\nExec=" + exe + " %F\n"));
+}
+
+// The user may write the list but not read it (as the superuser, whom permission bits do
+// not stop, the test makes the read fail through the store's reader): every change of an
+// extension is refused and the list keeps the other programs' defaults.
+void FileAssocDialogTest::listThatCannotBeReadIsNeverReplaced() {
+  QTemporaryDir home;
+  QVERIFY(home.isValid());
+  const DesktopFolders folders{home.path() + "/.local/share", home.path() + "/.config"};
+  QVERIFY(QDir().mkpath(folders.configHome));
+  const QByteArray before =
+      "[Default Applications]\ntext/csv=calc.desktop;\napplication/x-tarvik-rez=tarvik.desktop;\n"
+      "text/plain=editor.desktop;\n";
+  writeFile(folders.configHome + "/mimeapps.list", before);
+  QSettings settings(home.path() + "/tarvik.INI", QSettings::IniFormat);
+  settings.setValue("Old_Key/.rez", "viewer.desktop;");
+  DesktopAssociationStore store(folders, settings);
+  store.setMimeAppsReader([](const std::string&) { return tarvik::io::MimeAppsRead{false, {}}; });
+  QVERIFY(!store.mimeAppsReadable());
+
+  // .grf and .csv wanted, .rez no longer: each would rewrite the list.
+  tarvik::io::applyAssociations(store, {true, false, true, false, false}, kExe);
+  QCOMPARE(fileText(store.mimeAppsPath()).toUtf8(), before);
+  QVERIFY(!store.deleteKey(".rez"));
+  QCOMPARE(fileText(store.mimeAppsPath()).toUtf8(), before);
+  settings.sync();
+  QCOMPARE(settings.value("Old_Key/.rez").toString(), QString("viewer.desktop;"));
+  QVERIFY(!settings.contains("Old_Key/.csv"));
+}
+
+// Through the menu item: a folder where the list should be cannot be read by anyone. The
+// message comes before the dialog, and nothing at all is written.
+void FileAssocDialogTest::windowRefusesAListThatCannotBeRead() {
+  QTemporaryDir home;
+  QVERIFY(home.isValid());
+  qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+  qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+  const QString list = home.path() + "/config/mimeapps.list";
+  QVERIFY(QDir().mkpath(list));
+  tarvik::app::TfmChart window({}, home.path() + "/tarvik.INI");
+  window.show();
+
+  tarvik::testing::SeenMessage seen;
+  tarvik::testing::answerNextMessage(&seen);
+  QVERIFY(window.runCommand("N38"));
+  QCOMPARE(seen.icon, QMessageBox::Critical);
+  QCOMPARE(seen.text,
+           QString::fromStdString(tarvik::io::mimeAppsUnreadableText(list.toStdString())));
+  QVERIFY(QFileInfo(list).isDir());
+  QVERIFY(!QFileInfo::exists(home.path() + "/data"));
 }
 
 QTEST_MAIN(FileAssocDialogTest)

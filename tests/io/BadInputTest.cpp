@@ -4,9 +4,14 @@
 
 #include <random>
 
+#include "io/CsvReaders.h"
 #include "io/FileCommands.h"
+#include "io/GeneratedGraphReader.h"
+#include "io/PlainGraphReader.h"
 #include "io/TempDir.h"
 #include "support/ScriptedUi.h"
+#include "synth/Calibration.h"
+#include "synth/SensorConversion.h"
 
 namespace tarvik {
 namespace {
@@ -59,6 +64,40 @@ TEST(BadInput, EveryKindOfFileEndsWithItsMessage) {
     EXPECT_EQ(ui.errors(), c.errors) << c.name;
     EXPECT_TRUE(store.entriesConsistent()) << c.name;
     EXPECT_EQ(store.activeIndex(), static_cast<int>(store.count()) - 1) << c.name;
+  }
+}
+
+// One bad token of a megabyte (a broken file can be one line): every reader's message
+// quotes the token's start and stays short.
+TEST(BadInput, AHugeBadTokenIsQuotedByItsStartOnly) {
+  const std::string token = "1.5e+bad" + std::string(std::size_t{1} << 20, 'q');
+  const auto message = [](const std::optional<ReadError>& error) {
+    return error ? error->message : std::string("(no error)");
+  };
+  const struct {
+    const char* reader;
+    std::string message;
+    bool quotesTheToken;
+  } cases[] = {
+      {"plain CSV", message(readPlainCsv("0,1\n1e-9," + token + "\n", '.').error), true},
+      {"oscilloscope CSV",
+       message(readOscilloscopeCsv(kOscHead + ",,,1e-9," + token + ",,,,1e-9,2,\r\n", '.').error),
+       true},
+      {"generated graph",
+       message(readGeneratedGraph("1 2\r\n3 " + token + "\r\n", "Streem.txt").error), true},
+      {"values file", synth::readDivisorList("2\r\n" + token + "\r\n", 2, '.').error.value_or(""),
+       true},
+      {"plain graph", message(readPlainGraph("1 2\r\n3 " + token + "\r\n").error), false},
+      {"calibration", message(synth::readCalibrationFile("1 2\r\n3 " + token + "\r\n").error),
+       false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_LE(c.message.size(), 260u) << c.reader;
+    EXPECT_NE(c.message, "(no error)") << c.reader;
+    if (c.quotesTheToken) {
+      EXPECT_NE(c.message.find(token.substr(0, 150)), std::string::npos) << c.reader;
+      EXPECT_NE(c.message.find("q..."), std::string::npos) << c.reader;
+    }
   }
 }
 

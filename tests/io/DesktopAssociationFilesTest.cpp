@@ -1,11 +1,15 @@
 // The texts of the desktop's association files: the default-application list edited in
 // place, the Exec argument's quoting and the MIME package.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "io/DesktopAssociationFiles.h"
+#include "io/TempDir.h"
 
 using tarvik::io::desktopExecArgument;
 using tarvik::io::mimeAppsDefault;
@@ -99,4 +103,38 @@ TEST(DesktopAssociationFiles, MimePackageDeclaresTheOwnTypesWithTheirGlobs) {
     EXPECT_NE(block.find("<comment>A &amp; &lt;B&gt;</comment>"), std::string::npos);
   }
   EXPECT_EQ(text.find("csv"), std::string::npos);
+}
+
+// A list that is there but cannot be read is told from one that is not there: only the
+// second may be written as if empty.
+TEST(DesktopAssociationFiles, ListThatCannotBeReadIsToldFromAMissingOne) {
+  tarvik::testing::TempDir dir;
+  const std::string list = dir.write("mimeapps.list", "[Default Applications]\ntext/x=a;\n");
+  std::filesystem::create_directory(dir.path("folder.list"));
+  ASSERT_EQ(::mkfifo(dir.path("pipe.list").c_str(), 0600), 0);
+  const std::string lastWord = dir.write("file", "");
+  const struct {
+    std::string path;
+    bool readable;
+    std::string text;
+  } cases[] = {
+      {list, true, "[Default Applications]\ntext/x=a;\n"},
+      {dir.path("missing.list"), true, ""},
+      {lastWord + "/mimeapps.list", true, ""},  // below a file: nothing is there
+      {dir.path("folder.list"), false, ""},
+      {dir.path("pipe.list"), false, ""},  // and no wait for a writer
+  };
+  for (const auto& c : cases) {
+    const tarvik::io::MimeAppsRead read = tarvik::io::readMimeAppsFile(c.path);
+    EXPECT_EQ(read.readable, c.readable) << c.path;
+    EXPECT_EQ(read.text, c.text) << c.path;
+  }
+  // Permission bits do not stop the superuser, who can read the file all the same.
+  ::chmod(list.c_str(), 0200);
+  EXPECT_EQ(tarvik::io::readMimeAppsFile(list).readable, ::geteuid() == 0);
+  EXPECT_EQ(tarvik::io::mimeAppsUnreadableText("/h/.config/mimeapps.list")
+                .rfind("Невозможно прочитать файл:/h/.config/mimeapps.list\nАссоциации файлов не "
+                       "изменены",
+                       0),
+            0u);
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -141,6 +144,96 @@ TEST(Export, UnwritableFileStopsBeforeTheStartAndAFailedStartIsAnError) {
     EXPECT_EQ(std::string(e.what()), "Ошибка при запуске " + dir.path("prog"));
   }
   EXPECT_TRUE(fs::is_regular_file(dir.path("export/~001")));  // the files stay
+}
+
+// A starter whose system allows `limit` bytes of arguments and environment.
+class LimitedStarter : public RecordingStarter {
+ public:
+  explicit LimitedStarter(std::size_t bytes) : limit(bytes) {}
+  std::size_t argumentListLimit() const override { return limit; }
+  std::size_t limit;
+};
+
+TEST(Export, ArgumentListTooLongForTheSystemIsRefusedBeforeAnyFileIsWritten) {
+  TempDir dir;
+  GraphStore store;
+  ScriptedUi ui;
+  CommandContext ctx{store, ui};
+  for (int i = 0; i < 20; ++i) {
+    addGraph(store, "g", i);
+  }
+  const std::string program = dir.path("prog");
+  std::vector<std::string> argv{program};
+  for (std::size_t i = 0; i < store.count(); ++i) {
+    argv.push_back(exportFileName(i));
+  }
+  const std::size_t needed = argumentListBytes(argv, environ);
+  const ExportSetup setup{program, "", dir.path("data/export")};
+
+  LimitedStarter tooSmall(needed - 1);
+  try {
+    exportCommand(ctx, setup, tooSmall);
+    ADD_FAILURE() << "a list over the limit must be refused";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), argumentListTooLongText(program, needed, needed - 1));
+    EXPECT_NE(std::string(e.what()).find(" " + std::to_string(needed - 1) + " байт"),
+              std::string::npos);
+  }
+  EXPECT_EQ(tooSmall.starts, 0);
+  EXPECT_FALSE(fs::exists(dir.path("data"))) << "nothing is written, not even the folder";
+
+  LimitedStarter exact(needed);
+  exportCommand(ctx, setup, exact);
+  EXPECT_EQ(exact.starts, 1);
+  EXPECT_EQ(exact.arguments.size(), 20u);
+  EXPECT_TRUE(fs::is_regular_file(dir.path("data/export/~0019")));
+}
+
+TEST(Export, ArgumentBytesAreCountedAsTheSystemCountsThem) {
+  const char* const environment[] = {"A=1", "BB=22", nullptr};
+  // "/p/R" twice (5 + 5), "~000" (5), two environment strings (4 + 6), four pointers.
+  EXPECT_EQ(argumentListBytes({"/p/R", "~000"}, environment), 25u + 4 * sizeof(char*));
+  EXPECT_EQ(argumentListBytes({"/p/R"}, nullptr), 10u + sizeof(char*));
+  EXPECT_LE(systemArgumentListLimit(), std::size_t{6} << 20);
+  EXPECT_GE(systemArgumentListLimit(), std::size_t{128} << 10);
+
+  // The kernel itself: under a 1 MiB stack limit the system allows a quarter of it, and a
+  // list of exactly that many bytes starts while one byte more does not. The list is made
+  // before the fork; the child only lowers its limit and starts it.
+  constexpr std::size_t kLimit = std::size_t{256} << 10;
+  const auto startsWith = [](std::size_t beyond) {
+    // Words of 1000 bytes: one word may not be longer than 32 pages.
+    const std::size_t target = kLimit + beyond;
+    const std::string pad(1000, 'a');
+    const std::size_t padBytes = pad.size() + 1 + sizeof(char*);
+    std::vector<std::string> argv{"/bin/true"};
+    while (argumentListBytes(argv, environ) + 2 * padBytes <= target) {
+      argv.push_back(pad);
+    }
+    const std::size_t rest = target - argumentListBytes(argv, environ);
+    argv.push_back(std::string(rest - 1 - sizeof(char*), 'b'));
+    std::vector<char*> words;
+    for (std::string& w : argv) {
+      words.push_back(w.data());
+    }
+    words.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      struct rlimit stack {};
+      ::getrlimit(RLIMIT_STACK, &stack);
+      stack.rlim_cur = std::size_t{1} << 20;
+      if (::setrlimit(RLIMIT_STACK, &stack) != 0 || systemArgumentListLimit() != kLimit) {
+        ::_exit(3);
+      }
+      ::execve("/bin/true", words.data(), environ);
+      ::_exit(errno == E2BIG ? 4 : 5);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(startsWith(0), 0);
+  EXPECT_EQ(startsWith(1), 4);
 }
 
 TEST(Export, RealStartPassesArgumentsWordForWordInTheExportFolder) {

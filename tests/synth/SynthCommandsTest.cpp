@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "core/Error.h"
 #include "core/GraphStore.h"
 #include "core/OutputLimits.h"
 #include "io/TempDir.h"
 #include "support/ScriptedUi.h"
+#include "synth/GeneratedTable.h"
 #include "synth/SynthCommands.h"
 #include "synth/TableFile.h"
 
@@ -142,6 +144,57 @@ TEST_F(SynthCommands, PrivateFolderThatIsNotOursIsRefused) {
   waterTableCommand(ctx, WaterTable::RealPermittivity);
   EXPECT_EQ(store.count(), 1u);
   EXPECT_EQ(fs::status(runFolder()).permissions(), fs::perms::owner_all);
+}
+
+// Two runs of the same user side by side (the window and a batch run, say) share the
+// private folder: each must read back the table it wrote, every time.
+TEST_F(SynthCommands, RunsSideBySideReadOnlyTheirOwnTables) {
+  constexpr int kRounds = 400;
+  const auto run = [this](double mark, TableFileFate fate, std::string& fault) {
+    GraphStore ownStore;
+    ScriptedUi ownUi;
+    CommandContext own{ownStore, ownUi};
+    const double xs[] = {1, 2, 3};
+    const double ys[] = {mark, mark, mark};
+    const std::string text = generatedTableText(xs, ys, {"T", "x", "y"});
+    for (int round = 0; round < kRounds && fault.empty(); ++round) {
+      const std::string folder =
+          fate == TableFileFate::Keep ? keptTableFolder() : privateTableFolder();
+      if (!loadTableThroughFile(own, text, folder, fate)) {
+        fault = "round " + std::to_string(round) + ": " + ownUi.messages.back().text;
+      } else if (ownStore.graph(ownStore.count() - 1).y(0) != mark) {
+        fault = "round " + std::to_string(round) + ": the other run's table";
+      }
+    }
+  };
+  std::string faults[3];
+  std::thread first(run, 1.0, TableFileFate::Delete, std::ref(faults[0]));
+  std::thread second(run, 2.0, TableFileFate::Delete, std::ref(faults[1]));
+  std::thread kept(run, 3.0, TableFileFate::Keep, std::ref(faults[2]));
+  first.join();
+  second.join();
+  kept.join();
+  EXPECT_EQ(faults[0], "");
+  EXPECT_EQ(faults[1], "");
+  EXPECT_EQ(faults[2], "");
+  EXPECT_TRUE(fs::is_empty(runFolder())) << "every file read is removed";
+  EXPECT_NE(TempDir::read(dataFolder() + "/Streem.txt").find(" T\r\n"), std::string::npos);
+}
+
+// The file read has a name of its own, yet the graph and the messages name "Streem.txt".
+TEST_F(SynthCommands, TableReadThroughItsOwnFileStillReadsAsStreemTxt) {
+  EXPECT_TRUE(
+      loadTableThroughFile(ctx, "1 2\r\n3 4\r\n", privateTableFolder(), TableFileFate::Delete));
+  ASSERT_EQ(store.count(), 1u);
+  EXPECT_EQ(store.graph(0).title, "Streem.txt");
+  EXPECT_FALSE(
+      loadTableThroughFile(ctx, "1 2\r\n3 x\r\n", privateTableFolder(), TableFileFate::Delete));
+  EXPECT_EQ(ui.errors(), std::vector<std::string>{"Ошибка x в строке 2 в файле Streem.txt"});
+  EXPECT_FALSE(loadTableThroughFile(ctx, "1 y\r\n", keptTableFolder(), TableFileFate::Keep));
+  EXPECT_EQ(ui.errors().back(), "Ошибка y в строке 1 в файле Streem.txt");
+  EXPECT_EQ(TempDir::read(dataFolder() + "/Streem.txt"), "1 y\r\n");
+  EXPECT_EQ(store.count(), 1u);
+  EXPECT_TRUE(fs::is_empty(runFolder()));
 }
 
 TEST_F(SynthCommands, PrivateFolderFallsBackToTheTemporaryFolder) {
