@@ -28,14 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 using hdf5::Handle;
 
-constexpr const char* kFormatName = "tarvik session";
-
-std::string graphName(std::size_t index) {
-  std::array<char, 24> name{};
-  std::snprintf(name.data(), name.size(), "%03zu", index);
-  return name.data();
-}
-
 std::array<std::uint8_t, 3> rgbBytes(Rgb colour) { return {colour.r, colour.g, colour.b}; }
 
 // --- Writing ---
@@ -50,7 +42,7 @@ void writeAxis(hid_t root, const char* prefix, const SessionAxis& axis) {
 
 void writeRoot(hid_t root, const DocumentState& document, const SessionView& view) {
   const DocumentTexts& t = document.texts;
-  hdf5::writeString(root, "format", kFormatName);
+  hdf5::writeString(root, "format", session::kFormatName);
   hdf5::writeInt(root, "format_version", kSessionFormatVersion);
   hdf5::writeInt(root, "graph_count", static_cast<int>(document.graphs.size()));
   hdf5::writeInt(root, "active_index", document.active);
@@ -81,7 +73,7 @@ void writeRoot(hid_t root, const DocumentState& document, const SessionView& vie
 
 void writeGraph(hid_t graphs, std::size_t index, const Graph& graph, const std::string& sourceFile,
                 const hdf5::PointDatasetOptions& points) {
-  const std::string name = graphName(index);
+  const std::string name = session::graphName(index);
   Handle group(H5Gcreate2(graphs, name.c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose,
                name);
   hdf5::writePoints(group.get(), "x", graph.xs(), points);

@@ -23,16 +23,7 @@ namespace {
 
 using hdf5::Handle;
 
-constexpr const char* kFormatName = "tarvik session";
-constexpr int kMaxGraphs = 1'000'000;
-constexpr int kMaxLineWidth = 1000;
 constexpr std::size_t kMaxTextLines = 100'000;
-
-std::string graphName(std::size_t index) {
-  std::array<char, 24> name{};
-  std::snprintf(name.data(), name.size(), "%03zu", index);
-  return name.data();
-}
 
 Rgb rgbOf(const std::vector<std::uint8_t>& bytes) { return Rgb{bytes[0], bytes[1], bytes[2]}; }
 
@@ -234,6 +225,12 @@ void readArrays(hid_t root, std::size_t count, std::uintmax_t fileBytes, Receive
 }
 
 }  // namespace
+
+std::string graphName(std::size_t index) {
+  std::array<char, 24> name{};
+  std::snprintf(name.data(), name.size(), "%03zu", index);
+  return name.data();
+}
 
 std::string sizeRefusal(std::span<const std::uint64_t> lengths) {
   long double total = 0;

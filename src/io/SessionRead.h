@@ -14,6 +14,14 @@
 
 namespace tarvik::session {
 
+// The layout's names and bounds, shared by the writer, the reader and the pipe between the
+// reading process and its parent.
+inline constexpr const char* kFormatName = "tarvik session";
+inline constexpr int kMaxGraphs = 1'000'000;
+inline constexpr int kMaxLineWidth = 1000;
+// The name of graph `index`'s group: the index in decimal, at least three digits.
+std::string graphName(std::size_t index);
+
 // Takes what a reading finds, in order: the outline once, then every graph's X and Y.
 class Receiver {
  public:

@@ -18,8 +18,8 @@ enum FrameType : std::uint8_t { kOutline = 1, kPoints = 2, kDone = 3, kError = 4
 
 constexpr std::size_t kFrameHead = 9;
 constexpr std::size_t kMaxErrorBytes = 1 << 16;
-constexpr int kMaxGraphs = 1'000'000;
-constexpr int kMaxLineWidth = 1000;
+// The fewest bytes a packed graph takes: two text lengths, a colour, four ints, a length.
+constexpr std::size_t kMinGraphBytes = 8 + 8 + 3 + 4 * 4 + 8;
 
 class Packer {
  public:
@@ -326,7 +326,7 @@ Session unpackOutline(std::span<const unsigned char> bytes, std::vector<std::uin
     session.view.fonts.push_back(std::move(font));
   }
   const std::uint64_t count = u.u64();
-  if (count > static_cast<std::uint64_t>(kMaxGraphs) || count > u.left() / 43) {
+  if (count > static_cast<std::uint64_t>(kMaxGraphs) || count > u.left() / kMinGraphBytes) {
     throw std::out_of_range("graphs");
   }
   if (d.active < -1 || d.active >= static_cast<long long>(count)) {
