@@ -10,7 +10,6 @@
 //
 //   UndoBench [Google Benchmark options]    (--benchmark_filter=ManyGraphs for that one)
 #include <benchmark/benchmark.h>
-
 #include <sys/resource.h>
 
 #include <cmath>

@@ -62,8 +62,8 @@ std::size_t graphsKeptBeside(std::size_t heldCount, Held held, std::size_t besid
 
 std::size_t textsBytes(const DocumentTexts& texts) {
   std::size_t bytes = sizeof(DocumentTexts);
-  for (const std::string* text : {&texts.bottomAxisTitle, &texts.yAxisTitle, &texts.topAxisTitle,
-                                  &texts.rightAxisTitle}) {
+  for (const std::string* text :
+       {&texts.bottomAxisTitle, &texts.yAxisTitle, &texts.topAxisTitle, &texts.rightAxisTitle}) {
     bytes += textBytes(*text) - sizeof(std::string);
   }
   for (const auto* lines : {&texts.footLines, &texts.titleLines}) {
@@ -83,6 +83,56 @@ Element emptyElement() {
     return Graph();
   } else {
     return std::make_unique<Graph>();
+  }
+}
+
+// Replaces list[first, first + count) by `incoming`, whose elements are moved in.
+template <class T>
+void replaceStretch(std::vector<T>& list, std::size_t first, std::size_t count,
+                    std::vector<T>& incoming) {
+  const auto at = list.begin() + static_cast<std::ptrdiff_t>(first);
+  list.erase(at, at + static_cast<std::ptrdiff_t>(count));
+  list.insert(list.begin() + static_cast<std::ptrdiff_t>(first),
+              std::make_move_iterator(incoming.begin()), std::make_move_iterator(incoming.end()));
+}
+
+// Moves list[first, first + count) to the end of `out` (reserved beforehand), leaving
+// moved-from elements in place.
+template <class T>
+void moveOut(std::vector<T>& list, std::size_t first, std::size_t count, std::vector<T>& out) {
+  const auto at = list.begin() + static_cast<std::ptrdiff_t>(first);
+  std::move(at, at + static_cast<std::ptrdiff_t>(count), std::back_inserter(out));
+}
+
+// The stretch live[first, first + replaced) goes to `out`, the graphs after it move to their
+// new places and `incoming` takes the stretch; every object keeps its index. `added` holds
+// the objects a longer list needs, and `live` and `out` have their capacity, so nothing
+// allocates here.
+template <class GraphList>
+void spliceGraphs(GraphList& live, std::size_t first, std::size_t replaced,
+                  std::vector<Graph>& incoming, GraphList& added, std::vector<Graph>& out) {
+  const std::size_t oldSize = live.size();
+  const std::size_t count = incoming.size();
+  const auto newSize = static_cast<std::ptrdiff_t>(oldSize - replaced + count);
+  for (std::size_t i = 0; i < replaced; ++i) {
+    out.push_back(std::move(graphAt(live, first + i)));
+  }
+  const std::size_t after = oldSize - first - replaced;
+  if (count > replaced) {
+    for (auto& graph : added) {
+      live.push_back(std::move(graph));
+    }
+    for (std::size_t t = after; t-- > 0;) {
+      graphAt(live, first + count + t) = std::move(graphAt(live, first + replaced + t));
+    }
+  } else {
+    for (std::size_t t = 0; t < after; ++t) {
+      graphAt(live, first + count + t) = std::move(graphAt(live, first + replaced + t));
+    }
+    live.erase(live.begin() + newSize, live.end());
+  }
+  for (std::size_t j = 0; j < count; ++j) {
+    graphAt(live, first + j) = std::move(incoming[j]);
   }
 }
 
@@ -127,36 +177,9 @@ DocumentChange applyTo(DocumentChange& change, GraphList& live, std::vector<std:
     back.bytes += textBytes(files[entryFirst + i]);
   }
 
-  // Graphs: the stretch goes to `back`, the graphs after it move to their new places and
-  // the incoming ones take the stretch; every object keeps its index.
-  for (std::size_t i = 0; i < replaced; ++i) {
-    back.graphs.push_back(std::move(graphAt(live, first + i)));
-  }
-  const std::size_t after = oldSize - first - replaced;
-  if (newSize > oldSize) {
-    for (auto& graph : added) {
-      live.push_back(std::move(graph));
-    }
-    for (std::size_t t = after; t-- > 0;) {
-      graphAt(live, first + incoming + t) = std::move(graphAt(live, first + replaced + t));
-    }
-  } else {
-    for (std::size_t t = 0; t < after; ++t) {
-      graphAt(live, first + incoming + t) = std::move(graphAt(live, first + replaced + t));
-    }
-    live.erase(live.begin() + static_cast<std::ptrdiff_t>(newSize), live.end());
-  }
-  for (std::size_t j = 0; j < incoming; ++j) {
-    graphAt(live, first + j) = std::move(change.graphs[j]);
-  }
-
-  const auto entryAt = files.begin() + static_cast<std::ptrdiff_t>(entryFirst);
-  std::move(entryAt, entryAt + static_cast<std::ptrdiff_t>(entriesReplaced),
-            std::back_inserter(back.entries));
-  files.erase(entryAt, entryAt + static_cast<std::ptrdiff_t>(entriesReplaced));
-  files.insert(files.begin() + static_cast<std::ptrdiff_t>(entryFirst),
-               std::make_move_iterator(change.entries.begin()),
-               std::make_move_iterator(change.entries.end()));
+  spliceGraphs(live, first, replaced, change.graphs, added, back.graphs);
+  moveOut(files, entryFirst, entriesReplaced, back.entries);
+  replaceStretch(files, entryFirst, entriesReplaced, change.entries);
 
   back.active = std::exchange(active, change.active);
   back.unnamedCounter = std::exchange(unnamedCounter, change.unnamedCounter);
@@ -166,16 +189,6 @@ DocumentChange applyTo(DocumentChange& change, GraphList& live, std::vector<std:
   }
   change = DocumentChange();
   return back;
-}
-
-// Replaces list[first, first + count) by `incoming`, whose elements are moved in.
-template <class T>
-void replaceStretch(std::vector<T>& list, std::size_t first, std::size_t count,
-                    std::vector<T>& incoming) {
-  const auto at = list.begin() + static_cast<std::ptrdiff_t>(first);
-  list.erase(at, at + static_cast<std::ptrdiff_t>(count));
-  list.insert(list.begin() + static_cast<std::ptrdiff_t>(first),
-              std::make_move_iterator(incoming.begin()), std::make_move_iterator(incoming.end()));
 }
 
 }  // namespace
@@ -189,8 +202,8 @@ std::size_t textBytes(const std::string& text) {
 
 bool sameDocument(const DocumentState& state, const DocumentRefs& document) {
   if (state.graphs.size() != document.graphs.size() || state.active != document.active ||
-      state.unnamedCounter != document.unnamedCounter || state.sourceFiles != document.sourceFiles ||
-      !(state.texts == document.texts)) {
+      state.unnamedCounter != document.unnamedCounter ||
+      state.sourceFiles != document.sourceFiles || !(state.texts == document.texts)) {
     return false;
   }
   for (std::size_t i = 0; i < state.graphs.size(); ++i) {
@@ -210,10 +223,9 @@ DocumentChange noChange(const DocumentRefs& document) {
 
 std::optional<DocumentChange> advance(DocumentState& mirror, const DocumentRefs& now) {
   const auto& live = now.graphs;
-  const Stretch graphs =
-      differingStretch(mirror.graphs.size(), live.size(), [&](std::size_t i, std::size_t j) {
-        return sameGraph(mirror.graphs[i], *live[j]);
-      });
+  const Stretch graphs = differingStretch(
+      mirror.graphs.size(), live.size(),
+      [&](std::size_t i, std::size_t j) { return sameGraph(mirror.graphs[i], *live[j]); });
   const Stretch entries = differingStretch(
       mirror.sourceFiles.size(), now.sourceFiles.size(),
       [&](std::size_t i, std::size_t j) { return mirror.sourceFiles[i] == now.sourceFiles[j]; });
@@ -239,27 +251,22 @@ std::optional<DocumentChange> advance(DocumentState& mirror, const DocumentRefs&
   DocumentChange change;
   change.graphs.reserve(graphs.before);
   change.entries.reserve(entries.before);
-  change.bytes =
-      graphsKeptBeside(
-          graphs.before,
-          [&](std::size_t i) -> const Graph& { return mirror.graphs[graphs.first + i]; },
-          graphs.now, [&](std::size_t i) -> const Graph& { return nowGraphs[i]; }) +
-      (textsDiffer ? textsBytes(mirror.texts) : 0);
+  change.bytes = graphsKeptBeside(
+                     graphs.before,
+                     [&](std::size_t i) -> const Graph& { return mirror.graphs[graphs.first + i]; },
+                     graphs.now, [&](std::size_t i) -> const Graph& { return nowGraphs[i]; }) +
+                 (textsDiffer ? textsBytes(mirror.texts) : 0);
   for (std::size_t i = 0; i < entries.before; ++i) {
     change.bytes += textBytes(mirror.sourceFiles[entries.first + i]);
   }
 
   change.graphFirst = graphs.first;
   change.graphsReplaced = graphs.now;
-  for (std::size_t i = 0; i < graphs.before; ++i) {
-    change.graphs.push_back(std::move(mirror.graphs[graphs.first + i]));
-  }
+  moveOut(mirror.graphs, graphs.first, graphs.before, change.graphs);
   replaceStretch(mirror.graphs, graphs.first, graphs.before, nowGraphs);
   change.entryFirst = entries.first;
   change.entriesReplaced = entries.now;
-  for (std::size_t i = 0; i < entries.before; ++i) {
-    change.entries.push_back(std::move(mirror.sourceFiles[entries.first + i]));
-  }
+  moveOut(mirror.sourceFiles, entries.first, entries.before, change.entries);
   replaceStretch(mirror.sourceFiles, entries.first, entries.before, nowEntries);
   change.active = std::exchange(mirror.active, now.active);
   change.unnamedCounter = std::exchange(mirror.unnamedCounter, now.unnamedCounter);

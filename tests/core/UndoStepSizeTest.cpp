@@ -23,7 +23,8 @@ Graph titled(std::size_t points, std::string title, double scale = 1.0) {
   return g;
 }
 
-void fillTitled(GraphStore& store, std::size_t graphs, std::size_t points, std::size_t titleLength) {
+void fillTitled(GraphStore& store, std::size_t graphs, std::size_t points,
+                std::size_t titleLength) {
   for (std::size_t i = 0; i < graphs; ++i) {
     std::string title = "g" + std::to_string(i);
     title.resize(std::max(title.size(), titleLength), 'x');
