@@ -173,10 +173,19 @@ void GraphStore::restore(const DocumentState& state) {
   m_active = state.active;
   m_unnamedCounter = state.unnamedCounter;
   static_cast<DocumentTexts&>(*this) = state.texts;
+  refreshAfterRestore();
+}
+
+void GraphStore::refreshAfterRestore() {
   m_chart->refreshMenus();
   m_chart->refreshIndicator();
   m_chart->legendRelayout();
   m_chart->redraw();
+}
+
+DocumentRefs GraphStore::refs() {
+  return DocumentRefs{m_graphs, m_sourceFiles, m_active, m_unnamedCounter,
+                      static_cast<DocumentTexts&>(*this)};
 }
 
 void GraphStore::beginStep(const std::string& caption) {
@@ -184,31 +193,62 @@ void GraphStore::beginStep(const std::string& caption) {
     return;
   }
   m_stepCaption = caption;
-  m_stepBefore = state();
+  followDocument();
 }
 
 void GraphStore::endStep() {
   if (m_stepDepth == 0 || --m_stepDepth > 0) {
     return;
   }
-  DocumentState before = std::move(m_stepBefore);
-  m_stepBefore = DocumentState();
   // Arrays a command rewrote with equal values take back their old blocks, so a step
   // keeps only the arrays that really changed, and a command that changed nothing none.
-  for (std::size_t i = 0; i < std::min(m_graphs.size(), before.graphs.size()); ++i) {
-    m_graphs[i]->shareEqualBlocks(before.graphs[i]);
+  for (std::size_t i = 0; i < std::min(m_graphs.size(), m_seen.graphs.size()); ++i) {
+    m_graphs[i]->shareEqualBlocks(m_seen.graphs[i]);
   }
-  DocumentState now = state();
-  if (!now.sameAs(before)) {
-    m_history.record(std::move(m_stepCaption), std::move(before), now);
+  if (std::optional<DocumentChange> back = advance(m_seen, refs())) {
+    m_history.record(std::move(m_stepCaption), std::move(*back));
   }
+}
+
+void GraphStore::followDocument() {
+  if (sameDocument(m_seen, refs())) {
+    return;
+  }
+  // The document was changed outside any step since the history last saw it. The newest
+  // steps then lead from the document as it is: undo gives the state before the last
+  // command, redo the state after the undone one, whatever happened in between.
+  const auto rebase = [this](UndoHistory::Step step) {
+    DocumentState target = m_seen;
+    applyChange(step.change, target);
+    std::optional<DocumentChange> change = advance(target, refs());
+    step.change = change ? std::move(*change) : noChange(refs());
+    return step;
+  };
+  if (m_history.canUndo()) {
+    m_history.putUndo(rebase(m_history.takeUndo()));
+  }
+  if (m_history.canRedo()) {
+    m_history.putRedo(rebase(m_history.takeRedo()));
+  }
+  m_seen = state();
 }
 
 bool GraphStore::undo() {
   if (m_stepDepth > 0 || !m_history.canUndo()) {
     return false;
   }
-  restore(m_history.takeUndo(state()));
+  followDocument();
+  UndoHistory::Step step = m_history.takeUndo();
+  DocumentChange forward;
+  try {
+    forward = applyChange(step.change, refs());
+  } catch (...) {
+    m_history.putUndo(std::move(step));  // the document was not touched
+    throw;
+  }
+  m_history.putRedo({std::move(step.caption), std::move(forward), 0});
+  advance(m_seen, refs());
+  refreshAfterRestore();
   return true;
 }
 
@@ -216,7 +256,18 @@ bool GraphStore::redo() {
   if (m_stepDepth > 0 || !m_history.canRedo()) {
     return false;
   }
-  restore(m_history.takeRedo(state()));
+  followDocument();
+  UndoHistory::Step step = m_history.takeRedo();
+  DocumentChange back;
+  try {
+    back = applyChange(step.change, refs());
+  } catch (...) {
+    m_history.putRedo(std::move(step));
+    throw;
+  }
+  m_history.putUndo({std::move(step.caption), std::move(back), 0});
+  advance(m_seen, refs());
+  refreshAfterRestore();
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/ChartPort.h"
+#include "core/DocumentChange.h"
 #include "core/DocumentState.h"
 #include "core/Graph.h"
 #include "core/UndoHistory.h"
@@ -73,7 +74,8 @@ class GraphStore : public DocumentTexts {
   void restore(const DocumentState& state);
   // A command runs between beginStep and endStep; endStep keeps an undo step captioned as
   // given when the document differs from the one at beginStep, else nothing. Steps nest:
-  // only the outermost pair counts.
+  // only the outermost pair counts. A step costs what the command changed, plus a
+  // comparison of every graph at its start and end (no copies).
   void beginStep(const std::string& caption);
   void endStep();
   bool stepOpen() const { return m_stepDepth > 0; }
@@ -84,7 +86,12 @@ class GraphStore : public DocumentTexts {
   UndoHistory& history() { return m_history; }
 
  private:
- private:
+  DocumentRefs refs();
+  void refreshAfterRestore();
+  // Brings m_seen up to the document, first turning the newest steps to start from the
+  // document as it is when it was changed outside any step.
+  void followDocument();
+
   std::vector<std::unique_ptr<Graph>> m_graphs;
   std::vector<std::string> m_sourceFiles;
   int m_active = -1;
@@ -93,7 +100,10 @@ class GraphStore : public DocumentTexts {
   UndoHistory m_history;
   int m_stepDepth = 0;
   std::string m_stepCaption;
-  DocumentState m_stepBefore;
+  // The document as the history last saw it (after the newest step, undo or redo): what a
+  // command is compared with to find what it changed. Its graphs share their points with
+  // the document, so it costs a copy of titles and appearance, once.
+  DocumentState m_seen;
 };
 
 }  // namespace tarvik

@@ -18,29 +18,46 @@ bool DocumentState::sameAs(const DocumentState& other) const {
   return true;
 }
 
-void UndoHistory::record(std::string caption, DocumentState before, const DocumentState& current) {
-  m_redo.clear();
-  m_undo.push_back({std::move(caption), std::move(before)});
-  trim(current);
+void UndoHistory::count(Step& step) {
+  step.bytes = sizeof(Step) + textBytes(step.caption) - sizeof(std::string) + step.change.bytes;
 }
 
-DocumentState UndoHistory::takeUndo(DocumentState current) {
+void UndoHistory::record(std::string caption, DocumentChange back) {
+  m_redo.clear();
+  m_redoBytes = 0;
+  putUndo({std::move(caption), std::move(back), 0});
+  trim();
+}
+
+UndoHistory::Step UndoHistory::takeUndo() {
   Step step = std::move(m_undo.back());
   m_undo.pop_back();
-  m_redo.push_back({step.caption, std::move(current)});
-  return std::move(step.state);
+  m_undoBytes -= step.bytes;
+  return step;
 }
 
-DocumentState UndoHistory::takeRedo(DocumentState current) {
+UndoHistory::Step UndoHistory::takeRedo() {
   Step step = std::move(m_redo.back());
   m_redo.pop_back();
-  m_undo.push_back({step.caption, std::move(current)});
-  return std::move(step.state);
+  m_redoBytes -= step.bytes;
+  return step;
+}
+
+void UndoHistory::putUndo(Step step) {
+  count(step);
+  m_undo.push_back(std::move(step));
+  m_undoBytes += m_undo.back().bytes;
+}
+
+void UndoHistory::putRedo(Step step) {
+  count(step);
+  m_redo.push_back(std::move(step));
+  m_redoBytes += m_redo.back().bytes;
 }
 
 std::size_t UndoHistory::retainedBytes(const DocumentState& current) const {
-  // A block counts once however many steps share it, and not at all while the live
-  // document uses it.
+  // Every graph of a past state is either in the document or in some step's change, so
+  // the blocks the changes hold, less the document's, are the blocks only the history keeps.
   std::unordered_set<const PointBlock*> seen;
   for (const Graph& g : current.graphs) {
     seen.insert(g.xBlock().get());
@@ -54,7 +71,7 @@ std::size_t UndoHistory::retainedBytes(const DocumentState& current) const {
   };
   for (const auto* side : {&m_undo, &m_redo}) {
     for (const Step& step : *side) {
-      for (const Graph& g : step.state.graphs) {
+      for (const Graph& g : step.change.graphs) {
         add(g.xBlock());
         add(g.yBlock());
       }
@@ -63,14 +80,16 @@ std::size_t UndoHistory::retainedBytes(const DocumentState& current) const {
   return bytes;
 }
 
-void UndoHistory::trim(const DocumentState& current) {
+void UndoHistory::trim() {
+  const auto dropOldest = [this] {
+    m_undoBytes -= m_undo.front().bytes;
+    m_undo.pop_front();
+  };
   while (m_undo.size() > m_maxSteps) {
-    m_undo.pop_front();
+    dropOldest();
   }
-  // The newest step always stays: a command that alone exceeds the limit can still be
-  // undone once.
-  while (m_undo.size() > 1 && retainedBytes(current) > m_maxBytes) {
-    m_undo.pop_front();
+  while (m_undo.size() > 1 && heldBytes() > m_maxBytes) {
+    dropOldest();
   }
 }
 

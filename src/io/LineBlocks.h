@@ -76,7 +76,11 @@ inline std::size_t nextLineStart(std::string_view text, std::size_t from, std::s
 //   append(Block& into, const Block& from)      appends a parsed block, in file order
 //   reset(Block&)                               empties a spare block for reuse
 //   failed(const Block&)                        true once a bad line was met
+// and, for formats whose records may run past a line end:
+//   openAtEnd(const Block&)                     true when the last record goes on in the
+//                                               next block; parse then continues it
 // Blocks after a failed one are dropped. Exceptions of the helper thread are rethrown here.
+// Bytes passed to `release` are never read again.
 template <class Block, class Reader>
 void parseLinesInParallel(std::string_view text, std::size_t begin, std::size_t blockBytes,
                           Reader& reader, Block& result, const ReleaseBytes& release) {
@@ -119,6 +123,14 @@ void parseLinesInParallel(std::string_view text, std::size_t begin, std::size_t 
       }
     }
     pending = end > mid ? &second : nullptr;
+    if constexpr (requires { reader.openAtEnd(result); }) {
+      // The first block ended inside a record, so the second was parsed from a wrong start:
+      // it is parsed again here, going on from that record, before its bytes are released.
+      if (pending != nullptr && !reader.failed(result) && reader.openAtEnd(result)) {
+        reader.parse(text.substr(mid, end - mid), result);
+        pending = nullptr;
+      }
+    }
     pos = end;
     if (release) {
       release(pos);

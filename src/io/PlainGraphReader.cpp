@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/TextCodec.h"
 #include "io/LineBlocks.h"
@@ -98,35 +99,40 @@ class Scanner {
 
 // Records are tokens, not lines: an X may stand at the end of one line and its Y on the
 // next. A block of whole lines therefore starts at a record except after a block that ends
-// with an X alone; such a block asks for the rest of the file to be read in one pass from
-// that X (rare: only files that split records over lines at a block's end).
+// with an X alone; such a record stays open, and the block after it goes on from its Y.
 struct Block {
   PointArrays points;
   FileTexts texts;  // of the first records, from this block's first record on
   std::size_t records = 0;
-  std::size_t lines = 0;                  // line ends consumed
-  std::optional<std::size_t> errorLine;   // counted like `lines`, from the block's start
-  std::optional<std::size_t> resumeLine;  // an X without its Y at the block's end: its line
-  const char* resumeAt = nullptr;         // and where it starts
+  std::size_t lines = 0;                 // line ends consumed
+  std::optional<std::size_t> errorLine;  // counted like `lines`, from the block's start
+  std::optional<double> openX;           // an X whose Y lies past the block's end
+  std::size_t openLine = 0;              // and its line, counted like errorLine
 };
 
-enum class BlockEnd { Continues, IsFileEnd };
-
-// Reads the records of `bytes` into `into`; line numbers go on from into.lines.
-void scanRecords(std::string_view bytes, BlockEnd blockEnd, Block& into) {
+// Reads the records of `bytes` into `into`, going on from an X left open by the bytes
+// before; line numbers go on from into.lines. An X alone at the end stays open.
+void scanRecords(std::string_view bytes, Block& into) {
   Scanner scan(bytes);
   const std::size_t baseLine = into.lines;
-  while (scan.skipSeparators()) {
-    const std::size_t line = baseLine + scan.line();
-    const char* recordStart = bytes.data() + scan.offset();
-    const std::optional<double> x = scan.number();
-    const bool hasY = x && scan.skipSeparators();
-    if (x && !hasY && blockEnd == BlockEnd::Continues) {
-      into.resumeLine = line;
-      into.resumeAt = recordStart;
-      return;
+  for (;;) {
+    std::optional<double> x;
+    std::size_t line = 0;
+    if (into.openX) {
+      x = std::exchange(into.openX, std::nullopt);
+      line = into.openLine;
+    } else if (scan.skipSeparators()) {
+      line = baseLine + scan.line();
+      x = scan.number();
+    } else {
+      break;
     }
-    const std::optional<double> y = hasY ? scan.number() : std::nullopt;
+    if (x && !scan.skipSeparators()) {
+      into.openX = x;
+      into.openLine = line;
+      break;
+    }
+    const std::optional<double> y = x ? scan.number() : std::nullopt;
     if (!y) {
       into.errorLine = line;
       return;
@@ -146,9 +152,7 @@ void scanRecords(std::string_view bytes, BlockEnd blockEnd, Block& into) {
 struct Reader {
   std::size_t expectedRecords = 0;
 
-  static void parse(std::string_view lines, Block& into) {
-    scanRecords(lines, BlockEnd::Continues, into);
-  }
+  static void parse(std::string_view lines, Block& into) { scanRecords(lines, into); }
   void append(Block& into, const Block& from) const {
     detail::appendValues(into.points.xs, from.points.xs, expectedRecords);
     detail::appendValues(into.points.ys, from.points.ys, expectedRecords);
@@ -158,9 +162,9 @@ struct Reader {
     if (from.errorLine) {
       into.errorLine = into.lines + *from.errorLine;
     }
-    if (from.resumeLine) {
-      into.resumeLine = into.lines + *from.resumeLine;
-      into.resumeAt = from.resumeAt;
+    if (from.openX) {
+      into.openX = from.openX;
+      into.openLine = into.lines + from.openLine;
     }
     into.records += from.records;
     into.lines += from.lines;
@@ -172,10 +176,11 @@ struct Reader {
     block.records = 0;
     block.lines = 0;
     block.errorLine.reset();
-    block.resumeLine.reset();
-    block.resumeAt = nullptr;
+    block.openX.reset();
+    block.openLine = 0;
   }
-  static bool failed(const Block& block) { return block.errorLine || block.resumeLine; }
+  static bool failed(const Block& block) { return block.errorLine.has_value(); }
+  static bool openAtEnd(const Block& block) { return block.openX.has_value(); }
 };
 
 }  // namespace
@@ -186,12 +191,8 @@ PlainGraphData readPlainGraph(std::string_view bytes, const ReleaseBytes& releas
   result.points.xs.reserve(reader.expectedRecords);
   result.points.ys.reserve(reader.expectedRecords);
   detail::parseLinesInParallel(bytes, 0, kBlockBytes, reader, result, release);
-  if (result.resumeLine && !result.errorLine) {
-    // A record split over a block's end: the rest of the file in one pass from its X.
-    const auto from = static_cast<std::size_t>(result.resumeAt - bytes.data());
-    result.lines = *result.resumeLine - 1;
-    result.resumeLine.reset();
-    scanRecords(bytes.substr(from), BlockEnd::IsFileEnd, result);
+  if (result.openX && !result.errorLine) {
+    result.errorLine = result.openLine;  // an X without its Y at the end of the file
   }
   PlainGraphData data;
   data.points = std::move(result.points);
