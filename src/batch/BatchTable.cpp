@@ -37,12 +37,22 @@ void runTable(BatchSession& s, const BatchArgs& a) {
   if (!index) {
     return;
   }
-  const std::optional<FileBytes> bytes = FileBytes::open(*file);
+  std::optional<FileBytes> bytes = FileBytes::open(*file);
   if (!bytes) {
     throw IoError("Невозможно открыть файл:" + *file);
   }
-  transforms::TextPoints table =
-      transforms::readTableText(bytes->bytes(), ctx.ui.decimalSeparator());
+  // The file's pages leave memory behind each of the two passes (the second starts at the
+  // front again); the cell a message quotes is read back from the page cache.
+  std::size_t passedUntil = 0;
+  transforms::TextPoints table = transforms::readTableText(
+      bytes->bytes(), ctx.ui.decimalSeparator(), kMaxGraphPoints,
+      [&bytes, &passedUntil](std::size_t end) {
+        if (end < passedUntil) {
+          bytes->restartRelease();
+        }
+        passedUntil = end;
+        bytes->releaseBefore(end);
+      });
   if (bytes->shrankWhileRead()) {
     throw IoError("Невозможно открыть файл:" + *file);
   }

@@ -82,12 +82,24 @@ ConvertedRows convertPointRows(std::span<const PointTableRow> rows, char decimal
 
 namespace {
 
+// How far the walk goes before it hands the bytes behind it back.
+constexpr std::size_t kReleaseStep = std::size_t{4} << 20;
+
 // Walks the rows of a table text: `onRow(line, x, y)` for each line of two fields, blank
-// lines skipped. Stops at the first line of other than two fields and names it.
+// lines skipped. Stops at the first line of other than two fields and names it. `release`
+// (may be empty) is told every few megabytes which bytes the walk has left behind.
 template <class OnRow>
-std::optional<ReadError> forEachTextRow(std::string_view text, OnRow&& onRow) {
+std::optional<ReadError> forEachTextRow(std::string_view text, OnRow&& onRow,
+                                        const ReleaseBytes& release = {}) {
+  const char* const begin = text.data();
+  std::size_t released = 0;
   std::size_t lineNumber = 0;
   while (!text.empty()) {
+    const auto done = static_cast<std::size_t>(text.data() - begin);
+    if (release && done - released >= kReleaseStep) {
+      release(done);
+      released = done;
+    }
     ++lineNumber;
     const std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
@@ -131,13 +143,14 @@ TextRows splitTableText(std::string_view text) {
   return result;
 }
 
-TextPoints readTableText(std::string_view text, char decimalSeparator, std::size_t maxRows) {
+TextPoints readTableText(std::string_view text, char decimalSeparator, std::size_t maxRows,
+                         const ReleaseBytes& release) {
   TextPoints result;
   // The first pass only counts, so a text of more rows than a graph may hold is refused
   // before memory is spent on it.
   std::size_t rows = 0;
-  result.lineError =
-      forEachTextRow(text, [&rows](std::size_t, std::string_view, std::string_view) { ++rows; });
+  result.lineError = forEachTextRow(
+      text, [&rows](std::size_t, std::string_view, std::string_view) { ++rows; }, release);
   if (result.lineError) {
     return result;
   }
@@ -161,7 +174,7 @@ TextPoints readTableText(std::string_view text, char decimalSeparator, std::size
     }
     points.xs.push_back(*xValue);
     points.ys.push_back(*yValue);
-  });
+  }, release);
   if (result.cellError) {
     result.points = {};
   }

@@ -76,7 +76,8 @@ TextRows splitTableText(std::string_view text);
 // `decimalSeparator` without keeping the cells' texts. The rows are counted before any array
 // is made: a table of more than `maxRows` rows gives `tooManyRows` and no points. A line of
 // other than two fields comes before the count; the first cell that does not convert (X
-// before Y) is named by its line, column and text, a view into `text`.
+// before Y) is named by its line, column and text, a view into `text`. `release` (may be
+// empty) is told of the bytes each pass has left behind, so a mapped file's pages can go.
 struct TextCellError {
   std::size_t line = 0;
   int column = 0;
@@ -89,7 +90,7 @@ struct TextPoints {
   std::optional<TextCellError> cellError;
 };
 TextPoints readTableText(std::string_view text, char decimalSeparator,
-                         std::size_t maxRows = kMaxGraphPoints);
+                         std::size_t maxRows = kMaxGraphPoints, const ReleaseBytes& release = {});
 
 // Replaces the points of `graph` by (xs[i], ys[i]) added in row order with Add point, so
 // the graph ends ordered by X and rows of equal X keep their row order. Title and

@@ -83,6 +83,22 @@ TEST_F(BatchTable, MoreRowsThanAGraphMayHoldAreRefused) {
   EXPECT_EQ(r.out, "0\t1\n1\t2\n2\t3\n");
 }
 
+// A bad cell far into a file, whose earlier pages the reading has given back: the message
+// quotes it as the file holds it.
+TEST_F(BatchTable, ABadCellFarIntoTheFileIsQuotedAsItStands) {
+  write("a.grf", kGraph);
+  std::string rows;
+  for (int i = 0; i < 3'000'000; ++i) {
+    rows += "0 1\n";
+  }
+  rows += "2 2,5e\n";
+  write("rows.txt", rows);
+  const Outcome r = run("open a.grf; table graph=1 file=rows.txt; dump");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "error: Строка 3000001: '2,5e' is not a valid floating point value\n");
+  EXPECT_EQ(r.out, "");
+}
+
 // One NaN X among rows that arrive backwards: each side of it is ordered on its own, as
 // adding the rows one by one places them.
 TEST_F(BatchTable, ANaNXSplitsTheRowsIntoRunsOrderedSeparately) {
