@@ -38,10 +38,9 @@ std::optional<std::vector<std::size_t>> pickCandidateGraphs(CommandContext& ctx,
                                                             const std::string& caption);
 
 // Calls `edit(storeIndex, graph)` on a copy of each graph of `indices`, which are distinct
-// (a copy shares its
-// points until it writes them) and puts the copies in place only when every edit is done,
-// which takes no memory. So a command that runs out of memory part-way, or whose edit throws,
-// leaves every graph as it was.
+// (a copy shares its points until it writes them), and puts the copies in place only when
+// every edit is done, which takes no memory. So a command that runs out of memory part-way,
+// or whose edit throws, leaves every graph as it was.
 void editGraphsTogether(GraphStore& store, const std::vector<std::size_t>& indices,
                         const std::function<void(std::size_t, Graph&)>& edit);
 
