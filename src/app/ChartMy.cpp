@@ -246,7 +246,9 @@ bool TfmChart::runGuarded(const std::function<void(CommandContext&)>& work,
   }
   CommandContext ctx{m_store, *m_ui};
   try {
-    work(ctx);
+    // A command that runs out of memory leaves no graph of its own behind, whichever
+    // command it is (its end is then OutOfMemoryError).
+    keepStoreOnMemoryShortage(m_store, [&] { work(ctx); });
   } catch (const std::bad_alloc&) {
     m_ui->clearBusy();
     m_ui->message(MessageKind::Error, kOutOfMemory);

@@ -5,10 +5,14 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QString>
+#include <new>
+#include <optional>
+#include <stdexcept>
 
 #include "app/ChartMy.h"
 #include "app/GuiUi.h"
 #include "app/WindowActions.h"
+#include "core/OutputLimits.h"
 #include "dialogs/ChartShowTextGr.h"
 #include "dialogs/DialogSizing.h"
 #include "io/Export.h"
@@ -25,8 +29,17 @@ void showPointTable(CommandContext& ctx, dialogs::TfmShowTextGr* dialog) {
   const Graph& graph = ctx.store.graph(*index);
   dialog->fill(*index, graph.xs(), graph.ys(), ctx.ui.decimalSeparator());
   // OK converts every row before the graph is touched; a bad cell keeps the dialog open.
-  dialog->setOkHandler([&ctx, dialog](const std::vector<transforms::PointTableRow>& rows) {
-    return transforms::applyPointTable(ctx, dialog->graphIndex(), rows);
+  dialog->setOkHandler([&ctx, dialog](const std::vector<transforms::PointTableRow>& rows)
+                           -> std::optional<transforms::CellError> {
+    // The handler runs inside the dialog's event loop, which no exception may cross: a
+    // shortage of memory ends the table with its message and the graph as it was.
+    try {
+      return transforms::applyPointTable(ctx, dialog->graphIndex(), rows);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    ctx.ui.message(MessageKind::Error, kOutOfMemory);
+    return std::nullopt;
   });
   dialogs::fitCaptionAndCentre(dialog);
   dialog->exec();

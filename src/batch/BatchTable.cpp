@@ -1,9 +1,12 @@
 // Batch commands of the point table, the export to the sibling program and the renaming
 // of source-file entries after the legends.
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "batch/BatchSession.h"
 #include "core/Error.h"
+#include "core/OutputLimits.h"
 #include "core/TextCodec.h"
 #include "io/Export.h"
 #include "io/FileBytes.h"
@@ -13,7 +16,8 @@ namespace tarvik::batch {
 namespace {
 
 // table graph=N file=PATH: the file's rows replace the graph's points as the table's OK
-// does. Every row is read and converted before the graph is touched.
+// does. The rows are counted first (more than a graph may hold are refused), then every
+// row is converted before the graph is touched.
 void runTable(BatchSession& s, const BatchArgs& a) {
   const auto file = a.get("file");
   if (!file || file->empty()) {
@@ -33,28 +37,38 @@ void runTable(BatchSession& s, const BatchArgs& a) {
   if (!index) {
     return;
   }
-  const std::optional<FileBytes> bytes = FileBytes::open(*file);
+  std::optional<FileBytes> bytes = FileBytes::open(*file);
   if (!bytes) {
     throw IoError("Невозможно открыть файл:" + *file);
   }
-  const transforms::TextRows text = transforms::splitTableText(bytes->bytes());
+  // The file's pages leave memory behind each of the two passes (the second starts at the
+  // front again); the cell a message quotes is read back from the page cache.
+  std::size_t passedUntil = 0;
+  transforms::TextPoints table = transforms::readTableText(
+      bytes->bytes(), ctx.ui.decimalSeparator(), kMaxGraphPoints,
+      [&bytes, &passedUntil](std::size_t end) {
+        if (end < passedUntil) {
+          bytes->restartRelease();
+        }
+        passedUntil = end;
+        bytes->releaseBefore(end);
+      });
   if (bytes->shrankWhileRead()) {
     throw IoError("Невозможно открыть файл:" + *file);
   }
-  if (text.error) {
-    throw Error(text.error->message);
+  if (table.lineError) {
+    throw Error(table.lineError->message);
   }
-  const transforms::ConvertedRows converted =
-      transforms::convertPointRows(text.rows, ctx.ui.decimalSeparator());
-  if (converted.error) {
+  if (table.tooManyRows) {
+    throw Error(kTooManyPoints);
+  }
+  if (const std::optional<transforms::TextCellError>& cell = table.cellError) {
     // The cell comes from a file, which may hold one token of any length: the message quotes
     // its start only.
-    const transforms::PointTableRow& row = text.rows[converted.error->row];
-    const std::string& cell = converted.error->column == 0 ? row.x : row.y;
-    throw ConvertError("Строка " + std::to_string(text.lines[converted.error->row]) + ": " +
-                       transforms::notANumberText(quotedFileText(cell, TextEncoding::Utf8)));
+    throw ConvertError("Строка " + std::to_string(cell->line) + ": " +
+                       transforms::notANumberText(quotedFileText(cell->cell, TextEncoding::Utf8)));
   }
-  transforms::rebuildGraph(ctx.store.graph(*index), converted.points);
+  transforms::rebuildGraph(ctx.store.graph(*index), std::move(table.points));
   refreshAfterInPlaceChange(ctx);
 }
 

@@ -91,13 +91,25 @@ void rewriteChosenGraphs(CommandContext& ctx, const std::string& caption, std::s
   if (!chosen) {
     return;
   }
-  for (std::size_t i : *chosen) {
-    Graph& g = ctx.store.graph(i);
+  editGraphsTogether(ctx.store, *chosen, [&](std::size_t i, Graph& g) {
     if (g.size() >= minPoints) {
       rewrite(i, g);
     }
-  }
+  });
   refreshAfterInPlaceChange(ctx);
+}
+
+void editGraphsTogether(GraphStore& store, const std::vector<std::size_t>& indices,
+                        const std::function<void(std::size_t, Graph&)>& edit) {
+  std::vector<Graph> edited;
+  edited.reserve(indices.size());
+  for (std::size_t i : indices) {
+    edited.push_back(store.graph(i));
+    edit(i, edited.back());
+  }
+  for (std::size_t k = 0; k < indices.size(); ++k) {
+    store.graph(indices[k]) = std::move(edited[k]);
+  }
 }
 
 std::optional<double> askNumber(

@@ -37,10 +37,18 @@ std::optional<std::vector<std::size_t>> pickGraphs(CommandContext& ctx, const st
 std::optional<std::vector<std::size_t>> pickCandidateGraphs(CommandContext& ctx,
                                                             const std::string& caption);
 
+// Calls `edit(storeIndex, graph)` on a copy of each graph of `indices`, which are distinct
+// (a copy shares its points until it writes them), and puts the copies in place only when
+// every edit is done, which takes no memory. So a command that runs out of memory part-way,
+// or whose edit throws, leaves every graph as it was.
+void editGraphsTogether(GraphStore& store, const std::vector<std::size_t>& indices,
+                        const std::function<void(std::size_t, Graph&)>& edit);
+
 // The in-place protocol of most transforms: picks graphs under `caption`, calls
 // `rewrite(storeIndex, graph)` for each chosen graph holding at least `minPoints` points
-// (smaller graphs are left wholly unchanged), then refreshes the view. Nothing happens when
-// the user cancels or no graph can take part.
+// (smaller graphs are left wholly unchanged; the graphs change together, as
+// editGraphsTogether), then refreshes the view. Nothing happens when the user cancels or no
+// graph can take part.
 void rewriteChosenGraphs(CommandContext& ctx, const std::string& caption, std::size_t minPoints,
                          const std::function<void(std::size_t, Graph&)>& rewrite);
 

@@ -35,7 +35,8 @@ class OutOfMemoryError : public Error {
 // hold), the graphs appended meanwhile are removed, the active index, the unnamed-graph
 // counter and the bottom axis title are put back, the chart is shown and refreshed, and
 // OutOfMemoryError is thrown. Graphs that existed before are not touched by the undo, so
-// `work` must not change them before its last allocation. Other exceptions pass unchanged.
+// `work` must not change them before its last allocation (editGraphsTogether in
+// core/Command.h changes graphs only after its last). Other exceptions pass unchanged.
 void keepStoreOnMemoryShortage(GraphStore& store, const std::function<void()>& work);
 
 }  // namespace tarvik

@@ -29,6 +29,8 @@ class FileBytes {
   // The reader is done with the bytes before `end`: whole pages before it are dropped from
   // this process's resident memory. Reading them again later is still valid.
   void releaseBefore(std::size_t end);
+  // The reader goes over the bytes once more: releaseBefore counts from the start again.
+  void restartRelease() { m_released = 0; }
   // True when the file is now shorter than bytes(), or became so while it was read (its
   // later bytes were not what bytes() showed).
   bool shrankWhileRead() const;

@@ -1,7 +1,9 @@
 #include "synth/SensorCommands.h"
 
+#include <numeric>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "io/FileBytes.h"
 #include "io/PointOrder.h"
@@ -87,11 +89,13 @@ void divideByListCommand(CommandContext& ctx, ValuesFileChoice& choice) {
     ctx.ui.message(MessageKind::Error, *list.error);
     return;
   }
-  for (std::size_t k = 0; k < ctx.store.count(); ++k) {
-    for (double& y : ctx.store.graph(k).ysMutable()) {
+  std::vector<std::size_t> every(ctx.store.count());
+  std::iota(every.begin(), every.end(), std::size_t{0});
+  editGraphsTogether(ctx.store, every, [&list](std::size_t k, Graph& g) {
+    for (double& y : g.ysMutable()) {
       y /= list.factors[k];
     }
-  }
+  });
   refreshAfterInPlaceChange(ctx);
 }
 

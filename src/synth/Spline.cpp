@@ -142,7 +142,7 @@ PointArrays catmullRomCurve(std::span<const double> xs, std::span<const double> 
   static const ParameterPowers powers;
   const std::vector<float> px = paddedFloats(xs, m);
   const std::vector<float> py = paddedFloats(ys, m);
-  reserveOutput(out.xs, kSplineSteps * m - (kSplineSteps - 1));
+  reserveOutput(out.xs, catmullRomPointCount(m));
   reserveOutput(out.ys, out.xs.capacity());
   for (std::size_t s = 1; s < m; ++s) {
     const CubicSegment cx(px[s - 1], px[s], px[s + 1], px[s + 2]);
@@ -185,7 +185,7 @@ PointArrays quadraticBSpline(std::span<const double> xs, std::span<const double>
   }
   const std::size_t nonFiniteX = countNonFinite(cx);
   const std::size_t nonFiniteY = countNonFinite(cy);
-  const std::size_t count = kSplineSteps * (n - 1);
+  const std::size_t count = bSplinePointCount(m);
   reserveOutput(out.xs, count);
   reserveOutput(out.ys, count);
   // On a span whose six knots t[j0−2] … t[j0+3] are consecutive integers every knot

@@ -25,6 +25,14 @@ inline constexpr int kSplineSteps = 10;
 // point); fewer than 2 points give none. Non-finite inputs propagate into their segments.
 PointArrays catmullRomCurve(std::span<const double> xs, std::span<const double> ys);
 
+// The number of points each curve gives for a graph of m points, known before it is made.
+constexpr std::size_t catmullRomPointCount(std::size_t m) {
+  return m < 2 ? 0 : kSplineSteps * m - (kSplineSteps - 1);
+}
+constexpr std::size_t bSplinePointCount(std::size_t m) {
+  return m < 3 ? 0 : kSplineSteps * (m - 2);
+}
+
 // The knots of the quadratic B-spline over n + 1 control points: t[j] = 0 for j < 3,
 // j − 2 for 3 ≤ j ≤ n, n − 1 for j > n, for j = 0 … max(2n, n + 3) (the recursion reads
 // up to t[n + 3]). Empty for n < 2.

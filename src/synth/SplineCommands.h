@@ -11,6 +11,9 @@ namespace tarvik::synth {
 // Picks graphs under "Сплайн  - выбор графиков" and appends "Сплайн для " + title with the
 // Catmull–Rom curve of each, in store order; the last one made is active. The curve's
 // points are stored by the graph's ordering rule (a curve whose X goes back is sorted).
+// Both commands make ten points per input point: when a chosen graph's curve would hold more
+// than a graph may, kTooManyPoints is shown and no curve is made; a shortage of memory
+// throws OutOfMemoryError and leaves no curve behind.
 void catmullRomCommand(CommandContext& ctx);
 
 // Picks graphs under "Сплайн Безье - выбор графиков" and appends "Сплайн Безье для " +

@@ -53,17 +53,16 @@ void rcDifferentiationCommand(CommandContext& ctx, const RcOptions& rc, std::mt1
   std::mt19937_64 clockSeeded(
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   std::mt19937_64& source = random ? *random : clockSeeded;
-  for (std::size_t i : *chosen) {
-    Graph& g = ctx.store.graph(i);
+  editGraphsTogether(ctx.store, *chosen, [&](std::size_t, Graph& g) {
     if (g.empty()) {
-      continue;
+      return;
     }
     rcDifferentiate(g.xs(), g.ysMutable(), rc.tauSeconds());
     g.title += "(дифф)";
     if (rc.randomError) {
       quantisationErrorModel(g.ysMutable(), rc.levels, source);
     }
-  }
+  });
   refreshAfterInPlaceChange(ctx);
 }
 

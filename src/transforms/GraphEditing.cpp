@@ -1,10 +1,10 @@
 #include "transforms/GraphEditing.h"
 
 #include <algorithm>
-#include <cmath>
-#include <numeric>
+#include <utility>
 #include <vector>
 
+#include "io/PointOrder.h"
 #include "transforms/Pointwise.h"
 #include "transforms/Resample.h"
 
@@ -59,36 +59,35 @@ void halvePoints(Graph& graph) {
   keepWhere(graph, [last](std::size_t i, double) { return i % 2 == 0 || i == last; });
 }
 
+std::size_t splicedPointCount(const Graph& left, const Graph& right, double x0) {
+  const auto leftCount = std::count_if(left.xs().begin(), left.xs().end(),
+                                       [x0](double x) { return x <= x0; });
+  const auto rightCount = std::count_if(right.xs().begin(), right.xs().end(),
+                                        [x0](double x) { return x > x0; });
+  return static_cast<std::size_t>(leftCount) + static_cast<std::size_t>(rightCount);
+}
+
 Graph spliceAt(const Graph& left, const Graph& right, double x0) {
-  std::vector<double> xs, ys;
+  PointArrays points;
+  const std::size_t count = splicedPointCount(left, right, x0);
+  points.xs.reserve(count);
+  points.ys.reserve(count);
   for (std::size_t i = 0; i < left.size(); ++i) {
     if (left.x(i) <= x0) {
-      xs.push_back(left.x(i));
-      ys.push_back(left.y(i));
+      points.xs.push_back(left.x(i));
+      points.ys.push_back(left.y(i));
     }
   }
   for (std::size_t i = 0; i < right.size(); ++i) {
     if (right.x(i) > x0) {
-      xs.push_back(right.x(i));
-      ys.push_back(right.y(i));
+      points.xs.push_back(right.x(i));
+      points.ys.push_back(right.y(i));
     }
   }
+  // A NaN X passes neither comparison, so the points are one run of the ordering rule.
+  applyPointOrder(points);
   Graph result;
-  if (std::none_of(xs.begin(), xs.end(), [](double x) { return std::isnan(x); })) {
-    // Add point inserts after the last point with X not greater: a stable sort by X.
-    std::vector<std::size_t> order(xs.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&xs](std::size_t p, std::size_t q) { return xs[p] < xs[q]; });
-    result.reserve(xs.size());
-    for (std::size_t i : order) {
-      result.appendPoint(xs[i], ys[i]);
-    }
-  } else {
-    for (std::size_t i = 0; i < xs.size(); ++i) {
-      result.addPoint(xs[i], ys[i]);
-    }
-  }
+  result.setPoints(std::move(points.xs), std::move(points.ys));
   return result;
 }
 

@@ -24,5 +24,7 @@ void halvePoints(Graph& graph);
 // The points of `left` with X ≤ x0 (stored order) followed by those of `right` with
 // X > x0, placed by the ordering rule of Add point (a stable sort by X). Points only.
 Graph spliceAt(const Graph& left, const Graph& right, double x0);
+// The number of points spliceAt makes, counted without making them.
+std::size_t splicedPointCount(const Graph& left, const Graph& right, double x0);
 
 }  // namespace tarvik

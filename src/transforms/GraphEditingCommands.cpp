@@ -77,9 +77,8 @@ void cropCommand(CommandContext& ctx, XRange range) {
   if (!chosen) {
     return;
   }
-  for (std::size_t i : *chosen) {
-    cropByX(ctx.store.graph(i), range.lower, range.upper);
-  }
+  editGraphsTogether(ctx.store, *chosen,
+                     [&range](std::size_t, Graph& g) { cropByX(g, range.lower, range.upper); });
   ctx.store.chart().redraw();
   ctx.store.chart().refreshIndicator();
 }
@@ -89,9 +88,7 @@ void halveCommand(CommandContext& ctx) {
   if (!chosen) {
     return;
   }
-  for (std::size_t i : *chosen) {
-    halvePoints(ctx.store.graph(i));
-  }
+  editGraphsTogether(ctx.store, *chosen, [](std::size_t, Graph& g) { halvePoints(g); });
   ctx.store.chart().redraw();
   ctx.store.chart().refreshIndicator();
 }
@@ -115,6 +112,10 @@ void spliceCommand(CommandContext& ctx, SpliceOptions& splice) {
   }
   const Graph& left = store.graph(static_cast<std::size_t>(edited.first - 1));
   const Graph& right = store.graph(static_cast<std::size_t>(edited.second - 1));
+  // Two graphs of the largest size together hold twice as many points as one may.
+  if (!fitsInOneGraph(static_cast<double>(splicedPointCount(left, right, *x0)))) {
+    throw Error(kTooManyPoints);
+  }
   Graph result = spliceAt(left, right, *x0);
   result.title = left.title;
   result.colour = automaticColour(store);

@@ -40,7 +40,8 @@ void cropCommand(CommandContext& ctx, XRange range);
 // "Уменьшить кол-во точек вдвое".
 void halveCommand(CommandContext& ctx);
 // "Срастить графики": only with more than one graph; the dialog's fields persist in
-// `splice`. A splice point that is not a number throws ConvertError; nothing is created.
+// `splice`. A splice point that is not a number throws ConvertError, and a splice of more
+// points than one graph may hold throws kTooManyPoints; either way nothing is created.
 void spliceCommand(CommandContext& ctx, SpliceOptions& splice);
 
 }  // namespace tarvik

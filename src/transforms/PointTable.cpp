@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numeric>
 #include <stdexcept>
+#include <utility>
 
 #include "core/NumberFormat.h"
+#include "io/PointOrder.h"
 
 namespace tarvik::transforms {
 
@@ -79,69 +80,118 @@ ConvertedRows convertPointRows(std::span<const PointTableRow> rows, char decimal
   return result;
 }
 
-TextRows splitTableText(std::string_view text) {
-  TextRows result;
+namespace {
+
+// How far the walk goes before it hands the bytes behind it back.
+constexpr std::size_t kReleaseStep = std::size_t{4} << 20;
+
+// Walks the rows of a table text: `onRow(line, x, y)` for each line of two fields, blank
+// lines skipped. Stops at the first line of other than two fields and names it. `release`
+// (may be empty) is told every few megabytes which bytes the walk has left behind.
+template <class OnRow>
+std::optional<ReadError> forEachTextRow(std::string_view text, OnRow&& onRow,
+                                        const ReleaseBytes& release = {}) {
+  const char* const begin = text.data();
+  std::size_t released = 0;
   std::size_t lineNumber = 0;
   while (!text.empty()) {
+    const auto done = static_cast<std::size_t>(text.data() - begin);
+    if (release && done - released >= kReleaseStep) {
+      release(done);
+      released = done;
+    }
     ++lineNumber;
     const std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    std::vector<std::string_view> fields;
+    std::string_view fields[2];
+    std::size_t fieldCount = 0;
     std::size_t pos = 0;
-    while (pos < line.size()) {
+    while (pos < line.size() && fieldCount <= 2) {
       const std::size_t start = line.find_first_not_of(" \t\r", pos);
       if (start == std::string_view::npos) {
         break;
       }
       const std::size_t stop = std::min(line.find_first_of(" \t\r", start), line.size());
-      fields.push_back(line.substr(start, stop - start));
+      if (fieldCount < 2) {
+        fields[fieldCount] = line.substr(start, stop - start);
+      }
+      ++fieldCount;
       pos = stop;
     }
-    if (fields.empty()) {
+    if (fieldCount == 0) {
       continue;
     }
-    if (fields.size() != 2) {
-      result.error = ReadError{lineNumber,
-                               "Строка " + std::to_string(lineNumber) + ": нужны два числа, X и Y"};
-      return result;
+    if (fieldCount != 2) {
+      return ReadError{lineNumber,
+                       "Строка " + std::to_string(lineNumber) + ": нужны два числа, X и Y"};
     }
-    result.rows.push_back({std::string(fields[0]), std::string(fields[1])});
-    result.lines.push_back(lineNumber);
+    onRow(lineNumber, fields[0], fields[1]);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+TextRows splitTableText(std::string_view text) {
+  TextRows result;
+  result.error = forEachTextRow(text, [&result](std::size_t line, std::string_view x,
+                                                std::string_view y) {
+    result.rows.push_back({std::string(x), std::string(y)});
+    result.lines.push_back(line);
+  });
+  return result;
+}
+
+TextPoints readTableText(std::string_view text, char decimalSeparator, std::size_t maxRows,
+                         const ReleaseBytes& release) {
+  TextPoints result;
+  // The first pass only counts, so a text of more rows than a graph may hold is refused
+  // before memory is spent on it.
+  std::size_t rows = 0;
+  result.lineError = forEachTextRow(
+      text, [&rows](std::size_t, std::string_view, std::string_view) { ++rows; }, release);
+  if (result.lineError) {
+    return result;
+  }
+  if (rows > maxRows) {
+    result.tooManyRows = true;
+    return result;
+  }
+  PointArrays& points = result.points;
+  points.xs.reserve(rows);
+  points.ys.reserve(rows);
+  forEachTextRow(text, [&](std::size_t line, std::string_view x, std::string_view y) {
+    if (result.cellError) {
+      return;
+    }
+    const std::optional<double> xValue = parsePointTableCell(x, decimalSeparator);
+    const std::optional<double> yValue =
+        xValue ? parsePointTableCell(y, decimalSeparator) : std::nullopt;
+    if (!yValue) {
+      result.cellError = xValue ? TextCellError{line, 1, y} : TextCellError{line, 0, x};
+      return;
+    }
+    points.xs.push_back(*xValue);
+    points.ys.push_back(*yValue);
+  }, release);
+  if (result.cellError) {
+    result.points = {};
   }
   return result;
 }
 
 void rebuildGraph(Graph& graph, const PointArrays& rows) {
-  const std::vector<double>& xs = rows.xs;
-  const std::vector<double>& ys = rows.ys;
-  if (xs.size() != ys.size()) {
+  rebuildGraph(graph, PointArrays(rows));
+}
+
+void rebuildGraph(Graph& graph, PointArrays&& rows) {
+  if (rows.xs.size() != rows.ys.size()) {
     throw std::invalid_argument("rebuildGraph: X and Y of different lengths");
   }
-  const bool anyNanX = std::any_of(xs.begin(), xs.end(), [](double x) { return std::isnan(x); });
-  if (anyNanX) {
-    // A NaN X compares with nothing, so Add point's placement is not an ordering; only
-    // adding the points one by one gives its result.
-    graph.clearPoints();
-    graph.reserve(xs.size());
-    for (std::size_t i = 0; i < xs.size(); ++i) {
-      graph.addPoint(xs[i], ys[i]);
-    }
-    return;
-  }
-  // Adding each point after the last one whose X is not greater is a stable sort by X;
-  // sorting the row order costs O(n log n) instead of a shift per out-of-order row.
-  std::vector<std::size_t> order(xs.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&xs](std::size_t a, std::size_t b) { return xs[a] < xs[b]; });
-  std::vector<double> sortedX(xs.size());
-  std::vector<double> sortedY(xs.size());
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    sortedX[i] = xs[order[i]];
-    sortedY[i] = ys[order[i]];
-  }
-  graph.setPoints(std::move(sortedX), std::move(sortedY));
+  // The rows in the order adding them one by one would give, NaN X included.
+  applyPointOrder(rows);
+  graph.setPoints(std::move(rows.xs), std::move(rows.ys));
 }
 
 std::optional<CellError> applyPointTable(CommandContext& ctx, std::size_t graphIndex,
@@ -149,12 +199,17 @@ std::optional<CellError> applyPointTable(CommandContext& ctx, std::size_t graphI
   if (graphIndex >= ctx.store.count()) {
     throw std::invalid_argument("applyPointTable: no graph " + std::to_string(graphIndex));
   }
-  const ConvertedRows converted = convertPointRows(rows, ctx.ui.decimalSeparator());
+  if (!fitsInOneGraph(static_cast<double>(rows.size()))) {
+    // Named at the first row that does not fit.
+    ctx.ui.message(MessageKind::Error, kTooManyPoints);
+    return CellError{kMaxGraphPoints, 0, kTooManyPoints};
+  }
+  ConvertedRows converted = convertPointRows(rows, ctx.ui.decimalSeparator());
   if (converted.error) {
     ctx.ui.message(MessageKind::Error, converted.error->message);
     return converted.error;
   }
-  rebuildGraph(ctx.store.graph(graphIndex), converted.points);
+  rebuildGraph(ctx.store.graph(graphIndex), std::move(converted.points));
   refreshAfterInPlaceChange(ctx);
   return std::nullopt;
 }

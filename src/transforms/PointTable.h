@@ -11,6 +11,7 @@
 
 #include "core/Command.h"
 #include "core/Graph.h"
+#include "core/OutputLimits.h"
 #include "io/ReadResult.h"
 
 namespace tarvik::transforms {
@@ -71,13 +72,37 @@ struct TextRows {
 };
 TextRows splitTableText(std::string_view text);
 
+// The points of a table given as text (rows as splitTableText finds them), converted with
+// `decimalSeparator` without keeping the cells' texts. The rows are counted before any array
+// is made: a table of more than `maxRows` rows gives `tooManyRows` and no points. A line of
+// other than two fields comes before the count; the first cell that does not convert (X
+// before Y) is named by its line, column and text, a view into `text`. `release` (may be
+// empty) is told of the bytes each pass has left behind, so a mapped file's pages can go.
+struct TextCellError {
+  std::size_t line = 0;
+  int column = 0;
+  std::string_view cell;
+};
+struct TextPoints {
+  PointArrays points;
+  std::optional<ReadError> lineError;
+  bool tooManyRows = false;
+  std::optional<TextCellError> cellError;
+};
+TextPoints readTableText(std::string_view text, char decimalSeparator,
+                         std::size_t maxRows = kMaxGraphPoints, const ReleaseBytes& release = {});
+
 // Replaces the points of `graph` by (xs[i], ys[i]) added in row order with Add point, so
 // the graph ends ordered by X and rows of equal X keep their row order. Title and
-// appearance stay. The arrays must be of equal length.
+// appearance stay. The arrays must be of equal length. The points are ordered in
+// O(n log n) before the graph changes, so a shortage of memory leaves it as it was.
 void rebuildGraph(Graph& graph, const PointArrays& rows);
+void rebuildGraph(Graph& graph, PointArrays&& rows);
 
 // OK of the table: converts every row first; when a cell does not convert, shows its
-// message as an error and returns it, leaving the graph untouched. Otherwise rebuilds graph
+// message as an error and returns it, leaving the graph untouched; more rows than one graph
+// may hold are such an error too (kTooManyPoints, at the first row beyond). Otherwise
+// rebuilds graph
 // `graphIndex` (an index beyond the store throws std::invalid_argument), refreshes the view
 // and returns nullopt.
 std::optional<CellError> applyPointTable(CommandContext& ctx, std::size_t graphIndex,

@@ -86,12 +86,12 @@ void pointwiseCommand(CommandContext& ctx, PointwiseKind kind) {
       return;
     }
   }
-  for (std::size_t i : *chosen) {
-    const PointwiseOutcome outcome = applyPointwise(ctx.store.graph(i), kind, v);
+  editGraphsTogether(ctx.store, *chosen, [&](std::size_t i, Graph& g) {
+    const PointwiseOutcome outcome = applyPointwise(g, kind, v);
     if (outcome.faultIndex) {
       ctx.ui.message(MessageKind::Error, divisionFaultMessage(i));
     }
-  }
+  });
   ctx.store.chart().redraw();
   ctx.store.chart().refreshIndicator();
 }

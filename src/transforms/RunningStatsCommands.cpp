@@ -57,15 +57,14 @@ void runningEnergyCommand(CommandContext& ctx, EnergyUnitsOptions& units) {
   }
   const double tf = kTimeFactors[timeUnitIndex(units.timeUnit)];
   const double cf = kCurrentFactors[currentUnitIndex(units.currentUnit)];
-  for (std::size_t i : *chosen) {
-    Graph& g = ctx.store.graph(i);
+  editGraphsTogether(ctx.store, *chosen, [&](std::size_t, Graph& g) {
     if (g.size() < 2) {
-      continue;
+      return;
     }
     const double total = runningEnergy(g.xsMutable(), g.ysMutable(), tf, cf);
     keepFirstPoints(g, g.size() - 1);
     g.title += " (энергия =" + formatExponent2(total, ctx.ui.decimalSeparator()) + " Дж)";
-  }
+  });
   refreshAfterInPlaceChange(ctx);
 }
 

@@ -1,5 +1,5 @@
 // The built tarvik-batch program at its limits: options it refuses, outputs too large to
-// make, a run out of memory, --keep-going, and standard output that cannot be written.
+// make, runs out of memory, --keep-going, and standard output that cannot be written.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -103,6 +103,37 @@ TEST_F(BatchLimits, OutputsAboveTenMillionPointsAreRefusedAndChangeNothing) {
   }
 }
 
+// Commands whose output size follows from their inputs: ten curve points per point, the
+// two parts of a splice. A graph within the cap may give more than it.
+TEST_F(BatchLimits, CurvesAndSplicesBeyondTheCapAreRefusedBeforeTheyAreMade) {
+  struct Case {
+    const char* prepare;  // clones of CH1 and CH2 become graphs 5 and 6
+    const char* command;
+  };
+  const Case cases[] = {
+      {"clone graphs=1 points=1000001", "spline graphs=5"},        // 10,000,001 points
+      {"clone graphs=1 points=1000003", "bspline graphs=1-5"},     // 10,000,010 points
+      {"clone graphs=1,2 points=5000001; shift-x graphs=6 value=1e6",  // all of both
+       "splice first=5 second=6 x=1e5"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    const Outcome before = run(openScope() + c.prepare + "; list");
+    ASSERT_EQ(before.status, 0) << before.err;
+    const Outcome r = runArgs("-k -e " + quoted(openScope() + c.prepare + "; " + c.command +
+                                                "; list"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, kTooManyPoints);
+    EXPECT_EQ(r.out, before.out);
+  }
+  // At the cap itself the splice is made.
+  const Outcome fits =
+      run(openScope() + "clone graphs=1,2 points=5000000; shift-x graphs=6 value=1e6; " +
+          "splice first=5 second=6 x=1e5; list");
+  ASSERT_EQ(fits.status, 0) << fits.err;
+  EXPECT_EQ(fields(lines(fits.out).at(6)).at(2), "10000000");
+}
+
 TEST_F(BatchLimits, InverseTransformRefusesTooManyPoints) {
   const std::string spectrum = openScope() + "spectrum graphs=1 fmax=1e9 df=1e7 nophase=off; ";
   const Outcome before = run(spectrum + "list");
@@ -131,6 +162,35 @@ TEST_F(BatchLimits, RunningOutOfMemoryLeavesNoGraphOfTheCommand) {
   EXPECT_EQ(r.err, "error: Недостаточно памяти\n");
   EXPECT_EQ(r.out,
             openScopeList() + openScopeList() + "5\t-\t1000\tpulse_scope.grf (Клон)\tCH1 (Клон)\n");
+}
+
+// Commands within the cap that do not fit in 400 MB, part-way through their graphs: two
+// curves of 10,000,000 points, and running means of three graphs of 4,000,000 points, each
+// rewritten in new arrays while the document before the command keeps the old ones. The
+// command ends with the shortage; none of its curves stays and no graph is half rewritten.
+TEST_F(BatchLimits, CommandsThatRunOutOfMemoryPartWayLeaveNothingHalfMade) {
+  if (!kAddressSpaceLimitWorks) {
+    GTEST_SKIP() << "an address-space limit stops sanitizer builds";
+  }
+  struct Case {
+    const char* prepare;
+    const char* command;
+  };
+  const Case cases[] = {
+      {"clone graphs=1,2 points=1000002", "bspline graphs=5,6"},
+      {"clone graphs=1-3 points=4000000", "mean graphs=5-7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    const std::string prepared = openScope() + c.prepare + "; ";
+    const Outcome before = runArgs("-e " + quoted(prepared + "list"), "", "ulimit -v 400000 &&");
+    ASSERT_EQ(before.status, 0) << before.err;
+    const Outcome r = runArgs("-k -e " + quoted(prepared + c.command + "; list"), "",
+                              "ulimit -v 400000 &&");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: Недостаточно памяти\n");
+    EXPECT_EQ(r.out, before.out);
+  }
 }
 
 TEST_F(BatchLimits, KeepGoingRunsEveryCommandAndFailsAtTheEnd) {

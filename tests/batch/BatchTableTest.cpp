@@ -66,6 +66,49 @@ TEST_F(BatchTable, BadRowChangesNothingAndEndsTheRun) {
   EXPECT_EQ(run("open a.grf; table file=rows.txt").status, 2);
 }
 
+// The rows are counted before any of them is converted: one row more than a graph may
+// hold is refused with the program's message, and the graph keeps its points.
+TEST_F(BatchTable, MoreRowsThanAGraphMayHoldAreRefused) {
+  write("a.grf", kGraph);
+  std::string rows;
+  rows.reserve(4 * 10'000'001);
+  for (int i = 0; i < 10'000'001; ++i) {
+    rows += "0 1\n";
+  }
+  write("rows.txt", rows);
+  const Outcome r = runArgs("-k -e 'open a.grf; table graph=1 file=rows.txt; dump'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "error: Слишком много точек: в одном графике может быть не больше 10000000 точек\n");
+  EXPECT_EQ(r.out, "0\t1\n1\t2\n2\t3\n");
+}
+
+// A bad cell far into a file, whose earlier pages the reading has given back: the message
+// quotes it as the file holds it.
+TEST_F(BatchTable, ABadCellFarIntoTheFileIsQuotedAsItStands) {
+  write("a.grf", kGraph);
+  std::string rows;
+  for (int i = 0; i < 3'000'000; ++i) {
+    rows += "0 1\n";
+  }
+  rows += "2 2,5e\n";
+  write("rows.txt", rows);
+  const Outcome r = run("open a.grf; table graph=1 file=rows.txt; dump");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "error: Строка 3000001: '2,5e' is not a valid floating point value\n");
+  EXPECT_EQ(r.out, "");
+}
+
+// One NaN X among rows that arrive backwards: each side of it is ordered on its own, as
+// adding the rows one by one places them.
+TEST_F(BatchTable, ANaNXSplitsTheRowsIntoRunsOrderedSeparately) {
+  write("a.grf", kGraph);
+  write("rows.txt", "3 30\n1 10\nNAN 0\n2 20\n-1 -10\n2 21\n");
+  const Outcome r = run("open a.grf; table graph=1 file=rows.txt; dump");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t10\n3\t30\nnan\t0\n-1\t-10\n2\t20\n2\t21\n");
+}
+
 TEST_F(BatchTable, ExportWritesTheFilesAndStartsTheProgramWithTheirNames) {
   write("a.grf", kGraph);
   write("b.grf", "7 8 \r\n");

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <new>
+#include <vector>
+
 #include "core/Command.h"
 #include "support/ScriptedUi.h"
 
@@ -120,6 +123,37 @@ TEST_F(CommandTest, AskNumberCancelEndsTheLoop) {
   ui.values = {std::string("abc"), std::nullopt};
   EXPECT_FALSE(askNumber(ctx, "x", badNumber).has_value());
   EXPECT_EQ(ui.valueCaptions.size(), 2u);
+}
+
+// Graphs edited together change only when every edit is done: an edit that runs out of
+// memory part-way leaves the graphs before it as they were, and the points they shared
+// with the document's earlier state stay shared.
+TEST_F(CommandTest, GraphsEditedTogetherChangeAllOrNone) {
+  for (std::size_t i = 0; i < store.count(); ++i) {
+    store.graph(i).setPoints({1, 2}, {10, 20});
+  }
+  const auto before = store.graph(0).yBlock();
+  const std::vector<std::size_t> all{0, 1, 2};
+  const auto edit = [](std::size_t i, Graph& g) {
+    if (i == 2) {
+      throw std::bad_alloc();
+    }
+    g.ysMutable()[0] = -1;
+    g.title += "!";
+  };
+  EXPECT_THROW(editGraphsTogether(store, all, edit), std::bad_alloc);
+  for (std::size_t i = 0; i < store.count(); ++i) {
+    EXPECT_EQ(store.graph(i).y(0), 10) << i;
+    EXPECT_EQ(store.graph(i).title.size(), 1u) << i;
+  }
+  EXPECT_EQ(store.graph(0).yBlock(), before);
+
+  editGraphsTogether(store, {0, 2}, [](std::size_t i, Graph& g) {
+    g.ysMutable()[1] = static_cast<double>(i);
+  });
+  EXPECT_EQ(store.graph(0).y(1), 0);
+  EXPECT_EQ(store.graph(1).y(1), 20);
+  EXPECT_EQ(store.graph(2).y(1), 2);
 }
 
 }  // namespace

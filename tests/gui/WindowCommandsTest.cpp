@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <new>
 
 #include "GuiTestSupport.h"
 #include "WindowTestSupport.h"
@@ -166,6 +167,29 @@ class WindowCommandsTest : public QObject {
     auto* logY = w.findChild<QAction*>("LogY1");
     logY->trigger();
     QVERIFY(!logY->isChecked());
+  }
+
+  // A command that runs out of memory after appending graphs: the window says so and the
+  // graphs, the active one and the unnamed-graph counter are as before it; no undo step.
+  void aCommandShortOfMemoryLeavesNoGraphOfItsOwn() {
+    TfmChart w({}, settingsPath());
+    openScope(w);
+    const int counter = w.store().unnamedCounter();
+    const std::size_t steps = w.store().history().undoCount();
+    tarvik::testing::SeenMessage seen;
+    tarvik::testing::answerNextMessage(&seen);
+    w.runGuarded(
+        [](CommandContext& ctx) {
+          ctx.store.appendGraph("half");
+          ctx.store.appendGraph("made");
+          throw std::bad_alloc();
+        },
+        QStringLiteral("Сплайн"));
+    QCOMPARE(seen.text, QString("Недостаточно памяти"));
+    QCOMPARE(w.store().count(), std::size_t{4});
+    QCOMPARE(w.store().activeIndex(), 3);
+    QCOMPARE(w.store().unnamedCounter(), counter);
+    QCOMPARE(w.store().history().undoCount(), steps);
   }
 };
 

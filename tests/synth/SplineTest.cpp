@@ -6,7 +6,9 @@
 #include <random>
 #include <vector>
 
+#include "../support/AddressSpaceLimit.h"
 #include "../support/ScriptedUi.h"
+#include "core/OutputLimits.h"
 #include "synth/Spline.h"
 #include "synth/SplineCommands.h"
 
@@ -278,6 +280,61 @@ TEST_F(SplineCommandTest, BSplineShowsMillisecondsPerGraphAndKeepsShortGraphsEmp
   for (const std::string& ms : shown) {
     EXPECT_FALSE(ms.empty());
     EXPECT_EQ(ms.find_first_not_of("0123456789"), std::string::npos) << ms;
+  }
+}
+
+TEST(SplineCurves, PointCountsAreKnownBeforeTheCurveIsMade) {
+  for (std::size_t m = 0; m <= 6; ++m) {
+    const std::vector<double> xs(m, 1.0), ys(m, 2.0);
+    EXPECT_EQ(catmullRomCurve(xs, ys).xs.size(), catmullRomPointCount(m)) << m;
+    EXPECT_EQ(quadraticBSpline(xs, ys).xs.size(), bSplinePointCount(m)) << m;
+  }
+}
+
+// A graph of `points` points on a rising line.
+Graph longGraph(const std::string& title, std::size_t points) {
+  std::vector<double> xs(points), ys(points, 1.0);
+  for (std::size_t i = 0; i < points; ++i) {
+    xs[i] = static_cast<double>(i);
+  }
+  return graphOf(title, std::move(xs), std::move(ys));
+}
+
+// Ten points per input point: a graph of a tenth of the cap plus a few points has a curve
+// beyond it, which neither command starts; nothing is made for the other chosen graphs.
+TEST_F(SplineCommandTest, ACurveBeyondTheCapIsRefusedBeforeAnythingIsMade) {
+  store.attachGraph(longGraph("long", kMaxGraphPoints / 10 + 3), "long.grf");
+  ASSERT_GT(bSplinePointCount(store.graph(3).size()), kMaxGraphPoints);
+  ASSERT_GT(catmullRomPointCount(store.graph(3).size()), kMaxGraphPoints);
+  ui.selections.push_back(std::vector<int>{0, 3});
+  bSplineCommand(ctx);
+  ui.selections.push_back(std::vector<int>{3});
+  catmullRomCommand(ctx);
+  EXPECT_EQ(ui.errors(), (std::vector<std::string>{kTooManyPoints, kTooManyPoints}));
+  EXPECT_EQ(store.count(), 4u);
+  EXPECT_EQ(store.activeIndex(), 0);
+}
+
+// A real shortage of memory while the second curve is made: the command ends with the
+// shortage and the first curve goes too.
+TEST_F(SplineCommandTest, RunningOutOfMemoryLeavesNoCurve) {
+  if (!testing::AddressSpaceLimit::available()) {
+    GTEST_SKIP() << "an address-space limit cannot be set under a sanitizer";
+  }
+  store.attachGraph(longGraph("long", kMaxGraphPoints / 10), "long.grf");  // 160 MB of curve
+  for (const bool bSpline : {true, false}) {
+    ui.selections.push_back(std::vector<int>{0, 3});
+    const testing::AddressSpaceLimit limit(std::size_t{64} << 20);
+    ASSERT_TRUE(limit.set());
+    try {
+      bSpline ? bSplineCommand(ctx) : catmullRomCommand(ctx);
+      ADD_FAILURE() << "the shortage was not reported";
+    } catch (const OutOfMemoryError& e) {
+      EXPECT_STREQ(e.what(), kOutOfMemory);
+    }
+    EXPECT_EQ(store.count(), 4u);
+    EXPECT_EQ(store.activeIndex(), 0);
+    EXPECT_EQ(store.unnamedCounter(), 1);
   }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "TransformTestUtil.h"
 #include "transforms/GraphEditing.h"
 
@@ -70,6 +72,16 @@ TEST(GraphEditing, SpliceTakesLeftUpToX0AndRightAbove) {
   }
   const Graph self = spliceAt(left, left, 3);
   EXPECT_EQ(toVector(self.xs()), lx);
+}
+
+TEST(GraphEditing, SplicePointCountIsKnownBeforeTheSplice) {
+  const double nan = std::nan("");
+  const Graph left = makeGraph({1, nan, 3, 5, 7}, {1, 2, 3, 4, 5});
+  const Graph right = makeGraph({2, 4, nan, 6}, {1, 2, 3, 4});
+  for (const double x0 : {-1.0, 3.0, 4.5, 7.0, 10.0, nan}) {
+    EXPECT_EQ(splicedPointCount(left, right, x0), spliceAt(left, right, x0).size()) << x0;
+  }
+  EXPECT_EQ(splicedPointCount(left, right, 4.5), 3u);  // 1 and 3 of the left, 6 of the right
 }
 
 TEST(GraphEditing, SpliceOrdersLikeAddPoint) {

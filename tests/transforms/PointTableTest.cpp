@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string_view>
+#include <vector>
 
 #include "support/ScriptedUi.h"
 #include "transforms/PointTable.h"
@@ -128,6 +130,90 @@ TEST(PointTable, RowsEndOrderedByXAsAddPointPlacesThem) {
     rebuilt.appendPoint(99, 99);  // old points go
     rebuildGraph(rebuilt, rows);
     EXPECT_EQ(toVector(rebuilt.ys()), toVector(reference.ys())) << "trial " << trial;
+  }
+}
+
+// 320,000 rows that arrive backwards in pairs of equal X, with one NaN X in the middle:
+// each half is ordered on its own, equal X in row order. Added one by one, each row would
+// shift every row before it.
+TEST(PointTable, ANaNXAmongManyBackwardRowsOrdersEachSideOnItsOwn) {
+  constexpr std::size_t kHalf = 160'000;
+  PointArrays rows;
+  for (std::size_t side = 0; side < 2; ++side) {
+    for (std::size_t i = 0; i < kHalf; ++i) {
+      rows.xs.push_back(static_cast<double>((kHalf - 1 - i) / 2));
+      rows.ys.push_back(static_cast<double>(rows.ys.size()));
+    }
+    if (side == 0) {
+      rows.xs.push_back(std::nan(""));
+      rows.ys.push_back(-1);
+    }
+  }
+  // Expected: X value v of a side comes from its rows kHalf − 2 − 2v and kHalf − 1 − 2v.
+  std::vector<double> xs, ys;
+  for (std::size_t side = 0; side < 2; ++side) {
+    const std::size_t offset = side * (kHalf + 1);
+    for (std::size_t v = 0; v < kHalf / 2; ++v) {
+      for (const std::size_t row : {kHalf - 2 - 2 * v, kHalf - 1 - 2 * v}) {
+        xs.push_back(static_cast<double>(v));
+        ys.push_back(static_cast<double>(offset + row));
+      }
+    }
+    if (side == 0) {
+      xs.push_back(std::nan(""));
+      ys.push_back(-1);
+    }
+  }
+  Graph g;
+  rebuildGraph(g, rows);
+  ASSERT_EQ(g.size(), 2 * kHalf + 1);
+  EXPECT_TRUE(std::isnan(g.x(kHalf)));
+  EXPECT_EQ(toVector(g.ys()), ys);
+  std::vector<double> got = toVector(g.xs());
+  got[kHalf] = xs[kHalf] = 0;  // NaN equals nothing, itself included
+  EXPECT_EQ(got, xs);
+}
+
+TEST(PointTable, TableTextIsCountedThenConvertedWithoutKeepingTheCells) {
+  const std::string_view text = "1 2\r\n\n  \t\r\n3\t-4.5\n 5,5   6 \n";
+  const TextPoints points = readTableText(text, ',');
+  ASSERT_FALSE(points.lineError);
+  ASSERT_FALSE(points.tooManyRows);
+  ASSERT_FALSE(points.cellError);
+  EXPECT_EQ(points.points.xs, (std::vector<double>{1, 3, 5.5}));
+  EXPECT_EQ(points.points.ys, (std::vector<double>{2, -4.5, 6}));
+  // The same numbers as the cells the table dialog takes.
+  const ConvertedRows cells = convertPointRows(splitTableText(text).rows, ',');
+  EXPECT_EQ(cells.points.xs, points.points.xs);
+  EXPECT_EQ(cells.points.ys, points.points.ys);
+
+  // Three rows where two may be: refused before a cell is read, even a bad one.
+  const TextPoints many = readTableText("1 2\n3 x\n5 6\n", '.', 2);
+  EXPECT_TRUE(many.tooManyRows);
+  EXPECT_FALSE(many.cellError);
+  EXPECT_TRUE(many.points.xs.empty());
+  EXPECT_FALSE(readTableText("1 2\n3 4\n", '.', 2).tooManyRows);
+  // A line of other than two fields is found first, wherever it is.
+  const TextPoints split = readTableText("1 2\n3 x\n5 6\n7\n", '.', 2);
+  ASSERT_TRUE(split.lineError);
+  EXPECT_EQ(split.lineError->message, "Строка 4: нужны два числа, X и Y");
+  EXPECT_FALSE(split.tooManyRows);
+
+  // The first cell that does not convert, X before Y, by its line and text.
+  struct Case {
+    const char* text;
+    std::size_t line;
+    int column;
+    const char* cell;
+  };
+  for (const Case& c : {Case{"1 2\n\n3 x\ny 4\n", 3, 1, "x"}, Case{"1 2\nz w\n", 2, 0, "z"},
+                        Case{"1e400 1\n", 1, 0, "1e400"}}) {
+    const TextPoints bad = readTableText(c.text, '.');
+    ASSERT_TRUE(bad.cellError) << c.text;
+    EXPECT_EQ(bad.cellError->line, c.line) << c.text;
+    EXPECT_EQ(bad.cellError->column, c.column) << c.text;
+    EXPECT_EQ(bad.cellError->cell, c.cell) << c.text;
+    EXPECT_TRUE(bad.points.xs.empty());
   }
 }
 
