@@ -30,6 +30,13 @@ QToolBar* newToolBar(QWidget* parent, const char* name) {
   return bar;
 }
 
+// The X and Y toolbars share short hints ("Умножить"); a screen reader names them apart.
+void nameApart(QToolBar* bar, const char* name, const char* accessibleName) {
+  for (QWidget* button : bar->findChildren<QWidget*>(name)) {
+    button->setAccessibleName(accessibleName);
+  }
+}
+
 }  // namespace
 
 QAction* TfmChart::toolButton(QToolBar* bar, const char* name, const char* hint,
@@ -97,6 +104,8 @@ QWidget* TfmChart::buildTopPanel() {
   speedButton("BitBtn2", "Уменьшить", "zoom-out");
   QAbstractButton* all = speedButton("BitBtn3", "Показать все", "zoom-all");
   all->setText("All");
+  // A screen reader's name holds the caption the user sees, then what it does.
+  all->setAccessibleName("All — Показать все");
   static_cast<QToolButton*>(all)->setToolButtonStyle(Qt::ToolButtonTextOnly);
   speedButton("BitBtn1", "Увеличить", "zoom-in");
   speedButton("SpeedButton6", "Текущий график на весь экран", "frame-active");
@@ -125,6 +134,8 @@ QToolBar* TfmChart::buildFirstToolBar() {
   toolButton(bar, "ToolButton1", "Сдвиг по вертикали", "shift-y");
   toolButton(bar, "ToolButton2", "Умножить", "multiply-y");
   toolButton(bar, "ToolButton3", "Разделить", "divide-y");
+  nameApart(bar, "ToolButton2", "Умножить по Y");
+  nameApart(bar, "ToolButton3", "Разделить по Y");
   toolButton(bar, "ToolButton4", "Корень из модуля", "sqrt-abs");
   toolButton(bar, "ToolButton5", "Возведение в квадрат", "square");
   toolButton(bar, "ToolButton6", "Модуль", "abs");
@@ -143,6 +154,8 @@ QToolBar* TfmChart::buildFirstToolBar() {
   toolButton(bar, "ToolButton18", "Сдвиг по горизонтали", "shift-x");
   toolButton(bar, "ToolButton19", "Разделить", "divide-x");
   toolButton(bar, "ToolButton20", "Умножить", "multiply-x");
+  nameApart(bar, "ToolButton19", "Разделить по X");
+  nameApart(bar, "ToolButton20", "Умножить по X");
   bar->addSeparator()->setVisible(false);
   toolButton(bar, "ToolButton23", "Y/X", "y-over-x", false);
   toolButton(bar, "ToolButton22", "X/Y", "x-over-y", false);
@@ -220,6 +233,7 @@ QWidget* TfmChart::buildBottomPanel() {
   m_paColor->setAutoFillBackground(true);
   m_paColor->setCursor(Qt::PointingHandCursor);
   applyHint(m_paColor, "Цвет активного графика");
+  m_paColor->setAccessibleName("Цвет активного графика");
   row->addWidget(m_paColor);
 
   m_label1 = new QLabel("Активен: 0", m_bottomPanel);

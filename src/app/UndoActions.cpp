@@ -83,11 +83,21 @@ QString stepCaption(TfmChart& window, const QString& objectName) {
   if (const auto named = namedSteps().find(objectName); named != namedSteps().end()) {
     return named.value();
   }
+  // A toolbar's action has no text of its own (its button shows an icon): the button's
+  // accessible name, or the hint, says what it does.
   QString text;
   if (const auto* action = window.findChild<QAction*>(objectName)) {
     text = action->text();
-  } else if (const auto* button = window.findChild<QAbstractButton*>(objectName)) {
-    text = button->accessibleName().isEmpty() ? button->text() : button->accessibleName();
+  }
+  if (text.isEmpty()) {
+    if (const auto* button = window.findChild<QAbstractButton*>(objectName)) {
+      text = button->accessibleName().isEmpty() ? button->text() : button->accessibleName();
+    }
+  }
+  if (text.isEmpty()) {
+    if (const auto* action = window.findChild<QAction*>(objectName)) {
+      text = action->toolTip();
+    }
   }
   text = plainCaption(text);
   return text.isEmpty() ? QStringLiteral("Изменение") : text;

@@ -190,6 +190,13 @@ std::vector<std::string> writeExportFiles(const GraphStore& store, const std::st
 void exportCommand(CommandContext& ctx, const ExportSetup& setup, ProgramStarter& starter) {
   std::string program;
   if (setup.program) {
+    // A named program is looked for before anything is written, as the sibling program is.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(*setup.program, ec);
+    if (ec || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) {
+      ctx.ui.message(MessageKind::Error, programNotFoundText(*setup.program));
+      return;
+    }
     program = *setup.program;
   } else {
     const ProgramLookup lookup = findSiblingProgram(setup.executableFolder);

@@ -1,5 +1,6 @@
 #include "io/FileCommands.h"
 
+#include <exception>
 #include <filesystem>
 
 #include "core/Palette.h"
@@ -34,6 +35,17 @@ class ReadingWatch {
     }
   }
 
+  // A reading that ran to its end shows 100 % and then gives the status bar back; one left
+  // by the stop button or an error leaves it to the caller.
+  ~ReadingWatch() {
+    if (m_size >= kReadProgressBytes && std::uncaught_exceptions() == m_exceptions) {
+      show(100);
+      m_ctx.ui.progress("");
+    }
+  }
+  ReadingWatch(const ReadingWatch&) = delete;
+  ReadingWatch& operator=(const ReadingWatch&) = delete;
+
   ReleaseBytes callback() {
     return [this](std::size_t end) { reached(end); };
   }
@@ -63,6 +75,7 @@ class ReadingWatch {
   FileBytes& m_file;
   std::size_t m_size;
   int m_shown = -1;
+  int m_exceptions = std::uncaught_exceptions();
 };
 
 std::string fileNameOf(const std::string& path) { return fs::path(path).filename().string(); }

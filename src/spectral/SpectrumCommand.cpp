@@ -114,6 +114,28 @@ void finishSpectrum(Run& run, Variant variant, const Source& source) {
   }
 }
 
+// A fitted model ("Аппроксимация", the title the fitting commands give their result) is
+// dropped once a spectrum has been computed beside it, each with its source-file entry.
+// Inputs still to come move down with the graphs before them; one that is dropped is not
+// transformed.
+void removeApproximations(GraphStore& store, std::vector<std::size_t>& inputsToCome) {
+  for (std::size_t i = 0; i < store.count();) {
+    if (store.graph(i).title != "Аппроксимация") {
+      ++i;
+      continue;
+    }
+    store.removeGraph(i);
+    std::erase(inputsToCome, i);
+    for (std::size_t& input : inputsToCome) {
+      if (input > i) {
+        --input;
+      }
+    }
+    i = 0;  // the scan starts again from the first graph
+  }
+  detail::settleActiveIndex(store);
+}
+
 double amplitudeDivisor(const SpectrumOptions& o, double duration) {
   return o.absolute && !o.inverse ? duration / 2 : 1.0;
 }
@@ -123,7 +145,7 @@ double frequencyFactor(const SpectrumOptions& o) {
   return o.inverse ? 1.0 : frequencyUnitPerHz(o.freqUnit);
 }
 
-Outcome dftPath(Run& run, std::size_t index) {
+Outcome dftPath(Run& run, std::size_t index, std::vector<std::size_t>& inputsToCome) {
   GraphStore& store = run.ctx.store;
   const Graph& graph = store.graph(index);
   const Source source{graph.title, graph.minX(), graph.maxX()};
@@ -192,6 +214,7 @@ Outcome dftPath(Run& run, std::size_t index) {
   if (run.hooks.setCaption) {
     run.hooks.setCaption(std::to_string(elapsed.count()));
   }
+  removeApproximations(store, inputsToCome);
   store.chart().legendRelayout();
   store.stopRequest = true;
   finishSpectrum(run, Variant::Dft, source);
@@ -285,8 +308,11 @@ void spectrumCommand(CommandContext& ctx, const SpectrumHooks& hooks) {
     const HiddenChart hidden(ctx.store);
     // The picked graphs all lie below the count at the start; graphs appended meanwhile
     // come after them and are never inputs.
-    for (std::size_t index : *chosen) {
-      const Outcome outcome = dft ? dftPath(run, index) : fftPath(run, index);
+    std::vector<std::size_t> inputsToCome(chosen->begin(), chosen->end());
+    while (!inputsToCome.empty()) {
+      const std::size_t index = inputsToCome.front();
+      inputsToCome.erase(inputsToCome.begin());
+      const Outcome outcome = dft ? dftPath(run, index, inputsToCome) : fftPath(run, index);
       if (outcome == Outcome::EndCommand) {
         break;
       }

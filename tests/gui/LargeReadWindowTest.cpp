@@ -98,6 +98,9 @@ class LargeReadWindowTest : public QObject {
     tarvik::testing::pressKey(&w, Qt::Key_O, Qt::ControlModifier);
     QTRY_VERIFY(!w.commandRunning());
     QVERIFY2(percentages.size() >= 2, qPrintable(percentages.join(", ")));
+    // The reading ends at 100 % and leaves the status bar to the window's own texts.
+    QCOMPARE(percentages.last(), QString(tarvik::kReadProgress) + "100 %");
+    QVERIFY(!w.statusBar()->currentMessage().startsWith(tarvik::kReadProgress));
     QCOMPARE(w.store().count(), std::size_t{1});
     QCOMPARE(w.store().graph(0).size(), m_lines);
   }

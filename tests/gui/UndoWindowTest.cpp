@@ -7,6 +7,7 @@
 
 #include "GuiTestSupport.h"
 #include "app/ChartMy.h"
+#include "app/WindowActions.h"
 #include "view/ChartView.h"
 
 using tarvik::DocumentState;
@@ -113,6 +114,24 @@ class UndoWindowTest : public QObject {
     pressKey(&w, Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(w.store().state().sameAs(before));
     QVERIFY(w.findChild<QMenu*>("Edit1")->menuAction()->isEnabled());
+  }
+
+  // Every element bound to a command names its step after what it does (a toolbar button
+  // by its hint), never by the catch-all caption.
+  void everyCommandNamesItsStep() {
+    TfmChart w({}, settingsPath());
+    QCOMPARE(tarvik::app::stepCaption(w, "ToolButton15"), QString("Преобразование Фурье"));
+    QCOMPARE(tarvik::app::stepCaption(w, "ToolButton16"),
+             QString("Обратное преобразование Фурье"));
+    QCOMPARE(tarvik::app::stepCaption(w, "mnSpectr"), QString("Спектр"));
+    QCOMPARE(tarvik::app::stepCaption(w, "N18"), QString("Обратно из спектра"));
+    QStringList unnamed;
+    for (const auto& [name, handler] : w.commands().all()) {
+      if (tarvik::app::stepCaption(w, name) == "Изменение") {
+        unnamed << name;
+      }
+    }
+    QCOMPARE(unnamed, QStringList());
   }
 };
 

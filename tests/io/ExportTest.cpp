@@ -121,6 +121,25 @@ TEST(Export, MissingProgramIsNamedAndNothingIsWritten) {
   EXPECT_FALSE(fs::exists(dir.path("export")));
 }
 
+// A named program that is not there (or is a folder) is reported as the sibling program
+// is, before a file or folder is written.
+TEST(Export, NamedProgramThatIsNotThereIsReportedBeforeAnythingIsWritten) {
+  TempDir dir;
+  GraphStore store;
+  ScriptedUi ui;
+  CommandContext ctx{store, ui};
+  addGraph(store, "a", 1);
+  fs::create_directory(dir.path("tools"));
+  for (const std::string& program : {dir.path("no-such-program"), dir.path("tools")}) {
+    RecordingStarter starter;
+    ui.messages.clear();
+    exportCommand(ctx, {program, "", dir.path("export")}, starter);
+    EXPECT_EQ(ui.errors(), std::vector<std::string>{"Файл " + program + "\nне найден !!!"});
+    EXPECT_EQ(starter.starts, 0);
+    EXPECT_FALSE(fs::exists(dir.path("export")));
+  }
+}
+
 TEST(Export, UnwritableFileStopsBeforeTheStartAndAFailedStartIsAnError) {
   TempDir dir;
   GraphStore store;
@@ -130,6 +149,7 @@ TEST(Export, UnwritableFileStopsBeforeTheStartAndAFailedStartIsAnError) {
   addGraph(store, "b", 2);
   fs::create_directories(dir.path("export/~001"));  // a folder where the second file goes
   RecordingStarter starter;
+  makeExecutable(dir, "prog", "#!/bin/sh\n");
   const ExportSetup setup{dir.path("prog"), "", dir.path("export")};
   EXPECT_THROW(exportCommand(ctx, setup, starter), IoError);
   EXPECT_EQ(starter.starts, 0);
@@ -162,7 +182,7 @@ TEST(Export, ArgumentListTooLongForTheSystemIsRefusedBeforeAnyFileIsWritten) {
   for (int i = 0; i < 20; ++i) {
     addGraph(store, "g", i);
   }
-  const std::string program = dir.path("prog");
+  const std::string program = makeExecutable(dir, "prog", "#!/bin/sh\n");
   std::vector<std::string> argv{program};
   for (std::size_t i = 0; i < store.count(); ++i) {
     argv.push_back(exportFileName(i));

@@ -319,6 +319,9 @@ TEST_F(LargeFileOpen, UnstoppedReadShowsRisingPercentagesAndSmallFilesNone) {
     EXPECT_NE(ui.progressTexts[i], ui.progressTexts[i - 1]);
   }
   EXPECT_EQ(ui.progressTexts.front(), "Чтение файла - 0 %");
+  // The end shows 100 % and then gives the status bar back.
+  EXPECT_EQ(ui.progressTexts[ui.progressTexts.size() - 2], "Чтение файла - 100 %");
+  EXPECT_EQ(ui.progressTexts.back(), "");
   ui.progressTexts.clear();
   ASSERT_TRUE(readGraphFile(ctx, dir.write("small.grf", "1 2\n")));
   EXPECT_TRUE(ui.progressTexts.empty());

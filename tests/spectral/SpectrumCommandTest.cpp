@@ -209,6 +209,39 @@ TEST_F(SpectrumCommandTest, StopKeepsFinishedBlocksAndSkipsTheRest) {
   EXPECT_EQ(chart.visibility.back(), true);
 }
 
+// After each DFT every graph titled exactly "Аппроксимация" goes with its entry; a chosen
+// input among them is not transformed, the inputs after them still are, each once.
+TEST_F(SpectrumCommandTest, DftDropsFittedModelsAndTransformsEveryOtherInputOnce) {
+  add(pulse(100, 301, "A"));
+  add(pulse(100, 301, "Аппроксимация"));
+  add(pulse(100, 301, "B"));
+  add(pulse(100, 301, "Аппроксимация"));
+  add(pulse(100, 301, "Аппроксимация 2"));
+  SpectrumOptions o;
+  o.fMax = "1e8";
+  run(o, {0, 1, 2, 3, 4});
+  std::vector<std::string> titles, entries;
+  for (std::size_t i = 0; i < store.count(); ++i) {
+    titles.push_back(store.graph(i).title);
+    entries.push_back(store.sourceFile(i));
+  }
+  EXPECT_EQ(titles, (std::vector<std::string>{"A", "B", "Аппроксимация 2", "Модуль спектра: A",
+                                              "Модуль спектра: B",
+                                              "Модуль спектра: Аппроксимация 2"}));
+  EXPECT_EQ(entries, (std::vector<std::string>{"f0", "f2", "f4", "Без имени-1", "Без имени-3",
+                                               "Без имени-5"}));
+  EXPECT_LT(store.activeIndex(), static_cast<int>(store.count()));
+
+  // The FFT path keeps them.
+  store.removeGraph(5);
+  store.removeGraph(4);
+  store.removeGraph(3);
+  add(pulse(100, 301, "Аппроксимация"));
+  o.kind = SpectrumOptions::Kind::Fft;
+  run(o, {0});
+  EXPECT_EQ(store.graph(3).title, "Аппроксимация");
+}
+
 TEST_F(SpectrumCommandTest, FftPathUsesThePowerOfTwoAndAppendGraph) {
   add(pulse(1000, 1000));
   SpectrumOptions o;
