@@ -12,7 +12,9 @@
 //   state reads exactly its own value.
 // - Reference levels are percentages of the amplitude above the low state, computed in
 //   long double and stored as doubles.
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -143,19 +145,35 @@ PulseSetup preparePulseMeasurement(std::span<const double> xs, std::span<const d
 class EqualBins {
  public:
   EqualBins(double lowest, double highest, int bins);
-  std::size_t bin(double v) const {
-    const double q = (v * m_scale - m_origin) / m_width;
-    return q >= m_bins ? m_last : static_cast<std::size_t>(q);
+  std::size_t bin(double v) const { return static_cast<std::size_t>(clampedQuotient(v)); }
+  // bin() of `count` values, for a caller that counts them in blocks: the divisions of a
+  // block run side by side.
+  void binsOf(const double* values, std::size_t count, std::uint32_t* out) const {
+    for (std::size_t i = 0; i < count; ++i) {
+      out[i] = static_cast<std::uint32_t>(static_cast<std::int32_t>(clampedQuotient(values[i])));
+    }
   }
   std::size_t count() const { return m_last + 1; }
   double centre(std::size_t k) const;  // lowest + (k + ½)·w
+  // bin() within one either way, by a multiplication (when multipliable()).
+  std::size_t nearBin(double v) const {
+    const double q = (v * m_scale - m_origin) * m_inverse;
+    return static_cast<std::size_t>(q < m_lastBin ? q : m_lastBin);
+  }
+  bool multipliable() const { return std::isnormal(m_width) && std::isnormal(m_inverse); }
 
  private:
-  double m_bins;
+  // (v − lowest)/w, at most B − 1; a bin width that underflows to 0 sends all to B − 1.
+  double clampedQuotient(double v) const {
+    const double q = (v * m_scale - m_origin) / m_width;
+    return q < m_lastBin ? q : m_lastBin;
+  }
+  double m_lastBin;
   std::size_t m_last;
   double m_scale = 1;
   double m_origin = 0;
   double m_width = 1;
+  double m_inverse = 1;
 };
 
 // The straight line through (xa, ya) and (xb, yb) at `level`, in long double, stored as a

@@ -92,8 +92,10 @@ class Walker {
 
  private:
   void found(bool rise, std::size_t from, std::size_t mid, std::size_t to);
-  void finish(const Edge& e, std::optional<double> nextStart);
+  void finish(const Edge& e, const std::optional<Edge>& next);
   std::optional<double> preshoot(const Edge& e, double regionStart) const;
+  void postRegion(const Edge& e, double postEnd, Transition& t) const;
+  std::optional<double> settling(const Edge& e, const std::optional<Edge>& next) const;
   double crossing(std::size_t a, double level) const {
     return levelCrossing(m_x[a], m_y[a], m_x[a + 1], m_y[a + 1], level);
   }
@@ -121,8 +123,13 @@ void Walker::run() {
   for (std::size_t i = 0; i < m_n; ++i) {
     const double y = m_y[i];
     if (state == State::Low) {
-      if (y <= lower) {
-        from = i;
+      if (y <= lower) {  // a stretch at the low state runs in a tight loop
+        std::size_t k = i + 1;
+        while (k < m_n && m_y[k] <= lower) {
+          ++k;
+        }
+        from = k - 1;
+        i = k - 1;
         midSegment = kNone;
         continue;
       }
@@ -137,7 +144,12 @@ void Walker::run() {
       }
     } else if (state == State::High) {
       if (y >= upper) {
-        from = i;
+        std::size_t k = i + 1;
+        while (k < m_n && m_y[k] >= upper) {
+          ++k;
+        }
+        from = k - 1;
+        i = k - 1;
         midSegment = kNone;
         continue;
       }
@@ -180,32 +192,35 @@ void Walker::found(bool rise, std::size_t from, std::size_t mid, std::size_t to)
     e.tLower = crossing(to - 1, m_ref.lower);
   }
   if (m_pending) {
-    finish(*m_pending, e.start());
+    finish(*m_pending, e);
   }
   m_pending = e;
 }
 
 // The deviation away from the coming state over [regionStart, t_start): the points from
-// the one that left the old state backwards.
+// the one that left the old state backwards. The sign s (+1 before a rise) folds both
+// directions into one: low − y = s·low − s·y, and y − high = s·high − s·y for s = −1, and
+// the largest deviation comes from the smallest s·y.
 std::optional<double> Walker::preshoot(const Edge& e, double regionStart) const {
   const double start = e.start();
-  bool any = false;
-  double worst = 0;
-  for (std::size_t k = e.from + 1; k-- > 0;) {
-    const double x = m_x[k];
-    if (x < regionStart) {
-      break;
-    }
-    if (x < start) {
-      const double deviation = e.rise ? m_levels.low - m_y[k] : m_y[k] - m_levels.high;
-      worst = any ? std::max(worst, deviation) : deviation;
-      any = true;
-    }
+  std::ptrdiff_t last = static_cast<std::ptrdiff_t>(e.from);
+  while (last >= 0 && m_x[last] >= start) {
+    --last;
   }
-  return any ? percentOf(worst, m_levels.amplitude) : std::nullopt;
+  if (last < 0 || m_x[last] < regionStart) {
+    return std::nullopt;
+  }
+  const double s = e.rise ? 1 : -1;
+  double least = s * m_y[last];
+  for (std::ptrdiff_t k = last - 1; k >= 0 && m_x[k] >= regionStart; --k) {
+    const double v = s * m_y[k];
+    least = v < least ? v : least;
+  }
+  const double base = e.rise ? m_levels.low : m_levels.high;
+  return percentOf(s * base - least, m_levels.amplitude);
 }
 
-void Walker::finish(const Edge& e, std::optional<double> nextStart) {
+void Walker::finish(const Edge& e, const std::optional<Edge>& next) {
   Transition t;
   t.rise = e.rise;
   t.tLower = e.tLower;
@@ -216,67 +231,93 @@ void Walker::finish(const Edge& e, std::optional<double> nextStart) {
     t.slew = (m_ref.upper - m_ref.lower) / t.duration * (e.rise ? 1 : -1);
   }
   const double reach = m_options.regionFactor * t.duration;
-  const double end = e.end();
-  const double lastX = m_x[m_n - 1];
+  const std::optional<double> nextStart =
+      next ? std::optional<double>(next->start()) : std::nullopt;
   t.preshoot = preshoot(e, std::max(e.start() - reach, m_previousEnd));
-
-  // One pass forwards from the end of the edge over the post region (t_end, postEnd] and
-  // the settling stretch t_end < X < next start.
-  const double postEnd = std::min(end + reach, nextStart.value_or(lastX));
-  const double final = e.rise ? m_levels.high : m_levels.low;
-  const double tolerance = m_options.tolerancePercent * m_levels.amplitude / 100;
-  bool anyPost = false, reached = false;
-  double over = 0, under = 0;
-  std::size_t lastOutside = kNone, lastInside = kNone, outsideBeforeInside = kNone;
-  for (std::size_t k = e.to - 1; k < m_n; ++k) {
-    const double x = m_x[k];
-    const bool inStretch = !nextStart || x < *nextStart;
-    if (x > postEnd && !inStretch) {
-      break;
-    }
-    if (x <= end) {
-      continue;
-    }
-    const double y = m_y[k];
-    if (x <= postEnd) {
-      const double away = e.rise ? y - m_levels.high : m_levels.low - y;
-      over = anyPost ? std::max(over, away) : away;
-      anyPost = true;
-      if (!reached && (e.rise ? y >= m_levels.high : y <= m_levels.low)) {
-        reached = true;
-        under = -away;
-      }
-      if (reached) {
-        under = std::max(under, -away);
-      }
-    }
-    if (inStretch) {
-      if (std::abs(y - final) <= tolerance) {
-        lastInside = k;
-        outsideBeforeInside = lastOutside;
-      } else {
-        lastOutside = k;
-      }
-    }
-  }
-  if (anyPost) {
-    t.overshoot = percentOf(over, m_levels.amplitude);
-  }
-  if (reached) {
-    t.undershoot = percentOf(under, m_levels.amplitude);
-  }
-  if (lastInside != kNone) {
-    double instant = end;
-    if (outsideBeforeInside != kNone) {
-      const std::size_t k = outsideBeforeInside;
-      const double edge = m_y[k] > final ? final + tolerance : final - tolerance;
-      instant = crossing(k, edge);
-    }
-    t.settling = instant - e.tMid;
-  }
-  m_previousEnd = end;
+  postRegion(e, std::min(e.end() + reach, nextStart.value_or(m_x[m_n - 1])), t);
+  t.settling = settling(e, next);
+  m_previousEnd = e.end();
   m_sink.transition(t);
   m_pulses.add(t);
+}
+
+// Overshoot and undershoot over the points with t_end < X ≤ postEnd, folded by the sign
+// s as in preshoot(): y − high = s·y − s·high after a rise, low − y the same with s = −1.
+void Walker::postRegion(const Edge& e, double postEnd, Transition& t) const {
+  const double end = e.end();
+  std::size_t begin = e.to - 1;
+  while (begin < m_n && m_x[begin] <= end) {
+    ++begin;
+  }
+  std::size_t stop = begin;
+  while (stop < m_n && m_x[stop] <= postEnd) {
+    ++stop;
+  }
+  if (begin == stop) {
+    return;
+  }
+  const double s = e.rise ? 1 : -1;
+  const double final = s * (e.rise ? m_levels.high : m_levels.low);
+  double most = s * m_y[begin];
+  for (std::size_t k = begin + 1; k < stop; ++k) {
+    const double v = s * m_y[k];
+    most = v > most ? v : most;
+  }
+  t.overshoot = percentOf(most - final, m_levels.amplitude);
+  // The undershoot counts from the first point at the final level on.
+  std::size_t first = begin;
+  while (first < stop && s * m_y[first] < final) {
+    ++first;
+  }
+  if (first == stop) {
+    return;
+  }
+  double least = s * m_y[first];
+  for (std::size_t k = first + 1; k < stop; ++k) {
+    const double v = s * m_y[k];
+    least = v < least ? v : least;
+  }
+  t.undershoot = percentOf(final - least, m_levels.amplitude);
+}
+
+// Settling over the stretch t_end < X < start of the next edge (or to the last point),
+// read backwards: its last point inside the band, then the last one outside before it.
+std::optional<double> Walker::settling(const Edge& e, const std::optional<Edge>& next) const {
+  const double end = e.end();
+  // The stretch's last point: the next edge starts in the segment after its `from` point.
+  std::size_t last = m_n - 1;
+  if (next) {
+    const double nextStart = next->start();
+    last = std::min(next->from + 1, m_n - 1);
+    while (last > 0 && m_x[last] >= nextStart) {
+      --last;
+    }
+    if (m_x[last] >= nextStart) {
+      return std::nullopt;
+    }
+  }
+  const double final = e.rise ? m_levels.high : m_levels.low;
+  const double tolerance = m_options.tolerancePercent * m_levels.amplitude / 100;
+  const auto inside = [&](std::size_t k) { return std::abs(m_y[k] - final) <= tolerance; };
+  std::size_t k = last;
+  while (m_x[k] > end && !inside(k)) {  // past the cut
+    if (k == 0) {
+      return std::nullopt;
+    }
+    --k;
+  }
+  if (!(m_x[k] > end)) {
+    return std::nullopt;  // no point of the stretch inside the band
+  }
+  while (k > 0 && m_x[k - 1] > end && inside(k - 1)) {
+    --k;
+  }
+  if (k == 0 || !(m_x[k - 1] > end)) {
+    return end - e.tMid;  // every point of the cut stretch is inside
+  }
+  const std::size_t outside = k - 1;
+  const double edge = m_y[outside] > final ? final + tolerance : final - tolerance;
+  return crossing(outside, edge) - e.tMid;
 }
 
 }  // namespace

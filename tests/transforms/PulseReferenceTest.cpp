@@ -262,7 +262,8 @@ TEST(PulseReference, StreamingWalkMatchesThePlainReference) {
     }
     PulseOptions o;
     o.levels = static_cast<StateLevelMethod>(trial % 4);
-    o.bins = 2 + int(unit(engine) * 300);
+    // Mostly few bins (edges found once); now and then more than 4096 (each value divided).
+    o.bins = trial % 6 == 5 ? 4097 + int(unit(engine) * 6000) : 2 + int(unit(engine) * 300);
     o.manualLow = low + 0.1;
     o.manualHigh = high - 0.1;
     o.lowerPercent = 5 + unit(engine) * 30;
@@ -311,6 +312,34 @@ TEST(PulseReference, StreamingWalkMatchesThePlainReference) {
   }
   EXPECT_EQ(measured, 300);
   EXPECT_GT(transitions, 3000u);  // the signals really have edges to compare
+}
+
+// States of hundreds of thousands of samples: the median of a winning bin is found
+// through sub-bins there; it must still be the plain median, for a noisy state, for an
+// exactly flat one (every value in one sub-bin) and for an even count.
+TEST(PulseReference, MedianOfALargeBinIsThePlainMedian) {
+  std::mt19937_64 engine(7);
+  std::normal_distribution<double> noise(0, 0.05);
+  for (int variant = 0; variant < 3; ++variant) {
+    SCOPED_TRACE(variant);
+    std::vector<double> xs, ys;
+    const int n = 300000 + variant;  // odd and even counts in the bins
+    for (int i = 0; i < n; ++i) {
+      const bool high = (i / 5000) % 3 == 1;
+      const double jitter = variant == 1 && !high ? 0.0 : noise(engine);
+      xs.push_back(i);
+      ys.push_back((high ? 2.0 : -1.0) + jitter);
+    }
+    for (int bins : {100, 5000}) {
+      PulseOptions o;
+      o.bins = bins;
+      const PulseSetup setup = preparePulseMeasurement(xs, ys, {}, {}, o);
+      ASSERT_FALSE(setup.error);
+      const StateLevels want = referenceLevelsOf(ys, o);
+      EXPECT_EQ(setup.levels.low, want.low) << bins;
+      EXPECT_EQ(setup.levels.high, want.high) << bins;
+    }
+  }
 }
 
 }  // namespace

@@ -221,6 +221,16 @@ TEST(PulseStats, HistogramLevelsTakeTheMedianOfTheModalBinWithTheTieRules) {
   l = measure(modal, o).setup.levels;
   EXPECT_DOUBLE_EQ(l.low, 1.5);
   EXPECT_DOUBLE_EQ(l.high, 2.5);
+  // A value on a bin edge by the decimal reading: 0.3/0.1 is just below 3, so 0.3 is in
+  // bin 2 at B = 10 over [0, 1] (0.3 × 10 rounds to 3). Bin 2 then holds six values.
+  Signal edge;
+  for (double y : {0.0, 0.3, 0.3, 0.3, 0.21, 0.21, 0.21, 0.35, 0.35, 0.35, 0.35, 1.0}) {
+    edge.add(double(edge.xs.size()), y);
+  }
+  PulseOptions ten;
+  ten.bins = 10;
+  EXPECT_DOUBLE_EQ(measure(edge, ten).setup.levels.low, (0.21 + 0.3) / 2);
+
   o.levels = StateLevelMethod::MinMax;
   l = measure(modal, o).setup.levels;
   EXPECT_DOUBLE_EQ(l.low, 0);
