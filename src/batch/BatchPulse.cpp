@@ -17,8 +17,7 @@ namespace {
 
 const std::vector<std::string> kLevelArgs = {"graph", "xmin", "xmax", "levels",
                                              "low",   "high", "bins"};
-const std::vector<std::string> kTransitionArgs = {"lower", "mid", "upper", "region",
-                                                  "tolerance"};
+const std::vector<std::string> kTransitionArgs = {"lower", "mid", "upper", "region", "tolerance"};
 
 std::vector<std::string> joined(std::vector<std::string> names,
                                 const std::vector<std::string>& more) {
@@ -126,8 +125,7 @@ const Graph* measuredGraph(BatchSession& s, const BatchArgs& a) {
   return &s.store.graph(static_cast<std::size_t>(active));
 }
 
-std::optional<double> optionalNumber(const BatchSession& s, const BatchArgs& a,
-                                     const char* name) {
+std::optional<double> optionalNumber(const BatchSession& s, const BatchArgs& a, const char* name) {
   return a.has(name) ? std::optional<double>(numberArg(s, a, name)) : std::nullopt;
 }
 
@@ -164,11 +162,11 @@ class TransitionPrinter final : public PulseSink {
  public:
   explicit TransitionPrinter(std::ostream& out) : m_out(out) {}
   void transition(const Transition& t) override {
-    m_out << ++m_count << '\t' << (t.rise ? "rise" : "fall") << '\t' << number17(t.tLower)
-          << '\t' << number17(t.tMid) << '\t' << number17(t.tUpper) << '\t'
-          << number17(t.duration) << '\t' << numberOrNone(t.slew) << '\t'
-          << numberOrNone(t.overshoot) << '\t' << numberOrNone(t.undershoot) << '\t'
-          << numberOrNone(t.preshoot) << '\t' << numberOrNone(t.settling) << '\n';
+    m_out << ++m_count << '\t' << (t.rise ? "rise" : "fall") << '\t' << number17(t.tLower) << '\t'
+          << number17(t.tMid) << '\t' << number17(t.tUpper) << '\t' << number17(t.duration) << '\t'
+          << numberOrNone(t.slew) << '\t' << numberOrNone(t.overshoot) << '\t'
+          << numberOrNone(t.undershoot) << '\t' << numberOrNone(t.preshoot) << '\t'
+          << numberOrNone(t.settling) << '\n';
   }
 
  private:
@@ -181,8 +179,8 @@ class PulsePrinter final : public PulseSink {
   explicit PulsePrinter(std::ostream& out) : m_out(out) {}
   void pulse(const Pulse& p) override {
     m_out << ++m_count << '\t' << (p.positive ? "+" : "-") << '\t' << number17(p.start) << '\t'
-          << number17(p.end) << '\t' << number17(p.width) << '\t' << numberOrNone(p.period)
-          << '\t' << numberOrNone(p.duty) << '\t' << numberOrNone(p.frequency) << '\n';
+          << number17(p.end) << '\t' << number17(p.width) << '\t' << numberOrNone(p.period) << '\t'
+          << numberOrNone(p.duty) << '\t' << numberOrNone(p.frequency) << '\n';
   }
 
  private:
@@ -214,8 +212,8 @@ void runPulseStats(BatchSession& s, const BatchArgs& a) {
   for (std::size_t k = 0; k < kPulseMetricCount; ++k) {
     const MetricSummary m = stats.summary(static_cast<PulseMetric>(k));
     s.out << kPulseMetricNames[k] << '\t' << m.count << '\t' << numberOrNone(m.mean) << '\t'
-          << numberOrNone(m.stdDev) << '\t' << numberOrNone(m.min) << '\t'
-          << numberOrNone(m.max) << '\n';
+          << numberOrNone(m.stdDev) << '\t' << numberOrNone(m.min) << '\t' << numberOrNone(m.max)
+          << '\n';
   }
 }
 
@@ -245,8 +243,7 @@ std::optional<MetricSeries> series(BatchSession& s, const BatchArgs& a, PulseMet
   MetricSeries values(metric);
   walkTransitions(setup->points, setup->levels, setup->reference, *options, values);
   if (values.values().empty()) {
-    throw Error("Нет ни одного значения " + std::string(pulseMetricName(metric)) +
-                " в диапазоне");
+    throw Error("Нет ни одного значения " + std::string(pulseMetricName(metric)) + " в диапазоне");
   }
   title = graph->title;
   return values;
@@ -297,8 +294,8 @@ void registerPulseCommands(BatchRegistry& registry) {
                 runWalk<TransitionPrinter>});
   registry.add({"pulses", "pulses" + range + levels + references + polarity, pulseArgs,
                 runWalk<PulsePrinter>});
-  registry.add({"pulse-stats", "pulse-stats" + range + levels + references + polarity,
-                pulseArgs, runPulseStats});
+  registry.add({"pulse-stats", "pulse-stats" + range + levels + references + polarity, pulseArgs,
+                runPulseStats});
   registry.add({"histogram",
                 "histogram metric=NAME [classes=N]" + range + levels + references + polarity,
                 joined(pulseArgs, {"metric", "classes"}), runHistogram});

@@ -36,14 +36,14 @@ struct PulseOptions : DialogOptions {
   std::string_view dialogName() const override { return "Импульсы"; }
 
   StateLevelMethod levels = StateLevelMethod::Histogram;
-  int bins = 100;                     // histogram bins, kMinLevelBins … kMaxLevelBins
-  std::optional<double> manualLow;    // the states of the manual method
+  int bins = 100;                   // histogram bins, kMinLevelBins … kMaxLevelBins
+  std::optional<double> manualLow;  // the states of the manual method
   std::optional<double> manualHigh;
-  double lowerPercent = 10;           // reference levels, % of the amplitude above low
+  double lowerPercent = 10;  // reference levels, % of the amplitude above low
   double midPercent = 50;
   double upperPercent = 90;
-  double regionFactor = 3;            // aberration regions, in transition durations
-  double tolerancePercent = 2;        // settling band, % of the amplitude
+  double regionFactor = 3;      // aberration regions, in transition durations
+  double tolerancePercent = 2;  // settling band, % of the amplitude
   PulsePolarityChoice polarity = PulsePolarityChoice::Auto;
 };
 
@@ -80,9 +80,8 @@ class PulsePoints {
   double yMax() const { return m_yMax; }
 
  private:
-  friend PulsePointsOutcome selectPulsePoints(std::span<const double>,
-                                             std::span<const double>, std::optional<double>,
-                                             std::optional<double>);
+  friend PulsePointsOutcome selectPulsePoints(std::span<const double>, std::span<const double>,
+                                              std::optional<double>, std::optional<double>);
   std::span<const double> m_xs, m_ys;
   std::vector<double> m_ownX, m_ownY;
   double m_yMin = 0, m_yMax = 0;

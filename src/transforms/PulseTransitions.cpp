@@ -31,8 +31,9 @@ class PulseAssembler {
 
   void add(const Transition& t) {
     if (!m_positive) {
-      m_positive = m_choice == PulsePolarityChoice::Auto ? t.rise
-                                                          : m_choice == PulsePolarityChoice::Positive;
+      m_positive = m_choice == PulsePolarityChoice::Auto
+                       ? t.rise
+                       : m_choice == PulsePolarityChoice::Positive;
     }
     if (t.rise == *m_positive) {
       m_openStart = t.tMid;

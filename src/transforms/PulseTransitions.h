@@ -39,10 +39,10 @@ struct Pulse {
   bool positive = true;  // a rise then a fall; false: a fall then a rise
   double start = 0;      // t_mid of its first and second transition
   double end = 0;
-  double width = 0;                   // end − start
-  std::optional<double> period;       // to the start of the next pulse; none for the last
-  std::optional<double> duty;         // width/period (none for a period of 0)
-  std::optional<double> frequency;    // 1/period (none for a period of 0)
+  double width = 0;                 // end − start
+  std::optional<double> period;     // to the start of the next pulse; none for the last
+  std::optional<double> duty;       // width/period (none for a period of 0)
+  std::optional<double> frequency;  // 1/period (none for a period of 0)
 };
 
 // Receives the transitions in X order and the pulses in order, each once, as the walk

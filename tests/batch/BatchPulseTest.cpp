@@ -34,7 +34,10 @@ class BatchPulse : public BatchProgram {
     std::vector<double> ys;
     for (int i = 0; i <= 300; ++i) {
       const int p = i % 50;
-      ys.push_back(i == 300 || p < 10 ? 0.0 : p < 20 ? (p - 10) / 10.0 : p < 40 ? 1.0 : 1 - (p - 40) / 10.0);
+      ys.push_back(i == 300 || p < 10 ? 0.0
+                   : p < 20           ? (p - 10) / 10.0
+                   : p < 40           ? 1.0
+                                      : 1 - (p - 40) / 10.0);
     }
     return ys;
   }
@@ -43,8 +46,8 @@ class BatchPulse : public BatchProgram {
 double number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 
 TEST_F(BatchPulse, LevelsTransitionsPulsesAndStatisticsOfATrapezoidTrain) {
-  const Outcome r = run(graph("t.grf", "tr", trapezoids()) +
-                        "levels; transitions; pulses; pulse-stats");
+  const Outcome r =
+      run(graph("t.grf", "tr", trapezoids()) + "levels; transitions; pulses; pulse-stats");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> out = lines(r.out);
   ASSERT_EQ(out.size(), 3u + 12u + 6u + 12u) << r.out;
@@ -63,13 +66,13 @@ TEST_F(BatchPulse, LevelsTransitionsPulsesAndStatisticsOfATrapezoidTrain) {
     EXPECT_NEAR(number(f[3]), edge + 5, 1e-12);               // t_mid
     EXPECT_NEAR(number(f[4]), edge + (rise ? 9 : 1), 1e-12);  // t_upper
     EXPECT_NEAR(number(f[5]), 8, 1e-12);
-    EXPECT_NEAR(number(f[6]), rise ? 0.1 : -0.1, 1e-15);      // 0.8 per 8
-    EXPECT_EQ(f[7], "0");                                     // no overshoot
+    EXPECT_NEAR(number(f[6]), rise ? 0.1 : -0.1, 1e-15);  // 0.8 per 8
+    EXPECT_EQ(f[7], "0");                                 // no overshoot
     // The post region runs up to the start of the next edge, whose first point (0.9 or
     // 0.1) lies on it; the last fall ends on the flat end.
     EXPECT_NEAR(number(f[8]), k == 11 ? 0 : 10, 1e-12);
-    EXPECT_EQ(f[9], "0");                                     // no preshoot
-    EXPECT_NEAR(number(f[10]), 4, 1e-12);                     // settled at t_end
+    EXPECT_EQ(f[9], "0");                  // no preshoot
+    EXPECT_NEAR(number(f[10]), 4, 1e-12);  // settled at t_end
   }
   for (int k = 0; k < 6; ++k) {
     const std::vector<std::string> f = fields(out[15 + std::size_t(k)]);
@@ -87,8 +90,9 @@ TEST_F(BatchPulse, LevelsTransitionsPulsesAndStatisticsOfATrapezoidTrain) {
       EXPECT_EQ(f[5] + f[6] + f[7], "nonenonenone");
     }
   }
-  const char* names[] = {"rise",     "fall",     "slew-rise", "slew-fall", "overshoot", "undershoot",
-                         "preshoot", "settling", "width",     "period",    "duty",      "frequency"};
+  const char* names[] = {"rise",      "fall",       "slew-rise", "slew-fall",
+                         "overshoot", "undershoot", "preshoot",  "settling",
+                         "width",     "period",     "duty",      "frequency"};
   const std::size_t counts[] = {6, 6, 6, 6, 12, 12, 12, 12, 6, 5, 5, 5};
   for (std::size_t k = 0; k < 12; ++k) {
     const std::vector<std::string> f = fields(out[21 + k]);
@@ -100,8 +104,8 @@ TEST_F(BatchPulse, LevelsTransitionsPulsesAndStatisticsOfATrapezoidTrain) {
   EXPECT_EQ(out[21], "rise\t6\t8\t0\t8\t8");
   const std::vector<std::string> under = fields(out[26]);
   EXPECT_NEAR(number(under[2]), 110.0 / 12, 1e-12);
-  EXPECT_NEAR(number(under[3]), std::sqrt((11 * std::pow(10 - 110.0 / 12, 2) +
-                                           std::pow(110.0 / 12, 2)) / 11), 1e-12);
+  EXPECT_NEAR(number(under[3]),
+              std::sqrt((11 * std::pow(10 - 110.0 / 12, 2) + std::pow(110.0 / 12, 2)) / 11), 1e-12);
   EXPECT_EQ(under[4], "0");
   EXPECT_EQ(under[5], "10");
 }

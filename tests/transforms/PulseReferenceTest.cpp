@@ -34,7 +34,8 @@ double cross(const std::vector<double>& x, const std::vector<double>& y, std::si
 double medianOf(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : static_cast<double>((static_cast<long double>(v[n / 2 - 1]) + v[n / 2]) / 2);
+  return n % 2 ? v[n / 2]
+               : static_cast<double>((static_cast<long double>(v[n / 2 - 1]) + v[n / 2]) / 2);
 }
 
 StateLevels referenceLevelsOf(const std::vector<double>& y, const PulseOptions& o) {
@@ -45,7 +46,8 @@ StateLevels referenceLevelsOf(const std::vector<double>& y, const PulseOptions& 
   const double w = (ymax - ymin) / b;
   std::vector<std::vector<double>> members(static_cast<std::size_t>(b));
   for (double v : y) {
-    members[static_cast<std::size_t>(std::min(b - 1, int(std::floor((v - ymin) / w))))].push_back(v);
+    members[static_cast<std::size_t>(std::min(b - 1, int(std::floor((v - ymin) / w))))].push_back(
+        v);
   }
   const int half = b / 2;
   if (o.levels == StateLevelMethod::Histogram) {
@@ -139,9 +141,9 @@ Reference referenceMeasurement(const std::vector<double>& xs, const std::vector<
     const double reach = o.regionFactor * t.duration;
     const double start = startOf(t), end = endOf(t);
     const double before = m > 0 ? endOf(r.transitions[m - 1]) : x.front();
-    const std::optional<double> next =
-        m + 1 < r.transitions.size() ? std::optional<double>(startOf(r.transitions[m + 1]))
-                                     : std::nullopt;
+    const std::optional<double> next = m + 1 < r.transitions.size()
+                                           ? std::optional<double>(startOf(r.transitions[m + 1]))
+                                           : std::nullopt;
     const double postEnd = std::min(end + reach, next.value_or(x.back()));
     std::optional<double> over, under, pre;
     bool reached = false;
@@ -251,8 +253,10 @@ TEST(PulseReference, StreamingWalkMatchesThePlainReference) {
     for (int i = 0; i < points; ++i) {
       t += unit(engine) < 0.05 ? 0.0 : 0.5 + unit(engine);  // some X repeat
       const double p = std::fmod(t, period);
-      const double u = p < flat ? 0 : p < flat + edge ? (p - flat) / edge
-                                : p < 2 * flat + edge ? 1 : 1 - (p - 2 * flat - edge) / edge;
+      const double u = p < flat              ? 0
+                       : p < flat + edge     ? (p - flat) / edge
+                       : p < 2 * flat + edge ? 1
+                                             : 1 - (p - 2 * flat - edge) / edge;
       xs.push_back(t);
       ys.push_back(low + u * (high - low) + jitter(engine));
       if (unit(engine) < 0.01) {
