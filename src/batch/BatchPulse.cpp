@@ -9,6 +9,7 @@
 
 #include "batch/BatchSession.h"
 #include "core/Error.h"
+#include "core/OutputLimits.h"
 #include "core/Palette.h"
 #include "transforms/PulseStatistics.h"
 
@@ -274,6 +275,9 @@ void runTrend(BatchSession& s, const BatchArgs& a) {
   const std::optional<MetricSeries> values = series(s, a, metric, source);
   if (!values) {
     return;
+  }
+  if (values->values().size() > kMaxGraphPoints) {
+    throw Error(kTooManyPoints);
   }
   appendResult(s, "Тренд: " + std::string(pulseMetricName(metric)) + " (" + source + ")",
                values->instants(), values->values());
