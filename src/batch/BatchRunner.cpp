@@ -155,6 +155,7 @@ BatchRegistry standardRegistry() {
   registerSensorCommands(registry);
   registerSessionCommands(registry);
   registerUndoCommands(registry);
+  registerPulseCommands(registry);
   return registry;
 }
 

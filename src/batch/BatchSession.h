@@ -168,5 +168,6 @@ void registerSynthCommands(BatchRegistry& registry);       // BatchSynth.cpp
 void registerSensorCommands(BatchRegistry& registry);      // BatchSensor.cpp
 void registerSessionCommands(BatchRegistry& registry);     // BatchSessionFiles.cpp
 void registerUndoCommands(BatchRegistry& registry);        // BatchUndo.cpp
+void registerPulseCommands(BatchRegistry& registry);       // BatchPulse.cpp
 
 }  // namespace tarvik::batch
