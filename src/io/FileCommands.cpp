@@ -277,7 +277,8 @@ bool openFiles(CommandContext& ctx, const std::vector<std::string>& paths) {
 void openCommand(CommandContext& ctx) {
   FileDialogRequest request;
   request.filters = {"*.grf;*.sig;*.srg;*.csv;*.gpj", "Все файлы(*.*)",
-                     "Файлы графиков(*.grf;*.sig;*.srg)", "Тектроникс(*.csv)", "Проект(*.gpj)"};
+                     "Файлы графиков(*.grf;*.sig;*.srg)", "Тектроникс(*.csv)", "Проект(*.gpj)",
+                     "Осциллограммы (*.wfm *.bin *.trc *.000 *.isf *.csv)"};
   const std::optional<std::vector<std::string>> paths = ctx.ui.askOpenFiles(request);
   if (!paths || paths->empty()) {
     return;

@@ -8,20 +8,14 @@ namespace {
 }  // namespace
 
 // ---- Rigol .wfm
-bool looksLikeRigolWfm(std::string_view) { return false; }
-ScopeRecord readRigolWfm(const ScopeInput&) { pending(); }
 // ----
 // ----
 
 // ---- Keysight / Rigol .bin
-bool looksLikeAgilentBin(std::string_view) { return false; }
-ScopeRecord readAgilentBin(const ScopeInput&) { pending(); }
 // ----
 // ----
 
 // ---- Siglent .bin
-bool looksLikeSiglentBin(std::string_view) { return false; }
-ScopeRecord readSiglentBin(const ScopeInput&) { pending(); }
 // ----
 // ----
 
