@@ -104,14 +104,15 @@ TEST(RigolWfm, Ds1000eDropsTheBytesRollingModeLeavesInvalid) {
 
 // DS2000 with CH2 on; `interwoven`: its record uses the memory of both channels.
 ScopeFileBytes ds2000(bool interwoven, std::uint32_t length) {
-  ScopeFileBytes f(0x200 + 2 * std::size_t{length});
+  // Only the bytes a reader needs, so that every cut removes some.
+  ScopeFileBytes f(0x200 + length + (interwoven ? length / 2 : length));
   f.text(0, std::string_view("\xa5\xa5\x38\x00", 4)).text(4, "DS2072A");
   f.set<std::uint8_t>(0x40, 0x02).set<std::uint8_t>(0x41, interwoven ? 1 : 0);
   f.set<std::uint32_t>(0x44, 0x200).set<std::uint32_t>(0x48, 0x200 + length);
   f.set<float>(0x60, 2e6f).set<std::uint32_t>(0xf8, 0).set<std::uint32_t>(0xfc, length);
   const std::size_t block = 0x78 + 28;
   f.set<std::uint8_t>(block, 8).set<float>(block + 8, 2.0f).set<float>(block + 12, 0.5f);
-  for (std::uint32_t i = 0; i < 2 * length; ++i) {
+  for (std::uint32_t i = 0; i < f.size() - 0x200; ++i) {
     f.set<std::uint8_t>(0x200 + i, static_cast<std::uint8_t>(i));
   }
   return f;
