@@ -23,6 +23,7 @@
 //   The inverted flag is at +16 in files whose enabled byte is 1, at +17 in the others
 //   (the later firmware swapped it with the unit byte).
 // Digital channels of the mixed-signal models are stored after the analog ones and skipped.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -235,6 +236,12 @@ ScopeRecord read2000(const ScopeInput& input) {
       }
       plan.offset = first + firstValid;
       plan.second = second + firstValid;
+      // The two halves of one record are two different stretches of memory.
+      const std::uint64_t lower = std::min(plan.offset, plan.second);
+      const std::uint64_t upper = std::max(plan.offset, plan.second);
+      if (upper - lower < (plan.count + 1) / 2) {
+        file.fail("смещение данных CH2", 0x48, "блоки чередующейся записи перекрываются");
+      }
     } else {
       const std::uint64_t data = file.little<std::uint32_t>("смещение данных", offsetField);
       if (data == 0) {

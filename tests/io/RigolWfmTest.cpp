@@ -179,6 +179,8 @@ TEST(RigolWfm, HostileHeadersAreRefusedBeforeAllocation) {
   farOffset.set<std::uint32_t>(0x48, 0xfffffff0u);
   ScopeFileBytes nanScale = ds2000(false, 3);
   nanScale.set<float>(0x78 + 28 + 8, std::numeric_limits<float>::infinity());
+  ScopeFileBytes overlapping = ds2000(true, 4);
+  overlapping.set<std::uint32_t>(0x48, 0x201);  // the second half inside the first
   ScopeFileBytes hugeDepth = ds1000e(4, 0);
   hugeDepth.set<std::uint32_t>(0x1c, 0x7fffffffu);
   const Case cases[] = {
@@ -191,6 +193,7 @@ TEST(RigolWfm, HostileHeadersAreRefusedBeforeAllocation) {
       {"data offset past the end", farOffset, "данные CH2"},
       {"infinite V/div", nanScale, "В/дел"},
       {"memory depth past the end", hugeDepth, "данные CH1"},
+      {"interwoven halves overlap", overlapping, "перекрываются"},
   };
   for (const Case& c : cases) {
     const std::string error = scopeError(readRigolWfm, c.file.bytes());
