@@ -110,6 +110,9 @@ std::vector<WaveformPlan> planWaveforms(const ScopeBytes& file) {
       file.fail("число точек", dtAt - 20, "в осциллограмме нет ни одной точки");
     }
     requireSampleInterval(file, "шаг по времени", dtAt, dt);
+    if (!std::isfinite(static_cast<double>(points - 1) * (dt * 1e9))) {
+      file.fail("шаг по времени", dtAt, "время последней точки не является конечным числом");
+    }
     if (plan.title.empty()) {
       plan.title = "CH" + std::to_string(analog);
     }

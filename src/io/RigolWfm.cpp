@@ -92,6 +92,9 @@ ScopeRecord convertChannels(const ScopeBytes& file, const ScopeInput& input,
     if (plan.count == 0) {
       file.fail(field, plan.offset, "в записи нет ни одной точки");
     }
+    if (!std::isfinite(static_cast<double>(plan.count - 1) * (plan.dt * 1e9))) {
+      file.fail(field, plan.offset, "время последней точки не является конечным числом");
+    }
     file.span(field, plan.offset, plan.second == 0 ? plan.count : (plan.count + 1) / 2);
     if (plan.second != 0) {
       file.span(field, plan.second, plan.count / 2);

@@ -99,6 +99,10 @@ ScopeRecord readSiglentBin(const ScopeInput& input) {
   const double rate = siValue(file, "частота дискретизации", kSampleRate);
   const double dt = 1.0 / rate;
   requireSampleInterval(file, "частота дискретизации", kSampleRate, dt);
+  if (!std::isfinite(static_cast<double>(length - 1) * (dt * 1e9))) {
+    file.fail("частота дискретизации", kSampleRate,
+              "время последней точки не является конечным числом");
+  }
 
   struct Plan {
     int channel;

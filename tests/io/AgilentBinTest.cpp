@@ -170,6 +170,7 @@ TEST(AgilentBin, HostileHeadersAreRefusedBeforeAllocation) {
       {"interval 0", patched(w + 32, 0.0), "шаг по времени"},
       {"interval NaN", patched(w + 32, std::numeric_limits<double>::quiet_NaN()), "шаг по времени"},
       {"interval −1", patched(w + 32, -1.0), "шаг по времени"},
+      {"last time overflows", patched(w + 32, 1e299), "время последней точки"},
       {"no points", patched(w + 12, std::uint32_t{0}), "число точек"},
       {"no waveform", patched(8, std::uint32_t{0}), "нет аналоговых"},
   };

@@ -80,6 +80,8 @@ TEST(SiglentBin, HostileHeadersAreRefusedWithFieldAndOffset) {
   valueWithUnit(zeroRate, 0xf8, 0.0, 8);
   ScopeFileBytes nanRate = siglent(4);
   valueWithUnit(nanRate, 0xf8, std::numeric_limits<double>::quiet_NaN(), 8);
+  ScopeFileBytes slowRate = siglent(4);
+  valueWithUnit(slowRate, 0xf8, 1e-299, 8);  // dt 1e299 s: the 4th sample's time overflows
   ScopeFileBytes badMagnitude = siglent(4);
   valueWithUnit(badMagnitude, 0x30, 2.0, 1000);
   ScopeFileBytes infiniteScale = siglent(4);
@@ -97,6 +99,7 @@ TEST(SiglentBin, HostileHeadersAreRefusedWithFieldAndOffset) {
       {"no samples", empty, "нет ни одной точки"},
       {"rate 0", zeroRate, "частота дискретизации"},
       {"rate NaN", nanRate, "частота дискретизации"},
+      {"times overflow", slowRate, "время последней точки"},
       {"magnitude 1000", badMagnitude, "неизвестный множитель 1000 (смещение 0x38)"},
       {"scale overflows", infiniteScale, "В/дел"},
       {"no channel", noChannel, "ни один аналоговый канал"},
