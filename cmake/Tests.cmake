@@ -21,6 +21,20 @@ add_test(NAME session_read_by_h5py
     $<TARGET_FILE:tarvik-batch> ${CMAKE_SOURCE_DIR}/examples)
 set_tests_properties(session_read_by_h5py PROPERTIES SKIP_RETURN_CODE 77 LABELS core)
 
+# Oscilloscope files opened by tarvik-batch and compared with their oracle (titles, counts, X
+# and Y within the format's tolerance): the small samples kept in the repository, and the
+# whole sample folder beside the checkout where it exists (skipped, exit status 77, where not).
+add_test(NAME scope_files_open_to_their_oracle
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/io/scope_oracle_test.py
+    --batch $<TARGET_FILE:tarvik-batch> --source ${CMAKE_SOURCE_DIR}
+    --samples ${CMAKE_SOURCE_DIR}/tests/data/scope-samples)
+add_test(NAME scope_samples_open_to_their_oracle
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/io/scope_oracle_test.py
+    --batch $<TARGET_FILE:tarvik-batch> --source ${CMAKE_SOURCE_DIR}
+    --samples ${CMAKE_SOURCE_DIR}/../shared/scope-samples)
+set_tests_properties(scope_files_open_to_their_oracle scope_samples_open_to_their_oracle
+  PROPERTIES SKIP_RETURN_CODE 77 LABELS core)
+
 # The chart's window-free arithmetic, in GoogleTest.
 file(GLOB TARVIK_VIEW_TESTS CONFIGURE_DEPENDS tests/view/*.cpp)
 add_executable(tarvik_view_tests ${TARVIK_VIEW_TESTS})

@@ -38,6 +38,11 @@ seed fuzz_plain_csv "$root"/examples/*two_column*.csv "$root"/fuzz/corpus/plain_
 seed fuzz_generated "$root"/fuzz/corpus/generated/*
 seed fuzz_batch_parser "$root"/examples/*.tvb "$root"/fuzz/corpus/batch/*
 seed fuzz_batch_script "$root"/fuzz/corpus/batch/*
+# The scope readers: small whole records cut from the sample files (their headers count the
+# samples, so a record cut at 4 KB is only a damaged one).
+seed fuzz_rigol_wfm "$root"/fuzz/corpus/rigol_wfm/*
+seed fuzz_agilent_bin "$root"/fuzz/corpus/agilent_bin/*
+seed fuzz_siglent_bin "$root"/fuzz/corpus/siglent_bin/*
 # Session files are seeded whole (fuzz/make_session_seeds.py wrote them): cut short, an HDF5
 # file is only a damaged one.
 mkdir -p "$work/fuzz_session"
@@ -72,7 +77,8 @@ run_one() {  # run_one TARGET: prints one summary line, returns non-zero on a fi
 }
 
 targets="fuzz_plain_graph fuzz_osc_csv fuzz_plain_csv fuzz_generated fuzz_batch_parser
-fuzz_batch_script fuzz_session"
+fuzz_batch_script fuzz_session
+fuzz_rigol_wfm fuzz_agilent_bin fuzz_siglent_bin"
 echo "fuzzing $seconds s per target, $jobs at a time"
 # The targets are dealt round-robin into $jobs groups; each group runs in the background,
 # one target after another.

@@ -264,6 +264,9 @@ bool DesktopAssociationStore::writeDesktopFiles() {
   for (const std::string_view extension : io::kAssociatedExtensions) {
     fields.mimeTypes.push_back(io::mimeTypeOfExtension(extension));
   }
+  for (const io::ScopeFileType& scope : io::kScopeFileTypes) {
+    fields.mimeTypes.emplace_back(scope.mimeType);
+  }
   const std::optional<std::string> entry = io::desktopEntryText(fields);
   const bool packageWritten =
       replaceFile(mimePackagePath(), io::mimePackageText(comment->second, kIconName));

@@ -272,6 +272,13 @@ std::string mimePackageText(std::string_view comment, std::string_view icon) {
     text += "    <glob pattern=\"*" + xmlEscaped(extension) + "\"/>\n";
     text += "  </mime-type>\n";
   }
+  for (const ScopeFileType& scope : kScopeFileTypes) {
+    text += "  <mime-type type=\"" + std::string(scope.mimeType) + "\">\n";
+    text += "    <comment>Oscilloscope waveform file</comment>\n";
+    text += "    <comment xml:lang=\"ru\">Осциллограмма</comment>\n";
+    text += "    <glob pattern=\"*" + std::string(scope.extension) + "\"/>\n";
+    text += "  </mime-type>\n";
+  }
   text += "</mime-info>\n";
   return text;
 }

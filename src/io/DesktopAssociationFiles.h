@@ -3,6 +3,7 @@
 // (mimeapps.list), the desktop entry and the shared-mime-info package of the program's
 // file types. Plain text in, plain text out; the desktop store reads and writes the files,
 // reading the default-application list through readMimeAppsFile.
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,19 @@ namespace tarvik::io {
 inline constexpr std::string_view kDesktopEntryId = "tarvik.desktop";
 // The shared-mime-info package's file name.
 inline constexpr std::string_view kMimePackageName = "tarvik.xml";
+
+// The oscilloscopes' own waveform files: the desktop is told the program opens them (the
+// desktop entry lists their types, the MIME package declares them), but the association
+// dialog never makes them ours. ".bin", which every kind of program writes, is not offered.
+struct ScopeFileType {
+  std::string_view extension;
+  std::string_view mimeType;
+};
+inline constexpr std::array<ScopeFileType, 3> kScopeFileTypes = {{
+    {".wfm", "application/x-oscilloscope-wfm"},
+    {".isf", "application/x-oscilloscope-isf"},
+    {".trc", "application/x-oscilloscope-trc"},
+}};
 
 // The MIME type of an associated extension: ".csv" is the common "text/csv"; the program's
 // own text files get "application/x-tarvik-" and the extension without its dot. Empty for
@@ -66,7 +80,8 @@ struct DesktopEntryFields {
 std::optional<std::string> desktopEntryText(const DesktopEntryFields& fields);
 
 // The shared-mime-info package declaring the program's own types (every associated
-// extension but ".csv"), each a kind of plain text described by `comment`.
+// extension but ".csv"), each a kind of plain text described by `comment`, and the
+// oscilloscope waveform types of kScopeFileTypes (binary, described as such).
 std::string mimePackageText(std::string_view comment, std::string_view icon);
 
 }  // namespace tarvik::io

@@ -3,12 +3,14 @@
 #include <exception>
 #include <filesystem>
 
+#include "core/OutputLimits.h"
 #include "core/Palette.h"
 #include "io/CsvReaders.h"
 #include "io/FileBytes.h"
 #include "io/GeneratedGraphReader.h"
 #include "io/GraphWriter.h"
 #include "io/PlainGraphReader.h"
+#include "io/ScopeRecord.h"
 
 namespace tarvik {
 namespace {
@@ -155,6 +157,37 @@ std::optional<ReadError> readPlain(CommandContext& ctx, FileBytes& file, const s
   return data.error;
 }
 
+// An oscilloscope's own file: the whole record is read first, so a file that turns out
+// damaged leaves nothing behind; then one graph per trace, named as the file names it.
+ReadOutcome readScope(CommandContext& ctx, FileBytes& file, const std::string& path,
+                      ScopeFormat format) {
+  ReadingWatch watch(ctx, file);
+  ScopeInput input{file.bytes(), path, watch.callback(), ctx.ui.decimalSeparator()};
+  ScopeRecord record;
+  try {
+    record = readScopeFile(format, input);
+  } catch (const ScopeFormatError& error) {
+    ctx.ui.message(MessageKind::Error, kCannotOpen + path + ": " + error.what());
+    return ReadOutcome::Failed;
+  } catch (const std::bad_alloc&) {
+    ctx.ui.message(MessageKind::Error, kCannotOpen + path + ": " + kOutOfMemory);
+    return ReadOutcome::Failed;
+  }
+  if (file.shrankWhileRead()) {
+    ctx.ui.message(MessageKind::Error, kCannotOpen + path);
+    return ReadOutcome::Failed;
+  }
+  // The source-file entry is the file's name with ".grf", as for the CSV channels.
+  const std::string entry = fs::path(fileNameOf(path)).replace_extension(".grf").string();
+  for (ScopeTrace& trace : record.traces) {
+    Graph& graph = ctx.store.graph(ctx.store.appendGraph(entry));
+    takePoints(graph, trace.points);
+    graph.title = std::move(trace.title);
+  }
+  ctx.store.bottomAxisTitle = "t, нс";
+  return ReadOutcome::Added;
+}
+
 ReadOutcome readInto(CommandContext& ctx, const std::string& path) {
   std::optional<FileBytes> file = FileBytes::open(path);
   if (!file) {
@@ -168,6 +201,10 @@ ReadOutcome readInto(CommandContext& ctx, const std::string& path) {
   }
   std::optional<ReadError> error;
   try {
+    const ScopeFormat scope = detectScopeFormat(file->bytes(), lowerAscii(extension));
+    if (scope != ScopeFormat::None) {
+      return readScope(ctx, *file, path, scope);
+    }
     error =
         lowerAscii(extension) == ".csv" ? readCsv(ctx, *file, name) : readPlain(ctx, *file, name);
   } catch (const ReadingStopped&) {
@@ -253,7 +290,8 @@ bool openFiles(CommandContext& ctx, const std::vector<std::string>& paths) {
 void openCommand(CommandContext& ctx) {
   FileDialogRequest request;
   request.filters = {"*.grf;*.sig;*.srg;*.csv;*.gpj", "Все файлы(*.*)",
-                     "Файлы графиков(*.grf;*.sig;*.srg)", "Тектроникс(*.csv)", "Проект(*.gpj)"};
+                     "Файлы графиков(*.grf;*.sig;*.srg)", "Тектроникс(*.csv)", "Проект(*.gpj)",
+                     "Осциллограммы (*.wfm *.bin *.trc *.000 *.isf *.csv)"};
   const std::optional<std::vector<std::string>> paths = ctx.ui.askOpenFiles(request);
   if (!paths || paths->empty()) {
     return;

@@ -194,7 +194,9 @@ void FileAssocDialogTest::desktopStoreInATemporaryHome() {
   QVERIFY(entry.contains("\nIcon=tarvik\n"));
   QVERIFY(
       entry.contains("\nMimeType=application/x-tarvik-grf;application/x-tarvik-srg;"
-                     "text/csv;application/x-tarvik-cal;application/x-tarvik-rez;\n"));
+                     "text/csv;application/x-tarvik-cal;application/x-tarvik-rez;"
+                     "application/x-oscilloscope-wfm;application/x-oscilloscope-isf;"
+                     "application/x-oscilloscope-trc;\n"));
   QVERIFY(fileText(store.mimePackagePath()).contains("<glob pattern=\"*.grf\"/>"));
   QVERIFY(QFile::exists(store.iconPath()));
   if (!QStandardPaths::findExecutable("update-mime-database").isEmpty()) {

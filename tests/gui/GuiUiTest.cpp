@@ -53,6 +53,9 @@ class GuiUiTest : public QObject {
                                    << "*.* (*)";
     QTest::newRow("two patterns") << "*.srg;*.grf"
                                   << "*.srg;*.grf (*.srg *.grf)";
+    QTest::newRow("label, space and blank-separated patterns")
+        << "Осциллограммы (*.wfm *.bin *.trc *.000 *.isf *.csv)"
+        << "Осциллограммы (*.wfm *.bin *.trc *.000 *.isf *.csv)";
   }
   void fileFilters() {
     QFETCH(QString, filter);

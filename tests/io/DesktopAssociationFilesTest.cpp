@@ -105,6 +105,26 @@ TEST(DesktopAssociationFiles, MimePackageDeclaresTheOwnTypesWithTheirGlobs) {
   EXPECT_EQ(text.find("csv"), std::string::npos);
 }
 
+// The oscilloscope waveform types are declared as binary files with their globs; ".bin",
+// which is not ours to claim, is never among them.
+TEST(DesktopAssociationFiles, MimePackageOffersTheScopeWaveformTypesButNotBin) {
+  const std::string text = mimePackageText("A", "tarvik");
+  for (const char* ext : {"wfm", "isf", "trc"}) {
+    const std::string type =
+        std::string("<mime-type type=\"application/x-oscilloscope-") + ext + "\">";
+    const std::size_t at = text.find(type);
+    ASSERT_NE(at, std::string::npos) << ext;
+    const std::string block = text.substr(at, text.find("</mime-type>", at) - at);
+    EXPECT_NE(block.find(std::string("<glob pattern=\"*.") + ext + "\"/>"), std::string::npos);
+    EXPECT_EQ(block.find("text/plain"), std::string::npos) << ext;
+  }
+  EXPECT_EQ(text.find(".bin"), std::string::npos);
+  for (const auto& scope : tarvik::io::kScopeFileTypes) {
+    EXPECT_NE(scope.extension, ".bin");
+    EXPECT_EQ(tarvik::io::mimeTypeOfExtension(scope.extension), "");  // never associated
+  }
+}
+
 // A list that is there but cannot be read is told from one that is not there: only the
 // second may be written as if empty.
 TEST(DesktopAssociationFiles, ListThatCannotBeReadIsToldFromAMissingOne) {

@@ -41,7 +41,8 @@ TEST_F(FileCommands, OpenDialogThenEveryFileInOrder) {
   EXPECT_EQ(ui.fileRequests[0].filters,
             (std::vector<std::string>{"*.grf;*.sig;*.srg;*.csv;*.gpj", "Все файлы(*.*)",
                                       "Файлы графиков(*.grf;*.sig;*.srg)", "Тектроникс(*.csv)",
-                                      "Проект(*.gpj)"}));
+                                      "Проект(*.gpj)",
+                                      "Осциллограммы (*.wfm *.bin *.trc *.000 *.isf *.csv)"}));
   EXPECT_EQ(ui.rememberedFolders, (std::vector<std::string>{dir.folder().string()}));
   ASSERT_EQ(store.count(), 2u);
   EXPECT_EQ(store.graph(0).title, "first");

@@ -1,0 +1,10 @@
+// The Keysight and Rigol .bin reader on arbitrary bytes: it refuses them with a ScopeFormatError or returns
+// whole traces that the file's bytes can hold.
+#include <cstddef>
+#include <cstdint>
+
+#include "ScopeFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return tarvik::fuzz::runScopeReader(data, size, tarvik::readAgilentBin, 4);
+}
