@@ -77,7 +77,7 @@ struct Signal {
   std::mt19937_64 random{42};
   std::normal_distribution<double> noise{0.0, 0.004};
   static constexpr double kStep = 2e-10;
-  std::size_t rows;
+  std::size_t rows = 0;
 
   double time(std::size_t i) const {
     return (static_cast<double>(i) - static_cast<double>(rows) / 2) * kStep;
@@ -99,7 +99,8 @@ int generate(const std::string& layout, const std::string& path, std::size_t row
     std::cerr << "cannot write " << path << "\n";
     return 1;
   }
-  Signal signal{.rows = rows};
+  Signal signal;
+  signal.rows = rows;
   std::string line;
   auto put = [&] { std::fwrite(line.data(), 1, line.size(), out); };
   if (layout == "rigol") {

@@ -15,7 +15,8 @@
 //                CH1:2E-06", "Vertical Units,CH1:V"), then "Source,CH1" and "Second,Volt".
 //   R&S RTB      "in s,C1 in V,C2 in V".
 //   PicoScope    "Time,Channel A" then the units "(ms),(V)" and an empty line.
-//   Digilent     "#…" comment lines, then "Time (s),Channel 1 (V),Channel 2 (V)".
+//   Digilent     "#…" comment lines, then "Time (s),Channel 1 (V),Channel 2 (V)"; other
+//                exports write the same "Time(s),CH1(V)" or "Time [s],CH1 [V]" header.
 //
 // A graph per channel column, titled by the column header without its unit; an empty cell
 // is no sample of that channel. X is i·interval where the header gives the interval, else
@@ -29,6 +30,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -86,6 +88,9 @@ bool endsWith(std::string_view text, std::string_view end) {
 
 // A decimal cell: "." and the locale's separator, blanks around ignored.
 std::optional<double> cellNumber(std::string_view cell, char separator) {
+  if (cell.empty()) {
+    return std::nullopt;  // (an empty view may have no storage at all)
+  }
   return detail::csvField(cell, separator);
 }
 
@@ -184,8 +189,8 @@ struct NamedUnit {
 
 NamedUnit splitUnit(std::string_view header, bool inForm) {
   header = trimBlanks(header);
-  if (endsWith(header, ")")) {
-    const std::size_t open = header.rfind('(');
+  if (endsWith(header, ")") || endsWith(header, "]")) {
+    const std::size_t open = header.rfind(header.back() == ')' ? '(' : '[');
     if (open != std::string_view::npos && open > 0) {
       return {trimBlanks(header.substr(0, open)),
               header.substr(open + 1, header.size() - open - 2)};
@@ -372,7 +377,7 @@ std::optional<Layout> analyse(std::string_view bytes, char separator) {
   const std::string_view timeName = fieldAt(columns, 0);
   const std::string_view timeUnits = units ? fieldAt(*units, 0) : std::string_view{};
   const bool inForm = startsWith(timeName, "in ");
-  const NamedUnit time = splitUnit(timeName, inForm);
+  const NamedUnit timeHeader = splitUnit(timeName, inForm);
   if ((timeName == "X" || timeName.empty()) && (units || endsWith(fieldAt(columns, 1), ")"))) {
     layout.format = "Rigol CSV";
   } else if (timeName == "x-axis") {
@@ -385,8 +390,8 @@ std::optional<Layout> analyse(std::string_view bytes, char separator) {
     layout.format = "R&S CSV";
   } else if (timeName == "Time" && units && startsWith(timeUnits, "(")) {
     layout.format = "PicoScope CSV";
-  } else if (time.name == "Time" && time.unit) {
-    layout.format = "Digilent CSV";
+  } else if (timeHeader.name == "Time" && timeHeader.unit) {
+    layout.format = startsWith(lines[0].text, "#Digilent") ? "Digilent CSV" : "CSV";
   } else {
     return std::nullopt;
   }
@@ -396,8 +401,8 @@ std::optional<Layout> analyse(std::string_view bytes, char separator) {
   std::optional<int> timeExponent = 0;
   if (units && timeUnits != "Sequence") {
     timeExponent = timeUnitExponent(timeUnits);
-  } else if (time.unit) {
-    timeExponent = timeUnitExponent(*time.unit);
+  } else if (timeHeader.unit) {
+    timeExponent = timeUnitExponent(*timeHeader.unit);
   } else if (const auto horizontal = keyValue(keys, "Horizontal Units", {})) {
     timeExponent = timeUnitExponent(*horizontal);
   }
@@ -483,7 +488,8 @@ bool listedPathRefuses(std::string_view bytes) {
   while (p != fileEnd && static_cast<unsigned char>(*p) > 32) {
     ++p;
   }
-  return !detail::fileToken(std::string_view(token, static_cast<std::size_t>(p - token)));
+  return p == token ||
+         !detail::fileToken(std::string_view(token, static_cast<std::size_t>(p - token)));
 }
 
 // ---- the data lines
