@@ -136,7 +136,7 @@ std::optional<int> prefixExponent(std::string_view prefix) {
   }
   static const std::pair<std::string_view, int> kPrefixes[] = {
       {"p", -12}, {"n", -9}, {"u", -6}, {"\xC2\xB5", -6}, {"\xCE\xBC", -6}, {"m", -3},
-      {"k", 3},   {"K", 3},  {"M", 6},  {"G", 9}};
+      {"\xB5", -6}, {"k", 3},   {"K", 3},  {"M", 6},  {"G", 9}};  // µ: also Latin-1
   for (const auto& [text, exponent] : kPrefixes) {
     if (prefix == text) {
       return exponent;
@@ -253,12 +253,20 @@ struct Layout {
 // Header rows "key,value,…": the first row of each key counts.
 using HeaderKeys = std::map<std::string, std::vector<std::string_view>, std::less<>>;
 
-// A header value of `channel`: Siglent writes "CH1:V,CH2:V" on one row, the others one value.
+// A header value of `channel` (data column `column`): Siglent writes "CH1:V,CH2:V" on one
+// row, Tektronix one value a channel in the channels' column order ("Vertical Units,V,mV"),
+// or one value for all.
 std::optional<std::string_view> keyValue(const HeaderKeys& keys, std::string_view key,
-                                         std::string_view channel) {
+                                         std::string_view channel, std::size_t column = 0) {
   const auto found = keys.find(key);
   if (found == keys.end()) {
     return std::nullopt;
+  }
+  if (column >= 1 && column - 1 < found->second.size()) {
+    const std::string_view own = trimBlanks(found->second[column - 1]);
+    if (!own.empty() && own.find(':') == std::string_view::npos) {
+      return own;
+    }
   }
   std::optional<std::string_view> first;
   for (std::string_view raw : found->second) {
@@ -430,7 +438,7 @@ std::optional<Layout> analyse(std::string_view bytes, char separator) {
       unit = fieldAt(*units, column);
     }
     if (!named.unit && !units) {
-      unit = keyValue(keys, "Vertical Units", named.name).value_or(std::string_view{});
+      unit = keyValue(keys, "Vertical Units", named.name, column).value_or(std::string_view{});
     }
     Channel channel;
     channel.column = column;

@@ -90,6 +90,15 @@ TEST(ScopeCsv, TektronixHeaderRowsGiveIntervalUnitAndTitle) {
   // The interval as written, not the times printed with three digits.
   EXPECT_EQ(record.traces[0].points.xs, (std::vector<double>{0.0, 0.0008 * 1e9, 2 * (0.0008 * 1e9)}));
   EXPECT_EQ(record.traces[0].points.ys, (std::vector<double>{-1.32, -0.44, -0.001}));
+
+  // One value a channel, in the channels' order; no interval: the TIME column.
+  const ScopeRecord two = readText(
+      "Model,MSO2024\nHorizontal Units,S,\nVertical Units,V,mV,\nLabel,,,\nTIME,CH1,CH2,\n"
+      "-4.0e-02,0.5,80,\n-3.9e-02,0.25,-40,\n");
+  ASSERT_EQ(titlesOf(two), (std::vector<std::string>{"CH1", "CH2"}));
+  EXPECT_EQ(two.traces[0].points.ys, (std::vector<double>{0.5, 0.25}));
+  EXPECT_EQ(two.traces[1].points.ys, (std::vector<double>{0.08, -0.04}));
+  EXPECT_EQ(two.traces[1].points.xs, (std::vector<double>{0.0, (-3.9e-02 - -4.0e-02) * 1e9}));
 }
 
 TEST(ScopeCsv, TektronixKeysInTheFirstColumnsDataInTheLaterOnes) {
