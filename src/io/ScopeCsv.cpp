@@ -74,8 +74,14 @@ std::vector<std::string_view> splitFields(std::string_view line) {
   }
 }
 
+// Header cell i without blanks around it, and without the quotes some exports put around
+// their header texts.
 std::string_view fieldAt(const std::vector<std::string_view>& fields, std::size_t i) {
-  return i < fields.size() ? trimBlanks(fields[i]) : std::string_view{};
+  std::string_view cell = i < fields.size() ? trimBlanks(fields[i]) : std::string_view{};
+  if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') {
+    cell = trimBlanks(cell.substr(1, cell.size() - 2));
+  }
+  return cell;
 }
 
 bool startsWith(std::string_view text, std::string_view start) {

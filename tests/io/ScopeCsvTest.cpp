@@ -145,6 +145,10 @@ TEST(ScopeCsv, RsPicoscopeAndDigilentUnitsInTheHeader) {
   ASSERT_EQ(titlesOf(pico), std::vector<std::string>{"Channel A"});
   EXPECT_EQ(pico.traces[0].points.xs, (std::vector<double>{0.0, (-0.34799999 - -0.34927999) * 1e6}));
   EXPECT_EQ(pico.traces[0].points.ys[0], -0.45778 / 1000);
+  const ScopeRecord quoted =
+      readText("\"Time\",\"Channel A\"\n\"(us)\",\"(V)\"\n\n1.5,-2\n2.5,-3\n");
+  ASSERT_EQ(titlesOf(quoted), std::vector<std::string>{"Channel A"});
+  EXPECT_EQ(quoted.traces[0].points.xs, (std::vector<double>{0.0, 1000.0}));
 
   const ScopeRecord digilent = readText(
       "#Digilent WaveForms Oscilloscope Acquisition\n#Sample rate: 1.5873e+06Hz\n#Samples: 2\n"
