@@ -240,6 +240,19 @@ TEST(ScopeCsv, LargeRecordKeepsRowOrderAndSampleTimesAcrossBlocks) {
   EXPECT_EQ(second.xs.back(), static_cast<double>(kRows - 2) * 2.5);
   EXPECT_EQ(second.xs[3], 4 * 2.5);  // row 3 skipped
   EXPECT_EQ(second.ys.back(), -0.025);
+
+  // The stop button: the exception thrown from the progress call ends the reading.
+  struct Stopped {};
+  std::size_t reached = 0;
+  const ScopeInput stopped{file, "big.csv",
+                           [&](std::size_t end) {
+                             reached = end;
+                             throw Stopped{};
+                           },
+                           '.'};
+  EXPECT_THROW(readScopeCsv(stopped), Stopped);
+  EXPECT_GT(reached, 0u);
+  EXPECT_LT(reached, file.size());
 }
 
 }  // namespace
