@@ -36,6 +36,7 @@ seed fuzz_plain_graph "$root"/examples/*.grf "$root"/fuzz/corpus/plain_graph/*
 seed fuzz_osc_csv "$root"/examples/*scope*.csv "$root"/fuzz/corpus/osc_csv/*
 seed fuzz_plain_csv "$root"/examples/*two_column*.csv "$root"/fuzz/corpus/plain_csv/*
 seed fuzz_generated "$root"/fuzz/corpus/generated/*
+seed fuzz_scope_csv "$root"/fuzz/corpus/scope_csv/*
 seed fuzz_batch_parser "$root"/examples/*.tvb "$root"/fuzz/corpus/batch/*
 seed fuzz_batch_script "$root"/fuzz/corpus/batch/*
 # The scope readers: small whole records cut from the sample files (their headers count the
@@ -77,7 +78,7 @@ run_one() {  # run_one TARGET: prints one summary line, returns non-zero on a fi
 }
 
 targets="fuzz_plain_graph fuzz_osc_csv fuzz_plain_csv fuzz_generated fuzz_batch_parser
-fuzz_batch_script fuzz_session
+fuzz_batch_script fuzz_session fuzz_scope_csv
 fuzz_rigol_wfm fuzz_agilent_bin fuzz_siglent_bin"
 echo "fuzzing $seconds s per target, $jobs at a time"
 # The targets are dealt round-robin into $jobs groups; each group runs in the background,

@@ -44,8 +44,6 @@ ScopeRecord readTekWfm(const ScopeInput&) { pending(); }
 // ----
 
 // ---- CSV exports
-bool looksLikeScopeCsv(std::string_view) { return false; }
-ScopeRecord readScopeCsv(const ScopeInput&) { pending(); }
 // ----
 // ----
 
