@@ -6,8 +6,10 @@
 if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(FATAL_ERROR "TARVIK_FUZZ needs clang (configure with CXX=clang++)")
 endif()
+# -O1: the instrumented library compiles in about half the time of -O2, and the bounded runs
+# in CI are about coverage, not speed.
 set(TARVIK_FUZZ_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
-  -fno-omit-frame-pointer)
+  -fno-omit-frame-pointer -O1)
 add_library(tarvik_fuzz_core STATIC EXCLUDE_FROM_ALL ${TARVIK_CORE_SOURCES}
   ${TARVIK_VIEW_MATH_SOURCES} ${TARVIK_BATCH_SOURCES})
 target_include_directories(tarvik_fuzz_core PUBLIC src)
