@@ -161,7 +161,7 @@ std::vector<double> uniformTimes(std::size_t count, double dtSeconds) {
 void requireSampleInterval(const ScopeBytes& file, std::string_view field, std::uint64_t offset,
                            double dtSeconds) {
   if (!std::isfinite(dtSeconds) || dtSeconds <= 0.0 || !std::isfinite(dtSeconds * 1e9)) {
-    char text[64];
+    char text[128];
     std::snprintf(text, sizeof text, "шаг по времени %.17g с не годится", dtSeconds);
     file.fail(field, offset, text);
   }

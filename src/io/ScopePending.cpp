@@ -26,26 +26,18 @@ ScopeRecord readSiglentBin(const ScopeInput&) { pending(); }
 // ----
 
 // ---- R&S .bin
-bool looksLikeRsBin(std::string_view) { return false; }
-ScopeRecord readRsBin(const ScopeInput&) { pending(); }
 // ----
 // ----
 
 // ---- LeCroy .trc
-bool looksLikeLecroyTrc(std::string_view) { return false; }
-ScopeRecord readLecroyTrc(const ScopeInput&) { pending(); }
 // ----
 // ----
 
 // ---- Tektronix .isf
-bool looksLikeTekIsf(std::string_view) { return false; }
-ScopeRecord readTekIsf(const ScopeInput&) { pending(); }
 // ----
 // ----
 
 // ---- Tektronix .wfm
-bool looksLikeTekWfm(std::string_view) { return false; }
-ScopeRecord readTekWfm(const ScopeInput&) { pending(); }
 // ----
 // ----
 
