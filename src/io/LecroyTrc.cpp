@@ -68,8 +68,7 @@ std::size_t findDescriptor(std::string_view bytes) {
 
 class Descriptor {
  public:
-  Descriptor(const ScopeBytes& file, std::uint64_t start, const Layout& layout,
-             std::endian order)
+  Descriptor(const ScopeBytes& file, std::uint64_t start, const Layout& layout, std::endian order)
       : m_file(file), m_start(start), m_layout(layout), m_order(order) {}
 
   std::uint64_t at(std::uint32_t field) const { return m_start + field; }
@@ -212,7 +211,8 @@ ScopeRecord readLecroyTrc(const ScopeInput& input) {
   const double offset = desc.number<float>("VERTICAL_OFFSET", layout.verticalOffset);
   const std::string name = channelName(desc, input.path);
 
-  const std::size_t perSegment = static_cast<std::size_t>(count / static_cast<std::uint64_t>(segments));
+  const std::size_t perSegment =
+      static_cast<std::size_t>(count / static_cast<std::uint64_t>(segments));
   ScopeRecord record;
   record.traces.reserve(static_cast<std::size_t>(segments));
   for (std::int64_t k = 0; k < segments; ++k) {

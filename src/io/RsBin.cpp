@@ -64,7 +64,8 @@ Props readProps(const ScopeBytes& file) {
       while (pos < xml.size() && !isSpace(xml[pos]) && xml[pos] != '=' && xml[pos] != '>') {
         ++pos;
       }
-      if (pos + 1 >= xml.size() || xml[pos] != '=' || (xml[pos + 1] != '"' && xml[pos + 1] != '\'')) {
+      if (pos + 1 >= xml.size() || xml[pos] != '=' ||
+          (xml[pos + 1] != '"' && xml[pos + 1] != '\'')) {
         file.fail("Prop", nameStart, "атрибут без значения в кавычках");
       }
       const std::size_t close = xml.find(xml[pos + 1], pos + 2);
@@ -154,7 +155,8 @@ std::string channelName(std::string_view source, int position) {
   if (source.starts_with("CH")) {
     const std::size_t digits = source.find_first_not_of("0123456789", 2);
     if (digits > 2) {
-      return std::string(source.substr(0, digits == std::string_view::npos ? source.size() : digits));
+      return std::string(
+          source.substr(0, digits == std::string_view::npos ? source.size() : digits));
     }
   }
   std::string name;
@@ -178,8 +180,7 @@ std::vector<std::string> channelNames(const Settings& settings) {
       break;
     }
     if (*state == "eRS_ONOFF_ON") {
-      names.push_back(
-          channelName(settings.attribute("MultiChannelSource", key).value_or(""), i));
+      names.push_back(channelName(settings.attribute("MultiChannelSource", key).value_or(""), i));
     }
   }
   if (names.empty()) {
@@ -232,7 +233,8 @@ ScopeRecord readRsBinParts(std::string_view xml, std::string_view companion,
   // The head is low byte first; a file whose row count only fits read high byte first is
   // taken as written that way.
   std::endian order = std::endian::little;
-  const std::uint64_t capacity = data.size() < kHeadBytes ? 0 : (data.size() - kHeadBytes) / rowBytes;
+  const std::uint64_t capacity =
+      data.size() < kHeadBytes ? 0 : (data.size() - kHeadBytes) / rowBytes;
   if (data.little<std::uint32_t>("row count", 4) > capacity &&
       data.big<std::uint32_t>("row count", 4) <= capacity) {
     order = std::endian::big;
@@ -257,10 +259,9 @@ ScopeRecord readRsBinParts(std::string_view xml, std::string_view companion,
     const std::uint64_t at = first + 4 * c;
     ScopeTrace trace;
     trace.title = names[c];
-    trace.points.ys =
-        convertSamples(companion.data() + at, static_cast<std::size_t>(length), SampleCode::Float32,
-                       order, 1.0, 0.0, 0.0, static_cast<std::size_t>(rowBytes), &release,
-                       static_cast<std::size_t>(at));
+    trace.points.ys = convertSamples(
+        companion.data() + at, static_cast<std::size_t>(length), SampleCode::Float32, order, 1.0,
+        0.0, 0.0, static_cast<std::size_t>(rowBytes), &release, static_cast<std::size_t>(at));
     trace.points.xs = uniformTimes(static_cast<std::size_t>(length), dt);
     record.traces.push_back(std::move(trace));
   }

@@ -160,7 +160,8 @@ Preamble readPreamble(const ScopeBytes& file) {
       preamble.settings[keyword] = Setting{value, valueStart};
     }
   }
-  file.fail("CURVE", limit, "нет блока :CURVE # в первых " + std::to_string(kHeaderBytes) + " байтах");
+  file.fail("CURVE", limit,
+            "нет блока :CURVE # в первых " + std::to_string(kHeaderBytes) + " байтах");
 }
 
 const Setting* find(const Preamble& preamble, const std::string& keyword) {

@@ -164,9 +164,11 @@ ScopeRecord readTekWfm(const ScopeInput& input) {
 
   const std::uint64_t frames =
       std::uint64_t{1} + file.number<std::uint32_t>("FastFrame count", kFrames, order);
-  const std::uint64_t curve = file.number<std::uint32_t>("curve buffer offset", kCurveBuffer, order);
+  const std::uint64_t curve =
+      file.number<std::uint32_t>("curve buffer offset", kCurveBuffer, order);
   // The frame tables lie between the main curve information and the curve buffer.
-  const std::uint64_t tablesEnd = kFrameTables + (frames - 1) * (kUpdateSpecBytes + kCurveInfoBytes);
+  const std::uint64_t tablesEnd =
+      kFrameTables + (frames - 1) * (kUpdateSpecBytes + kCurveInfoBytes);
   if (curve < tablesEnd) {
     file.fail("curve buffer offset", kCurveBuffer,
               std::to_string(curve) + ": внутри заголовка (" + std::to_string(frames) +
@@ -187,8 +189,8 @@ ScopeRecord readTekWfm(const ScopeInput& input) {
     const std::uint64_t at = curve + k * info.endOfBuffer + info.dataStart;
     ScopeTrace trace;
     trace.title = frames > 1 ? name + " #" + std::to_string(k + 1) : name;
-    trace.points.ys = convertSamples(input.bytes.data() + at, count, code, order, scale, offset, 0.0,
-                                     0, &input.release, static_cast<std::size_t>(at));
+    trace.points.ys = convertSamples(input.bytes.data() + at, count, code, order, scale, offset,
+                                     0.0, 0, &input.release, static_cast<std::size_t>(at));
     trace.points.xs = uniformTimes(count, dt);
     record.traces.push_back(std::move(trace));
   }

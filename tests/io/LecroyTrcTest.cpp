@@ -17,7 +17,7 @@ using testing::refusal;
 struct TrcSpec {
   bool v23 = true;
   std::endian order = std::endian::little;
-  bool words = true;               // int16, else int8
+  bool words = true;  // int16, else int8
   std::vector<int> codes{-3, 0, 7, 100};
   std::int32_t segments = 1;
   std::int16_t source = 1;
@@ -26,7 +26,7 @@ struct TrcSpec {
   float dt = 1e-9f;
   std::string userText;
   std::string trigTime;
-  std::string blockHeader;         // "#9…" before WAVEDESC
+  std::string blockHeader;  // "#9…" before WAVEDESC
 };
 
 // Field offsets in the two templates: user text, trigtime, wave array 1, count, subarrays,
@@ -155,8 +155,7 @@ TEST(LecroyTrc, HeadersClaimingMoreThanTheFileAreRefusedBeforeAllocation) {
   EXPECT_NE(refusal([&] { read(patched(48, -16)); }).find("TRIGTIME_ARRAY: -16"),
             std::string::npos);
   EXPECT_NE(refusal([&] { read(patched(36, 100)); }).find("короче шаблона"), std::string::npos);
-  EXPECT_NE(refusal([&] { read(patched(116, 0)); }).find("WAVE_ARRAY_COUNT: 0"),
-            std::string::npos);
+  EXPECT_NE(refusal([&] { read(patched(116, 0)); }).find("WAVE_ARRAY_COUNT: 0"), std::string::npos);
   EXPECT_NE(refusal([&] { read(patched(144, 3)); }).find("SUBARRAY_COUNT: 3"), std::string::npos);
   EXPECT_NE(refusal([&] { read(patched(144, -1)); }).find("SUBARRAY_COUNT"), std::string::npos);
   EXPECT_NE(refusal([&] { read(patched(144, huge)); }).find("SUBARRAY_COUNT"), std::string::npos);
@@ -167,8 +166,9 @@ TEST(LecroyTrc, BadCodesOrderTemplateAndIntervalAreNamed) {
   const auto with = [&](std::size_t offset, std::string_view bytes) {
     return CraftedBytes(0).write(0, good).write(offset, bytes).bytes();
   };
-  EXPECT_NE(refusal([&] { read(with(32, std::string("\x02\x00", 2))); })
-                .find("COMM_TYPE: 2: отсчёты не int8 (0) и не int16 (1) (смещение 0x20)"),
+  EXPECT_NE(refusal([&] {
+              read(with(32, std::string("\x02\x00", 2)));
+            }).find("COMM_TYPE: 2: отсчёты не int8 (0) и не int16 (1) (смещение 0x20)"),
             std::string::npos);
   EXPECT_NE(refusal([&] { read(with(34, std::string("\x00\x01", 2))); }).find("COMM_ORDER: 256"),
             std::string::npos);

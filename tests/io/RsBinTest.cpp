@@ -29,8 +29,9 @@ struct RsSpec {
 };
 
 std::string xml(const RsSpec& spec) {
-  std::string text = "<?xml version=\"1.0\" standalone=\"no\"?>\n<Database FWVersion=\"\">\n"
-                     "\t<Group Name=\"ReferenceCurveAttributes\">\n";
+  std::string text =
+      "<?xml version=\"1.0\" standalone=\"no\"?>\n<Database FWVersion=\"\">\n"
+      "\t<Group Name=\"ReferenceCurveAttributes\">\n";
   text += prop("Resolution", spec.resolution) + prop("RecordLength", std::to_string(spec.length));
   text += prop("LeadingSettlingSamples", std::to_string(spec.settling));
   text += prop("SignalFormat", spec.format) + prop("NumberOfAcquisitions", "1");
@@ -44,8 +45,10 @@ std::string xml(const RsSpec& spec) {
       const std::string key = " I_" + std::to_string(i) + "=";
       // Slot 1 is switched off: the exported channels are slots 0, 2, 3 …
       state += key + (i == 1 ? "\"eRS_ONOFF_OFF\"" : "\"eRS_ONOFF_ON\"");
-      source += key + "\"" + (i == 1 ? std::string("eRS_SIGNAL_SOURCE_CH9_TR1")
-                                     : spec.sources[i == 0 ? 0 : i - 1]) + "\"";
+      source +=
+          key + "\"" +
+          (i == 1 ? std::string("eRS_SIGNAL_SOURCE_CH9_TR1") : spec.sources[i == 0 ? 0 : i - 1]) +
+          "\"";
     }
     text += state + "/>\n" + source + "/>\n";
   }

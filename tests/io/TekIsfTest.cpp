@@ -26,8 +26,11 @@ const std::string kLong =
     "PT_OFF 0;XUNIT \"s\";YMULT 2.5E-1;YZERO 1.0E+0;YOFF -4.0E+0;YUNIT \"V\";:CURVE ";
 
 TEST(TekIsf, LongKeywordsSignedLowByteFirst) {
-  const std::string data = CraftedBytes(0).put<std::int16_t>(0, -4).put<std::int16_t>(2, 0)
-                               .put<std::int16_t>(4, 300).bytes();
+  const std::string data = CraftedBytes(0)
+                               .put<std::int16_t>(0, -4)
+                               .put<std::int16_t>(2, 0)
+                               .put<std::int16_t>(4, 300)
+                               .bytes();
   const std::string bytes = kLong + block(data) + "\n";
   EXPECT_EQ(detectScopeFormat(bytes, ".isf"), ScopeFormat::TekIsf);
   const ScopeRecord record = read(bytes);
@@ -83,8 +86,7 @@ TEST(TekIsf, DamagedPreambleOrBlockIsRefusedWithTheKeyword) {
   EXPECT_NE(replaced("#16", "#10").find("не делится"), std::string::npos);
   EXPECT_NE(replaced("#16", "#x6").find("после '#' не цифра"), std::string::npos);
   EXPECT_NE(replaced("XINCR 4.0E-9", "XINCR 0").find("XINCR: шаг по времени"), std::string::npos);
-  EXPECT_NE(replaced("XINCR 4.0E-9", "XINCR abc").find("XINCR: 'abc' не число"),
-            std::string::npos);
+  EXPECT_NE(replaced("XINCR 4.0E-9", "XINCR abc").find("XINCR: 'abc' не число"), std::string::npos);
   EXPECT_NE(replaced("XINCR 4.0E-9;", "").find("XINCR: нет в заголовке"), std::string::npos);
   EXPECT_NE(replaced("YMULT 2.5E-1", "YMULT 1e999").find("YMULT: '1e999' не число"),
             std::string::npos);

@@ -22,14 +22,15 @@ struct WfmSpec {
   double scale = 0.5;
   double offset = -1.0;
   double dt = 2e-11;
-  std::uint32_t precharge = 2;   // samples before the data in each frame
+  std::uint32_t precharge = 2;  // samples before the data in each frame
   std::uint32_t points = 3;
   std::uint32_t postcharge = 1;  // samples after it
 };
 
 std::string wfm(const WfmSpec& spec) {
   const std::uint32_t curve = 838 + 54 * (spec.frames - 1);
-  const std::uint32_t frameBytes = (spec.precharge + spec.points + spec.postcharge) * spec.bytesPerPoint;
+  const std::uint32_t frameBytes =
+      (spec.precharge + spec.points + spec.postcharge) * spec.bytesPerPoint;
   CraftedBytes f(curve, spec.order);
   f.write(0, spec.order == std::endian::little ? "\x0f\x0f" : "\xf0\xf0").write(2, ":WFM#003");
   f.put<std::uint8_t>(15, spec.bytesPerPoint).put<std::uint32_t>(16, curve).write(40, spec.label);
@@ -123,16 +124,15 @@ TEST(TekWfm, EveryTruncationAndHostileFieldIsRefused) {
             std::string::npos);
   EXPECT_NE(patched(15, std::uint8_t{1}).find("bytes per point"), std::string::npos);
   EXPECT_NE(patched(122, std::int32_t{6}).find("data type"), std::string::npos);
-  EXPECT_NE(patched(488, 0.0).find("implicit dimension scale: шаг по времени"),
-            std::string::npos);
+  EXPECT_NE(patched(488, 0.0).find("implicit dimension scale: шаг по времени"), std::string::npos);
   EXPECT_NE(patched(488, std::numeric_limits<double>::quiet_NaN()).find("шаг по времени"),
             std::string::npos);
   EXPECT_NE(patched(2, std::uint64_t{0}).find("version"), std::string::npos);
-  EXPECT_NE(refusal([&] { read(std::string("\x0f\x0f:WFM#002", 10) + std::string(900, '\0')); })
-                .find("читается только WFM#003"),
+  EXPECT_NE(refusal([&] {
+              read(std::string("\x0f\x0f:WFM#002", 10) + std::string(900, '\0'));
+            }).find("читается только WFM#003"),
             std::string::npos);
-  EXPECT_NE(refusal([&] { read(std::string(900, '\x01')); }).find("byte order"),
-            std::string::npos);
+  EXPECT_NE(refusal([&] { read(std::string(900, '\x01')); }).find("byte order"), std::string::npos);
   EXPECT_FALSE(looksLikeTekWfm(std::string("\x0f\x0e:WFM#003", 10)));
   EXPECT_TRUE(looksLikeTekWfm(std::string("\xf0\xf0:WFM#001", 10)));
 }
