@@ -168,8 +168,8 @@ const Layout& templateOf(const ScopeBytes& file, std::uint64_t start) {
 
 bool looksLikeLecroyTrc(std::string_view bytes) {
   const std::size_t at = findDescriptor(bytes);
-  return at != std::string_view::npos &&
-         bytes.substr(at + kTemplateName, 7) == std::string_view("LECROY_");
+  return at != std::string_view::npos && bytes.size() >= at + kTemplateName &&
+         bytes.substr(at + kTemplateName).starts_with("LECROY_");
 }
 
 ScopeRecord readLecroyTrc(const ScopeInput& input) {

@@ -185,6 +185,8 @@ TEST(LecroyTrc, BadCodesOrderTemplateAndIntervalAreNamed) {
   EXPECT_NE(refusal([&] { read("#9000000000 nothing here"); }).find("нет блока WAVEDESC"),
             std::string::npos);
   EXPECT_FALSE(looksLikeLecroyTrc("0 1\r\n1 2\r\n"));
+  EXPECT_FALSE(looksLikeLecroyTrc("#9000000000WAVEDESC"));  // ends at the descriptor's name
+  EXPECT_FALSE(looksLikeLecroyTrc("WAVEDESC        LECROY"));
   EXPECT_FALSE(looksLikeLecroyTrc(std::string(600, ' ') + "WAVEDESC        LECROY_2_3"));
 }
 
