@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,7 @@ int writeIsf(const std::string& path, std::uint64_t samples) {
     for (std::uint64_t i = 0; i < n; ++i) {
       noise = noise * 1664525u + 1013904223u;
       const double t = static_cast<double>(written + i) * 1e-9;
-      const double volts = 0.8 * std::sin(2 * M_PI * 1e6 * t);
+      const double volts = 0.8 * std::sin(2 * std::numbers::pi * 1e6 * t);
       const auto code = static_cast<std::int16_t>(std::lround(volts / kVoltsPerCode) +
                                                   static_cast<int>(noise >> 29) - 4);
       const auto bits = static_cast<std::uint16_t>(code);
