@@ -26,11 +26,11 @@ set_tests_properties(session_read_by_h5py PROPERTIES SKIP_RETURN_CODE 77 LABELS 
 # whole sample folder beside the checkout where it exists (skipped, exit status 77, where not).
 add_test(NAME scope_files_open_to_their_oracle
   COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/io/scope_oracle_test.py
-    --batch $<TARGET_FILE:tarvik-batch> --source ${CMAKE_SOURCE_DIR}
+    --batch $<TARGET_FILE:tarvik-batch>
     --samples ${CMAKE_SOURCE_DIR}/tests/data/scope-samples)
 add_test(NAME scope_samples_open_to_their_oracle
   COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/io/scope_oracle_test.py
-    --batch $<TARGET_FILE:tarvik-batch> --source ${CMAKE_SOURCE_DIR}
+    --batch $<TARGET_FILE:tarvik-batch>
     --samples ${CMAKE_SOURCE_DIR}/../shared/scope-samples)
 set_tests_properties(scope_files_open_to_their_oracle scope_samples_open_to_their_oracle
   PROPERTIES SKIP_RETURN_CODE 77 LABELS core)

@@ -48,6 +48,17 @@ seed fuzz_siglent_bin "$root"/fuzz/corpus/siglent_bin/*
 # file is only a damaged one.
 mkdir -p "$work/fuzz_session"
 cp "$root"/fuzz/corpus/session/*.h5 "$work/fuzz_session/"
+# Binary scope records are seeded whole from fuzz/corpus (each under 8 KB, cut down from the
+# sample files so that every block is complete), plus the starts of the samples when they
+# are there (../shared, not in CI).
+samples="$root/../shared/scope-samples/files"
+for target in lecroy_trc tek_isf tek_wfm rs_bin; do
+  mkdir -p "$work/fuzz_$target"
+  cp "$root"/fuzz/corpus/$target/* "$work/fuzz_$target/"
+done
+seed fuzz_lecroy_trc "$samples"/lecroy_*
+seed fuzz_tek_isf "$samples"/tek_*.ISF "$samples"/tek_*.isf
+seed fuzz_tek_wfm "$samples"/tek_*.wfm
 
 # The dictionary of each target: the number tokens for every reader, plus its own.
 dictionary() {
@@ -79,7 +90,8 @@ run_one() {  # run_one TARGET: prints one summary line, returns non-zero on a fi
 
 targets="fuzz_plain_graph fuzz_osc_csv fuzz_plain_csv fuzz_generated fuzz_batch_parser
 fuzz_batch_script fuzz_session fuzz_scope_csv
-fuzz_rigol_wfm fuzz_agilent_bin fuzz_siglent_bin"
+fuzz_rigol_wfm fuzz_agilent_bin fuzz_siglent_bin
+fuzz_lecroy_trc fuzz_tek_isf fuzz_tek_wfm fuzz_rs_bin"
 echo "fuzzing $seconds s per target, $jobs at a time"
 # The targets are dealt round-robin into $jobs groups; each group runs in the background,
 # one target after another.

@@ -13,13 +13,9 @@ order, with the oracle's titles and point counts; X in nanoseconds from the firs
 the channel's tolerance (`abs`: half a code, `rel`: relative).
 
 Usage: scope_oracle_test.py --batch TARVIK_BATCH [--samples DIR] [--only SUBSTRING]
-                            [--source SOURCE_DIR]
   --samples  the sample folder (default: $TARVIK_SCOPE_SAMPLES); when it has no oracle.json
              the test is skipped (exit status 77).
   --only     check only the files whose name contains SUBSTRING.
-  --source   the source tree: a file whose family is still among the placeholders of
-             src/io/ScopePending.cpp (its reader not built yet) is skipped, not failed.
-             Without it every file is checked.
 Exit status: 0 all checked files pass, 1 a file fails, 77 nothing to check."""
 import argparse
 import json
@@ -34,52 +30,6 @@ except ImportError:
     sys.exit(77)
 
 SKIP = 77
-
-# The family (its reader's name, as in `looksLike<Family>`) of each layout the oracle names;
-# a layout not listed here is always checked.
-READERS = {
-    "wfm1000b": "RigolWfm",
-    "wfm1000e": "RigolWfm",
-    "wfm2000": "RigolWfm",
-    "AG10": "AgilentBin",
-    "RG01": "AgilentBin",
-    "RG03": "AgilentBin",
-    "siglent_v0": "SiglentBin",
-    "rs_rtp": "RsBin",
-    "tek_wfm003": "TekWfm",
-}
-READER_PREFIXES = [
-    ("lecroy", "LecroyTrc"),
-    ("isf", "TekIsf"),
-    ("tek_wfm", "TekWfm"),
-    ("wfm", "RigolWfm"),
-    ("rs_rtp", "RsBin"),
-    ("siglent_v", "SiglentBin"),
-]
-FAMILY_PREFIXES = [
-    ("CSV", "ScopeCsv"),
-    ("Rigol DS", "RigolWfm"),
-    ("Rigol .bin", "AgilentBin"),
-    ("Keysight .bin", "AgilentBin"),
-    ("Siglent .bin", "SiglentBin"),
-    ("Rohde & Schwarz RTP", "RsBin"),
-    ("LeCroy", "LecroyTrc"),
-    ("Tektronix .isf", "TekIsf"),
-    ("Tektronix .wfm", "TekWfm"),
-]
-
-
-def reader_of(entry):
-    layout = entry.get("layout", "")
-    if layout in READERS:
-        return READERS[layout]
-    for prefix, reader in READER_PREFIXES:
-        if layout.startswith(prefix):
-            return reader
-    for prefix, reader in FAMILY_PREFIXES:
-        if entry.get("family", "").startswith(prefix):
-            return reader
-    return None
 
 
 def one_field(text):
@@ -210,7 +160,6 @@ def main():
     parser.add_argument("--batch", default=os.environ.get("TARVIK_BATCH"), required=False)
     parser.add_argument("--samples", default=os.environ.get("TARVIK_SCOPE_SAMPLES"))
     parser.add_argument("--only", default=None)
-    parser.add_argument("--source", default=None)
     args = parser.parse_args()
     if not args.batch:
         parser.error("--batch TARVIK_BATCH is required")
@@ -221,22 +170,10 @@ def main():
 
     with open(os.path.join(args.samples, "oracle.json"), encoding="utf-8") as f:
         oracle = json.load(f)
-    pending = ""
-    if args.source:
-        placeholders = os.path.join(args.source, "src", "io", "ScopePending.cpp")
-        if os.path.isfile(placeholders):
-            with open(placeholders, encoding="utf-8") as f:
-                pending = f.read()
-    checked = failed = skipped = 0
+    checked = failed = 0
     for entry in oracle["files"]:
         if args.only and args.only not in entry["file"]:
             continue
-        if args.source:
-            reader = reader_of(entry)
-            if reader and f"bool looksLike{reader}(" in pending:
-                print(f"SKIP {entry['file']}: the {reader} reader is not built yet")
-                skipped += 1
-                continue
         checked += 1
         problems = check_file(args.batch, args.samples, entry)
         if problems:
@@ -248,7 +185,7 @@ def main():
             graphs = len(entry["channels"])
             points = sum(c["n"] for c in entry["channels"])
             print(f"PASS {entry['file']}: {graphs} graph(s), {points} points")
-    print(f"{checked} checked, {checked - failed} passed, {failed} failed, {skipped} skipped")
+    print(f"{checked} checked, {checked - failed} passed, {failed} failed")
     if checked == 0:
         print("SKIPPED: no file to check")
         return SKIP
