@@ -41,6 +41,8 @@ const QHash<QString, QString>& namedSteps() {
       {"ToolButton8", "Y=1/Y"},
       {"N23", "Нормализация"},
       {"ToolButton9", "Нормализация"},
+      {"Label1", "Выбрать активный график"},
+      {"paColor", "Цвет активного графика"},
       {"btnOpen", "Открыть"},
       {"Open1", "Открыть"},
   };

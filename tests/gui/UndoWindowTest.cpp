@@ -131,7 +131,7 @@ class UndoWindowTest : public QObject {
         unnamed << name;
       }
     }
-    QCOMPARE(unnamed, QStringList());
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
   }
 };
 
