@@ -36,6 +36,7 @@ int runScopeReader(const std::uint8_t* data, std::size_t size, Read read,
   for (const ScopeTrace& trace : record.traces) {
     requireParallel(trace.points);
     require(!trace.points.xs.empty(), "an empty trace was returned");
+    require(!trace.title.empty(), "a trace without a title was returned");
     require(trace.points.xs.size() <= size / bytesPerSample, "more samples than the file holds");
     require(trace.points.xs.front() == 0.0, "X does not start at the first sample");
     for (std::size_t i = 1; i < trace.points.xs.size(); ++i) {
