@@ -182,7 +182,8 @@ TEST(PulseStats, StepWithKnownOvershootUndershootPreshootAndSettling) {
   // A region of 0.4 durations (3.2) reaches neither the dip at 97 nor the one at 113.
   PulseOptions narrow;
   narrow.regionFactor = 0.4;
-  const Transition& n = measure(stepWithAberrations(), narrow).found.transitions.at(0);
+  const Measured narrowed = measure(stepWithAberrations(), narrow);
+  const Transition& n = narrowed.found.transitions.at(0);
   EXPECT_NEAR(*n.overshoot, 15, 1e-9);
   EXPECT_NEAR(*n.undershoot, 0, 1e-12);
   EXPECT_NEAR(*n.preshoot, 0, 1e-12);
