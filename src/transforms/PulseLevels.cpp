@@ -44,13 +44,13 @@ bool finiteAscending(std::span<const double> xs, std::span<const double> ys, dou
   const auto notFinite = [](double v) {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &v, sizeof bits);
-    return (bits & kExponent) == kExponent;
+    return static_cast<std::uint64_t>((bits & kExponent) == kExponent);
   };
   std::uint64_t bad = notFinite(xs[0]) | notFinite(ys[0]);
   double low = ys[0], high = ys[0];
   for (std::size_t i = 1; i < n; ++i) {
     const double y = ys[i];
-    bad += notFinite(xs[i]) | notFinite(y) | (xs[i] < xs[i - 1]);
+    bad += notFinite(xs[i]) | notFinite(y) | static_cast<std::uint64_t>(xs[i] < xs[i - 1]);
     low = y < low ? y : low;
     high = y > high ? y : high;
   }
