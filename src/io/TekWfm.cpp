@@ -8,9 +8,9 @@
 //        the storage format of a code
 //   488  implicit dimensions 1 and 2 (136 bytes each): the time axis — scale is the sample
 //        interval
-//   760  time base information 1 and 2, 784 update specification, 808 curve information:
+//   760  time base information 1 and 2, 784 update record, 808 curve information:
 //        where in the curve buffer the pre-charge, the data and the post-charge begin
-//   838  FastFrame only: an update specification (24 bytes) per further frame, then a curve
+//   838  FastFrame only: an update record (24 bytes) per further frame, then a curve
 //        information (30 bytes) per further frame
 // The curve buffer holds the frames one after another, each as long as the main curve
 // information's buffer; the record of a frame is its data, from the data start to the

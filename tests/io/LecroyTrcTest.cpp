@@ -14,7 +14,7 @@ namespace {
 using testing::CraftedBytes;
 using testing::refusal;
 
-struct TrcSpec {
+struct TrcLayout {
   bool v23 = true;
   std::endian order = std::endian::little;
   bool words = true;  // int16, else int8
@@ -38,34 +38,34 @@ struct Fields {
 constexpr Fields k23{40, 48, 60, 116, 144, 156, 160, 176, 344, 346};
 constexpr Fields k10{40, 44, 48, 92, 108, 120, 290, 134, 296, 320};
 
-std::string trc(const TrcSpec& spec) {
-  const Fields& f = spec.v23 ? k23 : k10;
-  const std::size_t width = spec.words ? 2 : 1;
-  CraftedBytes d(f.length, spec.order);
-  d.write(0, "WAVEDESC").write(16, spec.v23 ? "LECROY_2_3" : "LECROY_1_0");
-  d.put<std::int16_t>(32, spec.words ? 1 : 0);
-  d.write(34, spec.order == std::endian::little ? std::string("\x01\x00", 2)
+std::string trc(const TrcLayout& layout) {
+  const Fields& f = layout.v23 ? k23 : k10;
+  const std::size_t width = layout.words ? 2 : 1;
+  CraftedBytes d(f.length, layout.order);
+  d.write(0, "WAVEDESC").write(16, layout.v23 ? "LECROY_2_3" : "LECROY_1_0");
+  d.put<std::int16_t>(32, layout.words ? 1 : 0);
+  d.write(34, layout.order == std::endian::little ? std::string("\x01\x00", 2)
                                                 : std::string("\x00\x00", 2));
   d.put<std::int32_t>(36, static_cast<std::int32_t>(f.length));
-  d.put<std::int32_t>(f.userText, static_cast<std::int32_t>(spec.userText.size()));
-  d.put<std::int32_t>(f.trigTime, static_cast<std::int32_t>(spec.trigTime.size()));
-  d.put<std::int32_t>(f.waveArray1, static_cast<std::int32_t>(spec.codes.size() * width));
-  d.put<std::int32_t>(f.count, static_cast<std::int32_t>(spec.codes.size()));
-  d.put<std::int32_t>(f.subarrays, spec.segments);
-  d.put<float>(f.gain, spec.gain).put<float>(f.offset, spec.offset).put<float>(f.interval, spec.dt);
-  d.put<std::int16_t>(f.source, spec.source);
-  if (!spec.v23) {
+  d.put<std::int32_t>(f.userText, static_cast<std::int32_t>(layout.userText.size()));
+  d.put<std::int32_t>(f.trigTime, static_cast<std::int32_t>(layout.trigTime.size()));
+  d.put<std::int32_t>(f.waveArray1, static_cast<std::int32_t>(layout.codes.size() * width));
+  d.put<std::int32_t>(f.count, static_cast<std::int32_t>(layout.codes.size()));
+  d.put<std::int32_t>(f.subarrays, layout.segments);
+  d.put<float>(f.gain, layout.gain).put<float>(f.offset, layout.offset).put<float>(f.interval, layout.dt);
+  d.put<std::int16_t>(f.source, layout.source);
+  if (!layout.v23) {
     d.put<float>(124, 99.0f);  // the display offset, which is not the acquisition's
   }
-  CraftedBytes data(0, spec.order);
-  for (std::size_t i = 0; i < spec.codes.size(); ++i) {
-    if (spec.words) {
-      data.put<std::int16_t>(i * 2, static_cast<std::int16_t>(spec.codes[i]));
+  CraftedBytes data(0, layout.order);
+  for (std::size_t i = 0; i < layout.codes.size(); ++i) {
+    if (layout.words) {
+      data.put<std::int16_t>(i * 2, static_cast<std::int16_t>(layout.codes[i]));
     } else {
-      data.put<std::int8_t>(i, static_cast<std::int8_t>(spec.codes[i]));
+      data.put<std::int8_t>(i, static_cast<std::int8_t>(layout.codes[i]));
     }
   }
-  return spec.blockHeader + d.bytes() + spec.userText + spec.trigTime + data.bytes();
+  return layout.blockHeader + d.bytes() + layout.userText + layout.trigTime + data.bytes();
 }
 
 ScopeRecord read(const std::string& bytes, const std::string& path = "/data/scope.trc") {
@@ -76,16 +76,16 @@ TEST(LecroyTrc, ReadsBothTemplatesInBothByteOrdersAndWidths) {
   for (bool v23 : {true, false}) {
     for (std::endian order : {std::endian::little, std::endian::big}) {
       for (bool words : {true, false}) {
-        TrcSpec spec;
-        spec.v23 = v23;
-        spec.order = order;
-        spec.words = words;
-        spec.source = v23 ? 2 : 3;  // channel 3 either way
-        spec.userText = "notes";
-        spec.trigTime = std::string(16, '\x7f');
-        spec.blockHeader = v23 ? "#9000000000" : "";
+        TrcLayout layout;
+        layout.v23 = v23;
+        layout.order = order;
+        layout.words = words;
+        layout.source = v23 ? 2 : 3;  // channel 3 either way
+        layout.userText = "notes";
+        layout.trigTime = std::string(16, '\x7f');
+        layout.blockHeader = v23 ? "#9000000000" : "";
         SCOPED_TRACE(::testing::Message() << v23 << " " << (order == std::endian::big) << words);
-        const std::string bytes = trc(spec);
+        const std::string bytes = trc(layout);
         EXPECT_TRUE(looksLikeLecroyTrc(bytes));
         EXPECT_EQ(detectScopeFormat(bytes, ".000"), ScopeFormat::LecroyTrc);
         const ScopeRecord record = read(bytes);
@@ -94,7 +94,7 @@ TEST(LecroyTrc, ReadsBothTemplatesInBothByteOrdersAndWidths) {
         const PointArrays& p = record.traces[0].points;
         ASSERT_EQ(p.ys.size(), 4u);
         for (std::size_t i = 0; i < 4; ++i) {
-          EXPECT_EQ(p.ys[i], 0.5 * spec.codes[i] - 0.25);
+          EXPECT_EQ(p.ys[i], 0.5 * layout.codes[i] - 0.25);
           EXPECT_EQ(p.xs[i], static_cast<double>(i) * (static_cast<double>(1e-9f) * 1e9));
         }
       }
@@ -103,12 +103,12 @@ TEST(LecroyTrc, ReadsBothTemplatesInBothByteOrdersAndWidths) {
 }
 
 TEST(LecroyTrc, SequenceSegmentsBecomeTracesInOrder) {
-  TrcSpec spec;
-  spec.codes = {1, 2, 3, 4, 5, 6};
-  spec.segments = 3;
-  spec.trigTime = std::string(3 * 16, '\0');
-  spec.source = 0;
-  const ScopeRecord record = read(trc(spec));
+  TrcLayout layout;
+  layout.codes = {1, 2, 3, 4, 5, 6};
+  layout.segments = 3;
+  layout.trigTime = std::string(3 * 16, '\0');
+  layout.source = 0;
+  const ScopeRecord record = read(trc(layout));
   ASSERT_EQ(record.traces.size(), 3u);
   for (std::size_t k = 0; k < 3; ++k) {
     EXPECT_EQ(record.traces[k].title, "C1 #" + std::to_string(k + 1));
@@ -116,22 +116,22 @@ TEST(LecroyTrc, SequenceSegmentsBecomeTracesInOrder) {
     EXPECT_EQ(record.traces[k].points.ys[0], 0.5 * static_cast<double>(2 * k + 1) - 0.25);
     EXPECT_EQ(record.traces[k].points.xs[0], 0.0);
   }
-  spec.segments = 0;  // older single sweeps leave it unset
-  EXPECT_EQ(read(trc(spec)).traces.size(), 1u);
+  layout.segments = 0;  // older single sweeps leave it unset
+  EXPECT_EQ(read(trc(layout)).traces.size(), 1u);
 }
 
 TEST(LecroyTrc, TraceWithoutInputChannelIsNamedAfterTheFile) {
-  TrcSpec spec;
-  spec.source = 9;
-  EXPECT_EQ(read(trc(spec), "/x/F1.trc").traces[0].title, "F1.grf");
+  TrcLayout layout;
+  layout.source = 9;
+  EXPECT_EQ(read(trc(layout), "/x/F1.trc").traces[0].title, "F1.grf");
 }
 
 TEST(LecroyTrc, EveryTruncationIsRefusedWithTheField) {
   for (bool v23 : {true, false}) {
-    TrcSpec spec;
-    spec.v23 = v23;
-    spec.userText = "abc";
-    const std::string whole = trc(spec);
+    TrcLayout layout;
+    layout.v23 = v23;
+    layout.userText = "abc";
+    const std::string whole = trc(layout);
     for (std::size_t n = 0; n < whole.size(); ++n) {
       const std::string message = refusal([&] { read(whole.substr(0, n)); });
       ASSERT_NE(message, "") << "prefix " << n;
@@ -141,7 +141,7 @@ TEST(LecroyTrc, EveryTruncationIsRefusedWithTheField) {
 }
 
 TEST(LecroyTrc, HeadersClaimingMoreThanTheFileAreRefusedBeforeAllocation) {
-  const std::string good = trc(TrcSpec{});
+  const std::string good = trc(TrcLayout{});
   const auto patched = [&](std::size_t offset, std::int32_t value) {
     return CraftedBytes(0).write(0, good).put<std::int32_t>(offset, value).bytes();
   };
@@ -162,7 +162,7 @@ TEST(LecroyTrc, HeadersClaimingMoreThanTheFileAreRefusedBeforeAllocation) {
 }
 
 TEST(LecroyTrc, BadCodesOrderTemplateAndIntervalAreNamed) {
-  const std::string good = trc(TrcSpec{});
+  const std::string good = trc(TrcLayout{});
   const auto with = [&](std::size_t offset, std::string_view bytes) {
     return CraftedBytes(0).write(0, good).write(offset, bytes).bytes();
   };
@@ -176,9 +176,9 @@ TEST(LecroyTrc, BadCodesOrderTemplateAndIntervalAreNamed) {
             std::string::npos);
   for (float dt : {0.0f, -1e-9f, std::numeric_limits<float>::quiet_NaN(),
                    std::numeric_limits<float>::infinity()}) {
-    TrcSpec spec;
-    spec.dt = dt;
-    EXPECT_NE(refusal([&] { read(trc(spec)); }).find("HORIZ_INTERVAL: шаг по времени"),
+    TrcLayout layout;
+    layout.dt = dt;
+    EXPECT_NE(refusal([&] { read(trc(layout)); }).find("HORIZ_INTERVAL: шаг по времени"),
               std::string::npos)
         << dt;
   }

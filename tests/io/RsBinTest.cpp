@@ -19,7 +19,7 @@ std::string prop(const std::string& name, const std::string& value) {
          "\" UserValue=\"0\"/>\n";
 }
 
-struct RsSpec {
+struct RsLayout {
   std::string format = "eRS_SIGNAL_FORMAT_FLOAT";
   std::vector<std::string> sources{"eRS_SIGNAL_SOURCE_CH2_TR1"};
   std::uint32_t settling = 2;
@@ -28,26 +28,26 @@ struct RsSpec {
   std::string resolution = "1.25e-06";
 };
 
-std::string xml(const RsSpec& spec) {
+std::string xml(const RsLayout& layout) {
   std::string text =
       "<?xml version=\"1.0\" standalone=\"no\"?>\n<Database FWVersion=\"\">\n"
       "\t<Group Name=\"ReferenceCurveAttributes\">\n";
-  text += prop("Resolution", spec.resolution) + prop("RecordLength", std::to_string(spec.length));
-  text += prop("LeadingSettlingSamples", std::to_string(spec.settling));
-  text += prop("SignalFormat", spec.format) + prop("NumberOfAcquisitions", "1");
-  if (spec.sources.size() == 1) {
-    text += prop("Source", spec.sources[0]) + prop("MultiChannelExport", "eRS_ONOFF_OFF");
+  text += prop("Resolution", layout.resolution) + prop("RecordLength", std::to_string(layout.length));
+  text += prop("LeadingSettlingSamples", std::to_string(layout.settling));
+  text += prop("SignalFormat", layout.format) + prop("NumberOfAcquisitions", "1");
+  if (layout.sources.size() == 1) {
+    text += prop("Source", layout.sources[0]) + prop("MultiChannelExport", "eRS_ONOFF_OFF");
   } else {
     text += prop("MultiChannelExport", "eRS_ONOFF_ON");
     std::string state = "\t\t<Prop Name=\"MultiChannelExportState\"";
     std::string source = "\t\t<Prop Name=\"MultiChannelSource\"";
-    for (std::size_t i = 0; i < spec.sources.size() + 1; ++i) {
+    for (std::size_t i = 0; i < layout.sources.size() + 1; ++i) {
       const std::string key = " I_" + std::to_string(i) + "=";
       // Slot 1 is switched off: the exported channels are slots 0, 2, 3 …
       state += key + (i == 1 ? "\"eRS_ONOFF_OFF\"" : "\"eRS_ONOFF_ON\"");
       source +=
           key + "\"" +
-          (i == 1 ? std::string("eRS_SIGNAL_SOURCE_CH9_TR1") : spec.sources[i == 0 ? 0 : i - 1]) +
+          (i == 1 ? std::string("eRS_SIGNAL_SOURCE_CH9_TR1") : layout.sources[i == 0 ? 0 : i - 1]) +
           "\"";
     }
     text += state + "/>\n" + source + "/>\n";
@@ -56,10 +56,10 @@ std::string xml(const RsSpec& spec) {
 }
 
 // Row r, channel c holds 100·c + r (the settling rows included); the time column −r.
-std::string companion(const RsSpec& spec) {
-  const bool xy = spec.format.ends_with("XYDOUBLEFLOAT");
-  const std::size_t channels = spec.sources.size();
-  const std::uint32_t rows = spec.settling + spec.length + spec.trailing;
+std::string companion(const RsLayout& layout) {
+  const bool xy = layout.format.ends_with("XYDOUBLEFLOAT");
+  const std::size_t channels = layout.sources.size();
+  const std::uint32_t rows = layout.settling + layout.length + layout.trailing;
   const std::size_t rowBytes = (xy ? 8 : 0) + 4 * channels;
   CraftedBytes c(8);
   c.put<std::uint32_t>(0, xy ? 6 : 4).put<std::uint32_t>(4, rows);
@@ -75,12 +75,12 @@ std::string companion(const RsSpec& spec) {
   return c.bytes();
 }
 
-ScopeRecord read(const RsSpec& spec) {
-  return readRsBinParts(xml(spec), companion(spec), "x.Wfm.bin");
+ScopeRecord read(const RsLayout& layout) {
+  return readRsBinParts(xml(layout), companion(layout), "x.Wfm.bin");
 }
 
 TEST(RsBin, OneChannelDropsTheSettlingRows) {
-  const ScopeRecord record = read(RsSpec{});
+  const ScopeRecord record = read(RsLayout{});
   ASSERT_EQ(record.traces.size(), 1u);
   EXPECT_EQ(record.traces[0].title, "CH2");
   EXPECT_EQ(record.traces[0].points.ys, (std::vector<double>{2, 3, 4}));
@@ -89,12 +89,12 @@ TEST(RsBin, OneChannelDropsTheSettlingRows) {
 
 TEST(RsBin, InterleavedChannelsInExportOrderWithAndWithoutTimes) {
   for (const char* format : {"eRS_SIGNAL_FORMAT_FLOAT", "eRS_SIGNAL_FORMAT_XYDOUBLEFLOAT"}) {
-    RsSpec spec;
-    spec.format = format;
-    spec.sources = {"eRS_SIGNAL_SOURCE_CH1_TR1", "eRS_SIGNAL_SOURCE_CH3_TR1",
+    RsLayout layout;
+    layout.format = format;
+    layout.sources = {"eRS_SIGNAL_SOURCE_CH1_TR1", "eRS_SIGNAL_SOURCE_CH3_TR1",
                     "eRS_SIGNAL_SOURCE_M1"};
-    spec.resolution = "2.5e-11";
-    const ScopeRecord record = read(spec);
+    layout.resolution = "2.5e-11";
+    const ScopeRecord record = read(layout);
     ASSERT_EQ(record.traces.size(), 3u) << format;
     EXPECT_EQ(record.traces[0].title, "CH1");
     EXPECT_EQ(record.traces[1].title, "CH3");
@@ -109,23 +109,23 @@ TEST(RsBin, InterleavedChannelsInExportOrderWithAndWithoutTimes) {
 
 TEST(RsBin, CompanionBesideTheHeaderOrItsNameInTheMessage) {
   TempDir dir;
-  RsSpec spec;
-  const std::string header = dir.write("cap.bin", xml(spec));
-  EXPECT_TRUE(looksLikeRsBin(xml(spec)));
-  EXPECT_EQ(detectScopeFormat(xml(spec), ".bin"), ScopeFormat::RsBin);
-  const std::string missing = refusal([&] { readRsBin(ScopeInput{xml(spec), header, {}, '.'}); });
+  RsLayout layout;
+  const std::string header = dir.write("cap.bin", xml(layout));
+  EXPECT_TRUE(looksLikeRsBin(xml(layout)));
+  EXPECT_EQ(detectScopeFormat(xml(layout), ".bin"), ScopeFormat::RsBin);
+  const std::string missing = refusal([&] { readRsBin(ScopeInput{xml(layout), header, {}, '.'}); });
   EXPECT_NE(missing.find(dir.path("cap.Wfm.bin")), std::string::npos) << missing;
-  dir.write("cap.Wfm.bin", companion(spec));
+  dir.write("cap.Wfm.bin", companion(layout));
   std::size_t reached = 0;
   const ScopeRecord record =
-      readRsBin(ScopeInput{xml(spec), header, [&](std::size_t end) { reached = end; }, '.'});
+      readRsBin(ScopeInput{xml(layout), header, [&](std::size_t end) { reached = end; }, '.'});
   ASSERT_EQ(record.traces.size(), 1u);
   EXPECT_EQ(record.traces[0].points.ys.size(), 3u);
-  EXPECT_LE(reached, xml(spec).size());  // progress is a share of the header file
+  EXPECT_LE(reached, xml(layout).size());  // progress is a share of the header file
 }
 
 TEST(RsBin, HostileHeadersAndCompanionsAreRefused) {
-  const RsSpec base;
+  const RsLayout base;
   const auto withXml = [&](const std::string& from, const std::string& to) {
     std::string text = xml(base);
     text.replace(text.find(from), from.size(), to);
@@ -170,14 +170,14 @@ TEST(RsBin, HostileHeadersAndCompanionsAreRefused) {
 }
 
 TEST(RsBin, CompanionWrittenHighByteFirstIsReadSo) {
-  const RsSpec spec;
-  std::string bytes = companion(spec);
+  const RsLayout layout;
+  std::string bytes = companion(layout);
   // Every 32-bit word reversed: the head and the floats.
   for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
     std::swap(bytes[at], bytes[at + 3]);
     std::swap(bytes[at + 1], bytes[at + 2]);
   }
-  EXPECT_EQ(readRsBinParts(xml(spec), bytes, "x").traces[0].points.ys,
+  EXPECT_EQ(readRsBinParts(xml(layout), bytes, "x").traces[0].points.ys,
             (std::vector<double>{2, 3, 4}));
 }
 

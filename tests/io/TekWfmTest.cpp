@@ -13,7 +13,7 @@ namespace {
 using testing::CraftedBytes;
 using testing::refusal;
 
-struct WfmSpec {
+struct WfmLayout {
   std::endian order = std::endian::little;
   std::string label;
   std::uint32_t frames = 1;
@@ -27,27 +27,27 @@ struct WfmSpec {
   std::uint32_t postcharge = 1;  // samples after it
 };
 
-std::string wfm(const WfmSpec& spec) {
-  const std::uint32_t curve = 838 + 54 * (spec.frames - 1);
+std::string wfm(const WfmLayout& layout) {
+  const std::uint32_t curve = 838 + 54 * (layout.frames - 1);
   const std::uint32_t frameBytes =
-      (spec.precharge + spec.points + spec.postcharge) * spec.bytesPerPoint;
-  CraftedBytes f(curve, spec.order);
-  f.write(0, spec.order == std::endian::little ? "\x0f\x0f" : "\xf0\xf0").write(2, ":WFM#003");
-  f.put<std::uint8_t>(15, spec.bytesPerPoint).put<std::uint32_t>(16, curve).write(40, spec.label);
-  f.put<std::uint32_t>(72, spec.frames - 1).put<std::int32_t>(122, 2);
-  f.put<double>(168, spec.scale).put<double>(176, spec.offset).put<std::int32_t>(240, spec.format);
-  f.put<double>(488, spec.dt);
-  f.put<std::uint32_t>(808 + 14, spec.precharge * spec.bytesPerPoint);
-  f.put<std::uint32_t>(808 + 18, (spec.precharge + spec.points) * spec.bytesPerPoint);
+      (layout.precharge + layout.points + layout.postcharge) * layout.bytesPerPoint;
+  CraftedBytes f(curve, layout.order);
+  f.write(0, layout.order == std::endian::little ? "\x0f\x0f" : "\xf0\xf0").write(2, ":WFM#003");
+  f.put<std::uint8_t>(15, layout.bytesPerPoint).put<std::uint32_t>(16, curve).write(40, layout.label);
+  f.put<std::uint32_t>(72, layout.frames - 1).put<std::int32_t>(122, 2);
+  f.put<double>(168, layout.scale).put<double>(176, layout.offset).put<std::int32_t>(240, layout.format);
+  f.put<double>(488, layout.dt);
+  f.put<std::uint32_t>(808 + 14, layout.precharge * layout.bytesPerPoint);
+  f.put<std::uint32_t>(808 + 18, (layout.precharge + layout.points) * layout.bytesPerPoint);
   f.put<std::uint32_t>(808 + 22, frameBytes).put<std::uint32_t>(808 + 26, frameBytes);
   // Sample i of frame k holds the code 10·k + i − precharge: the data begin with 10·k.
-  for (std::uint32_t k = 0; k < spec.frames; ++k) {
-    for (std::uint32_t i = 0; i < frameBytes / spec.bytesPerPoint; ++i) {
-      const std::size_t at = curve + k * frameBytes + i * spec.bytesPerPoint;
-      const int code = static_cast<int>(10 * k + i) - static_cast<int>(spec.precharge);
-      if (spec.bytesPerPoint == 2) {
+  for (std::uint32_t k = 0; k < layout.frames; ++k) {
+    for (std::uint32_t i = 0; i < frameBytes / layout.bytesPerPoint; ++i) {
+      const std::size_t at = curve + k * frameBytes + i * layout.bytesPerPoint;
+      const int code = static_cast<int>(10 * k + i) - static_cast<int>(layout.precharge);
+      if (layout.bytesPerPoint == 2) {
         f.put<std::int16_t>(at, static_cast<std::int16_t>(code));
-      } else if (spec.bytesPerPoint == 1) {
+      } else if (layout.bytesPerPoint == 1) {
         f.put<std::int8_t>(at, static_cast<std::int8_t>(code));
       } else {
         f.put<float>(at, static_cast<float>(code));
@@ -63,10 +63,10 @@ ScopeRecord read(const std::string& bytes, const std::string& path = "/data/tek0
 
 TEST(TekWfm, SingleRecordInEitherByteOrderDropsPreAndPostCharge) {
   for (std::endian order : {std::endian::little, std::endian::big}) {
-    WfmSpec spec;
-    spec.order = order;
-    spec.label = "Probe A";
-    const std::string bytes = wfm(spec);
+    WfmLayout layout;
+    layout.order = order;
+    layout.label = "Probe A";
+    const std::string bytes = wfm(layout);
     EXPECT_EQ(detectScopeFormat(bytes, ".wfm"), ScopeFormat::TekWfm);
     const ScopeRecord record = read(bytes);
     ASSERT_EQ(record.traces.size(), 1u);
@@ -80,11 +80,11 @@ TEST(TekWfm, SingleRecordInEitherByteOrderDropsPreAndPostCharge) {
 }
 
 TEST(TekWfm, FastFrameFramesFollowEachOtherNamedAfterTheFile) {
-  WfmSpec spec;
-  spec.frames = 4;
-  spec.format = 7;  // int8
-  spec.bytesPerPoint = 1;
-  const ScopeRecord record = read(wfm(spec), "/d/ff.wfm");
+  WfmLayout layout;
+  layout.frames = 4;
+  layout.format = 7;  // int8
+  layout.bytesPerPoint = 1;
+  const ScopeRecord record = read(wfm(layout), "/d/ff.wfm");
   ASSERT_EQ(record.traces.size(), 4u);
   for (std::size_t k = 0; k < 4; ++k) {
     EXPECT_EQ(record.traces[k].title, "ff.grf #" + std::to_string(k + 1));
@@ -94,16 +94,16 @@ TEST(TekWfm, FastFrameFramesFollowEachOtherNamedAfterTheFile) {
 }
 
 TEST(TekWfm, FloatCodesAreScaledToo) {
-  WfmSpec spec;
-  spec.format = 4;
-  spec.bytesPerPoint = 4;
-  EXPECT_EQ(read(wfm(spec)).traces[0].points.ys[1], 0.5 * 1.0 - 1.0);
+  WfmLayout layout;
+  layout.format = 4;
+  layout.bytesPerPoint = 4;
+  EXPECT_EQ(read(wfm(layout)).traces[0].points.ys[1], 0.5 * 1.0 - 1.0);
 }
 
 TEST(TekWfm, EveryTruncationAndHostileFieldIsRefused) {
-  WfmSpec spec;
-  spec.frames = 2;
-  const std::string good = wfm(spec);
+  WfmLayout layout;
+  layout.frames = 2;
+  const std::string good = wfm(layout);
   for (std::size_t n = 0; n + 8 < good.size(); ++n) {
     const std::string message = refusal([&] { read(good.substr(0, n)); });
     ASSERT_NE(message, "") << "prefix " << n;
