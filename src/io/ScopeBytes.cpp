@@ -15,25 +15,11 @@ constexpr std::size_t kParallelSamples = std::size_t{1} << 20;
 constexpr std::size_t kProgressSamples = std::size_t{1} << 22;
 
 template <typename T>
-T loadCode(const char* at, bool swap) {
-  unsigned char buffer[sizeof(T)];
-  std::memcpy(buffer, at, sizeof(T));
-  if (swap) {
-    for (std::size_t i = 0; i < sizeof(T) / 2; ++i) {
-      std::swap(buffer[i], buffer[sizeof(T) - 1 - i]);
-    }
-  }
-  T value;
-  std::memcpy(&value, buffer, sizeof(T));
-  return value;
-}
-
-template <typename T>
 void convertRange(const char* data, std::size_t begin, std::size_t end, std::size_t stride,
                   bool swap, double gain, double offset, double codeShift, double* out) {
   const bool plainFloat = std::is_floating_point_v<T> && gain == 1.0 && offset == 0.0;
   for (std::size_t i = begin; i < end; ++i) {
-    const double code = static_cast<double>(loadCode<T>(data + i * stride, swap));
+    const double code = static_cast<double>(loadNumber<T>(data + i * stride, swap));
     out[i] = plainFloat ? code : (code + codeShift) * gain + offset;
   }
 }

@@ -17,6 +17,23 @@
 
 namespace tarvik {
 
+// A number of type T stored at `at`, its bytes reversed when `swap` (the file's byte order is
+// not the machine's).
+template <typename T>
+T loadNumber(const char* at, bool swap) {
+  static_assert(std::is_arithmetic_v<T>);
+  unsigned char buffer[sizeof(T)];
+  std::memcpy(buffer, at, sizeof(T));
+  if (swap) {
+    for (std::size_t i = 0; i < sizeof(T) / 2; ++i) {
+      std::swap(buffer[i], buffer[sizeof(T) - 1 - i]);
+    }
+  }
+  T value;
+  std::memcpy(&value, buffer, sizeof(T));
+  return value;
+}
+
 class ScopeBytes {
  public:
   ScopeBytes(std::string_view bytes, std::string format)
@@ -56,18 +73,7 @@ class ScopeBytes {
  private:
   template <typename T>
   T load(std::string_view field, std::uint64_t offset, std::endian order) const {
-    static_assert(std::is_arithmetic_v<T>);
-    const std::string_view raw = span(field, offset, sizeof(T));
-    unsigned char buffer[sizeof(T)];
-    std::memcpy(buffer, raw.data(), sizeof(T));
-    if (order != std::endian::native) {
-      for (std::size_t i = 0; i < sizeof(T) / 2; ++i) {
-        std::swap(buffer[i], buffer[sizeof(T) - 1 - i]);
-      }
-    }
-    T value;
-    std::memcpy(&value, buffer, sizeof(T));
-    return value;
+    return loadNumber<T>(span(field, offset, sizeof(T)).data(), order != std::endian::native);
   }
 
   std::string_view m_bytes;
