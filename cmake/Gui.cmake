@@ -16,6 +16,13 @@ target_link_libraries(tarvik_gui PUBLIC tarvik_core tarvik_view_math Qt6::Widget
 target_compile_definitions(tarvik_gui PUBLIC QCUSTOMPLOT_USE_LIBRARY)
 set_target_properties(tarvik_gui PROPERTIES AUTOMOC ON AUTORCC ON)
 tarvik_strict(tarvik_gui)
+# Nearly every window source includes the chart component's header, which pulls in most of
+# Qt's widgets: parsed once into a precompiled header, a window source compiles in a third
+# of the time.
+option(TARVIK_PCH "Precompile the chart and Qt headers of the window's sources" ON)
+if(TARVIK_PCH)
+  target_precompile_headers(tarvik_gui PRIVATE <qcustomplot.h> <QtWidgets/QtWidgets>)
+endif()
 
 add_executable(tarvik src/app/main.cpp ${TARVIK_GUI_RESOURCES})
 target_link_libraries(tarvik PRIVATE tarvik_gui)
@@ -36,6 +43,16 @@ if(TARVIK_TESTS)
       TARVIK_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/examples")
     set_target_properties(gui_${test_name} PROPERTIES AUTOMOC ON AUTORCC ON)
     tarvik_strict(gui_${test_name})
+    # The window tests share one precompiled header (the window's plus Qt Test).
+    if(TARVIK_PCH)
+      if(NOT DEFINED tarvik_gui_test_pch)
+        set(tarvik_gui_test_pch gui_${test_name})
+        target_precompile_headers(gui_${test_name} PRIVATE
+          <qcustomplot.h> <QtWidgets/QtWidgets> <QtTest/QtTest>)
+      else()
+        target_precompile_headers(gui_${test_name} REUSE_FROM ${tarvik_gui_test_pch})
+      endif()
+    endif()
     add_test(NAME gui_${test_name} COMMAND gui_${test_name})
     set_tests_properties(gui_${test_name} PROPERTIES LABELS gui
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data;HOME=${CMAKE_BINARY_DIR}/test-home")
