@@ -36,9 +36,9 @@ struct DesktopFolders {
   QString configHome;  // $XDG_CONFIG_HOME, or ~/.config
   // Where the system's default-application lists are, and the current desktops, lowercased
   // ($XDG_CONFIG_DIRS, $XDG_DATA_DIRS, $XDG_CURRENT_DESKTOP); none unless given.
-  QStringList configDirs;
-  QStringList dataDirs;
-  QStringList desktops;
+  QStringList configDirs{};
+  QStringList dataDirs{};
+  QStringList desktops{};
   // The folders of the current environment; a variable that is unset, empty or not an
   // absolute path gives the default below the home folder (or the system's folders).
   static DesktopFolders fromEnvironment();

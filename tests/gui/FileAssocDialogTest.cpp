@@ -279,7 +279,7 @@ void FileAssocDialogTest::listThatCannotBeReadIsNeverReplaced() {
 void FileAssocDialogTest::desktopsOwnListIsReadAndWrittenWhereItTakesEffect() {
   QTemporaryDir home;
   QVERIFY(home.isValid());
-  DesktopFolders folders{home.path() + "/.local/share", home.path() + "/.config", {}, {}, {}};
+  DesktopFolders folders{home.path() + "/.local/share", home.path() + "/.config"};
   folders.desktops = QStringList{"gnome"};
   QVERIFY(QDir().mkpath(folders.configHome));
   const QString own = folders.configHome + "/gnome-mimeapps.list";
