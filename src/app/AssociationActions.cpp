@@ -30,7 +30,7 @@ void installAssociationActions(TfmChart& window) {
     // other program's defaults: the command stops before the dialog and writes nothing.
     if (!store.mimeAppsReadable()) {
       ctx.ui.message(MessageKind::Error,
-                     io::mimeAppsUnreadableText(store.mimeAppsPath().toStdString()));
+                     io::mimeAppsUnreadableText(store.unreadableMimeAppsPath().toStdString()));
       return;
     }
     runFileAssociations(*dialog, store, QCoreApplication::applicationFilePath().toStdString());

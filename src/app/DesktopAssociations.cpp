@@ -69,11 +69,34 @@ void runTool(const QString& name, const QString& folder) {
   }
 }
 
+QStringList qStrings(const std::vector<std::string>& items) {
+  QStringList list;
+  for (const std::string& item : items) {
+    list << QString::fromStdString(item);
+  }
+  return list;
+}
+
+std::vector<std::string> stdStrings(const QStringList& items) {
+  std::vector<std::string> list;
+  for (const QString& item : items) {
+    list.push_back(item.toStdString());
+  }
+  return list;
+}
+
 }  // namespace
 
 DesktopFolders DesktopFolders::fromEnvironment() {
+  const io::MimeAppsFolders system = io::mimeAppsFoldersFromEnvironment();
   return {folderFromEnvironment("XDG_DATA_HOME", ".local/share"),
-          folderFromEnvironment("XDG_CONFIG_HOME", ".config")};
+          folderFromEnvironment("XDG_CONFIG_HOME", ".config"), qStrings(system.configDirs),
+          qStrings(system.dataDirs), qStrings(system.desktops)};
+}
+
+io::MimeAppsFolders DesktopFolders::mimeApps() const {
+  return {configHome.toStdString(), stdStrings(configDirs), dataHome.toStdString(),
+          stdStrings(dataDirs), stdStrings(desktops)};
 }
 
 void refreshDesktopDatabases(const QString& dataHome) {
@@ -116,28 +139,48 @@ DesktopAssociationStore::Key DesktopAssociationStore::classify(const std::string
   return {};
 }
 
+io::MimeAppsLists DesktopAssociationStore::mimeAppsLists() const {
+  return io::MimeAppsLists(m_folders.mimeApps(), m_readMimeApps);
+}
+
 bool DesktopAssociationStore::mimeAppsReadable() const {
-  return m_readMimeApps(mimeAppsPath().toStdString()).readable;
+  return !mimeAppsLists().unreadableUserList().has_value();
+}
+
+QString DesktopAssociationStore::unreadableMimeAppsPath() const {
+  const std::optional<std::string> path = mimeAppsLists().unreadableUserList();
+  return path ? QString::fromStdString(*path) : QString();
 }
 
 std::optional<std::string> DesktopAssociationStore::mimeAppsValue(
     const std::string& extension) const {
-  const io::MimeAppsRead list = m_readMimeApps(mimeAppsPath().toStdString());
-  if (!list.readable) {
+  const io::MimeAppsLists lists = mimeAppsLists();
+  if (lists.unreadableUserList()) {
     return std::nullopt;
   }
-  return io::mimeAppsDefault(list.text, io::mimeTypeOfExtension(extension));
+  return lists.effectiveDefault(io::mimeTypeOfExtension(extension));
 }
 
 bool DesktopAssociationStore::writeMimeAppsValue(const std::string& extension,
                                                  const std::optional<std::string>& value) {
-  const io::MimeAppsRead list = m_readMimeApps(mimeAppsPath().toStdString());
-  if (!list.readable) {
+  const io::MimeAppsLists lists = mimeAppsLists();
+  if (lists.unreadableUserList()) {
     return false;  // the defaults of every other program are in there
   }
-  const std::string text =
-      io::withMimeAppsDefault(list.text, io::mimeTypeOfExtension(extension), value);
-  return replaceFile(mimeAppsPath(), text);
+  const std::string type = io::mimeTypeOfExtension(extension);
+  std::vector<io::MimeAppsEdit> edits;
+  if (value) {
+    if (std::optional<io::MimeAppsEdit> edit = lists.settingDefault(type, *value)) {
+      edits.push_back(std::move(*edit));
+    }
+  } else {
+    edits = lists.removingDefault(type, io::kDesktopEntryId);
+  }
+  bool written = !edits.empty();
+  for (const io::MimeAppsEdit& edit : edits) {
+    written = replaceFile(QString::fromStdString(edit.path), edit.text) && written;
+  }
+  return written;
 }
 
 bool DesktopAssociationStore::keyExists(const std::string& key) const {

@@ -1,9 +1,13 @@
 #pragma once
 // The association store of a freedesktop desktop, for the current user:
-//  - an extension's key is the default application of its MIME type in the
-//    "[Default Applications]" group of $XDG_CONFIG_HOME/mimeapps.list; the program's own
-//    desktop entry reads and writes as the class name "Tarvik.file", any other value
-//    (a list of desktop ids) as it stands;
+//  - an extension's key is the default application of its MIME type that the desktop
+//    follows: the "[Default Applications]" entry of the first default-application list
+//    that names the type, in the desktop's lookup order (a current desktop's own list
+//    before the general one, the user's before the system's). It is written into the
+//    user's list that takes effect (the desktop's own list when that one names the type,
+//    else $XDG_CONFIG_HOME/mimeapps.list). The program's own desktop entry reads and
+//    writes as the class name "Tarvik.file", any other value (a list of desktop ids) as
+//    it stands;
 //  - an extension's Old_Key is the key of that extension in the settings file's section
 //    "Old_Key";
 //  - the class tree becomes, when the store is finished, the desktop entry
@@ -16,6 +20,7 @@
 // counterpart in a desktop entry and is kept only in the tree's description.
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <map>
 #include <set>
@@ -29,9 +34,15 @@ namespace tarvik::app {
 struct DesktopFolders {
   QString dataHome;    // $XDG_DATA_HOME, or ~/.local/share
   QString configHome;  // $XDG_CONFIG_HOME, or ~/.config
+  // Where the system's default-application lists are, and the current desktops, lowercased
+  // ($XDG_CONFIG_DIRS, $XDG_DATA_DIRS, $XDG_CURRENT_DESKTOP); none unless given.
+  QStringList configDirs{};
+  QStringList dataDirs{};
+  QStringList desktops{};
   // The folders of the current environment; a variable that is unset, empty or not an
-  // absolute path gives the default below the home folder.
+  // absolute path gives the default below the home folder (or the system's folders).
   static DesktopFolders fromEnvironment();
+  io::MimeAppsFolders mimeApps() const;
 };
 
 class DesktopAssociationStore final : public io::AssociationStore {
@@ -48,14 +59,18 @@ class DesktopAssociationStore final : public io::AssociationStore {
   bool deleteKey(const std::string& key) override;
   void finish() override;
 
-  // False when the default-application list is there but cannot be read: the store then
-  // changes no extension's key (it would replace the list as if it were empty).
+  // False when one of the user's default-application lists is there but cannot be read:
+  // the store then changes no extension's key (it would replace the list as if it were
+  // empty, or could not tell which list takes effect).
   bool mimeAppsReadable() const;
+  // The first of the user's lists that cannot be read (empty when all can).
+  QString unreadableMimeAppsPath() const;
   // Replaces the reading of the default-application list (tests make it fail).
   void setMimeAppsReader(std::function<io::MimeAppsRead(const std::string&)> reader) {
     m_readMimeApps = std::move(reader);
   }
 
+  // The user's general default-application list, $XDG_CONFIG_HOME/mimeapps.list.
   QString mimeAppsPath() const;
   QString desktopEntryPath() const;
   QString mimePackagePath() const;
@@ -68,6 +83,7 @@ class DesktopAssociationStore final : public io::AssociationStore {
     std::string extension;  // of an Extension or OldKey key
   };
   Key classify(const std::string& key) const;
+  io::MimeAppsLists mimeAppsLists() const;
 
   std::optional<std::string> mimeAppsValue(const std::string& extension) const;
   bool writeMimeAppsValue(const std::string& extension, const std::optional<std::string>& value);

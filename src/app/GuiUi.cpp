@@ -71,6 +71,8 @@ GuiUi::GuiUi(QWidget* window, QStatusBar* statusBar, dialogs::TfmSelectGr* selec
       m_registry(registry),
       m_settings(settings),
       m_folder(settings.iniDir()),
+      m_openFolder(m_folder),
+      m_saveFolder(m_folder),
       m_colorD(new QColorDialog(window)) {
   // One colour dialog for the whole run, so it opens on the colour chosen last (the
   // graph colour and the background colour share it).
@@ -107,7 +109,8 @@ bool GuiUi::question(const std::string& text) {
 }
 
 std::optional<std::vector<std::string>> GuiUi::askOpenFiles(const FileDialogRequest& r) {
-  QFileDialog dialog(m_window, QString::fromStdString(r.title), m_folder);
+  m_lastFileDialog = FileDialogKind::Open;
+  QFileDialog dialog(m_window, QString::fromStdString(r.title), m_openFolder);
   dialog.setObjectName("OpenD");
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -123,7 +126,8 @@ std::optional<std::vector<std::string>> GuiUi::askOpenFiles(const FileDialogRequ
 }
 
 std::optional<std::string> GuiUi::askSaveFile(const FileDialogRequest& r) {
-  QFileDialog dialog(m_window, QString::fromStdString(r.title), m_folder);
+  m_lastFileDialog = FileDialogKind::Save;
+  QFileDialog dialog(m_window, QString::fromStdString(r.title), m_saveFolder);
   dialog.setObjectName("SaveD");
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -149,6 +153,7 @@ std::optional<Rgb> GuiUi::askColour() {
 
 void GuiUi::rememberFolder(const std::string& folder) {
   m_folder = QString::fromStdString(folder);
+  (m_lastFileDialog == FileDialogKind::Save ? m_saveFolder : m_openFolder) = m_folder;
   m_settings.writeIniDir(m_folder);
 }
 

@@ -47,8 +47,13 @@ class GuiUi : public Ui {
   void setBusy(bool on) override;
   char decimalSeparator() const override;
 
-  // The start folder of the open and save dialogs.
+  // The folder remembered last, by either dialog ("IniDir" of the settings file).
   QString folder() const { return m_folder; }
+  // The start folders of the open dialog `OpenD` and the save dialog `SaveD`: both the
+  // remembered folder at start, then each the folder of its own last file, kept apart
+  // for the run.
+  QString openFolder() const { return m_openFolder; }
+  QString saveFolder() const { return m_saveFolder; }
   // Called at every progress report (the window shows its stop button there).
   void setProgressHook(std::function<void()> hook) { m_progressHook = std::move(hook); }
   // Ends a busy cursor left on by a command that did not switch it off.
@@ -62,6 +67,11 @@ class GuiUi : public Ui {
   const DialogRegistry& m_registry;
   SettingsFile& m_settings;
   QString m_folder;
+  QString m_openFolder;
+  QString m_saveFolder;
+  // The dialog that ran last: its command remembers the folder of the file chosen there.
+  enum class FileDialogKind { Open, Save };
+  FileDialogKind m_lastFileDialog = FileDialogKind::Open;
   QColorDialog* m_colorD;  // child of the window, kept for the whole run
   int m_busyDepth = 0;
   std::function<void()> m_progressHook;

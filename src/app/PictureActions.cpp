@@ -1,5 +1,5 @@
 // The window's picture and print commands: the chart saved or copied as a bitmap, an SVG
-// picture (the two metafile items), a PDF document or a PNG picture, the print options,
+// picture (the two metafile items), a PDF picture or a PNG picture, the print options,
 // printing with the platform's print dialog, the print preview and the about box.
 #include <QAction>
 #include <QApplication>
@@ -134,11 +134,12 @@ void PictureCommands::copySvg() {
   QApplication::clipboard()->setMimeData(data.release());
 }
 
+// The chart as a picture in a PDF document: one page of the chart's size, titled by the
+// chart's title, as the batch runner's `picture file=x.pdf` writes it. Printing into a
+// PDF file is the print path's (the platform's print dialog offers it).
 void PictureCommands::savePdf() {
   if (const auto path = askFile(kSavePDF)) {
-    const QByteArray pdf =
-        view::printedPdf(chart(), m_window.store(), m_fmPrinOptions->options(), onScreen());
-    view::writePictureFile(*path, pdf);
+    view::writePictureFile(*path, view::chartPdf(chart(), onScreen(), documentTitle()));
   }
 }
 
@@ -157,16 +158,25 @@ QPrinter& PictureCommands::printer() {
   return *m_printer;
 }
 
+// The platform's print dialog opens on the print options' orientation; the job is printed
+// as the user leaves the dialog, turned or not. The printer's orientation of before comes
+// back afterwards.
 void PictureCommands::print(CommandContext& ctx) {
+  const view::PrintOptions options = m_fmPrinOptions->options();
+  const view::PrinterOrientation orientation(printer(), options.orientation);
   QPrintDialog dialog(&printer(), &m_window);
   dialog.setObjectName("PrintDialog1");
   if (dialog.exec() != QDialog::Accepted) {
     return;
   }
-  view::printChart(chart(), ctx.store, printer(), m_fmPrinOptions->options(), onScreen());
+  view::printChart(chart(), ctx.store, printer(), options, onScreen());
 }
 
+// The preview draws through the print path on the printer's own page, set up as for
+// printing: what it shows is what the printer gets, also after the user turns the page in
+// the preview.
 void PictureCommands::preview(CommandContext& ctx) {
+  const view::PrinterOrientation orientation(printer(), m_fmPrinOptions->options().orientation);
   QPrintPreviewDialog dialog(&printer(), &m_window);
   dialog.setObjectName("PrintPreview");
   std::string failure;

@@ -6,7 +6,7 @@ namespace tarvik {
 
 Rgb automaticColour(const GraphStore& store) {
   for (const Rgb& candidate : kAutomaticColours) {
-    if (candidate == kChartColour) {
+    if (candidate == kChartColour || candidate == store.background) {
       continue;
     }
     bool taken = false;

@@ -28,11 +28,13 @@ inline constexpr Rgb kAutomaticColours[16] = {
     {255, 0, 0},   {0, 128, 0},     {255, 255, 0}, {0, 0, 255}, {255, 255, 255}, {128, 128, 128},
     {255, 0, 255}, {0, 128, 128},   {0, 0, 128},   {128, 0, 0}, {0, 255, 0},     {128, 128, 0},
     {128, 0, 128}, {192, 192, 192}, {0, 255, 255}, {0, 0, 0}};
-// The chart's own colour (and its background): white, never given to a graph.
+// The chart's own colour: white, never given to a graph.
 inline constexpr Rgb kChartColour{255, 255, 255};
 
 // The automatic colour of a graph added without one: the first of kAutomaticColours that
-// no graph of `store` has and that is not the chart colour; red when all are taken.
+// no graph of `store` has and that is neither the chart colour nor the background colour
+// the user chose for the chart (a graph of that colour would not be seen); red when all
+// are taken.
 Rgb automaticColour(const GraphStore& store);
 
 }  // namespace tarvik

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 
 #include "io/FileAssociations.h"
 
@@ -208,6 +210,150 @@ std::string mimeAppsUnreadableText(const std::string& path) {
   return "Невозможно прочитать файл:" + path +
          "\nАссоциации файлов не изменены: в этом файле записаны программы для файлов всех "
          "типов, и без его чтения они были бы потеряны";
+}
+
+namespace {
+
+std::string environmentFolder(const char* variable, const std::string& fallbackBelowHome) {
+  const char* value = std::getenv(variable);
+  if (value != nullptr && value[0] == '/') {
+    return value;
+  }
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : "") + "/" + fallbackBelowHome;
+}
+
+std::vector<std::string> environmentFolderList(const char* variable,
+                                               const std::vector<std::string>& fallback) {
+  const char* value = std::getenv(variable);
+  std::vector<std::string> folders;
+  std::string_view rest = value != nullptr ? std::string_view(value) : std::string_view();
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view part = rest.substr(0, colon);
+    if (!part.empty() && part.front() == '/') {
+      folders.emplace_back(part);
+    }
+    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+  }
+  return folders.empty() ? fallback : folders;
+}
+
+std::string withoutTrailingSlash(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') {
+    folder.pop_back();
+  }
+  return folder;
+}
+
+}  // namespace
+
+MimeAppsFolders mimeAppsFoldersFromEnvironment() {
+  MimeAppsFolders f;
+  f.configHome = environmentFolder("XDG_CONFIG_HOME", ".config");
+  f.configDirs = environmentFolderList("XDG_CONFIG_DIRS", {"/etc/xdg"});
+  f.dataHome = environmentFolder("XDG_DATA_HOME", ".local/share");
+  f.dataDirs = environmentFolderList("XDG_DATA_DIRS", {"/usr/local/share", "/usr/share"});
+  const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+  f.desktops = currentDesktopNames(desktop != nullptr ? desktop : "");
+  return f;
+}
+
+std::vector<std::string> currentDesktopNames(std::string_view value) {
+  std::vector<std::string> names;
+  while (!value.empty()) {
+    const std::size_t colon = value.find(':');
+    std::string name(value.substr(0, colon));
+    for (char& c : name) {
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (!name.empty() && name.find('/') == std::string::npos) {
+      names.push_back(std::move(name));
+    }
+    value = colon == std::string_view::npos ? std::string_view() : value.substr(colon + 1);
+  }
+  return names;
+}
+
+std::vector<std::string> mimeAppsLookupOrder(const MimeAppsFolders& folders) {
+  std::vector<std::string> roots{folders.configHome};
+  roots.insert(roots.end(), folders.configDirs.begin(), folders.configDirs.end());
+  roots.push_back(folders.dataHome + "/applications");
+  for (const std::string& dir : folders.dataDirs) {
+    roots.push_back(withoutTrailingSlash(dir) + "/applications");
+  }
+  std::vector<std::string> paths;
+  for (const std::string& root : roots) {
+    const std::string folder = withoutTrailingSlash(root);
+    for (const std::string& desktop : folders.desktops) {
+      paths.push_back(folder + "/" + desktop + "-mimeapps.list");
+    }
+    paths.push_back(folder + "/mimeapps.list");
+  }
+  return paths;
+}
+
+MimeAppsLists::MimeAppsLists(const MimeAppsFolders& folders, const Reader& reader)
+    : m_paths(mimeAppsLookupOrder(folders)), m_userLists(folders.desktops.size() + 1) {
+  m_lists.reserve(m_paths.size());
+  for (const std::string& path : m_paths) {
+    m_lists.push_back(reader(path));
+  }
+}
+
+std::optional<std::string> MimeAppsLists::unreadableUserList() const {
+  for (std::size_t i = 0; i < m_userLists && i < m_lists.size(); ++i) {
+    if (!m_lists[i].readable) {
+      return m_paths[i];
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> MimeAppsLists::effectiveDefault(std::string_view mimeType) const {
+  for (const MimeAppsRead& list : m_lists) {
+    if (!list.readable) {
+      continue;
+    }
+    if (std::optional<std::string> value = mimeAppsDefault(list.text, mimeType)) {
+      return value;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<MimeAppsEdit> MimeAppsLists::settingDefault(std::string_view mimeType,
+                                                          const std::string& value) const {
+  if (unreadableUserList()) {
+    return std::nullopt;
+  }
+  std::size_t target = m_userLists - 1;  // the user's general list
+  for (std::size_t i = 0; i < m_userLists; ++i) {
+    if (mimeAppsDefault(m_lists[i].text, mimeType)) {
+      target = i;
+      break;
+    }
+  }
+  return MimeAppsEdit{m_paths[target], withMimeAppsDefault(m_lists[target].text, mimeType, value)};
+}
+
+std::vector<MimeAppsEdit> MimeAppsLists::removingDefault(std::string_view mimeType,
+                                                         std::string_view desktopId) const {
+  std::vector<MimeAppsEdit> edits;
+  if (unreadableUserList()) {
+    return edits;
+  }
+  for (std::size_t i = 0; i < m_userLists; ++i) {
+    const std::optional<std::string> value = mimeAppsDefault(m_lists[i].text, mimeType);
+    if (!value) {
+      continue;
+    }
+    if (firstDesktopId(*value) != desktopId) {
+      break;
+    }
+    edits.push_back({m_paths[i], withMimeAppsDefault(m_lists[i].text, mimeType, std::nullopt)});
+  }
+  return edits;
 }
 
 std::string firstDesktopId(std::string_view value) {

@@ -4,6 +4,8 @@
 // file types. Plain text in, plain text out; the desktop store reads and writes the files,
 // reading the default-application list through readMimeAppsFile.
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,6 +59,67 @@ struct MimeAppsRead {
 MimeAppsRead readMimeAppsFile(const std::string& path);
 // The refusal of a change of the associations when the list at `path` cannot be read.
 std::string mimeAppsUnreadableText(const std::string& path);
+
+// The folders the desktop reads its default-application lists from.
+struct MimeAppsFolders {
+  std::string configHome;                // $XDG_CONFIG_HOME, or ~/.config
+  std::vector<std::string> configDirs;   // $XDG_CONFIG_DIRS, or /etc/xdg
+  std::string dataHome;                  // $XDG_DATA_HOME, or ~/.local/share
+  std::vector<std::string> dataDirs;     // $XDG_DATA_DIRS, or /usr/local/share and /usr/share
+  std::vector<std::string> desktops;     // $XDG_CURRENT_DESKTOP's names, lowercased, in order
+};
+// The folders of the current environment. A variable that is unset or empty, and every
+// entry of a folder list that is not an absolute path, give way to the defaults above.
+MimeAppsFolders mimeAppsFoldersFromEnvironment();
+// The names of a colon-separated $XDG_CURRENT_DESKTOP, lowercased, in order; empty names
+// and names that could leave their folder (a '/') are dropped.
+std::vector<std::string> currentDesktopNames(std::string_view value);
+
+// Every default-application list in the order the desktop consults them, the first that
+// names a type deciding its default: in each folder (configHome, configDirs, then
+// dataHome/applications and dataDirs/applications) one "$desktop-mimeapps.list" per
+// current desktop, then "mimeapps.list". The first desktops.size() + 1 are the user's own
+// (below configHome), the only ones the program writes; the last of those is the user's
+// general list.
+std::vector<std::string> mimeAppsLookupOrder(const MimeAppsFolders& folders);
+
+// One new text for one list.
+struct MimeAppsEdit {
+  std::string path;
+  std::string text;
+};
+
+// The default-application lists of one lookup, read when made.
+class MimeAppsLists {
+ public:
+  using Reader = std::function<MimeAppsRead(const std::string&)>;
+  explicit MimeAppsLists(const MimeAppsFolders& folders, const Reader& reader = readMimeAppsFile);
+
+  // The first of the user's own lists that is there but cannot be read: its defaults (and
+  // whether it overrides the others) are unknown, so nothing may be decided or written.
+  std::optional<std::string> unreadableUserList() const;
+  // The default the desktop follows for `mimeType`: the entry of the first list that has
+  // one (a list of the system that cannot be read is passed over, as the desktop does).
+  std::optional<std::string> effectiveDefault(std::string_view mimeType) const;
+  // The edit that makes `value` the default in effect: written into the user's list in
+  // effect for the type (the first of the user's own that names it, a desktop's own list
+  // before the general one), or into the general list when none of them names it, which
+  // overrides every list of the system. Nothing when a list of the user cannot be read.
+  std::optional<MimeAppsEdit> settingDefault(std::string_view mimeType,
+                                             const std::string& value) const;
+  // The edits that take the default of `mimeType` away from `desktopId`: its entry leaves
+  // each of the user's own lists from the first down, as long as the entry met names that
+  // program first (an older list below may name it too); a list naming another program
+  // stops it, being the default from then on. Nothing when a list of the user cannot be
+  // read.
+  std::vector<MimeAppsEdit> removingDefault(std::string_view mimeType,
+                                            std::string_view desktopId) const;
+
+ private:
+  std::vector<std::string> m_paths;
+  std::vector<MimeAppsRead> m_lists;
+  std::size_t m_userLists = 0;
+};
 
 // The first desktop id of a list such as "a.desktop;b.desktop;".
 std::string firstDesktopId(std::string_view value);

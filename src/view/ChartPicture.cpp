@@ -143,22 +143,6 @@ class BusyCursor {
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-class PrinterOrientation {
- public:
-  PrinterOrientation(QPrinter& printer, PrintOrientation wanted)
-      : m_printer(printer), m_saved(printer.pageLayout().orientation()) {
-    m_printer.setPageOrientation(wanted == PrintOrientation::Landscape ? QPageLayout::Landscape
-                                                                       : QPageLayout::Portrait);
-  }
-  ~PrinterOrientation() { m_printer.setPageOrientation(m_saved); }
-  PrinterOrientation(const PrinterOrientation&) = delete;
-  PrinterOrientation& operator=(const PrinterOrientation&) = delete;
-
- private:
-  QPrinter& m_printer;
-  QPageLayout::Orientation m_saved;
-};
-
 std::string printerFailureText(const QPrinter& printer) {
   const QString file = printer.outputFileName();
   return file.isEmpty() ? std::string("Ошибка печати") : cannotWriteText(file.toStdString());
@@ -167,7 +151,8 @@ std::string printerFailureText(const QPrinter& printer) {
 void drawPage(ChartView& chart, QCPPainter& painter, QSize page, int deviceDpi,
               const PrintOptions& options, QSize onScreen) {
   const PrintRect r = printRectangle(page.width(), page.height(), options.share);
-  const PrintSize layout = printLayoutSize({onScreen.width(), onScreen.height()}, options.scale);
+  const PrintSize layout = printLayoutSize({onScreen.width(), onScreen.height()},
+                                           {r.width(), r.height()}, options.scale);
   const int dpi = screenDpi();
   std::optional<LayoutPixelFonts> fonts;
   if (deviceDpi != dpi) {
@@ -260,12 +245,19 @@ void writePictureFile(const std::string& path, const QByteArray& bytes) {
   file.commit();
 }
 
+PrinterOrientation::PrinterOrientation(QPrinter& printer, PrintOrientation wanted)
+    : m_printer(printer), m_saved(printer.pageLayout().orientation()) {
+  m_printer.setPageOrientation(wanted == PrintOrientation::Landscape ? QPageLayout::Landscape
+                                                                     : QPageLayout::Portrait);
+}
+
+PrinterOrientation::~PrinterOrientation() { m_printer.setPageOrientation(m_saved); }
+
 void printChart(ChartView& chart, GraphStore& store, QPrinter& printer, const PrintOptions& options,
                 QSize onScreen) {
   const ReplotAfterwards replot(chart);
   const WhiteLegend legend(chart, store);
   const BusyCursor busy;
-  const PrinterOrientation orientation(printer, options.orientation);
   printer.setDocName(QString::fromUtf8(kPrintJobTitle));
   QCPPainter painter;
   if (!painter.begin(&printer)) {
@@ -314,6 +306,7 @@ QByteArray printedPdf(ChartView& chart, GraphStore& store, const PrintOptions& o
   {
     QPrinter printer(QPrinter::HighResolution);
     setUpPdfPrinter(printer, path);
+    const PrinterOrientation orientation(printer, options.orientation);
     printChart(chart, store, printer, options, onScreen);
   }
   QFile file(path);

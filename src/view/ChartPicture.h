@@ -4,6 +4,7 @@
 // at the size asked for, so it shows what the chart would show at that size on screen.
 #include <QByteArray>
 #include <QImage>
+#include <QPageLayout>
 #include <QSize>
 #include <QString>
 #include <string>
@@ -40,12 +41,28 @@ void writePictureFile(const std::string& path, const QByteArray& bytes);
 // The job title of a print.
 inline constexpr const char* kPrintJobTitle = "Печать графика";
 
-// Prints the chart on `printer`: the legend colour white and the busy cursor while it runs,
-// the page orientation from `options`, one page with the chart laid out at `onScreen` (or
-// twice that) and scaled into the print rectangle. Orientation, cursor and legend colour are
-// restored in every case. A printer that cannot start or finish the job throws
-// tarvik::Error after the job was aborted; an error while drawing aborts the job and
-// propagates.
+// The printer's page orientation set from the print options ("Ориентация") for as long as
+// it lives, and the orientation of before restored afterwards. The window holds one while
+// the platform's print dialog or the print preview is shown, so they open on the options'
+// orientation and the job keeps whatever the user chooses there.
+class PrinterOrientation {
+ public:
+  PrinterOrientation(QPrinter& printer, PrintOrientation wanted);
+  ~PrinterOrientation();
+  PrinterOrientation(const PrinterOrientation&) = delete;
+  PrinterOrientation& operator=(const PrinterOrientation&) = delete;
+
+ private:
+  QPrinter& m_printer;
+  QPageLayout::Orientation m_saved;
+};
+
+// Prints the chart on `printer` with its page as it is set up (orientation included): the
+// legend colour white and the busy cursor while it runs, one page with the chart laid out
+// at the print rectangle's shape (printLayoutSize) and scaled into it evenly. Cursor and
+// legend colour are restored in every case. A printer that cannot start or finish the job
+// throws tarvik::Error after the job was aborted; an error while drawing aborts the job
+// and propagates.
 void printChart(ChartView& chart, GraphStore& store, QPrinter& printer, const PrintOptions& options,
                 QSize onScreen);
 
@@ -58,7 +75,8 @@ QSize printablePagePixels(const QPrinter& printer);
 // printable (no margins), so its page is 4961 × 7016 pixels upright, writing to `path`.
 void setUpPdfPrinter(QPrinter& printer, const QString& path);
 
-// The chart printed by printChart onto the PDF printer above; the document's bytes.
+// The chart printed by printChart onto the PDF printer above, turned as `options` say; the
+// document's bytes.
 QByteArray printedPdf(ChartView& chart, GraphStore& store, const PrintOptions& options,
                       QSize onScreen);
 

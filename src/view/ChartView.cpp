@@ -36,7 +36,8 @@ char localeSeparator() {
                                                          : '.';
 }
 
-// Design-time caption of the bottom axis until the store names one.
+// Design-time caption of the bottom axis, shown until the chart has a store; from then on
+// the store's caption is drawn as it is, an empty one as nothing.
 const char* const kDefaultBottomTitle = "Ось X";
 
 }  // namespace
@@ -176,9 +177,8 @@ void ChartView::syncLegendRows() {
 
 void ChartView::syncTexts() {
   const bool haveStore = m_store != nullptr;
-  const std::string bottom = haveStore ? m_store->bottomAxisTitle : std::string();
-  xAxis->setLabel(bottom.empty() ? QString::fromUtf8(kDefaultBottomTitle)
-                                 : QString::fromStdString(bottom));
+  xAxis->setLabel(haveStore ? QString::fromStdString(m_store->bottomAxisTitle)
+                            : QString::fromUtf8(kDefaultBottomTitle));
   xAxis2->setLabel(haveStore ? QString::fromStdString(m_store->topAxisTitle) : QString());
   yAxis2->setLabel(haveStore ? QString::fromStdString(m_store->rightAxisTitle) : QString());
   // Lines of text; an element whose lines are all empty takes no room.

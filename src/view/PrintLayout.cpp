@@ -1,6 +1,7 @@
 #include "view/PrintLayout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarvik::view {
 
@@ -21,9 +22,15 @@ PrintRect printRectangle(int pageWidth, int pageHeight, PrintPageShare share) {
   return {mx, my, w - mx, my + (h - 2 * my) / divisor};
 }
 
-PrintSize printLayoutSize(PrintSize onScreen, PrintScale scale) {
-  const int factor = scale == PrintScale::ScreenProportional ? 2 : 1;
-  return {std::max(onScreen.width, 0) * factor, std::max(onScreen.height, 0) * factor};
+PrintSize printLayoutSize(PrintSize onScreen, PrintSize target, PrintScale scale) {
+  if (onScreen.width <= 0 || onScreen.height <= 0 || target.width <= 0 || target.height <= 0) {
+    return {};
+  }
+  const double factor = scale == PrintScale::ScreenProportional ? 2.0 : 1.0;
+  const double area = static_cast<double>(onScreen.width) * onScreen.height * factor * factor;
+  const double aspect = static_cast<double>(target.width) / target.height;
+  const auto side = [](double v) { return std::max(1, static_cast<int>(std::lround(v))); };
+  return {side(std::sqrt(area * aspect)), side(std::sqrt(area / aspect))};
 }
 
 std::optional<PrintScale> printScaleFromName(std::string_view name) {

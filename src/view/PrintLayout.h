@@ -50,9 +50,14 @@ struct PrintSize {
 // (4560, 3400). Negative sizes count as 0.
 PrintRect printRectangle(int pageWidth, int pageHeight, PrintPageShare share);
 
-// The size the chart is laid out at before it is scaled into the print rectangle: the
-// on-screen size, or twice that for "Screen proportional".
-PrintSize printLayoutSize(PrintSize onScreen, PrintScale scale);
+// The size the chart is laid out at before it is scaled into the print rectangle `target`:
+// the rectangle's shape, so the chart is scaled by one factor across and down and its texts
+// keep their proportions, with as many layout pixels as the chart has on screen (for
+// "Screen proportional" four times as many, twice across and twice down). So texts and
+// lines, laid out at their on-screen pixel sizes, take the share of the chart they take
+// on screen, or half that share. A target of the chart's own shape gives the on-screen
+// size, or twice it. An empty size on either side gives an empty layout.
+PrintSize printLayoutSize(PrintSize onScreen, PrintSize target, PrintScale scale);
 
 // Names of the choices in scripts: "thin"/"screen", "portrait"/"landscape", "half"/"full";
 // nullopt for any other text.

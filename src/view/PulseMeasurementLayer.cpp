@@ -98,7 +98,12 @@ std::optional<PulseMeasurement> PulseMeasurementLayer::draw(QCPPainter& painter,
   PulseMeasurement m = measurePulse(input);
   painter.save();
   painter.setAntialiasing(false);
+  // A level or a crossing outside the visible range would run over the axis labels, the
+  // legend and the result text: the marks stay inside the plot, the text above it.
+  painter.save();
+  painter.setClipRect(plot, Qt::IntersectClip);
   drawMarks(painter, plot, chart, m);
+  painter.restore();
   drawText(painter, plot, chart, m.text);
   painter.restore();
   queue(m);

@@ -37,5 +37,20 @@ TEST(Palette, AutomaticColourSkipsColoursOfNewGraphs) {
   EXPECT_EQ(automaticColour(store), (Rgb{255, 0, 0}));
 }
 
+// A graph of the background colour the user chose would be drawn invisibly: that colour
+// is passed over like the chart's own white.
+TEST(Palette, AutomaticColourSkipsTheChosenBackground) {
+  GraphStore store;
+  store.background = Rgb{255, 0, 0};
+  EXPECT_EQ(automaticColour(store), (Rgb{0, 128, 0}));
+  for (const char* title : {"a", "b", "c", "d"}) {
+    store.appendGraph(title);  // black, red, blue, green
+  }
+  store.background = Rgb{255, 255, 0};
+  EXPECT_EQ(automaticColour(store), (Rgb{128, 128, 128}));  // yellow and white passed over
+  store.background = Rgb{12, 34, 56};  // no standard colour: nothing more is passed over
+  EXPECT_EQ(automaticColour(store), (Rgb{255, 255, 0}));
+}
+
 }  // namespace
 }  // namespace tarvik

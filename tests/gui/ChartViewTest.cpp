@@ -9,6 +9,7 @@
 #include "core/GraphStore.h"
 #include "view/ChartView.h"
 #include "view/GraphPlottable.h"
+#include "view/PulseMeasurementLayer.h"
 
 using tarvik::Graph;
 using tarvik::GraphStore;
@@ -130,6 +131,56 @@ class ChartViewTest : public QObject {
     const QRect inside = plot.adjusted(2, 2, -2, -2);
     QCOMPARE(differingPixels(without, with, inside), 0);
     QVERIFY(m_chart->yAxis->label().isEmpty());
+  }
+
+  // With the pulse's peak just above the visible Y range, its line would run
+  // over the area above the plot, where the result text and the Y title stand: every mark
+  // is cut at the plot's edges, the red text stays above the plot.
+  void measurementMarksStayInsideThePlot() {
+    const std::size_t i = m_store->appendGraph("pulse");
+    for (int k = 0; k <= 20; ++k) {
+      m_store->graph(i).appendPoint(k, k <= 10 ? k : 20 - k);
+    }
+    m_store->setActiveIndex(static_cast<int>(i));
+    for (std::size_t k = 0; k < m_store->count(); ++k) {
+      m_store->graph(k).colour = tarvik::Rgb{0, 128, 0};  // neither blue nor red, nor in the legend
+    }
+    m_chart->syncWithStore();
+    m_chart->setAxisRange(m_chart->xAxis, -1, 21);
+    m_chart->setAxisRange(m_chart->yAxis, 0, 9.6);  // the peak's row some pixels above
+    tarvik::view::PulseMeasurementLayer layer;
+    layer.setOn(true);
+    m_chart->setAfterRepaint([&](QCPPainter& painter, const QRect& plot) {
+      layer.draw(painter, plot, *m_chart, *m_store);
+    });
+    const QImage image = m_chart->toPixmap(800, 500).toImage();
+    m_chart->setAfterRepaint({});
+    QVERIFY(layer.last().has_value());
+    QCOMPARE(layer.last()->peak, 10.0);
+    const QRect plot = m_chart->lastPlotRect();
+    const int textHeight = QFontMetrics(m_chart->legend->font()).height() + 4;
+    int blueInside = 0, redAbove = 0;
+    QStringList outside;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        const bool blue = c == QColor(0, 0, 255);
+        const bool red = c == QColor(255, 0, 0);
+        if (!blue && !red) {
+          continue;
+        }
+        if (plot.contains(x, y)) {
+          blueInside += blue ? 1 : 0;
+        } else if (red && y < plot.top() && y >= plot.top() - textHeight) {
+          ++redAbove;  // the result text
+        } else if (outside.size() < 5) {
+          outside << QString("%1 at (%2, %3)").arg(blue ? "blue" : "red").arg(x).arg(y);
+        }
+      }
+    }
+    QVERIFY2(outside.isEmpty(), qPrintable(outside.join(", ")));
+    QVERIFY(blueInside > plot.height());  // the 10 % row and the two crossing columns
+    QVERIFY(redAbove > 20);
   }
 
   void afterRepaintHookGetsThePlotRectangle() {

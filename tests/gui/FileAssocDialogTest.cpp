@@ -116,6 +116,7 @@ class FileAssocDialogTest : public QObject {
   void desktopStoreInATemporaryHome();
   void windowMenuItemOpensTheDialog();
   void listThatCannotBeReadIsNeverReplaced();
+  void desktopsOwnListIsReadAndWrittenWhereItTakesEffect();
   void windowRefusesAListThatCannotBeRead();
 };
 
@@ -269,6 +270,39 @@ void FileAssocDialogTest::listThatCannotBeReadIsNeverReplaced() {
   settings.sync();
   QCOMPARE(settings.value("Old_Key/.rez").toString(), QString("viewer.desktop;"));
   QVERIFY(!settings.contains("Old_Key/.csv"));
+}
+
+// Under GNOME the desktop's own list names another program for CSV files while the general
+// list still names ours: the box shows what the desktop follows, and ticking it writes the
+// desktop's own list, where it takes effect; clearing it brings the other program back
+// there. The general list is left as it was.
+void FileAssocDialogTest::desktopsOwnListIsReadAndWrittenWhereItTakesEffect() {
+  QTemporaryDir home;
+  QVERIFY(home.isValid());
+  DesktopFolders folders{home.path() + "/.local/share", home.path() + "/.config"};
+  folders.desktops = QStringList{"gnome"};
+  QVERIFY(QDir().mkpath(folders.configHome));
+  const QString own = folders.configHome + "/gnome-mimeapps.list";
+  writeFile(own, "[Default Applications]\ntext/csv=calc.desktop;\n");
+  const QByteArray general =
+      "[Default Applications]\ntext/csv=tarvik.desktop;\napplication/x-tarvik-grf=tarvik.desktop;\n";
+  writeFile(folders.configHome + "/mimeapps.list", general);
+  QSettings settings(home.path() + "/tarvik.INI", QSettings::IniFormat);
+  DesktopAssociationStore store(folders, settings);
+
+  QCOMPARE(tarvik::io::shownAssociations(store, {}),
+           (AssociationStates{true, false, false, false, false}));
+  tarvik::io::applyAssociations(store, {true, false, true, false, false}, kExe);
+  QCOMPARE(fileText(own), QString("[Default Applications]\ntext/csv=tarvik.desktop;\n"));
+  QCOMPARE(fileText(folders.configHome + "/mimeapps.list").toUtf8(), general);
+  settings.sync();
+  QCOMPARE(settings.value("Old_Key/.csv").toString(), QString("calc.desktop;"));
+  QCOMPARE(tarvik::io::shownAssociations(store, {}),
+           (AssociationStates{true, false, true, false, false}));
+
+  tarvik::io::applyAssociations(store, {true, false, false, false, false}, kExe);
+  QCOMPARE(fileText(own), QString("[Default Applications]\ntext/csv=calc.desktop;\n"));
+  QCOMPARE(fileText(folders.configHome + "/mimeapps.list").toUtf8(), general);
 }
 
 // Through the menu item: a folder where the list should be cannot be read by anyone. The

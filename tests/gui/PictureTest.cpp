@@ -72,6 +72,36 @@ QString mediaBox(const QByteArray& pdf) {
              : QString();
 }
 
+// Bounding box of the blue title's ink (the title is the only blue text of the chart).
+QRect titleBox(const QImage& image) {
+  int left = image.width(), top = image.height(), right = -1, bottom = -1;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (c.blue() > 160 && c.red() < 110 && c.green() < 110) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    }
+  }
+  return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// The texts of the chart's SVG picture at its own size.
+QStringList svgTexts(ChartView& chart) {
+  QXmlStreamReader xml(tarvik::view::chartSvg(chart, chart.size(), QString()));
+  QStringList texts;
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (xml.isStartElement() && xml.name() == QLatin1String("text")) {
+      texts << xml.readElementText().simplified();
+    }
+  }
+  return texts;
+}
+
 // What the chart looked like while it was being drawn onto the page.
 struct SeenWhileDrawing {
   bool drawn = false;
@@ -272,7 +302,10 @@ class PictureTest : public QObject {
     });
     PrintOptions options;
     options.orientation = PrintOrientation::Landscape;
-    tarvik::view::printChart(*m_chart, *m_store, printer, options, m_chart->size());
+    {
+      const tarvik::view::PrinterOrientation turned(printer, options.orientation);
+      tarvik::view::printChart(*m_chart, *m_store, printer, options, m_chart->size());
+    }
     QVERIFY(seen.drawn);
     QCOMPARE(seen.legend, QColor(Qt::white));
     QVERIFY(seen.busy);
@@ -288,6 +321,72 @@ class PictureTest : public QObject {
     const QByteArray pdf = file.readAll();
     QVERIFY(pdf.startsWith("%PDF-"));
     QCOMPARE(mediaBox(pdf), QString("842 x 595"));  // A4 turned
+  }
+
+  // The page is printed as the printer is set up (the user may have turned it in the
+  // platform's print dialog), whatever the options say; the batch runner's PDF printer is
+  // turned by the options.
+  void printKeepsThePrintersOrientation() {
+    buildKnownChart(QSize(673, 315));
+    QPrinter printer(QPrinter::HighResolution);
+    const QString path = m_dir.filePath("turned.pdf");
+    tarvik::view::setUpPdfPrinter(printer, path);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    PrintOptions options;  // portrait
+    tarvik::view::printChart(*m_chart, *m_store, printer, options, m_chart->size());
+    QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(mediaBox(file.readAll()), QString("842 x 595"));
+    QCOMPARE(mediaBox(tarvik::view::printedPdf(*m_chart, *m_store, options, m_chart->size())),
+             QString("595 x 842"));
+    options.orientation = PrintOrientation::Landscape;
+    QCOMPARE(mediaBox(tarvik::view::printedPdf(*m_chart, *m_store, options, m_chart->size())),
+             QString("842 x 595"));
+  }
+
+  // A chart twice as wide as high printed into a rectangle of another shape is laid out in
+  // that shape and scaled evenly: the title keeps the proportions it has on screen, for
+  // both print scales, and "Screen proportional" still draws it half as large.
+  void printedTextKeepsItsProportions() {
+    buildKnownChart(QSize(673, 315));
+    const QImage screen = tarvik::view::chartImage(*m_chart, m_chart->size(), 1.0);
+    const QRect onScreen = titleBox(screen);
+    QVERIFY(onScreen.width() > 20);
+    const double screenAspect = double(onScreen.width()) / onScreen.height();
+    PrintOptions options;
+    options.share = PrintPageShare::HalfPage;
+    QList<QRect> printed;
+    for (const PrintScale scale : {PrintScale::ThinLines, PrintScale::ScreenProportional}) {
+      options.scale = scale;
+      QImage page = blankPage(QSize(1400, 2000));  // a print rectangle of 1260 × 900
+      tarvik::view::paintPrintPage(*m_chart, page, options, m_chart->size());
+      const QRect box = titleBox(page);
+      QVERIFY(box.width() > 20);
+      const double aspect = double(box.width()) / box.height();
+      QVERIFY2(std::abs(aspect / screenAspect - 1) < 0.08,
+               qPrintable(QString("title %1 x %2 on paper, %3 x %4 on screen")
+                              .arg(box.width())
+                              .arg(box.height())
+                              .arg(onScreen.width())
+                              .arg(onScreen.height())));
+      printed << box;
+    }
+    const double half = double(printed[1].width()) / printed[0].width();
+    QVERIFY2(half > 0.4 && half < 0.6, qPrintable(QString::number(half)));
+  }
+
+  // A caption the user emptied is drawn as nothing, in pictures as on screen.
+  void emptyBottomCaptionDrawsNothing() {
+    buildKnownChart(QSize(673, 315));
+    // The SVG generator writes a text word by word.
+    QVERIFY(svgTexts(*m_chart).join(' ').contains(QString::fromUtf8("100 t, нс 0")));
+    m_store->bottomAxisTitle.clear();
+    m_chart->syncWithStore();
+    QCOMPARE(m_chart->xAxis->label(), QString());
+    const QString texts = svgTexts(*m_chart).join(' ');
+    QVERIFY2(texts.contains(QString::fromUtf8("90 100 0 25")), qPrintable(texts));
+    QVERIFY2(!texts.contains(QString::fromUtf8("Ось")), qPrintable(texts));
   }
 
   void printThatCannotStartRestoresEverything() {

@@ -10,11 +10,14 @@
 #include <QMimeData>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest/QtTest>
+#include <climits>
 
 #include "GuiTestSupport.h"
 #include "WindowTestSupport.h"
@@ -77,6 +80,37 @@ void clickRadio(QWidget* dialog, const QString& text) {
     }
   }
   QFAIL(qPrintable("no radio button " + text));
+}
+
+// A PDF text string: UTF-16 with its byte-order mark.
+QByteArray utf16Text(const QString& text) {
+  QByteArray bytes("\xFE\xFF");
+  for (const QChar c : text) {
+    bytes.append(static_cast<char>(c.unicode() >> 8)).append(static_cast<char>(c.unicode() & 0xFF));
+  }
+  return bytes;
+}
+
+// Bounding box of the pixels of `image` inside `area` that `wanted` accepts.
+template <class Wanted>
+QRect boxWhere(const QImage& image, const QRect& area, Wanted wanted) {
+  int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+  for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y) {
+    for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x) {
+      if (wanted(image.pixelColor(x, y))) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    }
+  }
+  return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+tarvik::dialogs::TfmPrinOptions* printOptionsOf(TfmChart& window) {
+  return dynamic_cast<tarvik::dialogs::TfmPrinOptions*>(
+      window.dialogRegistry().find("TfmPrinOptions"));
 }
 
 }  // namespace
@@ -181,6 +215,7 @@ class PictureWindowTest : public QObject {
     tarvik::view::PrintOptions landscape;
     landscape.orientation = tarvik::view::PrintOrientation::Landscape;
     options->setOptions(landscape);
+    m_window->store().titleLines = {"Импульс 7"};
     const QString pdfPath = m_dir.filePath("chart.pdf");
     SeenFileDialog seen;
     answerFileDialog(&seen, pdfPath);
@@ -190,7 +225,20 @@ class PictureWindowTest : public QObject {
     QVERIFY(pdf.open(QIODevice::ReadOnly));
     const QByteArray bytes = pdf.readAll();
     QVERIFY(bytes.startsWith("%PDF-"));
-    QVERIFY(bytes.contains("/MediaBox [0 0 842.000000 595.000000]"));  // A4 as the options turn it
+    // The chart on a page of its own size (pixels at 96 dpi in points), whatever the print
+    // options say, titled by the chart's title.
+    const QRegularExpressionMatch box =
+        QRegularExpression(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])").match(QString::fromLatin1(bytes));
+    QVERIFY(box.hasMatch());
+    // Page sizes are whole points.
+    QVERIFY2(qAbs(box.captured(1).toDouble() - chartSize().width() * 0.75) <= 0.5 &&
+                 qAbs(box.captured(2).toDouble() - chartSize().height() * 0.75) <= 0.5,
+             qPrintable(box.captured(0) + QString(" for %1 x %2 pixels")
+                                              .arg(chartSize().width())
+                                              .arg(chartSize().height())));
+    QCOMPARE(bytes.count("/Type /Page\n"), 1);
+    QVERIFY(bytes.contains("/Title (" + utf16Text("Импульс 7") + ")"));
+    QVERIFY(!bytes.contains(utf16Text("Печать графика")));
 
     const QString pngPath = m_dir.filePath("chart.png");
     answerFileDialog(&seen, pngPath);
@@ -244,6 +292,89 @@ class PictureWindowTest : public QObject {
     // The preview drew the chart through the print path, which put everything back.
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(m_window->chart()->legend->brush().color(), QColor(Qt::white));
+  }
+
+  // The print dialog opens on the options' orientation; the page is printed the way the
+  // user leaves the dialog (here turned back to portrait and sent to a PDF file).
+  void printDialogOpensOnTheOptionsOrientationAndKeepsTheUsersChoice() {
+    tarvik::view::PrintOptions landscape;
+    landscape.orientation = tarvik::view::PrintOrientation::Landscape;
+    printOptionsOf(*m_window)->setOptions(landscape);
+    const QString path = m_dir.filePath("printed.pdf");
+    QPageLayout::Orientation shown = QPageLayout::Portrait;
+    bool printDialog = false;
+    onNextModal([&](QWidget* w) {
+      auto* dialog = qobject_cast<QPrintDialog*>(w);
+      printDialog = dialog != nullptr;
+      if (dialog == nullptr) {
+        w->close();
+        return;
+      }
+      QPrinter* printer = dialog->printer();
+      shown = printer->pageLayout().orientation();
+      // What the user chooses in the dialog: a PDF file, A4, portrait.
+      printer->setOutputFormat(QPrinter::PdfFormat);
+      printer->setOutputFileName(path);
+      printer->setPageSize(QPageSize(QPageSize::A4));
+      printer->setPageOrientation(QPageLayout::Portrait);
+      dialog->done(QDialog::Accepted);
+    });
+    QVERIFY(m_window->runCommand("Print1"));
+    QVERIFY(printDialog);
+    QCOMPARE(shown, QPageLayout::Landscape);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    QVERIFY(pdf.contains("/MediaBox [0 0 595"));  // A4 upright, as chosen in the dialog
+  }
+
+  // "Ландшафт" and "Целая страница": the preview shows a landscape sheet with the chart
+  // over the whole area inside the margins, as the printer gets it.
+  void previewShowsThePageThePrinterGets() {
+    tarvik::view::PrintOptions options;
+    options.orientation = tarvik::view::PrintOrientation::Landscape;
+    options.share = tarvik::view::PrintPageShare::WholePage;
+    printOptionsOf(*m_window)->setOptions(options);
+    QPageLayout::Orientation shownOrientation = QPageLayout::Portrait;
+    int pages = 0;
+    QImage shot;
+    onNextModal([&](QWidget* w) {
+      auto* dialog = qobject_cast<QPrintPreviewDialog*>(w);
+      auto* preview = dialog != nullptr ? dialog->findChild<QPrintPreviewWidget*>() : nullptr;
+      if (preview == nullptr) {
+        w->close();
+        return;
+      }
+      dialog->resize(900, 700);
+      preview->setViewMode(QPrintPreviewWidget::SinglePageView);
+      preview->fitInView();
+      QApplication::processEvents();
+      shownOrientation = preview->orientation();
+      pages = preview->pageCount();
+      shot = preview->grab().toImage();
+      if (!qEnvironmentVariableIsEmpty("TARVIK_SHOTS")) {
+        dialog->grab().save(qEnvironmentVariable("TARVIK_SHOTS") + "/print-preview.png");
+      }
+      dialog->reject();
+    });
+    QVERIFY(m_window->runCommand("PrintPreview1"));
+    QCOMPARE(shownOrientation, QPageLayout::Landscape);
+    QCOMPARE(pages, 1);
+    QVERIFY(!shot.isNull());
+    // The sheet is the white area of the preview; the chart's dark ink (axes, labels,
+    // grid, legend text) spans the area inside its 5 % margins.
+    const QRect sheet =
+        boxWhere(shot, shot.rect(), [](const QColor& c) { return c == QColor(Qt::white); });
+    QVERIFY2(sheet.width() > sheet.height() * 5 / 4,
+             qPrintable(QString("%1 x %2").arg(sheet.width()).arg(sheet.height())));
+    const QRect ink = boxWhere(shot, sheet.adjusted(2, 2, -2, -2),
+                               [](const QColor& c) { return qGray(c.rgb()) < 128; });
+    QVERIFY(!ink.isEmpty());
+    const auto share = [&](int from, int length, int edge) { return double(edge - from) / length; };
+    QVERIFY2(share(sheet.top(), sheet.height(), ink.bottom()) > 0.8,
+             qPrintable(QString("ink ends at %1 of the sheet's height")
+                            .arg(share(sheet.top(), sheet.height(), ink.bottom()))));
+    QVERIFY(share(sheet.left(), sheet.width(), ink.right()) > 0.85);
   }
 
   void aboutBoxExactlyAsDescribed() {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "GuiTestSupport.h"
 #include "app/ChartMy.h"
 #include "app/GuiUi.h"
 #include "app/Settings.h"
@@ -34,6 +36,26 @@ class RecordingDialog : public tarvik::dialogs::OptionsDialog {
   int loads = 0;
   int saves = 0;
 };
+
+// Answers the next file dialog, recording its name and start folder: types `path` where
+// the keyboard focus is and presses Enter, or presses Escape when `path` is empty.
+void answerFileDialog(QString* seen, const QString& path) {
+  tarvik::testing::onNextModal([seen, path](QWidget* w) {
+    auto* dialog = qobject_cast<QFileDialog*>(w);
+    if (dialog == nullptr) {
+      w->close();
+      return;
+    }
+    *seen = dialog->objectName() + " " + dialog->directory().absolutePath();
+    QApplication::setActiveWindow(dialog);
+    if (path.isEmpty()) {
+      tarvik::testing::pressKey(dialog, Qt::Key_Escape);
+      return;
+    }
+    tarvik::testing::typeText(dialog, path);
+    tarvik::testing::pressKey(dialog, Qt::Key_Return);
+  });
+}
 
 QString fileText(const QString& path) {
   QFile f(path);
@@ -85,6 +107,43 @@ class SettingsTest : public QObject {
     QCOMPARE(w.ui().folder(), dir.path());
     QVERIFY(fileText(path).contains("[Ini]"));
     QCOMPARE(SettingsFile(path).iniDir(), dir.path());
+  }
+
+  // A file opened from one folder and one saved into another: the open dialog starts in
+  // the first, the save dialog in the second, each for the rest of the run; the settings
+  // file keeps the folder used last for the next start.
+  void openAndSaveDialogsKeepTheirOwnFolders() {
+    QTemporaryDir dir;
+    const QString opened = dir.filePath("measured");
+    const QString saved = dir.filePath("results");
+    QVERIFY(QDir().mkpath(opened) && QDir().mkpath(saved));
+    QFile file(opened + "/pulse.grf");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("0 1\n1 2\n");
+    file.close();
+    TfmChart w({}, dir.filePath("t.INI"));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    QString seen;
+    answerFileDialog(&seen, opened + "/pulse.grf");
+    QVERIFY(w.runCommand("Open1"));
+    QCOMPARE(seen, "OpenD " + QDir::homePath());
+    QCOMPARE(w.store().count(), std::size_t{1});
+    // The save command's dialog and remembered folder, as it runs them.
+    answerFileDialog(&seen, saved + "/copy.grf");
+    const std::optional<std::string> path = w.ui().askSaveFile({});
+    QVERIFY(path.has_value());
+    w.ui().rememberFolder(saved.toStdString());
+    QCOMPARE(seen, "SaveD " + QDir::homePath());
+
+    answerFileDialog(&seen, QString());
+    QVERIFY(w.runCommand("Open1"));
+    QCOMPARE(seen, "OpenD " + opened);
+    answerFileDialog(&seen, QString());
+    QVERIFY(!w.ui().askSaveFile({}).has_value());
+    QCOMPARE(seen, "SaveD " + saved);
+    QCOMPARE(SettingsFile(dir.filePath("t.INI")).iniDir(), saved);
   }
 
   void closeWritesAndTheNextStartReads() {

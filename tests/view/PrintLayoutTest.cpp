@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "view/PrintLayout.h"
 
 namespace tarvik::view {
@@ -52,10 +54,41 @@ TEST(PrintLayout, HalfPageIsTheUpperHalfOfTheWholePage) {
   }
 }
 
-TEST(PrintLayout, ScreenProportionalLaysOutAtTwiceTheScreenSize) {
-  EXPECT_EQ(printLayoutSize({673, 315}, PrintScale::ThinLines), (PrintSize{673, 315}));
-  EXPECT_EQ(printLayoutSize({673, 315}, PrintScale::ScreenProportional), (PrintSize{1346, 630}));
-  EXPECT_EQ(printLayoutSize({-3, 0}, PrintScale::ScreenProportional), (PrintSize{0, 0}));
+// The layout takes the print rectangle's shape, so one factor scales it across and down,
+// with the on-screen chart's number of pixels (four times it for "Screen proportional").
+TEST(PrintLayout, LayoutHasTheRectanglesShapeAndTheScreensPixelCount) {
+  struct Case {
+    PrintSize onScreen, target;
+    PrintScale scale;
+    PrintSize want;
+  };
+  const Case cases[] = {
+      // The chart's own shape: its on-screen size, or twice it.
+      {{673, 315}, {673, 315}, PrintScale::ThinLines, {673, 315}},
+      {{673, 315}, {4465, 2090}, PrintScale::ThinLines, {673, 315}},
+      {{673, 315}, {1346, 630}, PrintScale::ScreenProportional, {1346, 630}},
+      // Half an A4 page at 600 dpi, (248, 351) to (4713, 3508): 4465 × 3157. The chart of
+      // about 2.14 : 1 is laid out at about 1.41 : 1, 548 × 387 ≈ 673 × 315 pixels.
+      {{673, 315}, {4465, 3157}, PrintScale::ThinLines, {548, 387}},
+      {{673, 315}, {4465, 3157}, PrintScale::ScreenProportional, {1095, 774}},
+      // A whole portrait page: taller than wide.
+      {{1000, 600}, {4465, 6314}, PrintScale::ThinLines, {651, 921}},
+      // Nothing to lay out or nowhere to put it.
+      {{-3, 0}, {100, 100}, PrintScale::ScreenProportional, {0, 0}},
+      {{673, 315}, {0, 100}, PrintScale::ThinLines, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    const PrintSize got = printLayoutSize(c.onScreen, c.target, c.scale);
+    EXPECT_EQ(got, c.want) << c.onScreen.width << " x " << c.onScreen.height << " into "
+                           << c.target.width << " x " << c.target.height << ": got "
+                           << got.width << " x " << got.height;
+    if (got.width > 0) {
+      // Scaled into the target, across and down differ by less than a layout pixel.
+      const double across = double(c.target.width) / got.width;
+      const double down = double(c.target.height) / got.height;
+      EXPECT_NEAR(across / down, 1.0, 2.0 / std::min(got.width, got.height));
+    }
+  }
 }
 
 TEST(PrintLayout, ScriptNamesOfTheChoices) {
