@@ -16,8 +16,14 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "spectral/Simd.h"
+
+TARVIK_SIMD_BEGIN
+
 namespace tarvik::spectral {
 namespace {
+
+using simd::V4d;
 
 constexpr double kPi = 3.141592653589793;
 constexpr std::size_t kAngleBlock = 256;
@@ -26,10 +32,23 @@ constexpr std::size_t kSeriesTerms = 64;  // enough for x = 30 (the terms fall b
 // Beyond this I0 overflows a double; the Kaiser window then works with e^(−x)·I0(x).
 constexpr double kLargestUnscaled = 700;
 
-// cos and sin of q·Δ for q ∈ [0, count), handed to f(q0, n, cos, sin) in consecutive blocks.
+// c[j] = cos(b + jΔ), s[j] = sin(b + jΔ) from bc, bs = cos b, sin b and the table of jΔ,
+// for a whole block.
+TARVIK_SIMD_KERNEL
+void rotateBlock(const double* tc, const double* ts, double bc, double bs, double* c, double* s) {
+  const V4d vc = simd::splat(bc), vs = simd::splat(bs);
+  for (std::size_t j = 0; j < kAngleBlock; j += 4) {
+    const V4d a = simd::load(tc + j), b = simd::load(ts + j);
+    simd::store(c + j, vc * a - vs * b);
+    simd::store(s + j, vs * a + vc * b);
+  }
+}
+
+// cos and sin of q·Δ for q ∈ [0, count), handed to f(q0, n, cos, sin) in consecutive blocks
+// (the arrays hold a whole block; the first n entries count).
 template <class F>
 void forAngleBlocks(double delta, std::size_t count, F&& f) {
-  std::array<double, kAngleBlock> tc{}, ts{}, c{}, s{};
+  alignas(32) std::array<double, kAngleBlock> tc{}, ts{}, c{}, s{};
   const std::size_t first = std::min(kAngleBlock, count);
   for (std::size_t j = 0; j < first; ++j) {
     const double angle = static_cast<double>(j) * delta;
@@ -38,29 +57,33 @@ void forAngleBlocks(double delta, std::size_t count, F&& f) {
   }
   f(std::size_t{0}, first, tc.data(), ts.data());
   for (std::size_t q0 = kAngleBlock; q0 < count; q0 += kAngleBlock) {
-    const std::size_t n = std::min(kAngleBlock, count - q0);
     const double angle = static_cast<double>(q0) * delta;
-    const double bc = std::cos(angle), bs = std::sin(angle);
-    for (std::size_t j = 0; j < n; ++j) {
-      c[j] = bc * tc[j] - bs * ts[j];
-      s[j] = bs * tc[j] + bc * ts[j];
-    }
-    f(q0, n, c.data(), s.data());
+    rotateBlock(tc.data(), ts.data(), std::cos(angle), std::sin(angle), c.data(), s.data());
+    f(q0, std::min(kAngleBlock, count - q0), c.data(), s.data());
   }
 }
 
 // w_q = Σ a_k·cos(k·(θ_q − π)) = a0 − a1·cos θ + a2·cos 2θ − a3·cos 3θ + a4·cos 4θ,
-// θ_q = 2πq/(M−1), added in the order of k.
+// θ_q = 2πq/(M−1), added in the order of k; one whole block of angles.
+TARVIK_SIMD_KERNEL
+void cosineBlock(const double* c, const double* s, const double* a, double* out) {
+  const V4d a0 = simd::splat(a[0]), a1 = simd::splat(a[1]), a2 = simd::splat(a[2]);
+  const V4d a3 = simd::splat(a[3]), a4 = simd::splat(a[4]), two = simd::splat(2);
+  for (std::size_t j = 0; j < kAngleBlock; j += 4) {
+    const V4d c1 = simd::load(c + j), s1 = simd::load(s + j);
+    const V4d c2 = c1 * c1 - s1 * s1, s2 = two * s1 * c1;
+    const V4d c3 = c2 * c1 - s2 * s1, s3 = s2 * c1 + c2 * s1;
+    const V4d c4 = c3 * c1 - s3 * s1;
+    simd::store(out + j, a0 - a1 * c1 + a2 * c2 - a3 * c3 + a4 * c4);
+  }
+}
+
 void cosineSum(const std::array<double, 5>& a, std::size_t m, double* out, std::size_t h) {
   const double delta = 2 * kPi / static_cast<double>(m - 1);
+  alignas(32) std::array<double, kAngleBlock> w{};
   forAngleBlocks(delta, h, [&](std::size_t q0, std::size_t n, const double* c, const double* s) {
-    for (std::size_t j = 0; j < n; ++j) {
-      const double c1 = c[j], s1 = s[j];
-      const double c2 = c1 * c1 - s1 * s1, s2 = 2 * s1 * c1;
-      const double c3 = c2 * c1 - s2 * s1, s3 = s2 * c1 + c2 * s1;
-      const double c4 = c3 * c1 - s3 * s1;
-      out[q0 + j] = a[0] - a[1] * c1 + a[2] * c2 - a[3] * c3 + a[4] * c4;
-    }
+    cosineBlock(c, s, a.data(), w.data());
+    std::copy_n(w.begin(), n, out + q0);
   });
 }
 
@@ -102,7 +125,7 @@ std::size_t seriesLength(double x) {
   for (std::size_t k = 0; k < kSeriesTerms; ++k) {
     const double term = power * c[k];
     sum += term;
-    if (k > 0 && term < 1e-19 * sum) {
+    if (k > 0 && term < 1e-17 * sum) {
       return k;
     }
     power *= q;
@@ -129,6 +152,50 @@ double scaledI0(double x) {
                            : scaledAsymptoticI0(x);
 }
 
+// q[j] = x²/4 with x = β·√(1 − u²), u = (n0 + j − c)/c, for j < n; 0 for the rest of the
+// block.
+TARVIK_SIMD_KERNEL
+void kaiserArguments(std::size_t n0, std::size_t n, double centre, double beta, double* q) {
+  const V4d c = simd::splat(centre), b = simd::splat(beta), one = simd::splat(1);
+  const V4d quarter = simd::splat(0.25);
+  const V4d step = {0, 1, 2, 3};
+  std::size_t j = 0;
+  for (; j + 4 <= n; j += 4) {
+    const V4d index = simd::splat(static_cast<double>(n0 + j)) + step;
+    const V4d u = (index - c) / c;
+    const V4d x = b * simd::vectorSqrt(one - u * u);
+    simd::store(q + j, x * x * quarter);
+  }
+  for (; j < n; ++j) {
+    const double u = (static_cast<double>(n0 + j) - centre) / centre;
+    const double x = beta * std::sqrt(1 - u * u);
+    q[j] = x * x * 0.25;
+  }
+  std::fill(q + n, q + kAngleBlock, 0.0);
+}
+
+// sum[j] = Σ_{k≤last} q[j]^k·c[k] by Horner's rule for a whole block, 32 lanes at once so
+// that the multiplications and additions of different samples overlap.
+TARVIK_SIMD_KERNEL
+void kaiserSeries(const double* q, const double* c, std::size_t last, double* sum) {
+  constexpr int kChains = 8;
+  for (std::size_t j = 0; j < kAngleBlock; j += 4 * kChains) {
+    V4d s[kChains];
+    for (int i = 0; i < kChains; ++i) {
+      s[i] = simd::splat(c[last]);
+    }
+    for (std::size_t k = last; k-- > 0;) {
+      const V4d ck = simd::splat(c[k]);
+      for (int i = 0; i < kChains; ++i) {
+        s[i] = s[i] * simd::load(q + j + 4 * static_cast<std::size_t>(i)) + ck;
+      }
+    }
+    for (int i = 0; i < kChains; ++i) {
+      simd::store(sum + j + 4 * static_cast<std::size_t>(i), s[i]);
+    }
+  }
+}
+
 void kaiser(double beta, std::size_t m, double* out, std::size_t h) {
   const double centre = static_cast<double>(m - 1) / 2.0;
   const auto argument = [&](std::size_t n) {
@@ -136,25 +203,14 @@ void kaiser(double beta, std::size_t m, double* out, std::size_t h) {
     return beta * std::sqrt(1 - u * u);
   };
   if (beta <= kSeriesLimit) {
-    // One polynomial in x²/4 for every sample: blocks of samples go through Horner's rule
-    // together, which the compiler turns into vector arithmetic.
+    // One polynomial in x²/4 for every sample, sixteen samples at a time.
     const std::size_t last = seriesLength(beta);
-    const auto& c = seriesCoefficients();
     const double denominator = seriesI0(beta * beta / 4, last);
-    std::array<double, kAngleBlock> q{}, sum{};
+    alignas(32) std::array<double, kAngleBlock> q{}, sum{};
     for (std::size_t n0 = 0; n0 < h; n0 += kAngleBlock) {
       const std::size_t n = std::min(kAngleBlock, h - n0);
-      for (std::size_t j = 0; j < n; ++j) {
-        const double x = argument(n0 + j);
-        q[j] = x * x / 4;
-        sum[j] = c[last];
-      }
-      for (std::size_t k = last; k-- > 0;) {
-        const double ck = c[k];
-        for (std::size_t j = 0; j < n; ++j) {
-          sum[j] = sum[j] * q[j] + ck;
-        }
-      }
+      kaiserArguments(n0, n, centre, beta, q.data());
+      kaiserSeries(q.data(), seriesCoefficients().data(), last, sum.data());
       for (std::size_t j = 0; j < n; ++j) {
         out[n0 + j] = sum[j] / denominator;
       }
@@ -318,3 +374,5 @@ double besselI0(double x) {
 }
 
 }  // namespace tarvik::spectral
+
+TARVIK_SIMD_END
