@@ -260,6 +260,7 @@ Outcome fftPath(Run& run, std::size_t index) {
   }
   if (!window.empty()) {
     weightSamples(samples.values, window);
+    std::vector<double>().swap(window);  // released before the transform's own buffers
   }
   std::vector<float> amplitude(n / 2), phase(n / 2);
   fastTransform(samples.values, static_cast<float>(samples.sampleStep), amplitude, phase);
