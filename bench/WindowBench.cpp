@@ -35,9 +35,8 @@ Graph noisyPulse(std::size_t n, double lengthNs) {
 void BM_Spectrum(benchmark::State& state) {
   const bool fftPath = state.range(0) == 0;
   GraphStore store;
-  store.attachGraph(fftPath ? noisyPulse(std::size_t{1} << 20, 1048575.0)
-                            : noisyPulse(1000000, 5e5),
-                    "f");
+  store.attachGraph(
+      fftPath ? noisyPulse(std::size_t{1} << 20, 1048575.0) : noisyPulse(1000000, 5e5), "f");
   SpectrumOptions options;
   options.kind = fftPath ? SpectrumOptions::Kind::Fft : SpectrumOptions::Kind::Dft;
   options.fMax = fftPath ? "1e12" : "1e9";

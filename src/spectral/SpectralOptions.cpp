@@ -39,15 +39,14 @@ std::optional<std::string> windowParameterRefusal(const SpectrumOptions& options
   if (options.window == WindowKind::Kaiser) {
     const auto beta = parseTypedNumber(options.beta, decimalSeparator);
     if (!beta || !kaiserBetaUsable(*beta)) {
-      return "Параметр β окна Кайзера должен быть числом не меньше нуля, а не \"" +
-             options.beta + "\"";
+      return "Параметр β окна Кайзера должен быть числом не меньше нуля, а не \"" + options.beta +
+             "\"";
     }
   }
   if (options.window == WindowKind::Tukey) {
     const auto alpha = parseTypedNumber(options.alpha, decimalSeparator);
     if (!alpha || !tukeyAlphaUsable(*alpha)) {
-      return "Параметр α окна Тьюки должен быть числом от 0 до 1, а не \"" + options.alpha +
-             "\"";
+      return "Параметр α окна Тьюки должен быть числом от 0 до 1, а не \"" + options.alpha + "\"";
     }
   }
   return std::nullopt;

@@ -27,7 +27,7 @@ using simd::V4d;
 
 constexpr double kPi = 3.141592653589793;
 constexpr std::size_t kAngleBlock = 256;
-constexpr double kSeriesLimit = 30;     // I0 by its power series up to here
+constexpr double kSeriesLimit = 30;       // I0 by its power series up to here
 constexpr std::size_t kSeriesTerms = 64;  // enough for x = 30 (the terms fall below 1e-30)
 // Beyond this I0 overflows a double; the Kaiser window then works with e^(−x)·I0(x).
 constexpr double kLargestUnscaled = 700;

@@ -21,7 +21,16 @@
 
 namespace tarvik::spectral {
 
-enum class WindowKind { Rectangular, Hann, Hamming, Blackman, BlackmanHarris, Flattop, Kaiser, Tukey };
+enum class WindowKind {
+  Rectangular,
+  Hann,
+  Hamming,
+  Blackman,
+  BlackmanHarris,
+  Flattop,
+  Kaiser,
+  Tukey
+};
 inline constexpr int kWindowKinds = 8;
 
 // The names of the batch runner's window= and the captions of the spectrum dialog's list,
@@ -29,7 +38,7 @@ inline constexpr int kWindowKinds = 8;
 inline constexpr const char* kWindowNames[kWindowKinds] = {
     "rectangular", "hann", "hamming", "blackman", "blackman-harris", "flattop", "kaiser", "tukey"};
 inline constexpr const char* kWindowCaptions[kWindowKinds] = {
-    "Прямоугольное", "Ханна",      "Хэмминга", "Блэкмана", "Блэкмана–Харриса",
+    "Прямоугольное",      "Ханна",   "Хэмминга", "Блэкмана", "Блэкмана–Харриса",
     "С плоской вершиной", "Кайзера", "Тьюки"};
 
 std::optional<WindowKind> windowKindByName(std::string_view name);
@@ -41,7 +50,7 @@ inline constexpr double kDefaultTukeyAlpha = 0.5;
 
 struct WindowShape {
   WindowKind kind = WindowKind::Rectangular;
-  double beta = kDefaultKaiserBeta;    // kaiser: finite, ≥ 0
+  double beta = kDefaultKaiserBeta;   // kaiser: finite, ≥ 0
   double alpha = kDefaultTukeyAlpha;  // tukey: 0 … 1
 };
 

@@ -169,8 +169,10 @@ TEST_F(WindowedSpectrumTest, RectangularIsTheUnweightedPathBitForBit) {
   ASSERT_EQ(store.count(), 3u);
   const UniformSamples s = uniformResample(store.graph(0), 201, 1e-9);
   std::vector<double> re(1000), im(1000);
-  ASSERT_TRUE(DftSums(s.values, s.sampleStep, 1e6).compute(0, 1000, re.data(), im.data(),
-                                                           [](double) { return true; }));
+  ASSERT_TRUE(
+      DftSums(s.values, s.sampleStep, 1e6).compute(0, 1000, re.data(), im.data(), [](double) {
+        return true;
+      }));
   const double u = (g.maxX() - g.minX()) * 1e-9 / 2;
   for (std::size_t k = 0; k < 1000; ++k) {
     ASSERT_EQ(store.graph(1).y(k), std::sqrt(re[k] * re[k] + im[k] * im[k]) / u) << k;
