@@ -48,8 +48,38 @@ int graphRowArg(const BatchSession& s, const BatchArgs& a, const std::string& na
   return rows.front();
 }
 
+// window= and its parameters beta= (kaiser) and alpha= (tukey), each checked before it is
+// kept. A parameter is kept as typed, as the dialog's field keeps its text.
+void windowArgs(const BatchSession& s, const BatchArgs& a, SpectrumOptions& o) {
+  if (const auto name = a.get("window")) {
+    const auto kind = spectral::windowKindByName(*name);
+    if (!kind) {
+      std::string list;
+      for (const char* known : spectral::kWindowNames) {
+        list += (list.empty() ? "" : "|") + std::string(known);
+      }
+      throw UsageError("spectrum: window= takes " + list + ", not \"" + *name + "\"");
+    }
+    o.window = *kind;
+  }
+  const auto parameter = [&](const char* name, std::string& field, bool (*usable)(double),
+                             const char* range) {
+    if (const auto text = a.get(name)) {
+      const double value = numberArg(s, a, name);
+      if (!usable(value)) {
+        throw UsageError(std::string("spectrum: ") + name + "= takes " + range + ", not \"" +
+                         *text + "\"");
+      }
+      field = *text;
+    }
+  };
+  parameter("beta", o.beta, spectral::kaiserBetaUsable, "a number not below 0");
+  parameter("alpha", o.alpha, spectral::tukeyAlphaUsable, "a number from 0 to 1");
+}
+
 void runSpectrum(BatchSession& s, const BatchArgs& a) {
-  SpectrumOptions& o = s.dialog<SpectrumOptions>();
+  // The fields change only when every argument of the line is accepted.
+  SpectrumOptions o = s.dialog<SpectrumOptions>();
   InverseSpectrumOptions& back = s.dialog<InverseSpectrumOptions>();
   if (const auto kind = a.get("kind")) {
     if (*kind != "dft" && *kind != "fft") {
@@ -70,6 +100,8 @@ void runSpectrum(BatchSession& s, const BatchArgs& a) {
   if (a.has("freq")) {
     o.freqUnit = freqUnitArg(a);
   }
+  windowArgs(s, a, o);
+  s.dialog<SpectrumOptions>() = o;
   spectral::SpectrumHooks hooks;
   hooks.presetInverse = [&back](const InverseSpectrumOptions& preset) {
     spectral::applyInversePreset(back, preset);
@@ -130,9 +162,10 @@ void runSelfTest(BatchSession& s, const BatchArgs&) {
 void registerSpectralCommands(BatchRegistry& registry) {
   registry.add({"spectrum",
                 "spectrum graphs=... kind=dft|fft fmin= fmax= df= auto=on|off time=ns|us|ms|s "
-                "freq=Hz|kHz|MHz|GHz inverse=on|off absolute=on|off nophase=on|off",
+                "freq=Hz|kHz|MHz|GHz inverse=on|off absolute=on|off nophase=on|off "
+                "window=NAME beta=B alpha=A",
                 {"graphs", "graph", "kind", "fmin", "fmax", "df", "auto", "time", "freq", "inverse",
-                 "absolute", "nophase"},
+                 "absolute", "nophase", "window", "beta", "alpha"},
                 runSpectrum});
   registry.add({"inverse-spectrum",
                 "inverse-spectrum tmin= tmax= points= time=ns|us|ms|s delete=on|off",

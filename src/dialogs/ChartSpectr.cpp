@@ -8,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -19,6 +21,7 @@
 namespace tarvik::dialogs {
 
 using spectral::SpectrumOptions;
+using spectral::WindowKind;
 
 QComboBox* unitList(QWidget* parent, const char* objectName, const char* const (&items)[4]) {
   auto* list = new QComboBox(parent);
@@ -110,6 +113,19 @@ TfmSpectr::TfmSpectr(QWidget* parent) : QDialog(parent) {
   outForm->addRow("Выходной результат:", m_cbFreq);
   layout->addLayout(outForm);
 
+  auto* windowForm = new QFormLayout;
+  m_cbWindow = new QComboBox(this);
+  m_cbWindow->setObjectName("cbWindow");
+  for (const char* caption : spectral::kWindowCaptions) {
+    m_cbWindow->addItem(QString::fromUtf8(caption));
+  }
+  m_parameterLabel = new QLabel(this);
+  m_edWindowParam = field(this, "edWindowParam", "");
+  windowForm->addRow("Весовое окно:", m_cbWindow);
+  m_parameterLabel->setBuddy(m_edWindowParam);
+  windowForm->addRow(m_parameterLabel, m_edWindowParam);
+  layout->addLayout(windowForm);
+
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -118,7 +134,44 @@ TfmSpectr::TfmSpectr(QWidget* parent) : QDialog(parent) {
   connect(m_dft, &QRadioButton::toggled, this, &TfmSpectr::applyDependencies);
   connect(m_checkBox2, &QCheckBox::toggled, this, &TfmSpectr::applyDependencies);
   connect(m_checkBox1, &QCheckBox::clicked, this, &TfmSpectr::inverseClicked);
+  connect(m_cbWindow, &QComboBox::currentIndexChanged, this, &TfmSpectr::windowChosen);
+  connect(m_edWindowParam, &QLineEdit::textEdited, this, &TfmSpectr::parameterEdited);
   applyDependencies();
+  windowChosen();
+}
+
+void TfmSpectr::windowChosen() {
+  const auto kind = static_cast<WindowKind>(m_cbWindow->currentIndex());
+  const bool kaiser = kind == WindowKind::Kaiser, tukey = kind == WindowKind::Tukey;
+  m_parameterLabel->setText(kaiser ? "β:" : tukey ? "α:" : "β / α:");
+  m_edWindowParam->setText(kaiser ? m_beta : tukey ? m_alpha : QString());
+  m_edWindowParam->setEnabled(kaiser || tukey);
+}
+
+void TfmSpectr::parameterEdited(const QString& text) {
+  const auto kind = static_cast<WindowKind>(m_cbWindow->currentIndex());
+  if (kind == WindowKind::Kaiser) {
+    m_beta = text;
+  } else if (kind == WindowKind::Tukey) {
+    m_alpha = text;
+  }
+}
+
+void TfmSpectr::done(int result) {
+  if (result == QDialog::Accepted) {
+    SpectrumOptions o;
+    readFields(o);
+    const QString point = QLocale().decimalPoint();
+    const char separator =
+        point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode()) : '.';
+    if (const auto refusal = spectral::windowParameterRefusal(o, separator)) {
+      QMessageBox::critical(this, "Ошибка", QString::fromStdString(*refusal));
+      m_edWindowParam->setFocus();
+      m_edWindowParam->selectAll();
+      return;
+    }
+  }
+  QDialog::done(result);
 }
 
 void TfmSpectr::applyDependencies() {
@@ -148,6 +201,9 @@ void TfmSpectr::readFields(DialogOptions& options) const {
   o.absolute = m_checkBox3->isChecked();
   o.noPhase = m_checkBox4->isChecked();
   o.freqUnit = m_cbFreq->currentIndex();
+  o.window = static_cast<WindowKind>(m_cbWindow->currentIndex());
+  o.beta = m_beta.toStdString();
+  o.alpha = m_alpha.toStdString();
 }
 
 bool TfmSpectr::run(DialogOptions& options) {
@@ -173,8 +229,13 @@ void TfmSpectr::loadSettings(QSettings& settings) {
   if (m_checkBox1->isChecked()) {
     m_cbFreq->setCurrentIndex(0);
   }
+  m_beta = settings.value("edBeta", "8.6").toString();
+  m_alpha = settings.value("edAlpha", "0.5").toString();
+  m_cbWindow->setCurrentIndex(
+      std::clamp(settings.value("cbWindow", 0).toInt(), 0, spectral::kWindowKinds - 1));
   settings.endGroup();
   applyDependencies();
+  windowChosen();
 }
 
 void TfmSpectr::saveSettings(QSettings& settings) {
@@ -188,6 +249,9 @@ void TfmSpectr::saveSettings(QSettings& settings) {
   settings.setValue("CheckBox4", m_checkBox4->isChecked() ? 1 : 0);
   settings.setValue("cbTime", m_cbTime->currentIndex());
   settings.setValue("cbFreq", m_cbFreq->currentIndex());
+  settings.setValue("cbWindow", m_cbWindow->currentIndex());
+  settings.setValue("edBeta", m_beta);
+  settings.setValue("edAlpha", m_alpha);
   settings.endGroup();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // TfmSpectr, "Спектр выбранных графиков, Гц": the kind of transform, the frequency range
 // and step, the time unit of the graphs, the inverse step, the amplitude normalisation, the
-// phase output and the output frequency unit. Kept in the settings section "Spectr".
+// phase output and the output frequency unit; under them the window that weights the samples
+// and its parameter. Kept in the settings section "Spectr".
 #include <QDialog>
 
 #include "dialogs/OptionsDialog.h"
@@ -9,6 +10,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QSettings;
@@ -33,7 +35,15 @@ class TfmSpectr : public QDialog, public OptionsDialog {
   // The fields as they stand (what OK would return).
   void readFields(DialogOptions& options) const;
 
+ protected:
+  // OK with a parameter the chosen window refuses shows why and keeps the dialog open.
+  void done(int result) override;
+
  private:
+  // The parameter field shows β for the Kaiser window, α for the Tukey window, and is
+  // disabled for the others.
+  void windowChosen();
+  void parameterEdited(const QString& text);
   // The control dependencies: the step group only for DFT, the step field only without
   // "автоматически", the output choices only without the inverse step.
   void applyDependencies();
@@ -51,6 +61,11 @@ class TfmSpectr : public QDialog, public OptionsDialog {
   QCheckBox* m_checkBox3;
   QCheckBox* m_checkBox4;
   QComboBox* m_cbFreq;
+  QComboBox* m_cbWindow;
+  QLabel* m_parameterLabel;
+  QLineEdit* m_edWindowParam;
+  QString m_beta = "8.6";   // the Kaiser window's β, kept while another window is chosen
+  QString m_alpha = "0.5";  // the Tukey window's α
 };
 
 }  // namespace tarvik::dialogs

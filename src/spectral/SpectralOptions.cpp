@@ -34,6 +34,36 @@ double fieldNumber(const std::string& text, char decimalSeparator) {
   throw ConvertError("\"" + text + "\" не является числом");
 }
 
+std::optional<std::string> windowParameterRefusal(const SpectrumOptions& options,
+                                                  char decimalSeparator) {
+  if (options.window == WindowKind::Kaiser) {
+    const auto beta = parseTypedNumber(options.beta, decimalSeparator);
+    if (!beta || !kaiserBetaUsable(*beta)) {
+      return "Параметр β окна Кайзера должен быть числом не меньше нуля, а не \"" + options.beta +
+             "\"";
+    }
+  }
+  if (options.window == WindowKind::Tukey) {
+    const auto alpha = parseTypedNumber(options.alpha, decimalSeparator);
+    if (!alpha || !tukeyAlphaUsable(*alpha)) {
+      return "Параметр α окна Тьюки должен быть числом от 0 до 1, а не \"" + options.alpha + "\"";
+    }
+  }
+  return std::nullopt;
+}
+
+WindowShape windowShape(const SpectrumOptions& options, char decimalSeparator) {
+  WindowShape shape;
+  shape.kind = options.window;
+  if (options.window == WindowKind::Kaiser) {
+    shape.beta = fieldNumber(options.beta, decimalSeparator);
+  }
+  if (options.window == WindowKind::Tukey) {
+    shape.alpha = fieldNumber(options.alpha, decimalSeparator);
+  }
+  return shape;
+}
+
 int fieldInteger(const std::string& text) {
   if (const auto value = parseTypedInteger(text)) {
     return *value;

@@ -1,10 +1,12 @@
 #pragma once
 // The fields of the spectrum dialog TfmSpectr and the inverse-transform dialog
 // TfmBackSpectr, the unit factors of their drop-down lists, and the reading of their texts.
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/Ui.h"
+#include "spectral/SpectrumWindows.h"
 
 namespace tarvik::spectral {
 
@@ -22,6 +24,12 @@ struct SpectrumOptions : DialogOptions {
   bool absolute = true;  // CheckBox3 "Вычислить абсолютные амплитуды спектра"
   bool noPhase = true;  // CheckBox4 "Не выводить фазу"
   int freqUnit = 0;     // cbFreq: Hz, kHz, MHz, GHz
+  // cbWindow, the weighting of the samples, and the parameter field edWindowParam, which
+  // holds β while the Kaiser window is chosen and α while the Tukey window is (kept as
+  // "cbWindow", "edBeta" and "edAlpha").
+  WindowKind window = WindowKind::Rectangular;
+  std::string beta = "8.6";
+  std::string alpha = "0.5";
   std::string_view dialogName() const override { return "TfmSpectr"; }
 };
 
@@ -48,6 +56,14 @@ double timeUnitSeconds(int index);
 double frequencyUnitPerHz(int index);
 // Output X units per second for a cbTime index (1e9, 1e6, 1e3, 1); 1 otherwise.
 double outputTimeUnitsPerSecond(int index);
+
+// Why the window's parameter field (β for Kaiser, α for Tukey) is refused, or nullopt when
+// the chosen window has no parameter or the field holds a usable one.
+std::optional<std::string> windowParameterRefusal(const SpectrumOptions& options,
+                                                  char decimalSeparator);
+// The window the options choose, its parameter read from its field (which must not be
+// refused).
+WindowShape windowShape(const SpectrumOptions& options, char decimalSeparator);
 
 // A dialog field read as a number ("." or the locale separator). A text that is not a
 // number throws ConvertError with the text the user sees.

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cmath>
+#include <stdexcept>
 
 #include "spectral/CycleFraction.h"
 
@@ -16,14 +17,33 @@ DftSums::DftSums(std::span<const float> samples, double sampleStep, double df, d
                  SumMethod method)
     : m_samples(samples), m_sampleStep(sampleStep), m_df(df), m_t0(t0), m_method(method) {}
 
+void DftSums::setWindow(std::span<const double> half) {
+  if (half.size() != (m_samples.size() + 1) / 2) {
+    throw std::invalid_argument("DftSums::setWindow: the half window does not fit the samples");
+  }
+  m_halfWindow = half;
+}
+
 bool DftSums::compute(std::int64_t first, std::size_t count, double* re, double* im,
                       const std::function<bool(double)>& keepGoing) const {
   ChirpInput input;
   input.length = m_samples.size();
   input.real = true;
   input.load = [this](std::size_t from, std::size_t n, double* ur, double*) {
-    for (std::size_t j = 0; j < n; ++j) {
-      ur[j] = m_samples[from + j];
+    if (m_halfWindow.empty()) {
+      for (std::size_t j = 0; j < n; ++j) {
+        ur[j] = m_samples[from + j];
+      }
+      return;
+    }
+    // The first half of the samples meets the window in order, the second mirrored.
+    const std::size_t m = m_samples.size(), h = m_halfWindow.size();
+    std::size_t j = 0;
+    for (; j < n && from + j < h; ++j) {
+      ur[j] = m_samples[from + j] * m_halfWindow[from + j];
+    }
+    for (; j < n; ++j) {
+      ur[j] = m_samples[from + j] * m_halfWindow[m - 1 - (from + j)];
     }
   };
   // β = df·s cycles per frequency index per sample, kept exactly as hi + lo.

@@ -25,12 +25,17 @@ class DftSums {
  public:
   DftSums(std::span<const float> samples, double sampleStep, double df, double t0 = 0,
           SumMethod method = SumMethod::Automatic);
+  // Weights sample p by w_p, the symmetric window whose first half (⌈M/2⌉ values) is `half`:
+  // the sums are then those of x[p]·w_p, each product taken in double precision. The span
+  // must outlive the sums; its size must be ⌈M/2⌉ (std::invalid_argument otherwise).
+  void setWindow(std::span<const double> half);
   // Writes count values into re and im; keepGoing as for chirpSums. False when stopped.
   bool compute(std::int64_t first, std::size_t count, double* re, double* im,
                const std::function<bool(double)>& keepGoing) const;
 
  private:
   std::span<const float> m_samples;
+  std::span<const double> m_halfWindow;  // empty: no weighting
   double m_sampleStep, m_df, m_t0;
   SumMethod m_method;
 };

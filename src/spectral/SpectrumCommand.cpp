@@ -13,6 +13,7 @@
 #include "spectral/Fft.h"
 #include "spectral/Spectrum.h"
 #include "spectral/SpectrumInternal.h"
+#include "spectral/SpectrumWindows.h"
 #include "spectral/UniformResample.h"
 
 namespace tarvik::spectral {
@@ -30,7 +31,23 @@ struct Run {
   const SpectrumOptions& options;
   const SpectrumHooks& hooks;
   double fMin = 0, fMax = 0, df = 0;  // df: the typed step (DFT with "автоматически" off)
+  WindowShape window;
 };
+
+// The window over m samples scaled to a mean of 1 (nothing for the rectangular one, whose
+// path stays the unweighted one); false after an error message when it has no usable mean.
+bool windowFor(Run& run, std::size_t m, const std::string& title, std::vector<double>& half) {
+  if (run.window.kind == WindowKind::Rectangular) {
+    return true;
+  }
+  half = unitMeanHalfWindow(run.window, m);
+  if (half.empty()) {
+    run.ctx.ui.message(MessageKind::Error,
+                       degenerateWindowMessage(windowCaption(run.window.kind), m, title));
+    return false;
+  }
+  return true;
+}
 
 // What the inverse step needs of the input graph, taken before graphs are appended.
 struct Source {
@@ -169,6 +186,10 @@ Outcome dftPath(Run& run, std::size_t index, std::vector<std::size_t>& inputsToC
   const auto m =
       std::max<std::int64_t>(200, static_cast<std::int64_t>(std::nearbyint(realCount)) + 1);
   const UniformSamples samples = uniformResample(graph, static_cast<std::size_t>(m), l);
+  std::vector<double> window;
+  if (!windowFor(run, samples.values.size(), source.title, window)) {
+    return Outcome::EndCommand;
+  }
 
   Graph amplitudeGraph;
   amplitudeGraph.colour = newGraphColour(store.count());
@@ -186,7 +207,10 @@ Outcome dftPath(Run& run, std::size_t index, std::vector<std::size_t>& inputsToC
   PercentProgress progress(static_cast<double>(kmax - kmin), [&run](int percent) {
     run.ctx.ui.progress(kSpectrumProgress + std::to_string(percent) + " %");
   });
-  const DftSums sums(samples.values, samples.sampleStep, df);
+  DftSums sums(samples.values, samples.sampleStep, df);
+  if (!window.empty()) {
+    sums.setWindow(window);
+  }
   std::vector<double> re, im;
   const auto block = [&](std::int64_t first, std::size_t count,
                          const std::function<bool(double)>& keepGoing) {
@@ -229,7 +253,15 @@ Outcome fftPath(Run& run, std::size_t index) {
   const double h = frequencyFactor(run.options);
   const double u = amplitudeDivisor(run.options, (source.xMax - source.xMin) * l);
   const std::size_t n = fftSize(graph.size());
-  const UniformSamples samples = uniformResample(graph, n, l);
+  UniformSamples samples = uniformResample(graph, n, l);
+  std::vector<double> window;
+  if (!windowFor(run, n, source.title, window)) {
+    return Outcome::EndCommand;
+  }
+  if (!window.empty()) {
+    weightSamples(samples.values, window);
+    std::vector<double>().swap(window);  // released before the transform's own buffers
+  }
   std::vector<float> amplitude(n / 2), phase(n / 2);
   fastTransform(samples.values, static_cast<float>(samples.sampleStep), amplitude, phase);
   const double df = 1.0 / (static_cast<double>(n) * samples.sampleStep);
@@ -281,6 +313,12 @@ std::string zeroDurationMessage(const std::string& title) {
   return "График \"" + title + "\" имеет нулевую длительность: спектр не вычисляется";
 }
 
+std::string degenerateWindowMessage(const std::string& caption, std::size_t samples,
+                                    const std::string& title) {
+  return "Среднее окна \"" + caption + "\" из " + std::to_string(samples) +
+         " отсчётов не больше нуля: спектр графика \"" + title + "\" не вычисляется";
+}
+
 void spectrumCommand(CommandContext& ctx, const SpectrumHooks& hooks) {
   if (!ctx.store.hasCandidates()) {
     return;
@@ -294,13 +332,18 @@ void spectrumCommand(CommandContext& ctx, const SpectrumHooks& hooks) {
     return;
   }
   const char sep = ctx.ui.decimalSeparator();
-  Run run{ctx, options, hooks};
+  Run run{ctx, options, hooks, 0, 0, 0, WindowShape{}};
   run.fMax = fieldNumber(options.fMax, sep);
   run.fMin = fieldNumber(options.fMin, sep);
   const bool dft = options.kind == SpectrumOptions::Kind::Dft;
   if (dft && !options.autoStep) {
     run.df = fieldNumber(options.dF, sep);
   }
+  if (const auto refusal = windowParameterRefusal(options, sep)) {
+    ctx.ui.message(MessageKind::Error, *refusal);
+    return;
+  }
+  run.window = windowShape(options, sep);
   if (!inputsUsable(run, *chosen)) {
     return;
   }

@@ -1,6 +1,7 @@
 #pragma once
 // The spectrum command ("Спектр..", "Преобразование Фурье"), the inverse-transform command
 // ("Обратно из спектра..") and the hidden FFT self-test, over the Ui port.
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -20,6 +21,9 @@ inline constexpr const char* kTooManyFrequencies =
     "Слишком много частот: увеличьте шаг по частоте или сузьте диапазон";
 std::string tooFewPointsMessage(const std::string& title);
 std::string zeroDurationMessage(const std::string& title);
+// A window that is zero (or negative) on average over the samples, such as hann of 2.
+std::string degenerateWindowMessage(const std::string& caption, std::size_t samples,
+                                    const std::string& title);
 inline constexpr const char* kNeedTwoSpectrumGraphs =
     "Для обратного преобразования нужны два графика: модуль и фаза спектра";
 inline constexpr const char* kPhaseGraphTooShort =
