@@ -1,22 +1,32 @@
 #include "python/PointViews.h"
 
+#include <sys/mman.h>
+
 #include <cmath>
 #include <cstddef>
-#include <limits>
+#include <cstdint>
 
 namespace py = pybind11;
 
 namespace tarvik::python {
 namespace {
 
-// True when every value is finite; written so that the loop has no branch and vectorises.
-bool allFinite(const double* values, std::size_t count) {
-  constexpr double kLargest = std::numeric_limits<double>::max();
-  bool finite = true;
-  for (std::size_t i = 0; i < count; ++i) {
-    finite &= std::fabs(values[i]) <= kLargest;
+// Room for `count` values that the copy then fills. Tens of megabytes new to the process
+// are offered huge pages on Linux, as numpy does with its own arrays: filling them then
+// takes one page fault per 2 MiB instead of one per 4 KiB, which otherwise cost twice the
+// copy itself.
+void reserveForCopy(std::vector<double>& values, std::size_t count) {
+  values.reserve(count);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
+  const auto begin = reinterpret_cast<std::uintptr_t>(values.data());
+  const std::uintptr_t end = begin + count * sizeof(double);
+  const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+  if (end > first + kHuge) {
+    // Advice only: a refusal leaves ordinary pages.
+    ::madvise(reinterpret_cast<void*>(first), (end - first) & ~(kHuge - 1), MADV_HUGEPAGE);
   }
-  return finite;
+#endif
 }
 
 std::size_t firstNotFinite(const double* values, std::size_t count) {
@@ -81,12 +91,14 @@ std::vector<double> finitePoints(const py::handle& values, const std::string& na
   const py::array_t<double> array = asFloatArray(values, name);
   const double* data = array.data();
   const auto count = static_cast<std::size_t>(array.size());
-  if (!allFinite(data, count)) {
+  // numpy's isfinite runs in SIMD; a plain loop here would take longer than the copy.
+  const py::module_ numpy = py::module_::import("numpy");
+  if (!numpy.attr("isfinite")(array).attr("all")().cast<bool>()) {
     throw py::value_error(name + "[" + std::to_string(firstNotFinite(data, count)) +
                           "] is not a finite number");
   }
   std::vector<double> points;
-  points.reserve(count);
+  reserveForCopy(points, count);
   points.insert(points.end(), data, data + count);
   return points;
 }
