@@ -1,11 +1,11 @@
 #pragma once
 // What the binding files of the module share: the document object Python holds, the
 // graph handles, the module's exception types and the end of a run on the Python side.
+#include <pybind11/pybind11.h>
+
 #include <cstddef>
 #include <memory>
 #include <string>
-
-#include <pybind11/pybind11.h>
 
 #include "python/ModuleSession.h"
 #include "python/RunWatch.h"
@@ -46,8 +46,7 @@ pybind11::str utf8(const std::string& text);
 // pending interruption is raised, then a usage error as tarvik.UsageError and error
 // messages as tarvik.Error (both carrying the run's standard output as `output`); without
 // any of them the standard output is returned.
-pybind11::str finishRun(RunOutcome& outcome, PendingPythonError& interruption,
-                        bool builtCommands);
+pybind11::str finishRun(RunOutcome& outcome, PendingPythonError& interruption, bool builtCommands);
 
 // Runs commands built by a binding (file names passed as they are), then finishRun.
 pybind11::str runBuilt(Document& document, const std::vector<batch::BatchArgs>& commands,

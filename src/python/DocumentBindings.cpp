@@ -14,44 +14,52 @@ namespace py = pybind11;
 namespace tarvik::python {
 namespace {
 
-constexpr const char* kDocumentDoc = R"(A document: graphs, the active graph, the chart's texts and
-view, the dialogs' fields, and the undo steps, as one window or one tarvik-batch run holds
-them. Every dialog starts at its built-in default; no settings file is read.
+constexpr const char* kDocumentDoc = R"(
+A document: graphs, the active graph, the chart's texts and view, the dialogs' fields,
+and the undo steps, as one window or one tarvik-batch run holds them. Every dialog
+starts at its built-in default; no settings file is read.
 
 decimal_separator is the separator of typed numbers, CSV fields and numbers written in
 texts: "." or ",".
 
 A document may be used from several threads; one command runs on it at a time.)";
 
-constexpr const char* kRunDoc = R"(Runs a script of tarvik-batch commands on the document and
-returns what it printed on standard output.
+constexpr const char* kRunDoc = R"(
+Runs a script of tarvik-batch commands on the document and returns what it printed on
+standard output.
 
-The script is read as a tarvik-batch script file: one command per line, several on a line
-separated by ";", "#" starting a comment line. Every command name and argument is checked
-before anything runs. A command that ends with an error raises tarvik.Error with the
-message (the commands before it keep what they made; its `output` attribute holds what was
-printed); a usage error raises tarvik.UsageError ("line N: ..."); information messages are
-issued as tarvik.Info warnings. answer ("yes"/"no" or True/False) answers the questions of
-commands that give no answer= of their own (yes when left out).
+The script is read as a tarvik-batch script file: one command per line, several on a
+line separated by ";", "#" starting a comment line. Every command name and argument is
+checked before anything runs. A command that ends with an error raises tarvik.Error with
+the message (the commands before it keep what they made; its `output` attribute holds
+what was printed); a usage error raises tarvik.UsageError ("line N: ..."); information
+messages are issued as tarvik.Info warnings. answer ("yes"/"no" or True/False) answers
+the questions of commands that give no answer= of their own (yes when left out).
 
-The command runs with the GIL released. Ctrl+C (or stop() from another thread) stops it as
-the window's stop button does: it ends with what it made so far, the rest of the script is
-not run, and KeyboardInterrupt is raised.)";
+The command runs with the GIL released. Ctrl+C (or stop() from another thread) stops it
+as the window's stop button does: it ends with what it made so far, the rest of the
+script is not run, and KeyboardInterrupt is raised.)";
 
-constexpr const char* kOpenDoc = R"(Opens files (str, bytes or os.PathLike) in order, as the
-open command does: every file type Tarvik reads, one graph per curve or channel, the last
-made active. A file that cannot be read raises tarvik.Error with the reader's message; the
-files before it stay open.)";
+constexpr const char* kOpenDoc = R"(
+Opens files (str, bytes or os.PathLike) in order, as the open command does: every file
+type Tarvik reads, one graph per curve or channel, the last made active. A file that
+cannot be read raises tarvik.Error with the reader's message; the files before it stay
+open.)";
 
-constexpr const char* kAddDoc = R"(Appends a graph of the points x, y (array-likes of real
-numbers of equal length: numpy arrays, lists, pandas Series) and returns it.
+constexpr const char* kAddDoc = R"(
+Appends a graph of the points x, y (array-likes of real numbers of equal length: numpy
+arrays, lists, pandas Series) and returns it.
 
 The points are copied once into the graph's own arrays, ordered by X as a reader orders
-them (a point goes after the last one whose X is not greater), so an ascending x stays as
-it is. The graph takes the new-graph colour and an unnamed source-file entry and becomes
-the active graph; the addition is one undo step. TypeError for what is not a sequence of
-numbers; ValueError for arrays of more than one dimension, of different lengths or with a
-value that is not finite. Nothing is added when any check fails.)";
+them (a point goes after the last one whose X is not greater), so an ascending x stays
+as it is. The graph takes the new-graph colour and an unnamed source-file entry and
+becomes the active graph; the addition is one undo step. TypeError for what is not a
+sequence of numbers; ValueError for arrays of more than one dimension, of different
+lengths or with a value that is not finite. Nothing is added when any check fails.)";
+
+// The texts above start on the line after their opening quote; help() shows them from
+// their first word.
+constexpr const char* docText(const char* text) { return text[0] == '\n' ? text + 1 : text; }
 
 char separatorOf(const std::string& separator) {
   if (separator != "." && separator != ",") {
@@ -84,8 +92,8 @@ std::string graphNumber(Document& d, long long number) {
 py::str runScript(Document& d, const std::string& script, const py::object& answer) {
   const std::optional<bool> yes = answerArgument(answer);
   PendingPythonError interruption;
-  RunOutcome outcome =
-      runWatched(d.session, [&] { return d.session.runScript(script, yes); }, interruption);
+  RunOutcome outcome = runWatched(
+      d.session, [&] { return d.session.runScript(script, yes); }, interruption);
   return finishRun(outcome, interruption, false);
 }
 
@@ -173,12 +181,14 @@ void bindStepsAndFiles(py::class_<Document, std::shared_ptr<Document>>& doc) {
           "Writes graph n (1-based) as a plain graph file, as the save command does. answer "
           "replies to the question whether to replace an existing file (yes when left out).");
   doc.def(
-      "save_session", [](Document& d, const py::object& p) { sessionCommand(d, "save-session", p); },
+      "save_session",
+      [](Document& d, const py::object& p) { sessionCommand(d, "save-session", p); },
       py::arg("path"),
       "Writes the whole document and its chart view as a session file (HDF5). Not an undo "
       "step.");
   doc.def(
-      "open_session", [](Document& d, const py::object& p) { sessionCommand(d, "open-session", p); },
+      "open_session",
+      [](Document& d, const py::object& p) { sessionCommand(d, "open-session", p); },
       py::arg("path"),
       "Replaces the document with a session file's (one undo step). A file that is not a "
       "readable session raises tarvik.Error and changes nothing.");
@@ -199,7 +209,7 @@ void bindDocument(py::module_& module) {
     }
   });
 
-  py::class_<Document, std::shared_ptr<Document>> doc(module, "Document", kDocumentDoc);
+  py::class_<Document, std::shared_ptr<Document>> doc(module, "Document", docText(kDocumentDoc));
   doc.def(py::init([](const std::string& separator) {
             return std::make_shared<Document>(separatorOf(separator));
           }),
@@ -208,15 +218,15 @@ void bindDocument(py::module_& module) {
       "decimal_separator",
       [](const Document& d) { return std::string(1, d.session.decimalSeparator()); },
       "The decimal separator of typed numbers and of numbers in texts.");
-  doc.def("run", &runScript, py::arg("script"), py::arg("answer") = py::none(), kRunDoc);
-  doc.def("open", &openFiles, kOpenDoc);
+  doc.def("run", &runScript, py::arg("script"), py::arg("answer") = py::none(), docText(kRunDoc));
+  doc.def("open", &openFiles, docText(kOpenDoc));
   doc.def_property_readonly(
       "graphs", [](const std::shared_ptr<Document>& d) { return GraphList{d}; },
       "The graphs in their order (a tarvik.GraphList; doc.graphs[0] is graph 1).");
   doc.def_property("active", &activeGraph, &setActiveGraph,
                    "The active graph's 1-based number, None when no graph is active. Setting "
                    "it runs the activate command (an undo step).");
-  doc.def("add", &addGraph, py::arg("x"), py::arg("y"), py::arg("title") = "", kAddDoc);
+  doc.def("add", &addGraph, py::arg("x"), py::arg("y"), py::arg("title") = "", docText(kAddDoc));
   bindStepsAndFiles(doc);
   doc.def(
       "stop", [](Document& d) { d.session.requestStop(); },

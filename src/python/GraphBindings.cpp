@@ -38,8 +38,8 @@ auto readGraph(const GraphRef& ref, Read read) {
   const GraphStore& store = ref.document->session.store();
   if (ref.index >= store.count()) {
     throw py::index_error("graph " + std::to_string(ref.index + 1) +
-                          " is no longer there (the document has " +
-                          std::to_string(store.count()) + " graphs)");
+                          " is no longer there (the document has " + std::to_string(store.count()) +
+                          " graphs)");
   }
   return read(store, ref.index);
 }
@@ -87,9 +87,8 @@ GraphRef graphAt(const GraphList& list, py::ssize_t i) {
 }
 
 std::string graphRepr(const GraphRef& ref) {
-  const auto [title, size] = graphField(ref, [](const Graph& g) {
-    return std::pair<std::string, std::size_t>(g.title, g.size());
-  });
+  const auto [title, size] = graphField(
+      ref, [](const Graph& g) { return std::pair<std::string, std::size_t>(g.title, g.size()); });
   return "<tarvik.Graph " + std::to_string(ref.index + 1) + " " +
          std::string(py::repr(utf8(title))) + ", " + std::to_string(size) + " points>";
 }
@@ -97,7 +96,8 @@ std::string graphRepr(const GraphRef& ref) {
 // The graph's fields that are not points.
 void bindGraphAttributes(py::class_<GraphRef>& graph) {
   graph.def_property_readonly(
-      "title", [](const GraphRef& r) { return utf8(graphField(r, [](const Graph& g) { return g.title; })); },
+      "title",
+      [](const GraphRef& r) { return utf8(graphField(r, [](const Graph& g) { return g.title; })); },
       "The graph's title: its text in the legend.");
   graph.def_property_readonly(
       "entry",
@@ -108,18 +108,26 @@ void bindGraphAttributes(py::class_<GraphRef>& graph) {
       },
       "The graph's source-file entry (the file it came from, or \"Без имени-N\").");
   graph.def_property_readonly(
-      "color", [](const GraphRef& r) { return colourText(graphField(r, [](const Graph& g) { return g.colour; })); },
+      "color",
+      [](const GraphRef& r) {
+        return colourText(graphField(r, [](const Graph& g) { return g.colour; }));
+      },
       "The line colour as \"#rrggbb\" (as matplotlib takes it).");
   graph.def_property_readonly(
-      "width", [](const GraphRef& r) { return graphField(r, [](const Graph& g) { return g.lineWidth; }); },
+      "width",
+      [](const GraphRef& r) { return graphField(r, [](const Graph& g) { return g.lineWidth; }); },
       "The line width in pixels.");
   graph.def_property_readonly(
-      "style", [](const GraphRef& r) {
+      "style",
+      [](const GraphRef& r) {
         return styleName(graphField(r, [](const Graph& g) { return g.lineStyle; }));
       },
       "The line style: \"solid\", \"dash\", \"dot\", \"dash-dot\" or \"dash-dot-dot\".");
   graph.def_property_readonly(
-      "in_legend", [](const GraphRef& r) { return graphField(r, [](const Graph& g) { return g.showInLegend; }); },
+      "in_legend",
+      [](const GraphRef& r) {
+        return graphField(r, [](const Graph& g) { return g.showInLegend; });
+      },
       "True when the legend shows the graph.");
   graph.def_property_readonly(
       "active",
@@ -139,14 +147,21 @@ void bindGraphAttributes(py::class_<GraphRef>& graph) {
 void bindGraphs(py::module_& module) {
   py::class_<GraphRef> graph(module, "Graph", kGraphDoc);
   graph.def_property_readonly(
-      "x", [](const GraphRef& r) { return blockView(graphField(r, [](const Graph& g) { return g.xBlock(); })); },
+      "x",
+      [](const GraphRef& r) {
+        return blockView(graphField(r, [](const Graph& g) { return g.xBlock(); }));
+      },
       "The X values (float64, read-only, a view of the graph's own array).");
   graph.def_property_readonly(
-      "y", [](const GraphRef& r) { return blockView(graphField(r, [](const Graph& g) { return g.yBlock(); })); },
+      "y",
+      [](const GraphRef& r) {
+        return blockView(graphField(r, [](const Graph& g) { return g.yBlock(); }));
+      },
       "The Y values (float64, read-only, a view of the graph's own array).");
   bindGraphAttributes(graph);
   graph.def(
-      "__len__", [](const GraphRef& r) { return graphField(r, [](const Graph& g) { return g.size(); }); },
+      "__len__",
+      [](const GraphRef& r) { return graphField(r, [](const Graph& g) { return g.size(); }); },
       "The number of points.");
   graph.def("__repr__", &graphRepr);
 

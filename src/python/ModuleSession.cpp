@@ -21,8 +21,8 @@ void noPictures(batch::BatchSession&, const batch::BatchArgs& a) {
 
 batch::BatchRegistry makeRegistry() {
   batch::BatchRegistry registry = batch::standardRegistry();
-  registry.add({"picture", "picture file=PATH [width=W height=H]", {"file", "width", "height"},
-                noPictures});
+  registry.add(
+      {"picture", "picture file=PATH [width=W height=H]", {"file", "width", "height"}, noPictures});
   registry.add({"print-pdf",
                 "print-pdf file=PATH [scale=thin|screen] [orientation=portrait|landscape] "
                 "[size=half|full]",

@@ -53,8 +53,8 @@ py::array_t<double> asFloatArray(const py::handle& values, const std::string& na
     if (e.matches(PyExc_ValueError)) {
       throw py::value_error(name + ": " + std::string(py::str(e.value())));
     }
-    throw py::type_error(name + " must be an array-like of numbers: " +
-                         std::string(py::str(e.value())));
+    throw py::type_error(name +
+                         " must be an array-like of numbers: " + std::string(py::str(e.value())));
   }
   const char kind = raw.dtype().kind();
   if (kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b') {

@@ -1,11 +1,11 @@
 #pragma once
 // Points between the graph store and numpy: read-only views of a graph's own arrays, and
 // the one copy that brings an array-like of numbers into a graph.
+#include <pybind11/numpy.h>
+
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <pybind11/numpy.h>
 
 #include "core/Graph.h"
 

@@ -2,11 +2,11 @@
 // Commands run with the interpreter free: the document is locked without holding the GIL,
 // a command runs on a worker thread with the GIL released, and the calling thread keeps
 // looking for Python's signals (Ctrl+C), which stop the command as the stop button does.
+#include <pybind11/pybind11.h>
+
 #include <functional>
 #include <mutex>
 #include <thread>
-
-#include <pybind11/pybind11.h>
 
 #include "python/ModuleSession.h"
 

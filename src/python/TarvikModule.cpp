@@ -2,7 +2,6 @@
 // graph store with its own offscreen chart that runs every batch command; its graphs hand
 // their points to numpy without copying.
 #include <Python.h>
-
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -53,7 +52,8 @@ constexpr const char* kInfoDoc =
     "An information message of a command (the window shows it in an information box), "
     "issued with warnings.warn.";
 
-constexpr const char* kReadDoc = R"(Reads one file of any type Tarvik opens, without a document: one tuple per graph the file
+constexpr const char* kReadDoc =
+    R"(Reads one file of any type Tarvik opens, without a document: one tuple per graph the file
 holds, in the file's order, x and y as read-only float64 numpy arrays (not copies).
 Raises tarvik.Error with the reader's message when the file cannot be read.)";
 
