@@ -84,4 +84,13 @@ if(TARVIK_GUI)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 endif()
+# The Python module is built for one Python version (its file name carries the ABI) and
+# hands out numpy arrays; the programs need neither, so they are recommended.
+if(TARVIK_PYTHON)
+  math(EXPR tarvik_python_next "${Python_VERSION_MINOR} + 1")
+  list(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR})"
+    "python3 (<< ${Python_VERSION_MAJOR}.${tarvik_python_next})" python3-numpy)
+  list(JOIN CPACK_DEBIAN_PACKAGE_RECOMMENDS ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
+endif()
 include(CPack)

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Checks an installed Tarvik: the files in their places, the desktop entry and the file
-# types it names, the manual pages, and both programs run from the installed paths.
-#   packaging/check-install.sh PREFIX_DIR [VERSION]
+# types it names, the manual pages, both programs run from the installed paths, and the
+# Python module, where it is installed, imported from there by the system's Python.
+#   packaging/check-install.sh [--window] [--python] PREFIX_DIR [VERSION]
 # PREFIX_DIR is where bin/ and share/ are (for example ROOT/usr of an unpacked package).
-# With --window (first argument) the window is started offscreen on the installed example
-# too, and must still be running after 5 seconds.
+# With --window the window is started offscreen on the installed example too, and must
+# still be running after 5 seconds. With --python the module must be installed.
 set -euo pipefail
 
 window=0
-if [ "${1:-}" = "--window" ]; then
-  window=1
+python=0
+while [ "${1:-}" = "--window" ] || [ "${1:-}" = "--python" ]; do
+  [ "$1" = "--window" ] && window=1
+  [ "$1" = "--python" ] && python=1
   shift
-fi
+done
 prefix=${1:?usage: check-install.sh [--window] PREFIX_DIR [VERSION]}
 version=${2:-}
 scratch=$(mktemp -d)
@@ -84,6 +87,31 @@ grep -q '^  list$' "$scratch/help.txt" || fail "tarvik-batch --help: no command 
   fail "tarvik-batch cannot open the installed example"
 [ "$(grep -c 'CH[1-4]' "$scratch/list.txt")" -eq 4 ] ||
   fail "tarvik-batch listed $(cat "$scratch/list.txt")"
+
+# The Python module from the installed folder of the system's Python (dist-packages): it
+# imports from there, not from a build folder, opens the installed example and runs a
+# script on it.
+modules=$prefix/lib/python3/dist-packages
+module=$(find "$modules" -maxdepth 1 -name 'tarvik.cpython-*.so' 2>/dev/null | head -n 1 || true)
+if [ "$python" -eq 1 ] && [ -z "$module" ]; then
+  fail "the Python module is not in lib/python3/dist-packages"
+fi
+if [ -n "$module" ]; then
+  (cd "$scratch" && PYTHONPATH=$modules /usr/bin/python3 - "$module" \
+    "$prefix/share/doc/tarvik/examples/pulse_scope.csv" <<'PYTHON') || fail "the Python module failed"
+import os, sys
+import tarvik
+assert os.path.samefile(tarvik.__file__, sys.argv[1]), tarvik.__file__
+doc = tarvik.Document(decimal_separator=".")
+doc.open(sys.argv[2])
+assert [g.title for g in doc.graphs] == ["CH1", "CH2", "CH3", "CH4"]
+assert doc.run("list").count("\n") == 4
+y = doc.graphs[0].y
+doc.run("mul-y graphs=1 value=2")
+assert len(y) == 10000 and not y.flags.writeable
+assert (doc.graphs[0].y == 2 * y).all()
+PYTHON
+fi
 
 if [ "$window" -eq 1 ]; then
   # A home and a temporary folder of its own, so that no running window of the same user

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev qt6-base-dev
   qt6-svg-dev libqcustomplot-dev qt6-translations-l10n xvfb xauth fonts-dejavu-core
   xdg-utils libfile-mimeinfo-perl shared-mime-info desktop-file-utils dpkg-dev
-  libhdf5-dev python3-h5py python3-numpy python3-pandas "$@")
+  libhdf5-dev python3-h5py python3-numpy python3-pandas pybind11-dev python3-pybind11
+  python3-pytest "$@")
 
 missing=()
 for package in "${packages[@]}"; do

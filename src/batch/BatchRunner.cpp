@@ -203,7 +203,9 @@ void BatchRunner::prepareUi(const BatchArgs& args) {
       throw UsageError(args.command + ": graph= takes one graph number");
     }
   }
-  m_session.ui.prepare(std::move(rows), args.get("value"), args.get("answer") != "no");
+  const std::optional<std::string> answer = args.get("answer");
+  m_session.ui.prepare(std::move(rows), args.get("value"),
+                       answer ? *answer != "no" : m_defaultAnswerYes);
 }
 
 namespace {
@@ -272,8 +274,27 @@ int BatchRunner::run(const std::vector<ScriptLine>& lines) {
       return usageError(line.number, e.what());
     }
   }
-  int result = kExitOk;
+  return runChecked(commands);
+}
+
+int BatchRunner::run(const std::vector<BatchArgs>& commands) {
   for (const BatchArgs& args : commands) {
+    try {
+      check(args);
+    } catch (const UsageError& e) {
+      return usageError(args.line, e.what());
+    }
+  }
+  return runChecked(commands);
+}
+
+int BatchRunner::runChecked(const std::vector<BatchArgs>& commands) {
+  int result = kExitOk;
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    if (i > 0 && m_stopBeforeNext && m_stopBeforeNext()) {
+      return result;
+    }
+    const BatchArgs& args = commands[i];
     try {
       if (runOne(args) != kExitOk) {
         result = kExitCommandFailed;

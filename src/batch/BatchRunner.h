@@ -1,5 +1,6 @@
 #pragma once
 // Script text to commands, and the run of those commands against one batch session.
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -46,13 +47,23 @@ class BatchRunner {
   // run stops at the failed command, or with keep-going runs on to the end) or kExitUsage
   // ("usage error: line N: TEXT"; a usage error found while running stops the run always).
   int run(const std::vector<ScriptLine>& lines);
+  // The same for commands parsed already (or built by a front-end, such as the Python
+  // module's open with file names that no quoting could carry); numbered by their `line`.
+  int run(const std::vector<BatchArgs>& commands);
 
   // Keep going after a command that ended with an error message (off by default).
   void setKeepGoing(bool on) { m_keepGoing = on; }
+  // The answer to questions of commands that give no answer= of their own (yes at first).
+  void setDefaultAnswer(bool yes) { m_defaultAnswerYes = yes; }
+  // Asked before each command after the first: true ends the run there, with the status
+  // of the commands run so far. A front-end whose user can interrupt a whole script (the
+  // Python module's Ctrl+C) stops the script this way after the running command stopped.
+  void setStopBeforeNext(std::function<bool()> stop) { m_stopBeforeNext = std::move(stop); }
 
  private:
   const BatchCommand& check(const BatchArgs& args) const;
   int runOne(const BatchArgs& args);
+  int runChecked(const std::vector<BatchArgs>& commands);
   void prepareUi(const BatchArgs& args);
   int usageError(int line, const std::string& text);
 
@@ -60,6 +71,8 @@ class BatchRunner {
   const BatchRegistry& m_registry;
   std::ostream& m_err;
   bool m_keepGoing = false;
+  bool m_defaultAnswerYes = true;
+  std::function<bool()> m_stopBeforeNext;
 };
 
 }  // namespace tarvik::batch

@@ -158,6 +158,9 @@ std::optional<std::string> BatchUi::askSaveFile(const FileDialogRequest&) {
 }
 
 void BatchUi::progress(const std::string& text) {
+  if (pendingEvents) {
+    pendingEvents();
+  }
   if (!progressToTerminal) {
     return;
   }

@@ -61,6 +61,10 @@ class BatchUi : public Ui {
   // The text the value dialog answers with, for a command whose argument has its own name.
   void setValueText(std::optional<std::string> text) { m_valueText = std::move(text); }
   bool progressToTerminal = false;
+  // Runs where the window lets its pending events run, at each progress report of a long
+  // command: a front-end with a stop key of its own (the Python module's Ctrl+C) sets the
+  // store's stop request from here, on the thread that runs the command.
+  std::function<void()> pendingEvents;
   // Ends a progress text left on the terminal line, so later output starts on a new line.
   void endProgressLine();
 

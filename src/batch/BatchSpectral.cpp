@@ -149,7 +149,11 @@ void runConvolve(BatchSession& s, const BatchArgs& a) {
   const std::vector<std::size_t> candidates = s.store.candidates();
   const auto signal = candidates[static_cast<std::size_t>(graphRowArg(s, a, "signal"))];
   const auto response = candidates[static_cast<std::size_t>(graphRowArg(s, a, "response"))];
-  spectral::appendConvolution(s.store, signal, response);
+  // Progress as the window's status bar shows it: on a terminal, and where a front-end
+  // looks for its stop key.
+  spectral::appendConvolution(s.store, signal, response, [&s](int percent) {
+    s.ui.progress(spectral::kConvolutionProgress + std::to_string(percent) + " %");
+  });
 }
 
 void runSelfTest(BatchSession& s, const BatchArgs&) {

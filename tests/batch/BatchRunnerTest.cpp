@@ -236,6 +236,53 @@ TEST(BatchUiTest, SaveDialogAnswersOncePerCommand) {
   EXPECT_EQ(ui.askOpenFiles({}), std::nullopt);
 }
 
+// A front-end with its own stop key (the Python module) asks before each command whether
+// to go on; the default answer holds for questions of commands without answer=.
+TEST_F(RunnerTest, StopBeforeNextEndsTheRunAfterTheRunningCommand) {
+  session = std::make_unique<BatchSession>(out, err, '.');
+  BatchRunner runner(*session, registry, err);
+  int asked = 0;
+  runner.setStopBeforeNext([&asked] { return ++asked == 2; });
+  EXPECT_EQ(runner.run(inlineLines("add; add; add; add")), kExitOk);
+  EXPECT_EQ(asked, 2);  // never before the first command
+  EXPECT_EQ(session->store.count(), 2u);
+}
+
+TEST_F(RunnerTest, DefaultAnswerHoldsWhereACommandGivesNone) {
+  session = std::make_unique<BatchSession>(out, err, '.');
+  BatchRunner runner(*session, registry, err);
+  runner.setDefaultAnswer(false);
+  EXPECT_EQ(runner.run(inlineLines("question; question answer=yes; question")), kExitOk);
+  EXPECT_EQ(seen, "no;yes;no;");
+}
+
+TEST_F(RunnerTest, BuiltCommandsAreCheckedFirstAndNamedByTheirLine) {
+  session = std::make_unique<BatchSession>(out, err, '.');
+  BatchRunner runner(*session, registry, err);
+  BatchArgs files;
+  files.command = "files";
+  files.positional = {"a b.grf", "x=\"y\";z"};  // no script could quote these
+  BatchArgs unknown;
+  unknown.command = "no-such";
+  unknown.line = 7;
+  EXPECT_EQ(runner.run(std::vector<BatchArgs>{files, unknown}), kExitUsage);
+  EXPECT_EQ(seen, "");
+  EXPECT_EQ(err.str(), "usage error: line 7: unknown command \"no-such\"\n");
+  EXPECT_EQ(runner.run(std::vector<BatchArgs>{files}), kExitOk);
+  EXPECT_EQ(seen, "2;");
+}
+
+TEST(BatchUiTest, PendingEventsRunAtEachProgressReport) {
+  std::ostringstream err;
+  BatchUi ui(err, '.');
+  int ran = 0;
+  ui.pendingEvents = [&ran] { ++ran; };
+  ui.progress("10%");
+  ui.progress("20%");
+  EXPECT_EQ(ran, 2);
+  EXPECT_EQ(err.str(), "");
+}
+
 TEST(BatchUiTest, ProgressStaysOffTheStreamUnlessItIsATerminal) {
   std::ostringstream err;
   BatchUi ui(err, '.');
