@@ -8,6 +8,7 @@ target_include_directories(tarvik_tests PRIVATE tests)
 target_link_libraries(tarvik_tests PRIVATE tarvik_batch_lib GTest::gtest GTest::gtest_main)
 target_compile_definitions(tarvik_tests PRIVATE
   TARVIK_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/examples"
+  TARVIK_FILTER_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data/filters"
   TARVIK_BATCH_EXE="$<TARGET_FILE:tarvik-batch>"
   TARVIK_BATCH_HAS_PICTURES=$<BOOL:${TARVIK_GUI}>)
 tarvik_strict(tarvik_tests)

@@ -1,0 +1,198 @@
+#include "spectral/SosFilter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+namespace tarvik::spectral {
+namespace {
+
+// Samples per block: the block stays in the first-level cache while every section runs
+// over it, and is the unit the two threads hand on.
+constexpr std::size_t kBlock = 8192;
+// Shorter runs stay on one thread.
+constexpr std::size_t kThreadedLength = 1u << 17;
+constexpr std::size_t kGroupMax = 8;
+
+// Up to kGroupMax sections over one stretch of samples, their coefficients and states in
+// registers. The order of operations is sosfilt's.
+template <std::size_t S>
+void runGroup(const Section* sec, std::array<double, 2>* states, double* data, std::size_t n,
+              bool backward) {
+  double b0[S], b1[S], b2[S], a1[S], a2[S], z0[S], z1[S];
+  for (std::size_t s = 0; s < S; ++s) {
+    b0[s] = sec[s][0];
+    b1[s] = sec[s][1];
+    b2[s] = sec[s][2];
+    a1[s] = sec[s][4];
+    a2[s] = sec[s][5];
+    z0[s] = states[s][0];
+    z1[s] = states[s][1];
+  }
+  const auto step = [&](double& sample) {
+    double x = sample;
+    for (std::size_t s = 0; s < S; ++s) {
+      const double y = b0[s] * x + z0[s];
+      z0[s] = b1[s] * x - a1[s] * y + z1[s];
+      z1[s] = b2[s] * x - a2[s] * y;
+      x = y;
+    }
+    sample = x;
+  };
+  if (backward) {
+    for (std::size_t i = n; i-- > 0;) {
+      step(data[i]);
+    }
+  } else {
+    for (std::size_t i = 0; i < n; ++i) {
+      step(data[i]);
+    }
+  }
+  for (std::size_t s = 0; s < S; ++s) {
+    states[s][0] = z0[s];
+    states[s][1] = z1[s];
+  }
+}
+
+void runGroupOf(std::size_t count, const Section* sec, std::array<double, 2>* states,
+                double* data, std::size_t n, bool backward) {
+  switch (count) {
+    case 1: runGroup<1>(sec, states, data, n, backward); break;
+    case 2: runGroup<2>(sec, states, data, n, backward); break;
+    case 3: runGroup<3>(sec, states, data, n, backward); break;
+    case 4: runGroup<4>(sec, states, data, n, backward); break;
+    case 5: runGroup<5>(sec, states, data, n, backward); break;
+    case 6: runGroup<6>(sec, states, data, n, backward); break;
+    case 7: runGroup<7>(sec, states, data, n, backward); break;
+    default: runGroup<8>(sec, states, data, n, backward); break;
+  }
+}
+
+// Sections [first, last) over the samples of block b (blocks counted from the start, or
+// from the end when running backward).
+void runRange(const Sections& sections, SectionStates& states, std::size_t first,
+              std::size_t last, std::span<double> data, std::size_t b, bool backward) {
+  const std::size_t n = data.size();
+  const std::size_t begin = b * kBlock;
+  const std::size_t length = std::min(kBlock, n - begin);
+  double* start = backward ? data.data() + (n - begin - length) : data.data() + begin;
+  for (std::size_t s = first; s < last; s += kGroupMax) {
+    const std::size_t count = std::min(kGroupMax, last - s);
+    runGroupOf(count, &sections[s], &states[s], start, length, backward);
+  }
+}
+
+}  // namespace
+
+SectionStates stepStates(const Sections& sections) {
+  SectionStates zi(sections.size());
+  double scale = 1.0;
+  for (std::size_t s = 0; s < sections.size(); ++s) {
+    Section c = sections[s];
+    if (c[3] != 1.0) {
+      const double a0 = c[3];
+      for (double& v : c) v /= a0;
+    }
+    // zi = A·zi + B for the companion form: (1 + a1)·z0 − z1 = B0, a2·z0 + z1 = B1.
+    const double bb0 = c[1] - c[4] * c[0];
+    const double bb1 = c[2] - c[5] * c[0];
+    const double z0 = (bb0 + bb1) / (1 + c[4] + c[5]);
+    const double z1 = bb1 - c[5] * z0;
+    zi[s] = {scale * z0, scale * z1};
+    scale *= (sections[s][0] + sections[s][1] + sections[s][2]) /
+             (sections[s][3] + sections[s][4] + sections[s][5]);
+  }
+  return zi;
+}
+
+void runSections(const Sections& sections, std::span<double> data, SectionStates& states,
+                 bool backward) {
+  const std::size_t n = data.size();
+  const std::size_t blocks = (n + kBlock - 1) / kBlock;
+  const std::size_t count = sections.size();
+  if (count < 2 || n < kThreadedLength || std::thread::hardware_concurrency() < 2) {
+    for (std::size_t b = 0; b < blocks; ++b) {
+      runRange(sections, states, 0, count, data, b, backward);
+    }
+    return;
+  }
+  // A pipeline: the first half of the cascade runs ahead block by block on its own thread,
+  // the second half follows one block behind on this one. Each section still sees its
+  // samples in order, so the result is the one-thread result bit for bit.
+  const std::size_t half = (count + 1) / 2;
+  std::atomic<std::size_t> done{0};
+  std::thread ahead([&] {
+    for (std::size_t b = 0; b < blocks; ++b) {
+      runRange(sections, states, 0, half, data, b, backward);
+      done.store(b + 1, std::memory_order_release);
+      done.notify_one();
+    }
+  });
+  for (std::size_t b = 0; b < blocks; ++b) {
+    std::size_t seen = done.load(std::memory_order_acquire);
+    while (seen <= b) {
+      done.wait(seen, std::memory_order_acquire);
+      seen = done.load(std::memory_order_acquire);
+    }
+    runRange(sections, states, half, count, data, b, backward);
+  }
+  ahead.join();
+}
+
+std::vector<double> filterCausal(const Sections& sections, std::span<const double> y) {
+  std::vector<double> out(y.begin(), y.end());
+  if (out.empty()) {
+    return out;
+  }
+  SectionStates states = stepStates(sections);
+  for (auto& s : states) {
+    s[0] *= y[0];
+    s[1] *= y[0];
+  }
+  runSections(sections, out, states);
+  return out;
+}
+
+std::size_t zeroPhasePadding(const Sections& sections) {
+  std::size_t taps = 2 * sections.size() + 1;
+  std::size_t b2Zero = 0, a2Zero = 0;
+  for (const Section& s : sections) {
+    b2Zero += s[2] == 0 ? 1 : 0;
+    a2Zero += s[5] == 0 ? 1 : 0;
+  }
+  taps -= std::min(b2Zero, a2Zero);
+  return 3 * taps;
+}
+
+std::vector<double> filterZeroPhase(const Sections& sections, std::span<const double> y) {
+  const std::size_t n = y.size();
+  const std::size_t pad = zeroPhasePadding(sections);
+  if (n <= pad) {
+    throw std::invalid_argument("the record is not longer than the padding");
+  }
+  // Odd extension: 2·y[0] − y[pad … 1] before, 2·y[n−1] − y[n−2 … n−1−pad] after.
+  std::vector<double> ext(n + 2 * pad);
+  for (std::size_t i = 0; i < pad; ++i) {
+    ext[i] = 2 * y[0] - y[pad - i];
+    ext[pad + n + i] = 2 * y[n - 1] - y[n - 2 - i];
+  }
+  std::copy(y.begin(), y.end(), ext.begin() + static_cast<std::ptrdiff_t>(pad));
+  const SectionStates zi = stepStates(sections);
+  SectionStates states = zi;
+  for (auto& s : states) {
+    s[0] *= ext.front();
+    s[1] *= ext.front();
+  }
+  runSections(sections, ext, states);
+  states = zi;
+  for (auto& s : states) {
+    s[0] *= ext.back();
+    s[1] *= ext.back();
+  }
+  runSections(sections, ext, states, true);
+  return std::vector<double>(ext.begin() + static_cast<std::ptrdiff_t>(pad),
+                             ext.begin() + static_cast<std::ptrdiff_t>(pad + n));
+}
+
+}  // namespace tarvik::spectral
