@@ -20,8 +20,12 @@ using SectionStates = std::vector<std::array<double, 2>>;
 SectionStates stepStates(const Sections& sections);
 
 // Filters `data` in place, forward (or from the last sample to the first when `backward`),
-// starting from `states` and leaving the final states there. Long runs share the sections
-// between two threads, block by block; the arithmetic is the same.
+// starting from `states` and leaving the final states there. A long record is cut in two
+// halves filtered at once on two threads, the second half then corrected by the free
+// response to the states the first half left (exact up to rounding once that response has
+// died away, which the poles' radius tells); a cascade that settles too slowly for that
+// shares its sections between the two threads instead, block by block, with the one-thread
+// arithmetic.
 void runSections(const Sections& sections, std::span<double> data, SectionStates& states,
                  bool backward = false);
 
