@@ -33,6 +33,8 @@ void runGroup(const Section* sec, std::array<double, 2>* states, double* data, s
   }
   const auto step = [&](double& sample) {
     double x = sample;
+    // Unrolled, so the coefficients and states stay in registers.
+#pragma GCC unroll 8
     for (std::size_t s = 0; s < S; ++s) {
       const double y = b0[s] * x + z0[s];
       z0[s] = b1[s] * x - a1[s] * y + z1[s];
