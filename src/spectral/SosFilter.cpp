@@ -6,6 +6,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "spectral/Simd.h"
+
+TARVIK_SIMD_BEGIN
+
 namespace tarvik::spectral {
 namespace {
 
@@ -129,34 +133,125 @@ std::size_t settlingLength(const Sections& sections) {
   return 2 * static_cast<std::size_t>(k) + 8 * sections.size() + 64;
 }
 
-// Two halves of a long record at once. The second half (in processing order) starts from
-// zero states on its own thread; the cascade is linear, so the true output there is that
-// plus the response to the first half's final states with no input, which has died away
-// after `settle` samples. The result agrees with the one-thread run to rounding.
-void runSplit(const Sections& sections, std::span<double> data, SectionStates& states,
-              bool backward, std::size_t settle) {
-  const std::size_t n = data.size();
-  const std::size_t split = n / 2;
-  // In processing order: `first` then `second`.
-  const std::span<double> first = backward ? data.subspan(split) : data.first(split);
-  const std::span<double> second = backward ? data.first(split) : data.subspan(split);
-  SectionStates secondStates(sections.size(), {0.0, 0.0});
-  std::thread other([&] { runAll(sections, secondStates, second, backward); });
-  runAll(sections, states, first, backward);
+// Four stretches of the record side by side in the lanes of one vector: the same
+// operations as runGroup on each lane. `x` holds `length` samples of the four stretches
+// interleaved; z0/z1 the sections' states, four lanes each.
+template <std::size_t S>
+[[gnu::always_inline]] inline void laneGroup(const Section* sec, double* z0, double* z1,
+                                             double* x, std::size_t length) {
+  simd::V4d b0[S], b1[S], b2[S], a1[S], a2[S], s0[S], s1[S];
+  for (std::size_t s = 0; s < S; ++s) {
+    b0[s] = simd::splat(sec[s][0]);
+    b1[s] = simd::splat(sec[s][1]);
+    b2[s] = simd::splat(sec[s][2]);
+    a1[s] = simd::splat(sec[s][4]);
+    a2[s] = simd::splat(sec[s][5]);
+    s0[s] = simd::load(z0 + 4 * s);
+    s1[s] = simd::load(z1 + 4 * s);
+  }
+  for (std::size_t t = 0; t < length; ++t) {
+    simd::V4d v = simd::load(x + 4 * t);
+#pragma GCC unroll 4
+    for (std::size_t s = 0; s < S; ++s) {
+      const simd::V4d y = b0[s] * v + s0[s];
+      s0[s] = b1[s] * v - a1[s] * y + s1[s];
+      s1[s] = b2[s] * v - a2[s] * y;
+      v = y;
+    }
+    simd::store(x + 4 * t, v);
+  }
+  for (std::size_t s = 0; s < S; ++s) {
+    simd::store(z0 + 4 * s, s0[s]);
+    simd::store(z1 + 4 * s, s1[s]);
+  }
+}
+
+TARVIK_SIMD_KERNEL
+void runLanes(const Section* sec, std::size_t count, double* z0, double* z1, double* x,
+              std::size_t length) {
+  for (std::size_t s = 0; s < count; s += 4) {
+    switch (std::min<std::size_t>(4, count - s)) {
+      case 1: laneGroup<1>(sec + s, z0 + 4 * s, z1 + 4 * s, x, length); break;
+      case 2: laneGroup<2>(sec + s, z0 + 4 * s, z1 + 4 * s, x, length); break;
+      case 3: laneGroup<3>(sec + s, z0 + 4 * s, z1 + 4 * s, x, length); break;
+      default: laneGroup<4>(sec + s, z0 + 4 * s, z1 + 4 * s, x, length); break;
+    }
+  }
+}
+
+// A long record as eight stretches filtered at once, four to a vector on each of two
+// threads. The first stretch starts from the given states, the others from zero; the
+// cascade is linear, so each later stretch's true output is that plus the free response
+// (no input) to the states the stretch before it ended with, and that response has died
+// away after `settle` samples, which every stretch exceeds. The result agrees with the
+// one-thread run to rounding.
+void runStretches(const Sections& sections, std::span<double> data, SectionStates& states,
+                  bool backward, std::size_t settle) {
+  constexpr std::size_t kLanes = 4, kStretches = 2 * kLanes;
+  const std::size_t n = data.size(), count = sections.size();
+  const std::size_t length = n / kStretches;  // the last stretch also takes the rest
+  // Position p in processing order is sample at(p).
+  const auto at = [&](std::size_t p) -> double& { return data[backward ? n - 1 - p : p]; };
+  SectionStates ends(kStretches * count, {0.0, 0.0});
+  const auto work = [&](std::size_t thread) {
+    // Four lanes per section.
+    std::vector<double> z0(4 * count, 0.0), z1(4 * count, 0.0);
+    if (thread == 0) {
+      for (std::size_t s = 0; s < count; ++s) {
+        z0[4 * s] = states[s][0];
+        z1[4 * s] = states[s][1];
+      }
+    }
+    std::vector<double> buffer(4 * kBlock);
+    const std::size_t first = thread * kLanes;
+    for (std::size_t t0 = 0; t0 < length; t0 += kBlock) {
+      const std::size_t m = std::min(kBlock, length - t0);
+      for (std::size_t t = 0; t < m; ++t) {
+        for (std::size_t lane = 0; lane < kLanes; ++lane) {
+          buffer[4 * t + lane] = at((first + lane) * length + t0 + t);
+        }
+      }
+      runLanes(sections.data(), count, z0.data(), z1.data(), buffer.data(), m);
+      for (std::size_t t = 0; t < m; ++t) {
+        for (std::size_t lane = 0; lane < kLanes; ++lane) {
+          at((first + lane) * length + t0 + t) = buffer[4 * t + lane];
+        }
+      }
+    }
+    for (std::size_t lane = 0; lane < kLanes; ++lane) {
+      for (std::size_t s = 0; s < count; ++s) {
+        ends[(first + lane) * count + s] = {z0[4 * s + lane], z1[4 * s + lane]};
+      }
+    }
+  };
+  std::thread other(work, 1);
+  work(0);
   other.join();
-  const std::size_t length = std::min(settle, second.size());
-  std::vector<double> free(length, 0.0);
-  runAll(sections, states, free, false);
-  for (std::size_t j = 0; j < length; ++j) {
-    const std::size_t i = backward ? second.size() - 1 - j : j;
-    second[i] += free[j];
+  // The rest of the last stretch continues from its states.
+  const std::size_t restStart = kStretches * length;
+  SectionStates last(ends.begin() + static_cast<std::ptrdiff_t>((kStretches - 1) * count),
+                     ends.end());
+  for (std::size_t p = restStart; p < n; ++p) {
+    double v = at(p);
+    runGroupOf(1, &sections[0], &last[0], &v, 1, false);
+    for (std::size_t s = 1; s < count; ++s) {
+      runGroupOf(1, &sections[s], &last[s], &v, 1, false);
+    }
+    at(p) = v;
   }
-  for (std::size_t s = 0; s < sections.size(); ++s) {
-    // The free response's states have died away unless it ran to the end of the record.
-    const bool whole = length == second.size();
-    states[s][0] = secondStates[s][0] + (whole ? states[s][0] : 0.0);
-    states[s][1] = secondStates[s][1] + (whole ? states[s][1] : 0.0);
+  // Each later stretch gets the free response to the states the stretch before it ended
+  // with (that stretch's own states: the free response added to its start has died away).
+  std::vector<double> free(settle);
+  for (std::size_t k = 1; k < kStretches; ++k) {
+    SectionStates start(ends.begin() + static_cast<std::ptrdiff_t>((k - 1) * count),
+                        ends.begin() + static_cast<std::ptrdiff_t>(k * count));
+    std::fill(free.begin(), free.end(), 0.0);
+    runAll(sections, start, free, false);
+    for (std::size_t j = 0; j < settle; ++j) {
+      at(k * length + j) += free[j];
+    }
   }
+  states = last;
 }
 
 }  // namespace
@@ -187,8 +282,8 @@ void runSections(const Sections& sections, std::span<double> data, SectionStates
   const std::size_t n = data.size();
   if (sections.size() >= 1 && n >= kThreadedLength && std::thread::hardware_concurrency() >= 2) {
     const std::size_t settle = settlingLength(sections);
-    if (settle > 0 && settle < n / 4) {
-      runSplit(sections, data, states, backward, settle);
+    if (settle > 0 && settle < n / 16) {
+      runStretches(sections, data, states, backward, settle);
       return;
     }
   }
@@ -254,13 +349,13 @@ std::vector<double> filterZeroPhase(const Sections& sections, std::span<const do
   if (n <= pad) {
     throw std::invalid_argument("the record is not longer than the padding");
   }
-  // Odd extension: 2·y[0] − y[pad … 1] before, 2·y[n−1] − y[n−2 … n−1−pad] after.
-  std::vector<double> ext(n + 2 * pad);
-  for (std::size_t i = 0; i < pad; ++i) {
-    ext[i] = 2 * y[0] - y[pad - i];
-    ext[pad + n + i] = 2 * y[n - 1] - y[n - 2 - i];
-  }
-  std::copy(y.begin(), y.end(), ext.begin() + static_cast<std::ptrdiff_t>(pad));
+  // Odd extension: 2·y[0] − y[pad … 1] before, 2·y[n−1] − y[n−2 … n−1−pad] after. Built
+  // by appending, so the large buffer is written once.
+  std::vector<double> ext;
+  ext.reserve(n + 2 * pad);
+  for (std::size_t i = 0; i < pad; ++i) ext.push_back(2 * y[0] - y[pad - i]);
+  ext.insert(ext.end(), y.begin(), y.end());
+  for (std::size_t i = 0; i < pad; ++i) ext.push_back(2 * y[n - 1] - y[n - 2 - i]);
   const SectionStates zi = stepStates(sections);
   SectionStates states = zi;
   for (auto& s : states) {
@@ -274,8 +369,11 @@ std::vector<double> filterZeroPhase(const Sections& sections, std::span<const do
     s[1] *= ext.back();
   }
   runSections(sections, ext, states, true);
-  return std::vector<double>(ext.begin() + static_cast<std::ptrdiff_t>(pad),
-                             ext.begin() + static_cast<std::ptrdiff_t>(pad + n));
+  ext.erase(ext.begin(), ext.begin() + static_cast<std::ptrdiff_t>(pad));
+  ext.resize(n);
+  return ext;
 }
 
 }  // namespace tarvik::spectral
+
+TARVIK_SIMD_END
