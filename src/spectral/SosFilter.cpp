@@ -206,15 +206,23 @@ void runStretches(const Sections& sections, std::span<double> data, SectionState
     const std::size_t first = thread * kLanes;
     for (std::size_t t0 = 0; t0 < length; t0 += kBlock) {
       const std::size_t m = std::min(kBlock, length - t0);
-      for (std::size_t t = 0; t < m; ++t) {
-        for (std::size_t lane = 0; lane < kLanes; ++lane) {
-          buffer[4 * t + lane] = at((first + lane) * length + t0 + t);
+      // Each lane's samples, in processing order, from a pointer and a step of ±1.
+      double* lanes[kLanes];
+      for (std::size_t lane = 0; lane < kLanes; ++lane) {
+        lanes[lane] = &at((first + lane) * length + t0);
+      }
+      const std::ptrdiff_t step = backward ? -1 : 1;
+      for (std::size_t lane = 0; lane < kLanes; ++lane) {
+        const double* src = lanes[lane];
+        for (std::size_t t = 0; t < m; ++t) {
+          buffer[4 * t + lane] = src[static_cast<std::ptrdiff_t>(t) * step];
         }
       }
       runLanes(sections.data(), count, z0.data(), z1.data(), buffer.data(), m);
-      for (std::size_t t = 0; t < m; ++t) {
-        for (std::size_t lane = 0; lane < kLanes; ++lane) {
-          at((first + lane) * length + t0 + t) = buffer[4 * t + lane];
+      for (std::size_t lane = 0; lane < kLanes; ++lane) {
+        double* dst = lanes[lane];
+        for (std::size_t t = 0; t < m; ++t) {
+          dst[static_cast<std::ptrdiff_t>(t) * step] = buffer[4 * t + lane];
         }
       }
     }
