@@ -9,6 +9,7 @@ target_link_libraries(tarvik_tests PRIVATE tarvik_batch_lib GTest::gtest GTest::
 target_compile_definitions(tarvik_tests PRIVATE
   TARVIK_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/examples"
   TARVIK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
+  TARVIK_FILTER_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data/filters"
   TARVIK_BATCH_EXE="$<TARGET_FILE:tarvik-batch>"
   TARVIK_BATCH_HAS_PICTURES=$<BOOL:${TARVIK_GUI}>)
 tarvik_strict(tarvik_tests)

@@ -30,6 +30,7 @@
 #include "dialogs/ChartAbt.h"
 #include "dialogs/ChartBackSpectr.h"
 #include "dialogs/ChartExt.h"
+#include "dialogs/ChartFilter.h"
 #include "dialogs/ChartLeg.h"
 #include "dialogs/ChartLin.h"
 #include "dialogs/ChartOfo.h"
@@ -139,6 +140,7 @@ void TfmChart::createDialogs() {
   add("TfmSelectGrParam", new dialogs::TfmSelectGrParam(this));
   new dialogs::TfmShowTextGr(this);
   add("TfmSpectr", new dialogs::TfmSpectr(this));
+  add("TfmFilter", new dialogs::TfmFilter(this));
   m_fmValue = new dialogs::TfmValue(this);
   add("TfmCalcZ", new dialogs::TfmCalcZ(this));
   add("TfmDistance", new dialogs::TfmDistance(this));

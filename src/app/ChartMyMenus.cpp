@@ -165,6 +165,8 @@ void TfmChart::buildEditMenu() {
   menuItem(transform, "RC2", "Постоянная времени..");
   menuItem(transform, "RC1", "Дифференцирование..");
   menuItem(transform, "RC3", "Интегрирование..");
+  separator(transform);
+  menuItem(transform, "mnFilter", "Фильтр...");
   menuItem(m_edit1, "N34", "Свертка..", false);
   separator(m_edit1);
   menuItem(m_edit1, "N21", "Срастить графики");

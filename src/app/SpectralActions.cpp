@@ -1,12 +1,14 @@
 // The window's spectral commands: the spectrum (ToolButton15, mnSpectr), the inverse
 // transform (ToolButton16, N18), the impedance (N37), the convolution (N34) and the FFT
-// self-test (Button1), with their dialogs TfmSpectr, TfmBackSpectr and TfmCalcZ.
+// self-test (Button1) and the filters (mnFilter), with their dialogs TfmSpectr, TfmBackSpectr,
+// TfmCalcZ and TfmFilter.
 #include <QString>
 #include <QWidget>
 
 #include "app/CommandMap.h"
 #include "dialogs/ChartBackSpectr.h"
 #include "spectral/Convolution.h"
+#include "spectral/FilterCommand.h"
 #include "spectral/Impedance.h"
 #include "spectral/SpectrumCommand.h"
 
@@ -35,6 +37,7 @@ void installSpectralActions(CommandMap& map, const DialogRegistry& dialogs, QWid
   map.add("N37", spectral::impedanceCommand);
   map.add("N34", spectral::convolutionCommand);
   map.add("Button1", spectral::fftSelfTestCommand);
+  map.add("mnFilter", [](CommandContext& ctx) { spectral::filterCommand(ctx); });
 }
 
 }  // namespace tarvik::app

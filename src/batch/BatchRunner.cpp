@@ -148,6 +148,7 @@ BatchRegistry standardRegistry() {
   registerFileCommands(registry);
   registerTransformCommands(registry);
   registerSpectralCommands(registry);
+  registerFilterCommands(registry);
   registerChartCommands(registry);
   registerAppearanceCommands(registry);
   registerTableCommands(registry);

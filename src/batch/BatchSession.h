@@ -165,6 +165,7 @@ class BatchRegistry {
 void registerFileCommands(BatchRegistry& registry);        // BatchFiles.cpp
 void registerTransformCommands(BatchRegistry& registry);   // BatchTransforms.cpp
 void registerSpectralCommands(BatchRegistry& registry);    // BatchSpectral.cpp
+void registerFilterCommands(BatchRegistry& registry);      // BatchFilter.cpp
 void registerChartCommands(BatchRegistry& registry);       // BatchChart.cpp
 void registerAppearanceCommands(BatchRegistry& registry);  // BatchAppearance.cpp
 void registerTableCommands(BatchRegistry& registry);       // BatchTable.cpp

@@ -126,6 +126,7 @@ TEST_F(BatchUndo, EveryCommandIsUndoneAndRedoneBitForBit) {
        "spectrum graphs=1 fmax=1 df=0.1 nophase=off"},
       {"impedance voltage=1 current=2 fmax=1 df=0.1", true},
       {"convolve signal=1 response=2", true},
+      {"filter graphs=1 kind=butterworth order=4 cutoff=100 freq=MHz time=ns", true},
       {"fft-selftest", true},
       {"measure", false},
       {"measure-values", false},
