@@ -150,7 +150,10 @@ TEST(NumberTokens, DigitsEightAtATimeGiveFromCharsValues) {
   std::string digits;
   for (int integerDigits = 0; integerDigits <= 20; ++integerDigits) {
     for (int fractionDigits = 0; fractionDigits <= 20; ++fractionDigits) {
-      for (const char* tail : {"", "e-04", "E+3", ",", " ", "\r\n"}) {
+      // The bytes next to the digits in ASCII ('/' below '0', ':' to '?' above '9') and
+      // bytes with the top bit set must end a run of digits, also inside an exponent.
+      for (const char* tail : {"", "e-04", "E+3", ",", " ", "\r\n", "/", ":", ";", "<", "=", ">",
+                               "?", "e-0/", "E+1:", "e2?", "\xb9", "\xc0"}) {
         digits.clear();
         for (int i = 0; i < integerDigits + fractionDigits; ++i) {
           digits += static_cast<char>('0' + random() % 10);
@@ -161,7 +164,7 @@ TEST(NumberTokens, DigitsEightAtATimeGiveFromCharsValues) {
         const char* end = text.data() + text.size() - 10;
         double fast = -1;
         const char* stop = detail::fastNumber(
-            text.data(), end, [](char ch) { return ch == ',' || ch <= 32; }, fast);
+            text.data(), end, [](char ch) { return ch == ',' || static_cast<unsigned char>(ch) <= 32; }, fast);
         double want = 0;
         const auto [ptr, ec] = std::from_chars(text.data(), end, want);
         SCOPED_TRACE(text);
