@@ -1,6 +1,5 @@
 #include <cstring>
 
-#include "core/LargeArrays.h"
 #include "core/TextCodec.h"
 #include "io/CsvReaders.h"
 #include "io/LineBlocks.h"
@@ -202,8 +201,8 @@ CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
   // Capacity beyond the real count costs address space only, never touched memory.
   reader.expectedLines = detail::estimateLines(text, 0, minLineBytes(reader.layout));
   for (PointArrays& channel : result.channels) {
-    reserveLarge(channel.xs, reader.expectedLines);
-    reserveLarge(channel.ys, reader.expectedLines);
+    channel.xs.reserve(reader.expectedLines);
+    channel.ys.reserve(reader.expectedLines);
   }
   const std::size_t secondLine = detail::nextLineStart(text, 0, 1);
   detail::forEachLine(text.substr(0, secondLine), [&](const char* b, const char* e) {

@@ -1,6 +1,5 @@
 #include <cstring>
 
-#include "core/LargeArrays.h"
 #include "core/TextCodec.h"
 #include "io/CsvReaders.h"
 #include "io/LineBlocks.h"
@@ -92,8 +91,8 @@ CsvData readPlainCsv(std::string_view bytes, char localeSeparator, const Release
   if (!text.empty()) {
     // The shortest line is "0,0" and a line end.
     reader.expectedLines = detail::estimateLines(text, 0, 4);
-    reserveLarge(result.points.xs, reader.expectedLines);
-    reserveLarge(result.points.ys, reader.expectedLines);
+    result.points.xs.reserve(reader.expectedLines);
+    result.points.ys.reserve(reader.expectedLines);
     const std::size_t secondLine = detail::nextLineStart(text, 0, 1);
     detail::forEachLine(text.substr(0, secondLine), [&](const char* b, const char* e) {
       return parseLine(b, e, localeSeparator, 0.0, &reader.originNs, result);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include "core/LargeArrays.h"
 #include "core/TextCodec.h"
 #include "io/LineBlocks.h"
 #include "io/NumberTokens.h"
@@ -189,8 +188,8 @@ struct Reader {
 PlainGraphData readPlainGraph(std::string_view bytes, const ReleaseBytes& release) {
   Reader reader{estimateRecords(bytes)};
   Block result;
-  reserveLarge(result.points.xs, reader.expectedRecords);
-  reserveLarge(result.points.ys, reader.expectedRecords);
+  result.points.xs.reserve(reader.expectedRecords);
+  result.points.ys.reserve(reader.expectedRecords);
   detail::parseLinesInParallel(bytes, 0, kBlockBytes, reader, result, release);
   if (result.openX && !result.errorLine) {
     result.errorLine = result.openLine;  // an X without its Y at the end of the file
