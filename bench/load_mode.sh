@@ -6,7 +6,7 @@ condition=idle
 load_pid=
 if [ "${LOADED:-0}" = 1 ]; then
   condition=loaded
-  "$root/bench/load_one_core.sh" "${LOAD_SECONDS:-3600}" &
+  "${root:-$here/..}/bench/load_one_core.sh" "${LOAD_SECONDS:-3600}" &
   load_pid=$!
   sleep 1  # let the load reach its core before the first run
 fi

@@ -6,6 +6,10 @@
 #include <limits>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tarvik {
 namespace {
 
@@ -220,35 +224,102 @@ Pass passOver(const double* xs, const double* ys, std::size_t begin, std::size_t
   if (!p.finiteAscending) {
     return p;
   }
+  // The sums live in local variables (not in `p`, which the compiler must assume the
+  // arrays may overlap), so they stay in registers.
   unsigned bad = 0;
-  double lo = p.min, hi = p.max;
-  const auto add = [&](std::size_t i, std::size_t lane) {
+  double lo = INFINITY, hi = -INFINITY;
+  double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  double q0 = 0, q1 = 0, q2 = 0, q3 = 0;
+  double g0 = 0, g1 = 0, g2 = 0, g3 = 0;
+  std::size_t i = sumBegin;
+  if (i < sumEnd && i == first) {  // the first selected point: no trapezoid before it
     const double y = ys[i];
-    lo = std::min(lo, y);
-    hi = std::max(hi, y);
-    p.sum[lane] += y;
-    p.sumSquares[lane] += y * y;
+    lo = y;
+    hi = y;
+    s0 = y;
+    q0 = y * y;
     if (i > 0) {
       bad |= outOfOrder(i);
-      if (i > first) {
-        p.integral[lane] += (xs[i] - xs[i - 1]) * (y + ys[i - 1]) / 2;
-      }
     }
-  };
-  std::size_t i = sumBegin;
-  for (; i + 4 <= sumEnd; i += 4) {
-    add(i, 0);
-    add(i + 1, 1);
-    add(i + 2, 2);
-    add(i + 3, 3);
+    ++i;
   }
+  // From here i > first ≥ 0: every point has a selected one before it.
+  const auto add = [&](std::size_t k, double& sum, double& squares, double& area) {
+    const double y = ys[k];
+    lo = std::min(lo, y);
+    hi = std::max(hi, y);
+    sum += y;
+    squares += y * y;
+    area += (xs[k] - xs[k - 1]) * (y + ys[k - 1]) / 2;
+    bad |= outOfOrder(k);
+  };
+#if defined(__SSE2__)
+  // Two points to a register, two registers: lanes 0 and 1 hold points 4j and 4j + 1,
+  // lanes 2 and 3 points 4j + 2 and 4j + 3. minpd(y, lo) is y < lo ? y : lo, as above.
+  if (i + 4 <= sumEnd) {
+    const __m128d limit = _mm_set1_pd(kMax);
+    const __m128d signless = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+    const __m128d half = _mm_set1_pd(0.5);
+    __m128d vlo = _mm_set1_pd(lo), vhi = _mm_set1_pd(hi);
+    __m128d sumA = _mm_setzero_pd(), sumB = _mm_setzero_pd();
+    __m128d sqA = _mm_setzero_pd(), sqB = _mm_setzero_pd();
+    __m128d areaA = _mm_setzero_pd(), areaB = _mm_setzero_pd();
+    __m128d badMask = _mm_setzero_pd();
+    const auto lanePair = [&](std::size_t k, __m128d& sum, __m128d& squares, __m128d& area) {
+      const __m128d y = _mm_loadu_pd(ys + k);
+      const __m128d yBefore = _mm_loadu_pd(ys + k - 1);
+      const __m128d x = _mm_loadu_pd(xs + k);
+      const __m128d xBefore = _mm_loadu_pd(xs + k - 1);
+      vlo = _mm_min_pd(y, vlo);
+      vhi = _mm_max_pd(y, vhi);
+      sum = _mm_add_pd(sum, y);
+      squares = _mm_add_pd(squares, _mm_mul_pd(y, y));
+      // (x − x before)·(y + y before)/2; halving is exact, so ·0.5 gives the same bits.
+      area = _mm_add_pd(
+          area, _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(x, xBefore), _mm_add_pd(y, yBefore)), half));
+      badMask = _mm_or_pd(badMask, _mm_or_pd(_mm_cmpnle_pd(xBefore, x),
+                                             _mm_cmpnle_pd(_mm_and_pd(y, signless), limit)));
+    };
+    for (; i + 4 <= sumEnd; i += 4) {
+      lanePair(i, sumA, sqA, areaA);
+      lanePair(i + 2, sumB, sqB, areaB);
+    }
+    alignas(16) double lanes[2];
+    const auto unpack = [&](__m128d v, double& a, double& b) {
+      _mm_store_pd(lanes, v);
+      a += lanes[0];
+      b += lanes[1];
+    };
+    unpack(sumA, s0, s1);
+    unpack(sumB, s2, s3);
+    unpack(sqA, q0, q1);
+    unpack(sqB, q2, q3);
+    unpack(areaA, g0, g1);
+    unpack(areaB, g2, g3);
+    _mm_store_pd(lanes, vlo);
+    lo = std::min(std::min(lo, lanes[0]), lanes[1]);
+    _mm_store_pd(lanes, vhi);
+    hi = std::max(std::max(hi, lanes[0]), lanes[1]);
+    bad |= static_cast<unsigned>(_mm_movemask_pd(badMask));
+  }
+#else
+  for (; i + 4 <= sumEnd; i += 4) {
+    add(i, s0, q0, g0);
+    add(i + 1, s1, q1, g1);
+    add(i + 2, s2, q2, g2);
+    add(i + 3, s3, q3, g3);
+  }
+#endif
   for (; i < sumEnd; ++i) {
-    add(i, 0);
+    add(i, s0, q0, g0);
   }
   p.finiteAscending = bad == 0;
   p.count = sumEnd - sumBegin;
   p.min = lo;
   p.max = hi;
+  p.sum = {s0, s1, s2, s3};
+  p.sumSquares = {q0, q1, q2, q3};
+  p.integral = {g0, g1, g2, g3};
   return p;
 }
 
