@@ -101,12 +101,15 @@ void parseLinesInParallel(std::string_view text, std::size_t begin, std::size_t 
   if (blocks == 0) {
     return;
   }
-  const auto lines = [&](std::size_t b) { return text.substr(starts[b], starts[b + 1] - starts[b]); };
-  const std::size_t helpers =
-      std::min<std::size_t>(blocks - 1, std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 4) - 1);
+  const auto lines = [&](std::size_t b) {
+    return text.substr(starts[b], starts[b + 1] - starts[b]);
+  };
+  const std::size_t helpers = std::min<std::size_t>(
+      blocks - 1, std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 4) - 1);
   // Blocks parsed but not yet handed in, at most: enough that the calling thread goes on
-  // while another thread is held up for a few blocks' time.
-  const std::size_t window = 2 * (helpers + 1) + 2;
+  // while another thread is held up for two blocks' time. Each one ahead keeps its bytes
+  // mapped and its values twice until handed in, so the window is kept small.
+  const std::size_t window = helpers + 3;
 
   struct Spare {
     Block block;

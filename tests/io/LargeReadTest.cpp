@@ -183,13 +183,13 @@ TEST(NumberTokens, DigitsEightAtATimeGiveFromCharsValues) {
   }
 }
 
-// Lines of sixteen bytes, so the 4 MiB blocks of the parallel parse start exactly at lines
-// 262144·k. The last line of each block in `openBlocks` is an X alone whose Y opens the next
+// Lines of sixteen bytes, so the 1 MiB blocks of the parallel parse start exactly at lines
+// 65536·k. The last line of each block in `openBlocks` is an X alone whose Y opens the next
 // block, and the blocks in `blankBlocks` hold blank lines only, so an open record can reach
 // across a whole block; every other line is a full record. X is the line's index, so the
 // points need no reordering. `openEnd` leaves the last X without a Y.
 constexpr std::size_t kJoinLineBytes = 16;
-constexpr std::size_t kJoinLinesPerBlock = (std::size_t{4} << 20) / kJoinLineBytes;
+constexpr std::size_t kJoinLinesPerBlock = (std::size_t{1} << 20) / kJoinLineBytes;
 
 std::string blockJoinFile(std::size_t blocks, const std::vector<std::size_t>& openBlocks,
                           const std::vector<std::size_t>& blankBlocks, bool openEnd) {
