@@ -48,7 +48,7 @@ for r in range(1, rounds + 1):
     for b in json.load(open(f"{tmp}/ours-{r}.json"))["benchmarks"]:
         if b.get("aggregate_name") == "median":
             k = unit[b["time_unit"]]
-            ours.setdefault(b["run_name"], []).append((b["real_time"] * k, b["cpu_time"] * k))
+            ours.setdefault(b["run_name"].split("/")[0], []).append((b["real_time"] * k, b["cpu_time"] * k))
     for name, t in json.load(open(f"{tmp}/peer-{r}.json"))["times"].items():
         peer.setdefault(name, []).append((t["wall"], t["cpu"]))
 
