@@ -107,7 +107,8 @@ void BM_CursorStatsAll(benchmark::State& state) {
 BENCHMARK(BM_MeasureFullyVisible)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MeasureNarrowRange)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MeasureUnknownOrder)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CursorStatsAll)->Unit(benchmark::kMillisecond);
+// Both cores may work on it: the CPU time is the whole process's.
+BENCHMARK(BM_CursorStatsAll)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 int writeData(const char* path) {
   const Record& r = record();

@@ -62,6 +62,14 @@ double cpuSeconds() {
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// Page faults of the process so far (minor: a page new to the process or one of the page
+// cache mapped in; major: read from the disk).
+long pageFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_minflt + usage.ru_majflt;
+}
+
 long peakKilobytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -137,11 +145,13 @@ int read(const std::string& path) {
   tarvik::GraphStore store;
   BenchUi ui;
   tarvik::CommandContext ctx{store, ui};
+  const long faultsStart = pageFaults();
   const double cpuStart = cpuSeconds();
   const auto start = Clock::now();
   const bool ok = tarvik::readGraphFile(ctx, path);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const double cpu = cpuSeconds() - cpuStart;
+  const long faults = pageFaults() - faultsStart;
   std::size_t points = 0;
   for (std::size_t i = 0; i < store.count(); ++i) {
     points += store.graph(i).size();
@@ -151,9 +161,9 @@ int read(const std::string& path) {
   const double graphMb = static_cast<double>(points) * 16 / 1e6;
   std::printf(
       "read %s graphs=%zu points=%zu MB=%.1f seconds=%.3f cpu=%.3f MB/s=%.0f peak_MB=%.1f "
-      "graph_MB=%.1f peak/graph=%.2f\n",
+      "graph_MB=%.1f peak/graph=%.2f faults=%ld\n",
       std::filesystem::path(path).filename().c_str(), store.count(), points, mb, seconds, cpu,
-      mb / seconds, peakMb, graphMb, peakMb / graphMb);
+      mb / seconds, peakMb, graphMb, peakMb / graphMb, faults);
   return ok && !ui.failed ? 0 : 1;
 }
 

@@ -20,7 +20,9 @@ if [ ! -x "$bench" ]; then
   exit 2
 fi
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+. "$here/load_mode.sh"  # LOADED=1: one core kept busy by a second process
+trap 'stop_load; rm -rf "$tmp"' EXIT
+echo "== condition: $condition"
 
 echo "== start: $(nproc) cores, $(uptime)"
 "$bench" --write-data "$tmp/record.f64"
@@ -46,7 +48,7 @@ for r in range(1, rounds + 1):
     for b in json.load(open(f"{tmp}/ours-{r}.json"))["benchmarks"]:
         if b.get("aggregate_name") == "median":
             k = unit[b["time_unit"]]
-            ours.setdefault(b["run_name"], []).append((b["real_time"] * k, b["cpu_time"] * k))
+            ours.setdefault(b["run_name"].split("/")[0], []).append((b["real_time"] * k, b["cpu_time"] * k))
     for name, t in json.load(open(f"{tmp}/peer-{r}.json"))["times"].items():
         peer.setdefault(name, []).append((t["wall"], t["cpu"]))
 

@@ -9,6 +9,8 @@
 #   bench/run_readers_bench.sh [DATA_DIR] [BUILD_DIR]
 #   RECORDS=... LINES=... ROUNDS=... PYTHON=... override the sizes, the number of rounds
 #   and the Python with pandas and numpy. FULL_PANDAS=1 adds pandas.read_csv of every column.
+#   LOADED=1 keeps one core busy with a second process for the whole run (the "loaded"
+#   condition; bench/load_one_core.sh); the goals checked at the end are the condition's.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 data=${1:-${TMPDIR:-/tmp}/tarvik-bench}
@@ -32,7 +34,9 @@ grf="$data/plain-${lines}.grf"
 cat "$csv" "$grf" >/dev/null  # every reader starts from the page cache
 
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+. "$root/bench/load_mode.sh"
+trap 'stop_load; rm -f "$log"' EXIT
+echo "== condition: $condition"
 echo "== runs, alternating (seconds: wall; cpu: user + system; peak_MB: peak resident memory)"
 echo "   load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 i=0
@@ -64,10 +68,10 @@ median() {
     }' "$log"
 }
 
-echo "== medians (wall s, cpu s, peak MB)"
+echo "== medians (wall s, cpu s, peak MB, page faults of the read)"
 for name in osc usecols numpy plain numpy-plain; do
-  printf '%-12s wall=%-7s cpu=%-7s peak_MB=%s\n' "$name" "$(median $name seconds)" \
-    "$(median $name cpu)" "$(median $name peak_MB)"
+  printf '%-12s wall=%-7s cpu=%-7s peak_MB=%-7s faults=%s\n' "$name" "$(median $name seconds)" \
+    "$(median $name cpu)" "$(median $name peak_MB)" "$(median $name faults)"
 done
 echo "== ratios, peer's wall time over ours (and CPU time over ours)"
 ratio() {
@@ -78,6 +82,18 @@ ratio() {
 ratio osc usecols "oscilloscope CSV vs pandas.read_csv(usecols)"
 ratio osc numpy "oscilloscope CSV vs numpy.loadtxt"
 ratio plain numpy-plain "plain graph file vs numpy.loadtxt"
+echo "== goals ($condition): CSV >= $([ "$condition" = loaded ] && echo 10 || echo 12)x pandas(usecols), plain file >= $([ "$condition" = loaded ] && echo 5 || echo 8)x numpy.loadtxt (wall)"
+goal() {  # goal OURS PEER AT_LEAST LABEL
+  awk -v a="$(median "$2" seconds)" -v b="$(median "$1" seconds)" -v at="$3" -v label="$4" \
+    'BEGIN {r = a / b; printf "%-44s %5.1fx  goal %sx: %s\n", label, r, at, (r >= at ? "met" : "NOT met")}'
+}
+if [ "$condition" = loaded ]; then
+  goal osc usecols 10 "oscilloscope CSV vs pandas.read_csv(usecols)"
+  goal plain numpy-plain 5 "plain graph file vs numpy.loadtxt"
+else
+  goal osc usecols 12 "oscilloscope CSV vs pandas.read_csv(usecols)"
+  goal plain numpy-plain 8 "plain graph file vs numpy.loadtxt"
+fi
 echo "== peak memory over the points' 16 bytes each"
 grep -E '^(osc|plain) ' "$log" | awk '{for (i = 1; i <= NF; i++) if ($i ~ /^peak\/graph=/) print $1, $i}' | sort -u
 echo "== machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"

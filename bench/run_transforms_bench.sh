@@ -23,7 +23,9 @@ if [ ! -x "$bench" ]; then
   exit 2
 fi
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+. "$here/load_mode.sh"  # LOADED=1: one core kept busy by a second process
+trap 'stop_load; rm -rf "$tmp"' EXIT
+echo "== condition: $condition"
 
 echo "== start: $(nproc) cores, $(uptime)"
 "$bench" --write-data "$tmp"

@@ -1,16 +1,20 @@
 #pragma once
 // Parallel parsing of line-oriented text with the lines kept in order. The text is cut into
-// rounds of two blocks, each block a whole number of lines of about `blockBytes`; the two
-// blocks of a round are parsed at the same time (one on a helper thread), then handed to
-// `commit` in file order on the calling thread. Parsed blocks are small and reused, so
-// memory stays at the size of the results plus two blocks.
+// blocks of whole lines of about `blockBytes`; the threads take the blocks one after the
+// other as they come free, and the calling thread hands them to the result in file order.
+// Parsed blocks are small and reused, so memory stays at the size of the results plus a few
+// blocks.
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -65,11 +69,15 @@ inline std::size_t nextLineStart(std::string_view text, std::size_t from, std::s
   return static_cast<std::size_t>(afterLineEnd(lineEnd, end) - text.data());
 }
 
-// Parses text[begin, size) into `result` with two threads. The text is cut into rounds of
-// two blocks of whole lines of about `blockBytes` each. In a round the calling thread first
-// appends the previous round's second block to `result` and then parses its own block
-// straight into `result`, while a helper thread parses the second block into a spare block.
-// So the only copying overlaps with parsing, and the lines stay in file order.
+// Parses text[begin, size) into `result` with all cores. The text is cut into blocks of
+// whole lines of about `blockBytes` each, many more than there are threads; every thread
+// (the calling one included) takes the next block nobody has taken yet from a shared
+// counter, so when another program holds a core the threads that run take over its share
+// instead of waiting for it. The calling thread hands the blocks to `result` in file order:
+// a block it takes when every block before it is in already is parsed straight into
+// `result`, any other one into a spare block that is appended when its turn comes. Only a
+// few blocks may be ahead of the last one handed in, so memory stays at the size of the
+// results plus those few blocks, and the bytes of every block handed in are released.
 //
 // The reader provides, for its Block type:
 //   parse(std::string_view lines, Block& into)  appends the lines, stops at a bad one
@@ -79,65 +87,150 @@ inline std::size_t nextLineStart(std::string_view text, std::size_t from, std::s
 // and, for formats whose records may run past a line end:
 //   openAtEnd(const Block&)                     true when the last record goes on in the
 //                                               next block; parse then continues it
-// Blocks after a failed one are dropped. Exceptions of the helper thread are rethrown here.
+// parse and reset run on several threads at once, on different blocks. Blocks after a
+// failed one are dropped. Exceptions of the other threads are rethrown here, in file order.
 // Bytes passed to `release` are never read again.
 template <class Block, class Reader>
 void parseLinesInParallel(std::string_view text, std::size_t begin, std::size_t blockBytes,
                           Reader& reader, Block& result, const ReleaseBytes& release) {
-  std::array<Block, 2> spare;
-  Block* pending = nullptr;
-  std::size_t round = 0;
-  for (std::size_t pos = begin; pos < text.size() && !reader.failed(result); ++round) {
-    const std::size_t mid = nextLineStart(text, pos, pos + blockBytes);
-    const std::size_t end = nextLineStart(text, mid, mid + blockBytes);
-    Block& second = spare[round % 2];
-    reader.reset(second);
-    std::exception_ptr helperError;
-    std::thread helper;
-    if (end > mid) {
-      helper = std::thread([&] {
-        try {
-          reader.parse(text.substr(mid, end - mid), second);
-        } catch (...) {
-          helperError = std::current_exception();
-        }
-      });
-    }
-    std::exception_ptr ownError;
-    try {
-      if (pending != nullptr) {
-        reader.append(result, *pending);
-      }
-      if (!reader.failed(result)) {
-        reader.parse(text.substr(pos, mid - pos), result);
-      }
-    } catch (...) {
-      ownError = std::current_exception();
-    }
-    if (helper.joinable()) {
-      helper.join();
-    }
-    for (const std::exception_ptr& e : {ownError, helperError}) {
-      if (e) {
-        std::rethrow_exception(e);
-      }
-    }
-    pending = end > mid ? &second : nullptr;
-    if constexpr (requires { reader.openAtEnd(result); }) {
-      // The first block ended inside a record, so the second was parsed from a wrong start:
-      // it is parsed again here, going on from that record, before its bytes are released.
-      if (pending != nullptr && !reader.failed(result) && reader.openAtEnd(result)) {
-        reader.parse(text.substr(mid, end - mid), result);
-        pending = nullptr;
-      }
-    }
-    pos = end;
-    if (release) {
-      release(pos);
-    }
+  std::vector<std::size_t> starts{begin};
+  while (starts.back() < text.size()) {
+    starts.push_back(nextLineStart(text, starts.back(), starts.back() + blockBytes));
   }
-  if (pending != nullptr && !reader.failed(result)) {
-    reader.append(result, *pending);
+  const std::size_t blocks = starts.size() - 1;
+  if (blocks == 0) {
+    return;
+  }
+  const auto lines = [&](std::size_t b) {
+    return text.substr(starts[b], starts[b + 1] - starts[b]);
+  };
+  const std::size_t helpers = std::min<std::size_t>(
+      blocks - 1, std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 4) - 1);
+  // Blocks parsed but not yet handed in, at most: enough that the calling thread goes on
+  // while another thread is held up for two blocks' time. Each one ahead keeps its bytes
+  // mapped and its values twice until handed in, so the window is kept small.
+  const std::size_t window = helpers + 3;
+
+  struct Spare {
+    Block block;
+    std::exception_ptr error;
+    std::size_t ready = 0;  // 1 + the index of the block parsed into it, 0 before
+  };
+  std::vector<Spare> spares(window);
+  std::atomic<std::size_t> next{0};  // the first block nobody has taken
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t handedIn = 0;  // blocks in `result`, guarded by `mutex`
+  bool stop = false;         // guarded by `mutex`
+
+  // Takes the next block if it lies within the window; the caller then owns it.
+  const auto takeWithinWindow = [&](std::size_t limit, std::size_t& taken) {
+    std::size_t b = next.load();
+    while (b < blocks && b < limit) {
+      if (next.compare_exchange_weak(b, b + 1)) {
+        taken = b;
+        return true;
+      }
+    }
+    return false;
+  };
+  const auto parseSpare = [&](std::size_t b) {
+    Spare& spare = spares[b % window];
+    try {
+      reader.reset(spare.block);
+      reader.parse(lines(b), spare.block);
+    } catch (...) {
+      spare.error = std::current_exception();
+    }
+    const std::lock_guard<std::mutex> lock(mutex);
+    spare.ready = b + 1;
+    changed.notify_all();
+  };
+  const auto helperLoop = [&] {
+    for (;;) {
+      const std::size_t b = next.fetch_add(1);
+      if (b >= blocks) {
+        return;
+      }
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stop || b < handedIn + window; });
+        if (stop) {
+          return;
+        }
+      }
+      parseSpare(b);
+    }
+  };
+
+  // Stops and joins the helpers on every way out, an exception included.
+  struct Helpers {
+    std::vector<std::thread> threads;
+    std::mutex& mutex;
+    std::condition_variable& changed;
+    bool& stop;
+    ~Helpers() {
+      {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stop = true;
+      }
+      changed.notify_all();
+      for (std::thread& t : threads) {
+        t.join();
+      }
+    }
+  } running{{}, mutex, changed, stop};
+  for (std::size_t h = 0; h < helpers; ++h) {
+    running.threads.emplace_back(helperLoop);
+  }
+
+  const auto handIn = [&](std::size_t b) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    handedIn = b + 1;
+    changed.notify_all();
+  };
+  while (handedIn < blocks && !reader.failed(result)) {
+    const std::size_t b = handedIn;
+    Spare& spare = spares[b % window];
+    bool ready = false;
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      ready = spare.ready == b + 1;
+    }
+    if (ready) {
+      if (spare.error) {
+        std::rethrow_exception(spare.error);
+      }
+      bool parsedAgain = false;
+      if constexpr (requires { reader.openAtEnd(result); }) {
+        // The block before ended inside a record, so this one was parsed from a wrong
+        // start: it is parsed again, going on from that record.
+        if (reader.openAtEnd(result)) {
+          reader.parse(lines(b), result);
+          parsedAgain = true;
+        }
+      }
+      if (!parsedAgain) {
+        reader.append(result, spare.block);
+      }
+    } else {
+      std::size_t own = 0;
+      if (takeWithinWindow(b + window, own)) {
+        if (own != b) {
+          parseSpare(own);
+          continue;
+        }
+        reader.parse(lines(b), result);
+      } else {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return spare.ready == b + 1; });
+        continue;
+      }
+    }
+    handIn(b);
+    if (release) {
+      release(starts[b + 1]);
+    }
   }
 }
 

@@ -9,7 +9,7 @@
 namespace tarvik {
 namespace {
 
-constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 
 struct Block {
   PointArrays points;

@@ -12,7 +12,7 @@
 namespace tarvik {
 namespace {
 
-constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 
 bool isSeparator(char c) { return static_cast<unsigned char>(c) <= 32; }
 

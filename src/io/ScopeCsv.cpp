@@ -49,7 +49,7 @@
 namespace tarvik {
 namespace {
 
-constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 // The header of an export is a few dozen lines; a file whose data do not start within these
 // is not one.
 constexpr std::size_t kHeaderLines = 512;

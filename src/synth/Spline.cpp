@@ -4,30 +4,16 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <exception>
+#include <thread>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "core/LargeArrays.h"
 
 namespace tarvik::synth {
 namespace {
 
-// Room for `count` values. A curve of a long graph fills tens of megabytes that are new to
-// the process; on Linux they are offered huge pages, so filling them takes one page fault
-// per 2 MiB instead of one per 4 KiB (the faults otherwise cost as much as the curve).
-void reserveOutput(std::vector<double>& values, std::size_t count) {
-  values.reserve(count);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
-  const auto begin = reinterpret_cast<std::uintptr_t>(values.data());
-  const std::uintptr_t end = begin + count * sizeof(double);
-  const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
-  if (end > first + kHuge) {
-    // Advice only: a refusal leaves ordinary pages.
-    madvise(reinterpret_cast<void*>(first), (end - first) & ~(kHuge - 1), MADV_HUGEPAGE);
-  }
-#endif
-}
+// Room for `count` values, with huge pages offered (a curve fills tens of megabytes).
+void reserveOutput(std::vector<double>& values, std::size_t count) { reserveLarge(values, count); }
 
 // The parameter powers u, u², u³ at u = i/10, i = 0 … 10.
 struct ParameterPowers {
@@ -131,6 +117,56 @@ std::size_t countNonFinite(const std::vector<double>& values) {
       std::count_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }));
 }
 
+// Above this many output points the two coordinates are computed at once.
+constexpr std::size_t kTwoThreadSplinePoints = std::size_t{1} << 18;
+
+// The `count` curve values of one coordinate, `c` its control values in single precision.
+void bSplineCoordinate(const float* t, std::size_t lastKnot, const std::vector<double>& c,
+                       std::size_t count, std::vector<double>& out) {
+  const std::size_t nonFinite = countNonFinite(c);
+  reserveOutput(out, count);
+  // On a span whose six knots t[j0−2] … t[j0+3] are consecutive integers every knot
+  // difference and every u − t[j] is exact, so the basis depends only on u − t[j0]: the
+  // values found for one fractional part serve every such span (the same floats the
+  // recursion gives). Keyed by the output's step within its span, checked by the bits of
+  // the fraction, which change only when u's float exponent does.
+  struct Cached {
+    double fraction = -1;
+    std::array<float, 3> basis{};
+  };
+  std::array<Cached, kSplineSteps> cache{};
+  std::size_t j0 = 2;  // the last knot not above u; u only grows
+  bool uniform = false;
+  for (std::size_t s = 0; s < count; ++s) {
+    const auto u = static_cast<float>(static_cast<double>(s) / kSplineSteps);
+    if (j0 < lastKnot && t[j0 + 1] <= u) {
+      do {
+        ++j0;
+      } while (j0 < lastKnot && t[j0 + 1] <= u);
+      uniform = j0 + 3 <= lastKnot && isUnitSpaced(t + j0 - 2);
+    }
+    if (j0 == lastKnot) {
+      // Past the last knot (float parameters of very long graphs): every basis function
+      // is zero, so the plain sum is 0, or NaN where a control value is not finite.
+      out.push_back(nonFinite > 0 ? std::nan("") : 0.0);
+      continue;
+    }
+    std::array<float, 3> basis;
+    if (uniform) {
+      Cached& cached = cache[s % kSplineSteps];
+      const double fraction = static_cast<double>(u) - t[j0];
+      if (cached.fraction != fraction) {
+        cached.fraction = fraction;
+        cached.basis = spanBasis(t, j0, u);
+      }
+      basis = cached.basis;
+    } else {
+      basis = spanBasis(t, j0, u);
+    }
+    out.push_back(localSum(c, j0 - 2, basis, nonFinite));
+  }
+}
+
 }  // namespace
 
 PointArrays catmullRomCurve(std::span<const double> xs, std::span<const double> ys) {
@@ -183,52 +219,31 @@ PointArrays quadraticBSpline(std::span<const double> xs, std::span<const double>
     cx[j] = static_cast<float>(xs[j]);
     cy[j] = static_cast<float>(ys[j]);
   }
-  const std::size_t nonFiniteX = countNonFinite(cx);
-  const std::size_t nonFiniteY = countNonFinite(cy);
   const std::size_t count = bSplinePointCount(m);
-  reserveOutput(out.xs, count);
-  reserveOutput(out.ys, count);
-  // On a span whose six knots t[j0−2] … t[j0+3] are consecutive integers every knot
-  // difference and every u − t[j] is exact, so the basis depends only on u − t[j0]: the
-  // values found for one fractional part serve every such span (the same floats the
-  // recursion gives). Keyed by the output's step within its span, checked by the bits of
-  // the fraction, which change only when u's float exponent does.
-  struct Cached {
-    double fraction = -1;
-    std::array<float, 3> basis{};
-  };
-  std::array<Cached, kSplineSteps> cache{};
-  std::size_t j0 = 2;  // the last knot not above u; u only grows
-  bool uniform = false;
-  for (std::size_t s = 0; s < count; ++s) {
-    const auto u = static_cast<float>(static_cast<double>(s) / kSplineSteps);
-    if (j0 < lastKnot && t[j0 + 1] <= u) {
-      do {
-        ++j0;
-      } while (j0 < lastKnot && t[j0 + 1] <= u);
-      uniform = j0 + 3 <= lastKnot && isUnitSpaced(t + j0 - 2);
+  // The two coordinates are independent sums over the same basis: each is written by its own
+  // thread for a long curve, every value as the one-thread loop gives it.
+  if (count < kTwoThreadSplinePoints) {
+    bSplineCoordinate(t, lastKnot, cx, count, out.xs);
+    bSplineCoordinate(t, lastKnot, cy, count, out.ys);
+    return out;
+  }
+  std::exception_ptr secondError;
+  std::thread second([&] {
+    try {
+      bSplineCoordinate(t, lastKnot, cx, count, out.xs);
+    } catch (...) {
+      secondError = std::current_exception();
     }
-    if (j0 == lastKnot) {
-      // Past the last knot (float parameters of very long graphs): every basis function
-      // is zero, so the plain sum is 0, or NaN where a control value is not finite.
-      out.xs.push_back(nonFiniteX > 0 ? std::nan("") : 0.0);
-      out.ys.push_back(nonFiniteY > 0 ? std::nan("") : 0.0);
-      continue;
-    }
-    std::array<float, 3> basis;
-    if (uniform) {
-      Cached& c = cache[s % kSplineSteps];
-      const double fraction = static_cast<double>(u) - t[j0];
-      if (c.fraction != fraction) {
-        c.fraction = fraction;
-        c.basis = spanBasis(t, j0, u);
-      }
-      basis = c.basis;
-    } else {
-      basis = spanBasis(t, j0, u);
-    }
-    out.xs.push_back(localSum(cx, j0 - 2, basis, nonFiniteX));
-    out.ys.push_back(localSum(cy, j0 - 2, basis, nonFiniteY));
+  });
+  try {
+    bSplineCoordinate(t, lastKnot, cy, count, out.ys);
+  } catch (...) {
+    second.join();
+    throw;
+  }
+  second.join();
+  if (secondError) {
+    std::rethrow_exception(secondError);
   }
   return out;
 }

@@ -35,7 +35,9 @@ struct CursorStats {
 
 // The table for cursors at x1 and x2. Cursors are expected finite; a NaN cursor has no Y
 // and selects no point. Unequal spans: the extra tail of the longer one is ignored. Sums
-// run in double in index order.
+// run in double; over finite points with X ascending they are four interleaved partial
+// sums (each half of a long graph on its own thread), so their last bits may differ from
+// one running sum in index order.
 CursorStats cursorStats(std::span<const double> xs, std::span<const double> ys, double x1,
                         double x2);
 

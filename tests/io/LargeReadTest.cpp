@@ -150,7 +150,10 @@ TEST(NumberTokens, DigitsEightAtATimeGiveFromCharsValues) {
   std::string digits;
   for (int integerDigits = 0; integerDigits <= 20; ++integerDigits) {
     for (int fractionDigits = 0; fractionDigits <= 20; ++fractionDigits) {
-      for (const char* tail : {"", "e-04", "E+3", ",", " ", "\r\n"}) {
+      // The bytes next to the digits in ASCII ('/' below '0', ':' to '?' above '9') and
+      // bytes with the top bit set must end a run of digits, also inside an exponent.
+      for (const char* tail : {"", "e-04", "E+3", ",", " ", "\r\n", "/", ":", ";", "<", "=", ">",
+                               "?", "e-0/", "E+1:", "e2?", "\xb9", "\xc0"}) {
         digits.clear();
         for (int i = 0; i < integerDigits + fractionDigits; ++i) {
           digits += static_cast<char>('0' + random() % 10);
@@ -161,7 +164,7 @@ TEST(NumberTokens, DigitsEightAtATimeGiveFromCharsValues) {
         const char* end = text.data() + text.size() - 10;
         double fast = -1;
         const char* stop = detail::fastNumber(
-            text.data(), end, [](char ch) { return ch == ',' || ch <= 32; }, fast);
+            text.data(), end, [](char ch) { return ch == ',' || static_cast<unsigned char>(ch) <= 32; }, fast);
         double want = 0;
         const auto [ptr, ec] = std::from_chars(text.data(), end, want);
         SCOPED_TRACE(text);
@@ -180,13 +183,13 @@ TEST(NumberTokens, DigitsEightAtATimeGiveFromCharsValues) {
   }
 }
 
-// Lines of sixteen bytes, so the 4 MiB blocks of the parallel parse start exactly at lines
-// 262144·k. The last line of each block in `openBlocks` is an X alone whose Y opens the next
+// Lines of sixteen bytes, so the 1 MiB blocks of the parallel parse start exactly at lines
+// 65536·k. The last line of each block in `openBlocks` is an X alone whose Y opens the next
 // block, and the blocks in `blankBlocks` hold blank lines only, so an open record can reach
 // across a whole block; every other line is a full record. X is the line's index, so the
 // points need no reordering. `openEnd` leaves the last X without a Y.
 constexpr std::size_t kJoinLineBytes = 16;
-constexpr std::size_t kJoinLinesPerBlock = (std::size_t{4} << 20) / kJoinLineBytes;
+constexpr std::size_t kJoinLinesPerBlock = (std::size_t{1} << 20) / kJoinLineBytes;
 
 std::string blockJoinFile(std::size_t blocks, const std::vector<std::size_t>& openBlocks,
                           const std::vector<std::size_t>& blankBlocks, bool openEnd) {

@@ -160,5 +160,51 @@ TEST(CursorRows, NamesInTheBatchOrder) {
   EXPECT_EQ(rows[13].value, 3);
 }
 
+
+// Long graphs are summed in one pass, in halves on two threads: the figures are those of
+// the plain sums (to the rounding of the partial sums), the cursors' range cut exactly, and
+// one point out of order or not finite anywhere, even in the half without the cursors,
+// switches to the general path.
+TEST(CursorStats, LongGraphsInOnePassMatchPlainSums) {
+  const std::size_t n = (std::size_t{1} << 22) + 123;
+  Xs xs(n), ys(n);
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> value(-5, 5);
+  for (std::size_t i = 0; i < n; ++i) {
+    xs[i] = static_cast<double>(i) * 0.25;
+    ys[i] = value(rng);
+  }
+  const double end = xs.back();
+  const auto compare = [&](double x1, double x2) {
+    SCOPED_TRACE(std::to_string(x1) + " " + std::to_string(x2));
+    const CursorStats got = cursorStats(xs, ys, x1, x2);
+    const CursorStats want = referenceStats(xs, ys, x1, x2);
+    ASSERT_EQ(got.count, want.count);
+    EXPECT_EQ(got.min, want.min);
+    EXPECT_EQ(got.max, want.max);
+    expectNear(got.mean, want.mean, "mean");
+    expectNear(got.rms, want.rms, "rms");
+    expectNear(got.integral, want.integral, "integral");
+  };
+  compare(-1, end + 1);                // everything
+  compare(end * 0.5 - 0.1, end * 0.5);  // across the halves' border
+  compare(0.25, 0.75);                 // in the first half only
+  compare(end - 3, end * 0.75);        // in the second half only, cursors swapped
+  compare(end + 1, end + 2);           // nothing
+  EXPECT_EQ(cursorStats(xs, ys, 1.0, 2.0).y1, ys[4]);
+
+  // A step back in the second half, far from the cursors: the general path takes over and
+  // still finds the same points.
+  Xs unordered = xs;
+  std::swap(unordered[n - 10], unordered[n - 9]);
+  const CursorStats general = cursorStats(unordered, ys, 0.25, 0.75);
+  EXPECT_EQ(general.count, 3u);
+  Xs withNan = ys;
+  withNan[n - 5] = kNan;
+  const CursorStats skipping = cursorStats(xs, withNan, -1, end + 1);
+  EXPECT_EQ(skipping.count, n - 1);
+  EXPECT_EQ(skipping.min, referenceStats(xs, withNan, -1, end + 1).min);
+}
+
 }  // namespace
 }  // namespace tarvik
