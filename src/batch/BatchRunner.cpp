@@ -152,7 +152,9 @@ BatchRegistry standardRegistry() {
   registerChartCommands(registry);
   registerAppearanceCommands(registry);
   registerTableCommands(registry);
+  registerExportCommands(registry);
   registerSynthCommands(registry);
+  registerSplineCommands(registry);
   registerSensorCommands(registry);
   registerSessionCommands(registry);
   registerUndoCommands(registry);
