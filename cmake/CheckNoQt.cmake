@@ -1,9 +1,9 @@
 # Fails when a source or header of the window-free code includes a Qt header (or the chart
 # library's). Run as a script:
-#   cmake -DROOT=<dir> -DREQUIRED=<dirs> [-DOPTIONAL=<dirs>] [-DFILES=<globs>] -P CheckNoQt.cmake
+#   cmake -DROOT=<dir> -DREQUIRED=<dirs> [-DFILES=<globs>] -P CheckNoQt.cmake
 # REQUIRED folders must exist and hold sources, so a renamed or missing folder fails the check
-# instead of passing it unread; OPTIONAL folders are read when they exist. FILES are globs of
-# single files (relative to ROOT), each of which must match something.
+# instead of passing it unread. FILES are globs of single files (relative to ROOT), each of
+# which must match something.
 cmake_minimum_required(VERSION 3.25)
 
 set(checked)
@@ -12,10 +12,6 @@ foreach(dir IN LISTS REQUIRED)
   if(NOT found)
     message(FATAL_ERROR "no sources under ${ROOT}/${dir}: the check would read nothing there")
   endif()
-  list(APPEND checked ${found})
-endforeach()
-foreach(dir IN LISTS OPTIONAL)
-  file(GLOB_RECURSE found "${ROOT}/${dir}/*.h" "${ROOT}/${dir}/*.cpp")
   list(APPEND checked ${found})
 endforeach()
 foreach(pattern IN LISTS FILES)

@@ -26,6 +26,7 @@
 #include "app/WindowChartPort.h"
 #include "core/NumberFormat.h"
 #include "core/OutputLimits.h"
+#include "core/UndoStep.h"
 #include "dialogs/Chart3expDLG.h"
 #include "dialogs/ChartAbt.h"
 #include "dialogs/ChartBackSpectr.h"
@@ -242,10 +243,7 @@ bool TfmChart::runGuarded(const std::function<void(CommandContext&)>& work,
     return false;  // pending events of a long command must not start a second one
   }
   m_running = true;
-  const bool step = !caption.isEmpty();
-  if (step) {
-    m_store.beginStep(caption.toStdString());
-  }
+  UndoStep step = caption.isEmpty() ? UndoStep() : UndoStep(m_store, caption.toStdString());
   CommandContext ctx{m_store, *m_ui};
   try {
     // A command that runs out of memory leaves no graph of its own behind, whichever
@@ -264,9 +262,7 @@ bool TfmChart::runGuarded(const std::function<void(CommandContext&)>& work,
     m_ui->clearBusy();
     m_ui->message(MessageKind::Error, "Ошибка");
   }
-  if (step) {
-    m_store.endStep();
-  }
+  step.close();  // before the menus show the new step
   finishCommand();
   return true;
 }

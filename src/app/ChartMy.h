@@ -56,7 +56,6 @@ class TfmChart : public QMainWindow {
   CommandMap& commands() { return m_commands; }
   DialogRegistry& dialogRegistry() { return m_dialogs; }
   dialogs::TfmSelectGr* selectDialog() const { return m_fmSelectGr; }
-  dialogs::TfmValue* valueDialog() const { return m_fmValue; }
   view::PulseMeasurementLayer& measurement() { return *m_measure; }
   CursorPanel* cursorPanel() const { return m_cursorPanel; }
   // The background copy of the document kept for crash recovery.

@@ -14,9 +14,6 @@ class StatusLine : public QStatusBar {
  public:
   explicit StatusLine(const QString& baseText, QWidget* parent = nullptr);
 
-  // The label that shows the text (the current message, or the base text without one).
-  QLabel* textLabel() const { return m_text; }
-
  protected:
   // The message is shown by the wrapping label; the bar itself draws none.
   void paintEvent(QPaintEvent* event) override;

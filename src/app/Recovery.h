@@ -66,7 +66,6 @@ class RecoveryKeeper : public QObject {
 
   // How often the document is looked at (tests shorten it).
   void setIntervalMs(int ms);
-  int intervalMs() const { return m_timer.interval(); }
 
   // This window's folder and its copy; empty before the first copy.
   const QString& folder() const { return m_folder; }

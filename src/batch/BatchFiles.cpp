@@ -1,5 +1,6 @@
 // Batch commands on files and on the graph list: open, save, list, texts, dump, close,
-// activate and the move of the active graph.
+// activate and the move of the active graph; the export to the sibling program and the
+// renaming of source-file entries after the legends.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include "batch/BatchSession.h"
 #include "core/Error.h"
 #include "core/StoreCommands.h"
+#include "io/Export.h"
 #include "io/FileCommands.h"
 
 namespace tarvik::batch {
@@ -129,6 +131,21 @@ void runActivate(BatchSession& s, const BatchArgs& a) {
   activateGraph(s.store, graphIndex(s, a));
 }
 
+void runExport(BatchSession& s, const BatchArgs& a) {
+  const io::ExportSetup setup{a.get("program"), io::executableFolder(), io::exportFolder()};
+  if (setup.program && setup.program->empty()) {
+    throw UsageError("export: program= names no program");
+  }
+  io::DetachedStarter starter;
+  CommandContext ctx = s.context();
+  io::exportCommand(ctx, setup, starter);
+}
+
+void runRenameToLegends(BatchSession& s, const BatchArgs&) {
+  CommandContext ctx = s.context();
+  io::renameToLegendsCommand(ctx);
+}
+
 }  // namespace
 
 void registerFileCommands(BatchRegistry& registry) {
@@ -146,6 +163,12 @@ void registerFileCommands(BatchRegistry& registry) {
   registry.add({"move-down", "move-down", {}, [](BatchSession& s, const BatchArgs&) {
                   moveActiveDown(s.store);
                 }});
+}
+
+void registerExportCommands(BatchRegistry& registry) {
+  registry.add({"export", "export [program=PATH]", {"program"}, runExport});
+  registry.add(
+      {"rename-to-legends", "rename-to-legends [answer=yes|no]", {"answer"}, runRenameToLegends});
 }
 
 }  // namespace tarvik::batch

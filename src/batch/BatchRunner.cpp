@@ -7,6 +7,7 @@
 
 #include "core/Error.h"
 #include "core/OutputLimits.h"
+#include "core/UndoStep.h"
 
 namespace tarvik::batch {
 namespace {
@@ -152,7 +153,9 @@ BatchRegistry standardRegistry() {
   registerChartCommands(registry);
   registerAppearanceCommands(registry);
   registerTableCommands(registry);
+  registerExportCommands(registry);
   registerSynthCommands(registry);
+  registerSplineCommands(registry);
   registerSensorCommands(registry);
   registerSessionCommands(registry);
   registerUndoCommands(registry);
@@ -217,33 +220,14 @@ bool makesUndoStep(const std::string& command) {
   return command != "undo" && command != "redo" && command != "save";
 }
 
-// Closes the undo step of one command however the command ends.
-class UndoStepScope {
- public:
-  UndoStepScope(GraphStore& store, const std::string& command, bool open)
-      : m_store(open ? &store : nullptr) {
-    if (m_store != nullptr) {
-      m_store->beginStep(command);
-    }
-  }
-  ~UndoStepScope() {
-    if (m_store != nullptr) {
-      m_store->endStep();
-    }
-  }
-  UndoStepScope(const UndoStepScope&) = delete;
-  UndoStepScope& operator=(const UndoStepScope&) = delete;
-
- private:
-  GraphStore* m_store;
-};
-
 }  // namespace
 
 int BatchRunner::runOne(const BatchArgs& args) {
   const BatchCommand& command = check(args);
   prepareUi(args);
-  const UndoStepScope step(m_session.store, command.name, makesUndoStep(command.name));
+  // Closed however the command ends.
+  const UndoStep step =
+      makesUndoStep(command.name) ? UndoStep(m_session.store, command.name) : UndoStep();
   try {
     // A command that runs out of memory leaves no graph of its own behind, whichever
     // command it is.

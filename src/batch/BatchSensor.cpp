@@ -1,11 +1,10 @@
-// Batch commands of the splines and the sensor conversions: spline, bspline, calibrate,
-// laren, divide-list. File arguments are paths relative to the working folder.
+// Batch commands of the sensor conversions: calibrate, laren, divide-list. File arguments
+// are paths relative to the working folder.
 #include <filesystem>
 #include <string>
 
 #include "batch/BatchSession.h"
 #include "synth/SensorCommands.h"
-#include "synth/SplineCommands.h"
 
 namespace tarvik::batch {
 namespace {
@@ -38,23 +37,12 @@ void runDivideList(BatchSession& s, const BatchArgs& a) {
   synth::divideByListCommand(ctx, choice);
 }
 
-template <class F>
-BatchCommand graphsOnly(const std::string& name, F run) {
-  return {
-      name, name + " [graphs=LIST]", {"graphs", "graph"}, [run](BatchSession& s, const BatchArgs&) {
-        CommandContext ctx = s.context();
-        run(ctx);
-      }};
-}
-
 }  // namespace
 
 void registerSensorCommands(BatchRegistry& registry) {
-  registry.add(graphsOnly("spline", [](CommandContext& ctx) { synth::catmullRomCommand(ctx); }));
-  registry.add(graphsOnly("bspline", [](CommandContext& ctx) { synth::bSplineCommand(ctx); }));
   registry.add(
       {"calibrate", "calibrate cal=FILE [graphs=LIST]", {"graphs", "graph", "cal"}, runCalibrate});
-  registry.add(graphsOnly("laren", [](CommandContext& ctx) { synth::larenCommand(ctx); }));
+  registry.add(graphsOnlyCommand("laren", [](CommandContext& ctx) { synth::larenCommand(ctx); }));
   registry.add({"divide-list", "divide-list file=FILE", {"file"}, runDivideList});
 }
 

@@ -151,6 +151,17 @@ bool onOffArg(const BatchArgs& a, const std::string& name);  // "on" / "off"
 void textArg(const BatchArgs& a, const std::string& name, std::string& field);
 void flagArg(const BatchArgs& a, const std::string& name, bool& field);
 
+// A command whose only arguments are the graphs (graphs= / graph=): `run(ctx)` asks the
+// rest of its questions through the session's Ui.
+template <class F>
+BatchCommand graphsOnlyCommand(const std::string& name, F run) {
+  return {
+      name, name + " [graphs=LIST]", {"graphs", "graph"}, [run](BatchSession& s, const BatchArgs&) {
+        CommandContext ctx = s.context();
+        run(ctx);
+      }};
+}
+
 class BatchRegistry {
  public:
   void add(BatchCommand command);
@@ -169,7 +180,9 @@ void registerFilterCommands(BatchRegistry& registry);      // BatchFilter.cpp
 void registerChartCommands(BatchRegistry& registry);       // BatchChart.cpp
 void registerAppearanceCommands(BatchRegistry& registry);  // BatchAppearance.cpp
 void registerTableCommands(BatchRegistry& registry);       // BatchTable.cpp
+void registerExportCommands(BatchRegistry& registry);      // BatchFiles.cpp
 void registerSynthCommands(BatchRegistry& registry);       // BatchSynth.cpp
+void registerSplineCommands(BatchRegistry& registry);      // BatchSpline.cpp
 void registerSensorCommands(BatchRegistry& registry);      // BatchSensor.cpp
 void registerSessionCommands(BatchRegistry& registry);     // BatchSessionFiles.cpp
 void registerUndoCommands(BatchRegistry& registry);        // BatchUndo.cpp

@@ -1,11 +1,13 @@
 // Batch commands on session files: save-session writes the document and the offscreen
 // chart's view, open-session replaces both.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/BatchSession.h"
-#include "io/SessionFile.h"
+#include "io/SessionCommands.h"
+#include "view/SessionAxes.h"
 
 namespace tarvik::batch {
 namespace {
@@ -28,37 +30,35 @@ std::string fileArgument(const BatchArgs& a) {
   return std::filesystem::absolute(std::filesystem::path(*file)).string();
 }
 
-SessionAxis sessionAxis(const view::AxisView& axis, bool logarithmic) {
-  return SessionAxis{axis.automatic, axis.limits.min, axis.limits.max, logarithmic};
-}
-
-view::AxisView chartAxis(const SessionAxis& axis) {
-  return view::AxisView{axis.automatic, view::AxisLimits{axis.lower, axis.upper}};
-}
-
 void runSaveSession(BatchSession& s, const BatchArgs& a) {
-  const std::string path = fileArgument(a);
+  // The save dialog answers with the script's file; an existing one is replaced, as the
+  // overwrite question is answered yes.
+  s.ui.setSaveFile(fileArgument(a));
   const SessionViewExtras& extras = s.dialog<SessionViewExtras>();
   const view::ViewState& chart = s.chart.view();
   SessionView view;
-  view.bottom = sessionAxis(chart.bottom, extras.logX);
-  view.left = sessionAxis(chart.left, extras.logY);
+  view.bottom = view::sessionAxis(chart.bottom, extras.logX);
+  view.left = view::sessionAxis(chart.left, extras.logY);
   view.fonts = extras.fonts;
-  writeSession(path, s.store.state(), view);
+  CommandContext ctx = s.context();
+  saveSessionCommand(ctx, view, SessionFileName::AsGiven);
 }
 
 void runOpenSession(BatchSession& s, const BatchArgs& a) {
-  // Read whole first: a file that cannot be read leaves the document as it was.
-  const Session session = readSession(fileArgument(a));
-  s.store.restore(session.document);
+  s.ui.setOpenFiles({fileArgument(a)});
+  CommandContext ctx = s.context();
+  const std::optional<SessionView> session = openSessionCommand(ctx);
+  if (!session) {
+    return;
+  }
   view::ViewState wanted = s.chart.view();
-  wanted.bottom = chartAxis(session.view.bottom);
-  wanted.left = chartAxis(session.view.left);
+  wanted.bottom = view::chartAxis(session->bottom);
+  wanted.left = view::chartAxis(session->left);
   s.chart.setView(wanted);
   SessionViewExtras& extras = s.dialog<SessionViewExtras>();
-  extras.logX = session.view.bottom.logarithmic;
-  extras.logY = session.view.left.logarithmic;
-  extras.fonts = session.view.fonts;
+  extras.logX = session->bottom.logarithmic;
+  extras.logY = session->left.logarithmic;
+  extras.fonts = session->fonts;
 }
 
 }  // namespace

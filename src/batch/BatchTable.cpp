@@ -1,5 +1,4 @@
-// Batch commands of the point table, the export to the sibling program and the renaming
-// of source-file entries after the legends.
+// Batch command of the point table: table.
 #include <optional>
 #include <string>
 #include <utility>
@@ -8,7 +7,6 @@
 #include "core/Error.h"
 #include "core/OutputLimits.h"
 #include "core/TextCodec.h"
-#include "io/Export.h"
 #include "io/FileBytes.h"
 #include "transforms/PointTable.h"
 
@@ -72,28 +70,10 @@ void runTable(BatchSession& s, const BatchArgs& a) {
   refreshAfterInPlaceChange(ctx);
 }
 
-void runExport(BatchSession& s, const BatchArgs& a) {
-  const io::ExportSetup setup{a.get("program"), io::executableFolder(), io::exportFolder()};
-  if (setup.program && setup.program->empty()) {
-    throw UsageError("export: program= names no program");
-  }
-  io::DetachedStarter starter;
-  CommandContext ctx = s.context();
-  io::exportCommand(ctx, setup, starter);
-}
-
-void runRenameToLegends(BatchSession& s, const BatchArgs&) {
-  CommandContext ctx = s.context();
-  io::renameToLegendsCommand(ctx);
-}
-
 }  // namespace
 
 void registerTableCommands(BatchRegistry& registry) {
   registry.add({"table", "table graph=N file=PATH", {"graph", "file"}, runTable});
-  registry.add({"export", "export [program=PATH]", {"program"}, runExport});
-  registry.add(
-      {"rename-to-legends", "rename-to-legends [answer=yes|no]", {"answer"}, runRenameToLegends});
 }
 
 }  // namespace tarvik::batch

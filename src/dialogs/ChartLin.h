@@ -28,12 +28,7 @@ class TfmLines : public QDialog {
   // every change so the chart repaints. Nothing happens without graphs.
   void runFor(GraphStore& store, std::function<void()> changed);
 
-  QComboBox* graphBox() const { return m_comboBox1; }
-  QGroupBox* styleGroup() const { return m_radioGroup1; }
-  QSpinBox* widthBox() const { return m_spinEdit1; }
   QLabel* swatch() const { return m_image1; }
-  // The dialog's own colour dialog, created at its first use and kept.
-  QColorDialog* colourDialog() const { return m_colourD; }
   // Runs the colour dialog for the shown graph (what a double click on the swatch does).
   void chooseColour();
 

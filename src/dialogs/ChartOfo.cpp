@@ -180,12 +180,7 @@ QToolButton* TfmEditComments::addFontButton(int number, ChartTextElement element
   button->setAccessibleName(hint);
   button->setVisible(shown);
   connect(button, &QToolButton::clicked, this, [this, element] { chooseElementFont(element); });
-  m_fontButtons[static_cast<std::size_t>(element)] = button;
   return button;
-}
-
-QToolButton* TfmEditComments::fontButton(ChartTextElement element) const {
-  return m_fontButtons[static_cast<std::size_t>(element)];
 }
 
 QFontDialog& TfmEditComments::fontD() {

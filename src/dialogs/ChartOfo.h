@@ -43,12 +43,6 @@ class TfmEditComments : public QDialog, public OptionsDialog {
   void setTexts(const ChartTextFields& texts);
   ChartTextFields texts() const;
 
-  // The dialog's font dialog `FontD`, created at its first use and kept, so "Фонт для всех
-  // надписей" opens it as it was left. Null before the first use.
-  QFontDialog* fontDialog() const { return m_fontD; }
-  // The font button of `element` (SpeedButton1..11).
-  QToolButton* fontButton(ChartTextElement element) const;
-
  private:
   QToolButton* addFontButton(int number, ChartTextElement element, bool digits, const char* hint,
                              bool shown);
@@ -69,7 +63,6 @@ class TfmEditComments : public QDialog, public OptionsDialog {
   QLineEdit* m_edBottomAngle;
   QRadioButton* m_legendLeft;
   QRadioButton* m_legendRight;
-  std::array<QToolButton*, 11> m_fontButtons{};
   QFontDialog* m_fontD = nullptr;
 };
 

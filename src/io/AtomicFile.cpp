@@ -120,7 +120,14 @@ void removeStaleOwned(const std::string& folder) {
   }
 }
 
-bool mayReplace(const std::string& target, const struct stat& info) {
+// The target rule of a save: only a regular file is replaced (a folder, a pipe or a device
+// node keeps what it is), and only one the user may write. `info` describes `target`: taken
+// by its name before the save, or from the open file of a rewrite in place (which may have
+// been swapped since).
+bool replaceableTarget(const std::string& target, const struct stat& info) {
+  if (!S_ISREG(info.st_mode)) {
+    return false;
+  }
   const bool superuser = ::geteuid() == 0;
   const bool systemAllows = ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
   return mayReplaceFile(info.st_mode, superuser, systemAllows);
@@ -150,8 +157,7 @@ AtomicFile::AtomicFile(std::string path, TempFileKind kind) : m_path(std::move(p
   m_folder = folderOf(m_target);
   struct stat info {};
   if (::stat(m_target.c_str(), &info) == 0) {
-    // Only a regular file is replaced: a folder, a pipe or a device node keeps what it is.
-    if (!S_ISREG(info.st_mode) || !mayReplace(m_target, info)) {
+    if (!replaceableTarget(m_target, info)) {
       throw IoError(cannotWriteText(m_path));
     }
     m_targetExists = true;
@@ -180,7 +186,7 @@ void AtomicFile::createNew(TempFileKind kind) {
   if (m_targetExists && (reason == EACCES || reason == EPERM)) {
     m_fd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     struct stat info {};
-    if (m_fd >= 0 && ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    if (m_fd >= 0 && ::fstat(m_fd, &info) == 0 && replaceableTarget(m_target, info)) {
       m_method = Method::InPlace;
       return;
     }
@@ -323,6 +329,10 @@ void replaceFileWith(const std::string& path,
     throw;
   } catch (const std::bad_alloc&) {
     throw;
+  } catch (const std::exception& e) {
+    // The writer's own account of the failure (the object a library could not write) stays
+    // under the message, so the cause is not lost.
+    throw IoError(cannotWriteText(path) + "\n" + e.what());
   } catch (...) {
     throw IoError(cannotWriteText(path));
   }

@@ -75,7 +75,8 @@ class AtomicFile {
 // (HDF5 does, and resolves the name, so an unnamed file cannot serve): an Owned AtomicFile
 // whose contentPath() `writeNew` writes (creating or truncating it), committed when it
 // returns. A tarvik::Error from `writeNew` passes with its own text; any other failure
-// throws IoError naming `path`. The target is then untouched; what a killed save leaves
+// throws IoError naming `path`, followed on a second line by the failure's own text when it
+// has one (a std::exception's what()). The target is then untouched; what a killed save leaves
 // is removed by the next save into the same folder.
 void replaceFileWith(const std::string& path,
                      const std::function<void(const std::string&)>& writeNew, bool flush = true);

@@ -8,41 +8,6 @@
 namespace tarvik::spectral {
 namespace {
 
-double interpolate(std::span<const double> xh, std::span<const double> yh, std::size_t b,
-                   double tau) {
-  return ((tau - xh[b - 1]) * yh[b] + (xh[b] - tau) * yh[b - 1]) / (xh[b] - xh[b - 1]);
-}
-
-double scanFromStart(std::span<const double> xh, std::span<const double> yh, double tau) {
-  for (std::size_t b = 1; b < xh.size(); ++b) {
-    if (xh[b - 1] <= tau && tau < xh[b]) {
-      return interpolate(xh, yh, b, tau);
-    }
-  }
-  return yh[xh.size() - 1];
-}
-
-double valueAt(std::span<const double> xh, std::span<const double> yh, double tau, bool ascending) {
-  const std::size_t r = xh.size();
-  if (r == 0 || tau > xh[r - 1] || tau < xh[0]) {
-    return 0;
-  }
-  if (!ascending) {
-    return scanFromStart(xh, yh, tau);
-  }
-  // The first b with xh[b] > τ also has xh[b−1] ≤ τ: the interval the scan would find.
-  const auto b = static_cast<std::size_t>(std::upper_bound(xh.begin(), xh.end(), tau) - xh.begin());
-  return b == 0 || b == r ? yh[r - 1] : interpolate(xh, yh, b, tau);
-}
-
-}  // namespace
-
-double stepResponseAt(std::span<const double> xh, std::span<const double> yh, double tau) {
-  return valueAt(xh, yh, tau, std::is_sorted(xh.begin(), xh.end()));
-}
-
-namespace {
-
 // Below this many outputs the term-by-term form is as quick as the transforms.
 constexpr std::size_t kFftMinOutputs = 64;
 
@@ -66,7 +31,9 @@ bool plainSums(const DuhamelInput& in, const DuhamelControl& control, std::vecto
     }
     double s = 0;
     for (std::size_t i = 0; i < k; ++i) {
-      s += (ys[i + 1] - ys[i]) * valueAt(xh, yh, xs[k] - xs[i + 1], ascending);
+      const double tau = xs[k] - xs[i + 1];
+      s += (ys[i + 1] - ys[i]) *
+           (ascending ? ascendingStepResponseAt(xh, yh, tau) : scannedStepResponseAt(xh, yh, tau));
     }
     out.push_back(s);
   }

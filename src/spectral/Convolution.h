@@ -7,14 +7,9 @@
 
 #include "core/Command.h"
 #include "spectral/DuhamelSums.h"
+#include "spectral/StepResponse.h"
 
 namespace tarvik::spectral {
-
-// The step response at τ by linear interpolation on (xh, yh): 0 outside [xh[0], xh[r−1]],
-// yh[r−1] at τ = xh[r−1]; 0 for an empty response. On ascending xh the interval is found by
-// binary search; otherwise by the scan from the start that defines it (the first b with
-// xh[b−1] ≤ τ < xh[b]).
-double stepResponseAt(std::span<const double> xh, std::span<const double> yh, double tau);
 
 // For k = 1 … m−1: Σ_{i<k} (ys[i+1] − ys[i])·H(xs[k] − xs[i+1]); m−1 values (none for a
 // signal of fewer than two points). The signal's initial level does not excite the system.

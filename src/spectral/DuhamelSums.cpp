@@ -8,6 +8,7 @@
 
 #include "spectral/BlockLoop.h"
 #include "spectral/ComplexFft.h"
+#include "spectral/StepResponse.h"
 
 namespace tarvik::spectral {
 namespace {
@@ -19,21 +20,6 @@ constexpr std::size_t kMaxJumpLags = 32;
 constexpr std::size_t kTermsPerBlock = std::size_t{1} << 22;
 // Below this many terms a second core does not pay for its start.
 constexpr std::size_t kTwoCoreTerms = std::size_t{1} << 18;
-
-double interpolate(std::span<const double> xh, std::span<const double> yh, std::size_t b,
-                   double tau) {
-  return ((tau - xh[b - 1]) * yh[b] + (xh[b] - tau) * yh[b - 1]) / (xh[b] - xh[b - 1]);
-}
-
-// H(τ) on an ascending response, by binary search (stepResponseAt without its order test).
-double responseAt(std::span<const double> xh, std::span<const double> yh, double tau) {
-  const std::size_t r = xh.size();
-  if (tau > xh[r - 1] || tau < xh[0]) {
-    return 0;
-  }
-  const auto b = static_cast<std::size_t>(std::upper_bound(xh.begin(), xh.end(), tau) - xh.begin());
-  return b == 0 || b == r ? yh[r - 1] : interpolate(xh, yh, b, tau);
-}
 
 bool allFinite(std::span<const double> v) {
   return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
@@ -118,7 +104,7 @@ std::vector<double> lagResponse(std::span<const double> xh, std::span<const doub
     while (b < r && xh[b] <= tau) {
       ++b;
     }
-    g[j] = b == r ? yh[r - 1] : interpolate(xh, yh, b, tau);
+    g[j] = b == r ? yh[r - 1] : responseBetweenKnots(xh, yh, b, tau);
   }
   return g;
 }
@@ -190,7 +176,7 @@ double scanningSum(const DuhamelInput& in, std::size_t k, std::size_t& first) {
     while (b > 0 && xh[b - 1] > tau) {
       --b;
     }
-    s += (ys[i + 1] - ys[i]) * (b == r ? yh[r - 1] : interpolate(xh, yh, b, tau));
+    s += (ys[i + 1] - ys[i]) * (b == r ? yh[r - 1] : responseBetweenKnots(xh, yh, b, tau));
   }
   return s;
 }
@@ -231,7 +217,7 @@ bool uniformDuhamelSums(const DuhamelInput& in, std::vector<double>& out) {
   for (std::size_t j : jumps) {
     for (std::size_t k = j + 1; k <= n; ++k) {
       const std::size_t i = k - 1 - j;
-      sums[k - 1] += delta[i] * responseAt(in.xh, in.yh, in.xs[k] - in.xs[i + 1]);
+      sums[k - 1] += delta[i] * ascendingStepResponseAt(in.xh, in.yh, in.xs[k] - in.xs[i + 1]);
     }
   }
   out = std::move(sums);

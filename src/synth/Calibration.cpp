@@ -10,6 +10,7 @@
 #include "core/TextCodec.h"
 #include "io/FileBytes.h"
 #include "io/PlainGraphReader.h"
+#include "synth/CatmullRom.h"
 
 namespace tarvik::synth {
 namespace {
@@ -86,18 +87,7 @@ class TokenReader {
 };
 
 // One Catmull–Rom segment of the table in one coordinate, C(t) of the four neighbours.
-struct TableSegment {
-  double b0, b1, b2, b3;
-  TableSegment(float p0, float p1, float p2, float p3)
-      : b0(2.0 * p1),
-        b1(static_cast<double>(p2) - p0),
-        b2(2.0 * p0 - 5.0 * p1 + 4.0 * p2 - p3),
-        b3(3.0 * p1 - p0 - 3.0 * p2 + p3) {}
-  float at(float tf) const {
-    const double t = tf;
-    return static_cast<float>((b0 + b1 * t + b2 * (t * t) + b3 * (t * t * t)) / 2);
-  }
-};
+using TableSegment = CatmullRomSegment;
 
 // The first i in 1 … N with a ≤ U[i], or N + 1 when a lies above the table.
 std::size_t firstRecordAtOrAbove(const CalibrationTable& table, double a) {

@@ -9,6 +9,8 @@
 
 #include "core/LargeArrays.h"
 
+#include "synth/CatmullRom.h"
+
 namespace tarvik::synth {
 namespace {
 
@@ -25,19 +27,6 @@ struct ParameterPowers {
       u2[static_cast<std::size_t>(i)] = u * u;
       u3[static_cast<std::size_t>(i)] = u * u * u;
     }
-  }
-};
-
-// The polynomial coefficients of one Catmull–Rom segment in one coordinate.
-struct CubicSegment {
-  double a0, a1, a2, a3;
-  CubicSegment(float q0, float q1, float q2, float q3)
-      : a0(2.0 * q1),
-        a1(static_cast<double>(q2) - q0),
-        a2(2.0 * q0 - 5.0 * q1 + 4.0 * q2 - q3),
-        a3(3.0 * q1 - q0 - 3.0 * q2 + q3) {}
-  float at(const ParameterPowers& p, std::size_t i) const {
-    return static_cast<float>((a3 * p.u3[i] + a2 * p.u2[i] + a1 * p.u1[i] + a0) / 2);
   }
 };
 
@@ -181,11 +170,11 @@ PointArrays catmullRomCurve(std::span<const double> xs, std::span<const double> 
   reserveOutput(out.xs, catmullRomPointCount(m));
   reserveOutput(out.ys, out.xs.capacity());
   for (std::size_t s = 1; s < m; ++s) {
-    const CubicSegment cx(px[s - 1], px[s], px[s + 1], px[s + 2]);
-    const CubicSegment cy(py[s - 1], py[s], py[s + 1], py[s + 2]);
+    const CatmullRomSegment cx(px[s - 1], px[s], px[s + 1], px[s + 2]);
+    const CatmullRomSegment cy(py[s - 1], py[s], py[s + 1], py[s + 2]);
     for (std::size_t i = s == 1 ? 0 : 1; i <= kSplineSteps; ++i) {
-      out.xs.push_back(cx.at(powers, i));
-      out.ys.push_back(cy.at(powers, i));
+      out.xs.push_back(cx.atPowers(powers.u1[i], powers.u2[i], powers.u3[i]));
+      out.ys.push_back(cy.atPowers(powers.u1[i], powers.u2[i], powers.u3[i]));
     }
   }
   return out;

@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/FiniteAscending.h"
+
 namespace tarvik {
 namespace {
 
@@ -99,22 +101,10 @@ std::optional<double> yAtCursor(std::span<const double> xs, std::span<const doub
   return yOfNearest(xs, ys, c);
 }
 
-// True when every point is finite and X never decreases. A NaN X fails the comparison
-// with its neighbour, and finite ends with X never decreasing leave no infinite X between.
+// True when every point is finite and X never decreases.
 bool allFiniteAscending(std::span<const double> xs, std::span<const double> ys) {
-  constexpr double kMax = std::numeric_limits<double>::max();
-  if (xs.empty()) {
-    return true;
-  }
-  if (!(std::abs(xs.front()) <= kMax && std::abs(xs.back()) <= kMax && std::abs(ys[0]) <= kMax)) {
-    return false;
-  }
-  for (std::size_t i = 1; i < xs.size(); ++i) {
-    if (!(xs[i - 1] <= xs[i]) || !(std::abs(ys[i]) <= kMax)) {
-      return false;
-    }
-  }
-  return true;
+  return isFiniteAscending(xs) &&
+         std::all_of(ys.begin(), ys.end(), [](double y) { return std::isfinite(y); });
 }
 
 PointOrder classify(std::span<const double> xs, std::span<const double> ys) {

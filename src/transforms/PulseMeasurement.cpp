@@ -272,13 +272,4 @@ std::string pulseMeasurementText(const PulseMeasurement& m, char decimalSeparato
   return text;
 }
 
-bool isFiniteAscending(std::span<const double> xs) {
-  for (std::size_t i = 0; i < xs.size(); ++i) {
-    if (!std::isfinite(xs[i]) || (i > 0 && xs[i] < xs[i - 1])) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace tarvik

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/FiniteAscending.h"
+
 namespace tarvik {
 
 // Where the duration starts: "0.1-0.5" from t10, "0.5-0.5" (the default) from t50r.
@@ -83,8 +85,5 @@ PulseMeasurement measurePulse(const PulseMeasurementInput& input);
 // The three-number text of a measurement: "Aмплитуда = A", then "; Tф = TR" when the rise
 // time is known and "; Tи = TW" when the duration is, each in the 3-digit format.
 std::string pulseMeasurementText(const PulseMeasurement& m, char decimalSeparator);
-
-// True when every X is finite and X never decreases (an empty graph counts as ascending).
-bool isFiniteAscending(std::span<const double> xs);
 
 }  // namespace tarvik

@@ -91,7 +91,6 @@ class ChartGestures {
   Gesture gesture() const { return m_gesture; }
   // The line to draw on the overlay during a pan or a measurement; nullopt otherwise.
   std::optional<RubberBand> rubberBand() const;
-  ScreenPoint pressPoint() const { return m_press; }
   Gesture current() const { return m_gesture; }
 
  private:

@@ -21,7 +21,6 @@ class LabelTicker : public QCPAxisTicker {
   void setStepRule(StepRule rule) { m_rule = std::move(rule); }
   // Desired label increment (0: the display chooses).
   void setFixedStep(double step) { m_fixedStep = step; }
-  void setMinorTicks(int count) { m_minorTicks = count; }
 
  protected:
   double getTickStep(const QCPRange& range) override;

@@ -125,6 +125,7 @@ void ChartView::useTicker(QCPAxis* axis, bool logarithmic) {
 int ChartView::labelFontPx() const { return QFontInfo(yAxis->tickLabelFont()).pixelSize(); }
 
 void ChartView::setStore(GraphStore* store) {
+  m_gestureStep.close();  // a step belongs to the store it was opened on
   m_store = store;
   syncWithStore();
 }

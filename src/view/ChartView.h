@@ -13,6 +13,7 @@
 #include "core/ChartAppearance.h"
 #include "core/ChartPort.h"
 #include "core/GraphStore.h"
+#include "core/UndoStep.h"
 #include "view/ChartGestures.h"
 #include "view/ViewRules.h"
 
@@ -175,6 +176,7 @@ class ChartView : public QCustomPlot {
   void moveBuiltIn(QPoint point);
   void finishBuiltIn(QPoint point);
   void noteZoomOrScroll();
+  void closeGestureStep();
   bool pressCursor(QMouseEvent* event);
   int cursorNear(int column) const;
   void useTicker(QCPAxis* axis, bool logarithmic);
@@ -183,7 +185,7 @@ class ChartView : public QCustomPlot {
   int footBoxHeight() const;
 
   GraphStore* m_store = nullptr;
-  bool m_gestureStepOpen = false;  // a press opened an undo step that its release closes
+  UndoStep m_gestureStep;  // opened by a press, closed by its release or a focus-out
   std::vector<GraphPlottable*> m_plottables;
   ChartOverlay* m_overlay = nullptr;
   QCPTextElement* m_title = nullptr;

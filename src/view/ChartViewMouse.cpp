@@ -85,12 +85,12 @@ void ChartView::mousePressEvent(QMouseEvent* event) {
   const GestureContext context = gestureContext();
   // A stroke of the freehand edit and a Shift-drag of the graph are one undo step each,
   // from the press to the release.
-  if (m_store != nullptr && !m_gestureStepOpen && context.hasActiveGraph &&
+  if (m_store != nullptr && !m_gestureStep.isOpen() && context.hasActiveGraph &&
       (context.editDown || event->modifiers().testFlag(Qt::ShiftModifier))) {
-    m_store->beginStep(context.editDown && !event->modifiers().testFlag(Qt::ControlModifier)
-                           ? "Редактирование графика"
-                           : "Сдвиг графика");
-    m_gestureStepOpen = true;
+    m_gestureStep =
+        UndoStep(*m_store, context.editDown && !event->modifiers().testFlag(Qt::ControlModifier)
+                               ? "Редактирование графика"
+                               : "Сдвиг графика");
   }
   const GestureOutcome outcome =
       m_gestures.press(screenPoint(point), keysOf(event->modifiers()), context);
@@ -127,11 +127,7 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
   const GestureOutcome outcome =
       m_gestures.release(screenPoint(point), keysOf(event->modifiers()), gestureContext());
   applyOutcome(outcome);
-  if (m_gestureStepOpen) {
-    m_gestureStepOpen = false;
-    m_store->endStep();
-    emit undoStepClosed();
-  }
+  closeGestureStep();
   if (outcome.suppressBuiltIn) {
     m_builtIn = BuiltInDrag::None;
     return;
@@ -262,7 +258,17 @@ void ChartView::keyReleaseEvent(QKeyEvent* event) {
 void ChartView::focusOutEvent(QFocusEvent* event) {
   // A key let go elsewhere never reaches the chart: forget the held cursor keys.
   m_cursorKeyHeld[0] = m_cursorKeyHeld[1] = false;
+  // So does a mouse release (another window took the grab): the gesture's step ends here,
+  // else undo would stay refused and recovery would not write.
+  closeGestureStep();
   QCustomPlot::focusOutEvent(event);
+}
+
+void ChartView::closeGestureStep() {
+  if (m_gestureStep.isOpen()) {
+    m_gestureStep.close();
+    emit undoStepClosed();
+  }
 }
 
 }  // namespace tarvik::view

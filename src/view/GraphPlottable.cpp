@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "core/FiniteAscending.h"
 #include "view/CoverageMask.h"
 
 namespace tarvik::view {
@@ -226,7 +227,7 @@ void GraphPlottable::refreshCache() const {
     yLane = (yLane ^ std::bit_cast<std::uint64_t>(ys[i])) * 0x100000001b3ull;
     // Sorted means finite and never decreasing: a NaN would defeat the binary search.
     const double x = xs[i];
-    if (!(x >= previous) || !std::isfinite(x)) {
+    if (!continuesFiniteAscending(previous, x)) {
       m_sorted = false;
     }
     previous = x;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/GraphStore.h"
+#include "core/UndoStep.h"
 #include "view/ChartView.h"
 
 using tarvik::Graph;
@@ -177,6 +178,26 @@ class ChartMouseTest : public QObject {
     QTest::mouseMove(m_chart, to);
     QTest::mouseRelease(m_chart, Qt::LeftButton, Qt::NoModifier, to);
     QCOMPARE(pulse.xs()[0], before);
+  }
+
+  void aLostReleaseClosesTheGesturesUndoStep() {
+    int closed = 0;
+    connect(m_chart, &ChartView::undoStepClosed, this, [&closed] { ++closed; });
+    {
+      const tarvik::UndoStep earlier(*m_store, "Умножение по Y");
+      m_store->graph(1).ysMutable()[0] = 5;
+    }
+    QTest::mousePress(m_chart, Qt::LeftButton, Qt::ShiftModifier, at(1.0, 2.0));
+    QTest::mouseMove(m_chart, at(1.5, 1.0));
+    QVERIFY(m_store->stepOpen());
+    QVERIFY(!m_store->undo());  // refused while the gesture's step is open
+    // Another window takes the mouse: the release never comes, the focus goes.
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(m_chart, &focusOut);
+    QVERIFY(!m_store->stepOpen());
+    QCOMPARE(closed, 1);
+    QVERIFY(m_store->undo());
+    QCOMPARE(m_store->graph(1).ys()[0], 1.0);
   }
 
   void aGestureClickIsNoClickOnALine() {

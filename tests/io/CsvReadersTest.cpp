@@ -97,6 +97,38 @@ TEST(OscilloscopeCsv, BadFieldsStopWithTheSamplesBefore) {
   }
 }
 
+// Fields around the length at which a message stops quoting them whole: a number of 199,
+// 200 or 201 bytes still reads (to 25 exactly), and a bad field is quoted whole up to 200
+// bytes and by its first 200 bytes and "..." beyond, in both readers.
+TEST(CsvReaders, FieldsOf199To201Bytes) {
+  const std::string scopeFirst = "Record Length,2,,0,1,\r\n";
+  for (const std::size_t length : {std::size_t{199}, std::size_t{200}, std::size_t{201}}) {
+    SCOPED_TRACE(length);
+    // "25", k zeros, "e-k": 2 + k + 2 + 3 bytes.
+    const std::size_t zeros = length - 7;
+    const std::string number = "25" + std::string(zeros, '0') + "e-" + std::to_string(zeros);
+    ASSERT_EQ(number.size(), length);
+    const std::string bad(length, 'x');
+    const std::string quoted = length <= 200 ? bad : std::string(200, 'x') + "...";
+    const std::string message = "'" + quoted + "' is not a valid floating point value";
+
+    const CsvData plain = readPlainCsv("0," + number + "\r\n1," + bad + "\r\n", '.');
+    ASSERT_TRUE(plain.error);
+    EXPECT_EQ(plain.error->message, message);
+    EXPECT_EQ(plain.error->line, 2u);
+    ASSERT_EQ(plain.channels[0].points.ys.size(), 1u);
+    EXPECT_EQ(plain.channels[0].points.ys[0], 25);
+
+    const CsvData scope =
+        readOscilloscopeCsv(scopeFirst + ",,,1e-9," + number + ",\r\n,,,2e-9," + bad + ",\r\n", '.');
+    ASSERT_TRUE(scope.error);
+    EXPECT_EQ(scope.error->message, message);
+    EXPECT_EQ(scope.error->line, 3u);
+    ASSERT_EQ(scope.channels[0].points.ys.size(), 2u);
+    EXPECT_EQ(scope.channels[0].points.ys[1], 25);
+  }
+}
+
 TEST(OscilloscopeCsv, LineEndsAtTheEndOfTheFileAreNotLines) {
   const CsvData data = readOscilloscopeCsv("Record Length,1,,0,1,\r\n\r\n\n\r\n", '.');
   EXPECT_FALSE(data.error);

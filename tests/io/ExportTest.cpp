@@ -306,5 +306,26 @@ TEST(RenameToLegends, YesGivesEveryEntryItsTitleWithGrfAndKeepsSlashesAndColons)
   EXPECT_EQ(ui.questions, (std::vector<std::string>(2, "Заменить все имена файлов на легенды")));
 }
 
+// A document put back with fewer entries than graphs (an older session, an undo across a
+// repair): every graph still gets its entry, none is written past the list's end.
+TEST(RenameToLegends, AfterAStateWithFewerEntriesThanGraphsEveryGraphGetsOne) {
+  GraphStore store;
+  DocumentState state;
+  for (const char* title : {"a", "b", "c"}) {
+    Graph g;
+    g.title = title;
+    state.graphs.push_back(g);
+  }
+  state.sourceFiles = {"first.srg"};
+  state.active = 0;
+  store.restore(state);
+  ASSERT_FALSE(store.entriesConsistent());
+  ScriptedUi ui;
+  ui.answers = {true};
+  CommandContext ctx{store, ui};
+  EXPECT_TRUE(renameToLegendsCommand(ctx));
+  EXPECT_EQ(store.sourceFiles(), (std::vector<std::string>{"a.grf", "b.grf", "c.grf"}));
+}
+
 }  // namespace
 }  // namespace tarvik::io

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <stdexcept>
 
 #include "core/Error.h"
 #include "io/AtomicFile.h"
@@ -246,6 +248,41 @@ TEST(SaveSafety, WritableFileInAReadOnlyFolderIsRewrittenInPlace) {
   EXPECT_EQ(TempDir::read(readOnly), "old");
   EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"r.srg", "w.srg"}));
   ::chmod(folder.c_str(), 0755);
+}
+
+// A writer that a library runs (the session's): its failure ends the save with the file's
+// message, and the cause's own text stays under it.
+TEST(SaveSafety, AFailedLibraryWriteKeepsItsCause) {
+  struct Case {
+    const char* what;
+    std::function<void()> fail;
+    bool namesTheFile;    // "cannot write PATH" first
+    std::string message;  // after that
+  };
+  const Case cases[] = {
+      {"the program's own error passes as it is", [] { throw IoError("Диск полон"); }, false,
+       "Диск полон"},
+      {"a library's fault keeps its text", [] { throw std::runtime_error("graphs/000/x"); },
+       true, "\ngraphs/000/x"},
+      {"a failure without a text", [] { throw 42; }, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string path = dir.write("s.h5", "old");
+    std::string message;
+    try {
+      replaceFileWith(path, [&c](const std::string& temp) {
+        std::ofstream(temp) << "half";
+        c.fail();
+      });
+    } catch (const IoError& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message, (c.namesTheFile ? "Невозможно записать файл:" + path : "") + c.message);
+    EXPECT_EQ(TempDir::read(path), "old");
+    EXPECT_EQ(namesIn(dir.folder()), std::vector<std::string>{"s.h5"});
+  }
 }
 
 }  // namespace

@@ -28,6 +28,7 @@
 namespace tarvik {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::TempDir;
 
 Graph makeGraph(std::size_t n, double scale, const std::string& title) {
@@ -243,6 +244,37 @@ TEST(SessionHostile, SizesAreBoundedAsASumBeforeAnythingIsAllocated) {
             "во всех графиках вместе 540000000 точек, а может быть не больше 500000000");
   const std::vector<std::uint64_t> fits(10, kMaxGraphPoints);
   EXPECT_EQ(session::sizeRefusal(fits), "");
+}
+
+// The outline counts both arrays of a graph as compressed when one of them is; the array
+// stored as it is must then still fit the file on its own, or its fill values would be read
+// as millions of points the file never held.
+TEST(SessionHostile, AnArrayStoredAsItIsIsBoundedByTheFileSizeOnItsOwn) {
+  TempDir dir;
+  const std::string path = dir.path("s.h5");
+  constexpr hsize_t kCount = 2'000'000;  // 32 MB read, 16·kCount/1100 ≈ 29 kB for the outline
+  writeCrafted(path, smallDocument(1), [](hid_t f) {
+    const hid_t compressed = H5Pcreate(H5P_DATASET_CREATE);
+    const hsize_t chunk = hsize_t{1} << 16;
+    H5Pset_chunk(compressed, 1, &chunk);
+    H5Pset_deflate(compressed, 1);
+    replaceDataset(f, "graphs/000", "x", compressed, kCount);
+    H5Pclose(compressed);
+    const hid_t plain = H5Pcreate(H5P_DATASET_CREATE);
+    replaceDataset(f, "graphs/000", "y", plain, kCount);  // never written: no storage
+    H5Pclose(plain);
+    std::vector<double> padding(6000);
+    for (std::size_t i = 0; i < padding.size(); ++i) {
+      padding[i] = static_cast<double>(i * 2654435761u % 1000003u) * 1e-3;
+    }
+    hdf5::writePoints(f, "padding", padding, hdf5::PointDatasetOptions{});
+  });
+  const auto bytes = fs::file_size(path);
+  ASSERT_GT(bytes, 16 * kCount / hdf5::kDeflateGainBound);  // the outline lets it pass
+  ASSERT_LT(bytes, 8 * kCount);
+  const std::string message = readError(path);
+  EXPECT_TRUE(contains(message, damagedSessionText(path))) << message;
+  EXPECT_TRUE(contains(message, "y")) << message;
 }
 
 TEST(SessionHostile, AGraphBeyondTheCapIsNotWrittenSoEverySessionOpensAgain) {

@@ -106,6 +106,35 @@ TEST(DuhamelSums, FftFormFollowsThePlainSumAtTheEndsOfTheResponse) {
   }
 }
 
+// A jump inside the response (a repeated knot at 1.3) on a decimal grid: the plain sum's
+// arguments of lag 13 fall on either side of the knot by rounding, so the terms of that lag
+// take the value before the jump for some outputs and after it for others. The FFT form
+// must follow each of them (a whole jump apart otherwise).
+TEST(DuhamelSums, FftFormFollowsThePlainSumAcrossAJumpInsideTheResponse) {
+  std::mt19937 gen(11);
+  const std::size_t m = 300;
+  Case c = uniformSignal(gen, m, 12.3, 0.1);
+  for (std::size_t j = 0; j < 30; ++j) {
+    const double t = static_cast<double>(j) * 0.1;
+    c.xh.push_back(t);
+    c.yh.push_back((j <= 12 ? 1 : 3) + 0.01 * static_cast<double>(j));
+    if (j == 13) {  // the knot again, now after the jump
+      c.yh[c.yh.size() - 1] = 1 + 0.01 * 12;
+      c.xh.push_back(t);
+      c.yh.push_back(3 + 0.01 * 13);
+    }
+  }
+  const double knot = c.xh[13];
+  ASSERT_EQ(c.xh[14], knot);
+  std::size_t below = 0, atOrAbove = 0;
+  for (std::size_t k = 14; k < m; ++k) {
+    (c.xs[k] - c.xs[k - 13] < knot ? below : atOrAbove) += 1;
+  }
+  ASSERT_GT(below, 10u);  // the input does straddle the jump
+  ASSERT_GT(atOrAbove, 10u);
+  expectFftMatchesReference(c, "jump at 1.3 on a decimal grid");
+}
+
 TEST(DuhamelSums, StepAndUnitResponseExamplesThroughTheFftForm) {
   const std::size_t m = 200;
   Case step;

@@ -84,6 +84,22 @@ TEST(ThreeExpPulse, StepGrowsTwentyfoldAfter100Nanoseconds) {
   EXPECT_EQ(threeExpPointCount(p, 1000), 146u);
 }
 
+// A step that lands exactly on 1e-7 s (2·fl(5e-8) is fl(1e-7)): the coarse step starts only
+// once t exceeds it, so the point at 100 ns is followed by one more fine step.
+TEST(ThreeExpPulse, CoarseStepStartsOnlyAfterTExceeds100Nanoseconds) {
+  ThreeExpParams p;
+  p.stepSeconds = 5e-8;
+  p.endSeconds = 1.2e-6;
+  ASSERT_EQ(p.stepSeconds + p.stepSeconds, kFineSamplingEndSeconds);
+  const PointColumns pulse = sample(p);
+  // 0, 50, 100 and 150 ns finely, then the step of 1000 ns to 1150 ns.
+  ASSERT_EQ(pulse.xs.size(), 5u);
+  EXPECT_DOUBLE_EQ(pulse.xs[2], 100);
+  EXPECT_DOUBLE_EQ(pulse.xs[3], 150);
+  EXPECT_DOUBLE_EQ(pulse.xs[4], 1150);
+  EXPECT_EQ(threeExpPointCount(p, 1000), 5u);
+}
+
 TEST(ThreeExpPulse, EqualsThePlainLoopForOtherParameters) {
   const struct {
     double a, k1, k2, k3, t1, t2, t3, end, step;

@@ -44,6 +44,28 @@ TEST(CursorStats, ValuesAtTheCursors) {
   EXPECT_EQ(cursorStats(Xs{}, Xs{}, 0, 0).y1, std::nullopt);
 }
 
+// Repeated X with non-finite points among them: the finite points still ascend, so a cursor
+// takes the line between neighbours as on a clean graph (an exact hit the first of the equal
+// points, past them the line from the last one), the gaps skipped.
+TEST(CursorStats, EqualXWithNaNGapsAtACursor) {
+  const Xs xs{0, 1, 2, kNan, 2, 3, 4};
+  const Xs ys{0, 10, 20, 99, 30, kNan, 10};  // finite: (0,0) (1,10) (2,20) (2,30) (4,10)
+  struct Case {
+    double at;
+    std::optional<double> y;
+  };
+  const Case cases[] = {
+      {0.5, 5},   {2, 20},  // the first of the two points at X = 2
+      {2.5, 25},            // from (2, 30) to (4, 10), not the nearest point's 20
+      {3, 20},              // the point at X = 3 has no Y: the line through it
+      {4, 10},    {-1, std::nullopt}, {4.5, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(cursorStats(xs, ys, c.at, 0).y1, c.y) << c.at;
+    EXPECT_EQ(cursorStats(xs, ys, 0, c.at).y2, c.y) << c.at;
+  }
+}
+
 TEST(CursorStats, DifferencesAndEmptySelections) {
   const Xs xs{0, 1, 2};
   const Xs ys{1, 3, 2};

@@ -170,6 +170,39 @@ TEST(PulseMeasurement, VisibleRangeDecidesWhatIsMeasured) {
   EXPECT_EQ(rising.text, "Aмплитуда = 10; Tф = 8");
 }
 
+// A view whose left edge cuts the rising edge: each crossing is the line through the
+// segment that completes the stage, so the first visible point's segment starts at the
+// point before it, outside the view. The binary search (X ascending) and the full scan must
+// both reach back to it.
+TEST(PulseMeasurement, ARisingEdgeStraddlingTheViewEdgeUsesThePointOutside) {
+  Points p;
+  p.xs = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  p.ys = {0, 0, 0, 2, 8, 10, 8, 2, 0, 0, 0};  // levels 1, 5, 9
+  struct Case {
+    double lo;
+    double t10, t50r;
+  };
+  const Case cases[] = {
+      {0, 2 + 1.0 / 2, 3 + 3.0 / 6},    // all visible: segments 2→3 and 3→4
+      {2.5, 2 + 1.0 / 2, 3 + 3.0 / 6},  // point 2 outside starts the t10 segment
+      {3.5, 3 - 1.0 / 6, 3 + 3.0 / 6},  // point 3 outside: 3→4 gives both, extrapolated
+      {4.5, 4 - 7.0 / 2, 4 - 3.0 / 2},  // point 4 outside: 4→5 gives all three
+  };
+  for (const Case& c : cases) {
+    for (const bool ascending : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << "view from " << c.lo << (ascending ? " searched" : ""));
+      const PulseMeasurement m = measurePulse(
+          {p.xs, p.ys, c.lo, 10, DurationMethod::From10Percent, "", '.', ascending});
+      ASSERT_TRUE(m.t10 && m.t50r && m.t90 && m.t50f);
+      EXPECT_DOUBLE_EQ(*m.t10, c.t10);
+      EXPECT_DOUBLE_EQ(*m.t50r, c.t50r);
+      EXPECT_DOUBLE_EQ(*m.t90, 4.5);
+      EXPECT_DOUBLE_EQ(*m.t50f, 6.5);
+      EXPECT_DOUBLE_EQ(*m.duration, 6.5 - c.t10);
+    }
+  }
+}
+
 TEST(PulseMeasurement, NonFinitePointsAreSkipped) {
   Points p = triangle();
   // A NaN between 4 and 5, an infinite spike, and a point with a NaN X.

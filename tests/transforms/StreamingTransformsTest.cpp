@@ -10,6 +10,7 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "core/Graph.h"
@@ -311,6 +312,49 @@ TEST(StreamingRc, IrregularGridsMatchThePlainRecursion) {
         << "round " << round << ", τ " << tau;
     EXPECT_TRUE(closeToPlain(integ, plainRcIntegrate(xs, ys, tau)))
         << "round " << round << ", τ " << tau;
+  }
+}
+
+// Samples at X = 1e6 + k·0.1 ns: the steps are 0.1 give or take a unit of 1e6, a handful of
+// nearly equal values that the table of recent factors must keep apart. The same section is
+// run once after a prefix of repeating steps (the table serves it) and once after a prefix of
+// steps that never repeat (every factor then comes from its own exponential); a flat zero
+// prefix leaves no trace in the recursion, so the sections must agree bit for bit.
+TEST(StreamingRc, RepeatedStepsNearAMillionTakeTheirOwnFactorsFromTheTable) {
+  constexpr std::size_t kPrefix = 4097;  // the first block's probe and one point more
+  constexpr std::size_t kSection = 60'000;
+  const double joint = 1e6 - 1;  // the prefixes end here
+  std::vector<double> repeating(kPrefix), distinct(kPrefix);
+  std::mt19937_64 random(21);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  double x = joint;
+  for (std::size_t i = kPrefix; i-- > 0;) {
+    repeating[i] = joint - static_cast<double>(kPrefix - 1 - i);  // steps of exactly 1
+    distinct[i] = x;
+    x -= 0.5 + unit(random);
+  }
+  std::vector<double> section(kSection);
+  std::set<double> steps;
+  for (std::size_t k = 0; k < kSection; ++k) {
+    section[k] = 1e6 + static_cast<double>(k) * 0.1;
+    if (k > 0) {
+      steps.insert(section[k] - section[k - 1]);
+    }
+  }
+  ASSERT_GE(steps.size(), 2u);  // the steps differ in their last bits
+  std::vector<double> ys(kPrefix, 0.0);
+  const std::vector<double> signal = noisySignal(kSection, random);
+  ys.insert(ys.end(), signal.begin(), signal.end());
+  for (const double tau : {1e-9, 3.3e-8}) {
+    std::vector<double> results[2];
+    for (int pass = 0; pass < 2; ++pass) {
+      std::vector<double> xs = pass == 0 ? repeating : distinct;
+      xs.insert(xs.end(), section.begin(), section.end());
+      results[pass] = ys;
+      rcDifferentiate(xs, results[pass], tau);
+    }
+    EXPECT_TRUE(sameBits(results[0], results[1])) << "τ " << tau;
+    EXPECT_NE(results[0].back(), ys.back());  // the section did change
   }
 }
 
