@@ -54,3 +54,9 @@ if(TARVIK_BENCH)
     tarvik_strict(${bench_name})
   endforeach()
 endif()
+
+# The pulse panel's test compares the graphs it appends with what tarvik-batch appends.
+if(TARVIK_TESTS AND TARGET gui_PulsePanelTest)
+  target_compile_definitions(gui_PulsePanelTest PRIVATE TARVIK_BATCH_EXE="$<TARGET_FILE:tarvik-batch>")
+  add_dependencies(gui_PulsePanelTest tarvik-batch)
+endif()
