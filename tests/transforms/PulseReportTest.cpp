@@ -88,7 +88,9 @@ TEST(PulseReport, DataThatCannotBeMeasuredThrowsItsMessage) {
 TEST(PulseReport, TableTextHasOneLinePerRowAndEachMetricInItsNamedColumn) {
   const Graph g = trapezoids();
   const PulseReport r = measurePulseReport(g.xs(), g.ys(), {}, PulseOptions{});
-  const std::vector<std::string> lines = split(pulseReportText(r, ','), '\n');
+  std::vector<std::string> lines = split(pulseReportText(r, ','), '\n');
+  ASSERT_EQ(lines.back(), "");  // every line ends with its newline
+  lines.pop_back();
   ASSERT_EQ(lines.size(), 1 + 12 + 6 + kPulseStatisticRows + kPulseLevelRows);
   const std::vector<std::string> header = split(lines[0], '\t');
   ASSERT_EQ(header, pulseReportColumns());
