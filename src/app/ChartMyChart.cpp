@@ -129,6 +129,11 @@ void TfmChart::showPulsePanel() {
   if (m_pulsePanel == nullptr) {
     m_pulsePanel = new PulsePanel(*this);
     addDockWidget(Qt::BottomDockWidgetArea, m_pulsePanel);
+    // Floating at first, beside the chart rather than taking its height from it; a double
+    // click on its title docks it under the chart.
+    m_pulsePanel->setFloating(true);
+    m_pulsePanel->resize(860, 460);
+    m_pulsePanel->move(geometry().left() + 40, geometry().top() + 80);
   }
   m_pulsePanel->show();
   m_pulsePanel->raise();

@@ -81,6 +81,10 @@ class PulseWorker {
   void loop();
 
   Done m_done;
+  // The points last measured when they were found finite and ascending as a whole: the
+  // next range over them needs no pass over the whole graph (a zoom measures only what it
+  // shows). Held, not watched: a block someone holds is never written, so they stay so.
+  std::shared_ptr<const PointBlock> m_orderedX, m_orderedY;
   std::mutex m_mutex;
   std::condition_variable m_wake;
   std::optional<Job> m_job;
@@ -111,8 +115,16 @@ void PulseWorker::loop() {
     std::shared_ptr<const PulseReport> report;
     std::string error;
     try {
-      report = std::make_shared<const PulseReport>(
-          measurePulseReport(*job.xs, *job.ys, job.range, job.options));
+      const bool ordered = m_orderedX == job.xs && m_orderedY == job.ys;
+      m_orderedX.reset();
+      m_orderedY.reset();
+      auto measured = std::make_shared<const PulseReport>(
+          measurePulseReport(*job.xs, *job.ys, job.range, job.options, ordered));
+      if (measured->graphOrdered) {
+        m_orderedX = job.xs;
+        m_orderedY = job.ys;
+      }
+      report = std::move(measured);
     } catch (const std::bad_alloc&) {
       error = kOutOfMemory;
     } catch (const std::exception& e) {
@@ -157,7 +169,9 @@ class PulseTableModel final : public QAbstractTableModel {
       return {};
     }
     if (index.row() != m_cachedRow) {
-      m_cells = pulseReportRow(*m_report, static_cast<std::size_t>(index.row()), m_separator);
+      // Nine digits fit a cell; "Копировать" gives all seventeen.
+      m_cells =
+          pulseReportRow(*m_report, static_cast<std::size_t>(index.row()), m_separator, 9);
       m_cachedRow = index.row();
     }
     return QString::fromStdString(m_cells[static_cast<std::size_t>(index.column())]);
@@ -204,7 +218,7 @@ PulsePanel::PulsePanel(TfmChart& window)
   m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 4);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   m_table->horizontalHeader()->setDefaultSectionSize(
-      m_table->fontMetrics().horizontalAdvance("-8.8888888e-88"));
+      m_table->fontMetrics().horizontalAdvance("-8.88888888e-88") + 8);
   m_table->setColumnWidth(0, m_table->fontMetrics().horizontalAdvance("amplitude") + 12);
   m_table->setColumnWidth(1, m_table->fontMetrics().horizontalAdvance("888888") + 12);
   column->addWidget(m_table, 1);

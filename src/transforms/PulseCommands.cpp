@@ -1,5 +1,6 @@
 #include "transforms/PulseCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -30,9 +31,12 @@ constexpr const char* kStatisticNames[kPulseStatisticRows] = {"count", "mean", "
 constexpr const char* kLevelNames[kPulseLevelRows] = {"low",   "high", "amplitude",
                                                       "lower", "mid",  "upper"};
 
+// The cells' digits: 17 (every double read back exactly) unless a narrow cell asks for fewer.
+thread_local int t_digits = 17;
+
 std::string number17(double value, char separator) {
   char text[40];
-  std::snprintf(text, sizeof text, "%.17g", value);
+  std::snprintf(text, sizeof text, "%.*g", t_digits, value);
   std::string out = text;
   for (char& c : out) {
     c = c == '.' ? separator : c;
@@ -138,12 +142,15 @@ std::vector<std::string> levelRow(const PulseReport& r, std::size_t l, char sep)
 }  // namespace
 
 PulseReport measurePulseReport(std::span<const double> xs, std::span<const double> ys,
-                               const PulseRange& range, const PulseOptions& options) {
-  const PulseSetup setup = preparePulseMeasurement(xs, ys, range.xmin, range.xmax, options);
+                               const PulseRange& range, const PulseOptions& options,
+                               bool graphOrdered) {
+  const PulseSetup setup =
+      preparePulseMeasurement(xs, ys, range.xmin, range.xmax, options, graphOrdered);
   if (setup.error) {
     throw Error(*setup.error);
   }
   PulseReport report;
+  report.graphOrdered = setup.points.graphOrdered();
   report.levels = setup.levels;
   report.reference = setup.reference;
   ReportSink sink(report);
@@ -165,7 +172,13 @@ std::size_t pulseReportRowCount(const PulseReport& r) {
   return r.transitions.size() + r.pulses.size() + kPulseStatisticRows + kPulseLevelRows;
 }
 
-std::vector<std::string> pulseReportRow(const PulseReport& r, std::size_t row, char sep) {
+std::vector<std::string> pulseReportRow(const PulseReport& r, std::size_t row, char sep,
+                                        int digits) {
+  struct Digits {
+    explicit Digits(int d) : saved(t_digits) { t_digits = std::clamp(d, 1, 17); }
+    ~Digits() { t_digits = saved; }
+    int saved;
+  } scoped(digits);
   if (row < r.transitions.size()) {
     return transitionRow(r.transitions[row], row, sep);
   }

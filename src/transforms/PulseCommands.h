@@ -32,12 +32,15 @@ struct PulseReport {
   std::size_t pulseCount = 0;
   std::vector<double> mids;  // t_mid of every transition, ascending
   std::array<MetricSummary, kPulseMetricCount> statistics{};
+  bool graphOrdered = false;  // the whole graph is finite with X never decreasing
 };
 
 // Measures the points of xs/ys in the range; throws Error with the data's message
-// (too few points, decreasing X, a flat graph). The options must be usable.
+// (too few points, decreasing X, a flat graph). The options must be usable. `graphOrdered`
+// as for selectPulsePoints: a report's graphOrdered for the same points.
 PulseReport measurePulseReport(std::span<const double> xs, std::span<const double> ys,
-                               const PulseRange& range, const PulseOptions& options);
+                               const PulseRange& range, const PulseOptions& options,
+                               bool graphOrdered = false);
 
 // The report as a table: a header line, then one line per transition, per pulse, per
 // statistic and per level, the cells separated by tabs. Numbers are written with 17
@@ -49,8 +52,9 @@ std::vector<std::string> pulseReportColumns();
 inline constexpr std::size_t kPulseStatisticRows = 5;  // count, mean, std, min, max
 inline constexpr std::size_t kPulseLevelRows = 6;      // low, high, amplitude, lower, mid, upper
 std::size_t pulseReportRowCount(const PulseReport& report);
+// `digits` significant digits (17 in the text; fewer for a narrow cell).
 std::vector<std::string> pulseReportRow(const PulseReport& report, std::size_t row,
-                                        char decimalSeparator);
+                                        char decimalSeparator, int digits = 17);
 std::string pulseReportText(const PulseReport& report, char decimalSeparator);
 // The first table column that holds `metric`.
 std::size_t pulseReportMetricColumn(PulseMetric metric);

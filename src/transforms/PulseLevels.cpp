@@ -137,7 +137,8 @@ std::optional<std::string> pulseOptionsRefusal(const PulseOptions& o) {
 }
 
 PulsePointsOutcome selectPulsePoints(std::span<const double> xs, std::span<const double> ys,
-                                     std::optional<double> xmin, std::optional<double> xmax) {
+                                     std::optional<double> xmin, std::optional<double> xmax,
+                                     bool graphOrdered) {
   PulsePointsOutcome out;
   const std::size_t n = std::min(xs.size(), ys.size());
   const double lo = xmin.value_or(-kInfinity);
@@ -146,7 +147,9 @@ PulsePointsOutcome selectPulsePoints(std::span<const double> xs, std::span<const
     out.error = kPulseTooFewPoints;  // a range that holds no point
     return out;
   }
-  if (finiteAscending(xs.first(n), ys.first(n), out.points.m_yMin, out.points.m_yMax)) {
+  if (graphOrdered ||
+      finiteAscending(xs.first(n), ys.first(n), out.points.m_yMin, out.points.m_yMax)) {
+    out.points.m_graphOrdered = true;
     // The usual record: the range by binary search, the points where they are.
     const auto begin =
         std::lower_bound(xs.begin(), xs.begin() + static_cast<std::ptrdiff_t>(n), lo);
@@ -159,7 +162,7 @@ PulsePointsOutcome selectPulsePoints(std::span<const double> xs, std::span<const
     }
     out.points.m_xs = xs.subspan(first, count);
     out.points.m_ys = ys.subspan(first, count);
-    if (count != n) {
+    if (count != n || graphOrdered) {
       extremes(out.points.m_ys, out.points.m_yMin, out.points.m_yMax);
     }
     return out;
@@ -252,9 +255,9 @@ ReferenceLevels referenceLevels(const StateLevels& levels, const PulseOptions& o
 
 PulseSetup preparePulseMeasurement(std::span<const double> xs, std::span<const double> ys,
                                    std::optional<double> xmin, std::optional<double> xmax,
-                                   const PulseOptions& options) {
+                                   const PulseOptions& options, bool graphOrdered) {
   PulseSetup setup;
-  PulsePointsOutcome selected = selectPulsePoints(xs, ys, xmin, xmax);
+  PulsePointsOutcome selected = selectPulsePoints(xs, ys, xmin, xmax, graphOrdered);
   if (selected.error) {
     setup.error = selected.error;
     return setup;
