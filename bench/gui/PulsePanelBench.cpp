@@ -160,7 +160,9 @@ int main(int argc, char** argv) {
   w.runCommand("btnPulses");
   PulsePanel& panel = *w.pulsePanel();
   Timing first;
-  if (!timed(panel, [] {}, first) || panel.report() == nullptr) {
+  if (!timed(
+          panel, [] {}, first) ||
+      panel.report() == nullptr) {
     std::fprintf(stderr, "no first result: %s\n", panel.statusText().toUtf8().constData());
     return 1;
   }
@@ -174,9 +176,11 @@ int main(int argc, char** argv) {
   std::vector<Timing> runs;
   Timing t;
   // The visible range: zoom in and out by the buttons' 15 %, in turn.
-  timed(panel, [range] { range->setCurrentIndex(1); }, t);
+  timed(
+      panel, [range] { range->setCurrentIndex(1); }, t);
   for (int k = 0; k < repetitions; ++k) {
-    if (!timed(panel, [chart, k] { chart->zoomByPercent(k % 2 == 0 ? 115 : 85); }, t)) {
+    if (!timed(
+            panel, [chart, k] { chart->zoomByPercent(k % 2 == 0 ? 115 : 85); }, t)) {
       return 1;
     }
     runs.push_back(t);
@@ -188,7 +192,8 @@ int main(int argc, char** argv) {
   for (int k = 0; k < repetitions; ++k) {
     const tarvik::XRange v = chart->visibleXRange();
     const double step = (v.upper - v.lower) / 10 * (k % 2 == 0 ? 1 : -1);
-    if (!timed(panel, [&] { chart->showXInterval(v.lower + step, v.upper + step); }, t)) {
+    if (!timed(
+            panel, [&] { chart->showXInterval(v.lower + step, v.upper + step); }, t)) {
       return 1;
     }
     runs.push_back(t);
@@ -198,12 +203,14 @@ int main(int argc, char** argv) {
   // Between the cursors, over the whole record: one cursor moves by 1 %.
   chart->showWholeExtent();
   chart->setCursorsShown(true);
-  timed(panel, [range] { range->setCurrentIndex(2); }, t);
+  timed(
+      panel, [range] { range->setCurrentIndex(2); }, t);
   runs.clear();
   for (int k = 0; k < repetitions; ++k) {
     const double x = chart->cursorX(1);
     const double step = 0.01 * (chart->visibleXRange().upper - chart->visibleXRange().lower);
-    if (!timed(panel, [&] { chart->setCursorX(1, x + (k % 2 == 0 ? step : -step)); }, t)) {
+    if (!timed(
+            panel, [&] { chart->setCursorX(1, x + (k % 2 == 0 ? step : -step)); }, t)) {
       return 1;
     }
     runs.push_back(t);
@@ -214,7 +221,8 @@ int main(int argc, char** argv) {
   chart->setCursorX(0, -1);
   runs.clear();
   for (int k = 0; k < repetitions; ++k) {
-    if (!timed(panel, [&] { chart->setCursorX(1, k % 2 == 0 ? 2e6 : 2e6 - 1); }, t)) {
+    if (!timed(
+            panel, [&] { chart->setCursorX(1, k % 2 == 0 ? 2e6 : 2e6 - 1); }, t)) {
       return 1;
     }
     runs.push_back(t);

@@ -58,8 +58,7 @@ QString number(double value, char separator) {
 // runs replaces any request still waiting, so only the newest is measured next.
 class PulseWorker {
  public:
-  using Done =
-      std::function<void(std::uint64_t, std::shared_ptr<const PulseReport>, std::string)>;
+  using Done = std::function<void(std::uint64_t, std::shared_ptr<const PulseReport>, std::string)>;
   explicit PulseWorker(Done done) : m_done(std::move(done)), m_thread([this] { loop(); }) {}
   ~PulseWorker() {
     {
@@ -170,8 +169,7 @@ class PulseTableModel final : public QAbstractTableModel {
     }
     if (index.row() != m_cachedRow) {
       // Nine digits fit a cell; "Копировать" gives all seventeen.
-      m_cells =
-          pulseReportRow(*m_report, static_cast<std::size_t>(index.row()), m_separator, 9);
+      m_cells = pulseReportRow(*m_report, static_cast<std::size_t>(index.row()), m_separator, 9);
       m_cachedRow = index.row();
     }
     return QString::fromStdString(m_cells[static_cast<std::size_t>(index.column())]);
@@ -257,16 +255,16 @@ PulsePanel::PulsePanel(TfmChart& window)
 
   // The worker's results come back as queued calls on the panel: dropped if the panel is
   // gone, and never inside another of its handlers.
-  m_worker = std::make_unique<PulseWorker>(
-      [this](std::uint64_t generation, std::shared_ptr<const PulseReport> report,
-             std::string error) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, report = std::move(report), error = std::move(error)] {
-              accept(generation, report, QString::fromStdString(error));
-            },
-            Qt::QueuedConnection);
-      });
+  m_worker = std::make_unique<PulseWorker>([this](std::uint64_t generation,
+                                                  std::shared_ptr<const PulseReport> report,
+                                                  std::string error) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, report = std::move(report), error = std::move(error)] {
+          accept(generation, report, QString::fromStdString(error));
+        },
+        Qt::QueuedConnection);
+  });
 
   // What the panel follows: every command (new points, another active graph, undo), the
   // gestures that rewrite points, zoom and pan, the cursors.
@@ -310,8 +308,8 @@ void PulsePanel::buildFields(QWidget* area) {
   add("Диапазон:", m_range);
   m_levels = new QComboBox(area);
   m_levels->setObjectName("cbPulseLevels");
-  m_levels->addItems({"Гистограмма: медиана", "Гистограмма: среднее", "Минимум и максимум",
-                      "Вручную"});
+  m_levels->addItems(
+      {"Гистограмма: медиана", "Гистограмма: среднее", "Минимум и максимум", "Вручную"});
   add("Уровни:", m_levels);
   m_low = new QLineEdit(area);
   m_low->setObjectName("edPulseLow");
@@ -448,7 +446,8 @@ void PulsePanel::request() {
     emit resultShown();
     return;
   }
-  auto next = std::make_unique<Request>(Request{graph->xBlock(), graph->yBlock(), *range, *options});
+  auto next =
+      std::make_unique<Request>(Request{graph->xBlock(), graph->yBlock(), *range, *options});
   const bool same = m_last && m_last->xs == next->xs && m_last->ys == next->ys &&
                     m_last->range.xmin == next->range.xmin &&
                     m_last->range.xmax == next->range.xmax &&
@@ -502,8 +501,9 @@ void PulsePanel::showMessage(const QString& text) {
 QString PulsePanel::statusText() const { return m_status->text(); }
 
 QString PulsePanel::tableText() const {
-  return m_report ? QString::fromStdString(pulseReportText(*m_report, m_window.ui().decimalSeparator()))
-                  : QString();
+  return m_report
+             ? QString::fromStdString(pulseReportText(*m_report, m_window.ui().decimalSeparator()))
+             : QString();
 }
 
 void PulsePanel::goToRow(int row) {
@@ -527,16 +527,16 @@ void PulsePanel::goToRow(int row) {
   const XRange visible = chart->visibleXRange();
   // Over the visible range a zoom would measure that one edge alone: the view moves there
   // at the width it has.
-  if (static_cast<RangeChoice>(m_range->currentIndex()) == RangeChoice::Visible ||
-      !(span > 0) || !std::isfinite(span)) {
+  if (static_cast<RangeChoice>(m_range->currentIndex()) == RangeChoice::Visible || !(span > 0) ||
+      !std::isfinite(span)) {
     span = visible.upper - visible.lower;
   }
   chart->showXInterval(centre - span / 2, centre + span / 2);
 }
 
 void PulsePanel::appendMetricGraph(bool histogram) {
-  const std::optional<PulseMetric> metric =
-      pulseReportColumnMetric(static_cast<std::size_t>(std::max(0, m_table->currentIndex().column())));
+  const std::optional<PulseMetric> metric = pulseReportColumnMetric(
+      static_cast<std::size_t>(std::max(0, m_table->currentIndex().column())));
   if (!metric) {
     m_window.ui().message(MessageKind::Info, "Выберите в таблице столбец показателя");
     return;

@@ -26,8 +26,7 @@ enum Column : std::size_t {
 };
 constexpr std::size_t kColumns = kFirstMetric + kPulseMetricCount;
 
-constexpr const char* kStatisticNames[kPulseStatisticRows] = {"count", "mean", "std", "min",
-                                                              "max"};
+constexpr const char* kStatisticNames[kPulseStatisticRows] = {"count", "mean", "std", "min", "max"};
 constexpr const char* kLevelNames[kPulseLevelRows] = {"low",   "high", "amplitude",
                                                       "lower", "mid",  "upper"};
 
@@ -122,10 +121,9 @@ std::vector<std::string> statisticRow(const PulseReport& r, std::size_t s, char 
   cells[kKind] = kStatisticNames[s];
   for (std::size_t m = 0; m < kPulseMetricCount; ++m) {
     const MetricSummary& summary = r.statistics[m];
-    const std::optional<double> values[] = {std::nullopt, summary.mean, summary.stdDev,
-                                            summary.min, summary.max};
-    cells[kFirstMetric + m] =
-        s == 0 ? std::to_string(summary.count) : numberOrNone(values[s], sep);
+    const std::optional<double> values[] = {std::nullopt, summary.mean, summary.stdDev, summary.min,
+                                            summary.max};
+    cells[kFirstMetric + m] = s == 0 ? std::to_string(summary.count) : numberOrNone(values[s], sep);
   }
   return cells;
 }
@@ -133,7 +131,7 @@ std::vector<std::string> statisticRow(const PulseReport& r, std::size_t s, char 
 std::vector<std::string> levelRow(const PulseReport& r, std::size_t l, char sep) {
   std::vector<std::string> cells(kColumns);
   cells[kKind] = kLevelNames[l];
-  const double values[] = {r.levels.low,     r.levels.high,  r.levels.amplitude,
+  const double values[] = {r.levels.low,      r.levels.high,   r.levels.amplitude,
                            r.reference.lower, r.reference.mid, r.reference.upper};
   cells[kLevel] = number17(values[l], sep);
   return cells;
@@ -160,8 +158,8 @@ PulseReport measurePulseReport(std::span<const double> xs, std::span<const doubl
 }
 
 std::vector<std::string> pulseReportColumns() {
-  std::vector<std::string> names = {"",      "k",     "уровень", "t_lower",
-                                    "t_mid", "t_upper", "start", "end"};
+  std::vector<std::string> names = {"",      "k",       "уровень", "t_lower",
+                                    "t_mid", "t_upper", "start",   "end"};
   for (std::string_view metric : kPulseMetricNames) {
     names.emplace_back(metric);
   }
@@ -258,7 +256,8 @@ void appendPulseHistogram(GraphStore& store, std::size_t source, const PulseRang
   const Graph& graph = store.graph(source);
   const MetricSeries values = measureMetricSeries(graph, range, options, metric);
   MetricHistogram h = metricHistogram(values.values(), classes);
-  appendResult(store, "Гистограмма: " + std::string(pulseMetricName(metric)) + " (" + graph.title + ")",
+  appendResult(store,
+               "Гистограмма: " + std::string(pulseMetricName(metric)) + " (" + graph.title + ")",
                std::move(h.centres), std::move(h.counts));
 }
 

@@ -190,7 +190,8 @@ std::vector<std::size_t> binCounts(const EqualBins& binning, const PulsePoints& 
         ++lane[binOf(y[i])];
       }
       for (std::size_t k = 0; k < bins; ++k) {
-        counts[k] += std::size_t(lane[k]) + lane[bins + k] + lane[2 * bins + k] + lane[3 * bins + k];
+        counts[k] +=
+            std::size_t(lane[k]) + lane[bins + k] + lane[2 * bins + k] + lane[3 * bins + k];
       }
       std::fill(lanes.begin(), lanes.end(), 0u);
     }
@@ -315,8 +316,7 @@ StateLevels histogramMedianLevels(const PulsePoints& p, int bins) {
     lowValues.resize(counts[lowBin]);
     highValues.reserve(counts[highBin] + 1);
     highValues.resize(counts[highBin]);
-    binValues(binning, p, lowBin, lowValues, lowFrom, lowTo, highBin, highValues, highFrom,
-              highTo);
+    binValues(binning, p, lowBin, lowValues, lowFrom, lowTo, highBin, highValues, highFrom, highTo);
   }
   // ymin lies in bin 0 and ymax in the last bin, so neither winner is empty; the extremes
   // stand in should rounding ever leave one so.

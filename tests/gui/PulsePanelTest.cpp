@@ -205,10 +205,10 @@ class PulsePanelTest : public QObject {
     QCOMPARE(cell(18, ""), QString("count"));
     QCOMPARE(cell(18, "rise"), QString("6"));
     QCOMPARE(cell(18, "period"), QString("5"));
-    QCOMPARE(cell(19, "width"), QString("30"));   // mean
-    QCOMPARE(cell(20, "rise"), QString("0"));     // std
+    QCOMPARE(cell(19, "width"), QString("30"));  // mean
+    QCOMPARE(cell(20, "rise"), QString("0"));    // std
     QCOMPARE(cell(23, ""), QString("low"));
-    QCOMPARE(cell(24, "уровень"), QString("1"));  // high
+    QCOMPARE(cell(24, "уровень"), QString("1"));    // high
     QCOMPARE(cell(28, "уровень").toDouble(), 0.9);  // upper
   }
 
@@ -330,7 +330,8 @@ class PulsePanelTest : public QObject {
       QCOMPARE(QString::fromStdString(m_w->store().graph(std::size_t(i)).title),
                out[i].section('\t', 4, 4));
     }
-    QCOMPARE(QString::fromStdString(m_w->store().graph(1).title), QString("Гистограмма: width (tr)"));
+    QCOMPARE(QString::fromStdString(m_w->store().graph(1).title),
+             QString("Гистограмма: width (tr)"));
     QCOMPARE(QString::fromStdString(m_w->store().graph(2).title), QString("Тренд: rise (tr)"));
     const QStringList histogram = points(m_w->store().graph(1));
     const QStringList trend = points(m_w->store().graph(2));
