@@ -20,6 +20,7 @@
 #include "app/ChartMyStatus.h"
 #include "app/GuiUi.h"
 #include "app/Hint.h"
+#include "app/PulsePanel.h"
 #include "app/RecentFiles.h"
 #include "app/Recovery.h"
 #include "app/WindowActions.h"
@@ -110,6 +111,9 @@ TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QW
 }
 
 TfmChart::~TfmChart() {
+  // The pulse panel's worker ends before the chart and the store it reads go.
+  delete m_pulsePanel;
+  m_pulsePanel = nullptr;
   m_recovery.reset();  // waits for a copy being written, then removes it
   // The chart must not draw a store that is going away.
   m_store.setChartPort(nullptr);

@@ -35,6 +35,7 @@ class TfmValue;
 namespace tarvik::app {
 
 class CursorPanel;
+class PulsePanel;
 class GuiUi;
 class RecoveryKeeper;
 class WindowChartPort;
@@ -58,6 +59,8 @@ class TfmChart : public QMainWindow {
   dialogs::TfmSelectGr* selectDialog() const { return m_fmSelectGr; }
   view::PulseMeasurementLayer& measurement() { return *m_measure; }
   CursorPanel* cursorPanel() const { return m_cursorPanel; }
+  // The panel "Импульсы..." once it has been opened, else null.
+  PulsePanel* pulsePanel() const { return m_pulsePanel; }
   // The background copy of the document kept for crash recovery.
   RecoveryKeeper& recovery() { return *m_recovery; }
 
@@ -135,6 +138,7 @@ class TfmChart : public QMainWindow {
   void afterChartPaint();
   void showAfterPaint();
   void refreshCursorPanel();
+  void showPulsePanel();
 
   GraphStore m_store;
   SettingsFile m_settings;
@@ -156,6 +160,7 @@ class TfmChart : public QMainWindow {
   QLineEdit* m_edit2 = nullptr;
   QLabel* m_lbCoopd = nullptr;
   CursorPanel* m_cursorPanel = nullptr;
+  PulsePanel* m_pulsePanel = nullptr;
   QAction* m_mnCursors = nullptr;
   QMenu* m_file1 = nullptr;
   QMenu* m_mnVid = nullptr;

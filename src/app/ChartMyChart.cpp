@@ -10,6 +10,7 @@
 #include "app/ChartMy.h"
 #include "app/ChartMyCursors.h"
 #include "app/GuiUi.h"
+#include "app/PulsePanel.h"
 #include "transforms/CursorStats.h"
 #include "view/ChartView.h"
 #include "view/PulseMeasurementLayer.h"
@@ -71,6 +72,9 @@ void TfmChart::installChartActions() {
   });
   m_commands.add("mnCursors",
                  [this, applyCursors](CommandContext&) { applyCursors(m_mnCursors->isChecked()); });
+  for (const char* name : {"mnPulses", "btnPulses"}) {
+    m_commands.add(name, [this](CommandContext&) { showPulsePanel(); });
+  }
 }
 
 void TfmChart::connectChart() {
@@ -78,6 +82,9 @@ void TfmChart::connectChart() {
   m_measure->setSensorText(m_edit2->text().toStdString());
   m_chart->setAfterRepaint([this](QCPPainter& painter, const QRect& plot) {
     m_measure->draw(painter, plot, *m_chart, m_store);
+    if (m_pulsePanel != nullptr) {
+      m_pulsePanel->drawMarks(painter, plot);
+    }
     afterChartPaint();
   });
   connect(m_edit2, &QLineEdit::textChanged, this,
@@ -116,6 +123,20 @@ void TfmChart::showAfterPaint() {
   for (const std::string& message : pending.messages) {
     m_ui->message(MessageKind::Info, message);
   }
+}
+
+void TfmChart::showPulsePanel() {
+  if (m_pulsePanel == nullptr) {
+    m_pulsePanel = new PulsePanel(*this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_pulsePanel);
+    // Floating at first, beside the chart rather than taking its height from it; a double
+    // click on its title docks it under the chart.
+    m_pulsePanel->setFloating(true);
+    m_pulsePanel->resize(860, 460);
+    m_pulsePanel->move(geometry().left() + 40, geometry().top() + 80);
+  }
+  m_pulsePanel->show();
+  m_pulsePanel->raise();
 }
 
 void TfmChart::refreshCursorPanel() {

@@ -115,6 +115,7 @@ void TfmChart::buildViewMenu() {
   m_mnCursors = menuItem(m_mnVid, "mnCursors", "Курсоры");
   m_mnCursors->setCheckable(true);
   m_mnCursors->setShortcut(QKeySequence("Ctrl+K"));
+  menuItem(m_mnVid, "mnPulses", "Импульсы...");
   menuItem(m_mnVid, "N35", "Исходный текст");
 }
 

@@ -201,6 +201,11 @@ QToolBar* TfmChart::buildSecondToolBar() {
                                 "cursors");
   cursors->setCheckable(true);
   m_btnCursors = qobject_cast<QAbstractButton*>(bar->widgetForAction(cursors));
+  // Every transition and pulse of the active graph, in a panel beside the chart.
+  toolButton(bar, "btnPulses",
+             "Импульсы|Все перепады и импульсы активного графика: уровни, длительности фронтов, "
+             "выбросы, ширина, период, статистика",
+             "pulses");
   return bar;
 }
 

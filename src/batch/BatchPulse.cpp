@@ -9,9 +9,7 @@
 
 #include "batch/BatchSession.h"
 #include "core/Error.h"
-#include "core/OutputLimits.h"
-#include "core/Palette.h"
-#include "transforms/PulseStatistics.h"
+#include "transforms/PulseCommands.h"
 
 namespace tarvik::batch {
 namespace {
@@ -218,36 +216,21 @@ void runPulseStats(BatchSession& s, const BatchArgs& a) {
   }
 }
 
-// Appends a result graph as direct creation does: the new-graph colour, an unnamed entry,
-// the active graph left as it was.
-void appendResult(BatchSession& s, std::string title, std::vector<double> xs,
-                  std::vector<double> ys) {
-  Graph result;
-  result.colour = newGraphColour(s.store.count());
-  result.title = std::move(title);
-  result.setPoints(std::move(xs), std::move(ys));
-  s.store.attachGraph(std::move(result), s.store.takeUnnamedEntry());
-  s.store.chart().legendRelayout();
-  s.store.chart().refreshMenus();
-  s.store.chart().redraw();
-}
-
-// The values of metric= over the measured graph; nullopt without a graph.
-std::optional<MetricSeries> series(BatchSession& s, const BatchArgs& a, PulseMetric metric,
-                                   std::string& title) {
-  const Graph* graph = nullptr;
-  const PulseOptions* options = nullptr;
-  const std::optional<PulseSetup> setup = prepare(s, a, graph, options);
-  if (!setup) {
+// The measured graph's store index and the range of the command; nullopt without a graph.
+std::optional<std::size_t> metricSource(BatchSession& s, const BatchArgs& a,
+                                        const PulseOptions*& options, PulseRange& range) {
+  options = &readFields(s, a);
+  range = {optionalNumber(s, a, "xmin"), optionalNumber(s, a, "xmax")};
+  const Graph* graph = measuredGraph(s, a);
+  if (graph == nullptr) {
     return std::nullopt;
   }
-  MetricSeries values(metric);
-  walkTransitions(setup->points, setup->levels, setup->reference, *options, values);
-  if (values.values().empty()) {
-    throw Error("Нет ни одного значения " + std::string(pulseMetricName(metric)) + " в диапазоне");
+  for (std::size_t i = 0; i < s.store.count(); ++i) {
+    if (&s.store.graph(i) == graph) {
+      return i;
+    }
   }
-  title = graph->title;
-  return values;
+  return std::nullopt;
 }
 
 void runHistogram(BatchSession& s, const BatchArgs& a) {
@@ -255,32 +238,24 @@ void runHistogram(BatchSession& s, const BatchArgs& a) {
   int classes = 20;
   if (a.has("classes")) {
     classes = integerArg(a, "classes");
-    if (classes < 1 || classes > 10000) {
+    if (classes < kMinHistogramClasses || classes > kMaxHistogramClasses) {
       throw UsageError("histogram: classes= takes 1 to 10000, not " + std::to_string(classes));
     }
   }
-  std::string source;
-  const std::optional<MetricSeries> values = series(s, a, metric, source);
-  if (!values) {
-    return;
+  const PulseOptions* options = nullptr;
+  PulseRange range;
+  if (const std::optional<std::size_t> source = metricSource(s, a, options, range)) {
+    appendPulseHistogram(s.store, *source, range, *options, metric, classes);
   }
-  MetricHistogram h = metricHistogram(values->values(), classes);
-  appendResult(s, "Гистограмма: " + std::string(pulseMetricName(metric)) + " (" + source + ")",
-               std::move(h.centres), std::move(h.counts));
 }
 
 void runTrend(BatchSession& s, const BatchArgs& a) {
   const PulseMetric metric = metricField(a);
-  std::string source;
-  const std::optional<MetricSeries> values = series(s, a, metric, source);
-  if (!values) {
-    return;
+  const PulseOptions* options = nullptr;
+  PulseRange range;
+  if (const std::optional<std::size_t> source = metricSource(s, a, options, range)) {
+    appendPulseTrend(s.store, *source, range, *options, metric);
   }
-  if (values->values().size() > kMaxGraphPoints) {
-    throw Error(kTooManyPoints);
-  }
-  appendResult(s, "Тренд: " + std::string(pulseMetricName(metric)) + " (" + source + ")",
-               values->instants(), values->values());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace tarvik {
@@ -111,7 +112,17 @@ double binFloor(const EqualBins& binning, std::size_t k, double lowest, double h
 // The count of each bin. With few bins, the bin edges are found once (binFloor) and each
 // value's bin comes from a multiplication by 1/w, off by at most one and put right by
 // comparing with the two edges; else each value is divided.
-std::vector<std::size_t> binCounts(const EqualBins& binning, const PulsePoints& p) {
+// The values of two bins guessed before the counts are known, gathered while counting, so
+// that no further pass is needed when the guess proves right. Each list has a fixed
+// capacity; a list that would pass it marks the gathering as failed.
+struct Gathering {
+  std::size_t a = 0, b = 0;
+  std::vector<double> aValues, bValues;  // sized to their capacities, then to their counts
+  bool complete = false;
+};
+
+std::vector<std::size_t> binCounts(const EqualBins& binning, const PulsePoints& p,
+                                   Gathering* gather = nullptr) {
   const std::span<const double> ys = p.ys();
   std::vector<std::size_t> counts(binning.count(), 0);
   constexpr std::size_t kEdgeTableBins = 4096;
@@ -123,12 +134,73 @@ std::vector<std::size_t> binCounts(const EqualBins& binning, const PulsePoints& 
       edges[k] = binFloor(binning, k, p.yMin(), p.yMax());
     }
     const double* edge = edges.data();
-    std::size_t* count = counts.data();
-    for (double y : ys) {
+    const auto binOf = [&](double y) {
       std::size_t k = binning.nearBin(y);
       k -= y < edge[k] ? 1 : 0;
       k += y >= edge[k + 1] ? 1 : 0;
-      ++count[k];
+      return k;
+    };
+    // A state's values fall into a few bins, and an increment of the bin just incremented
+    // waits for that store: four tables, one per lane of four values, keep four increments
+    // under way.
+    const std::size_t bins = binning.count();
+    std::vector<std::uint32_t> lanes(4 * bins, 0);
+    std::uint32_t* lane = lanes.data();
+    const std::size_t n = ys.size();
+    const double* y = ys.data();
+    std::size_t na = 0, nb = 0;
+    // A lane's 32-bit counts are folded into the totals before they could overflow.
+    constexpr std::size_t kFold = std::size_t(1) << 30;
+    for (std::size_t start = 0; start < n; start += kFold) {
+      const std::size_t stop = std::min(n, start + kFold);
+      std::size_t i = start;
+      if (gather != nullptr) {
+        // Every value is written at the end of both lists and kept by advancing the list
+        // it belongs to: no branch per value.
+        const std::size_t a = gather->a, b = gather->b;
+        const std::size_t aCapacity = gather->aValues.size() - 1;
+        const std::size_t bCapacity = gather->bValues.size() - 1;
+        double* aOut = gather->aValues.data();
+        double* bOut = gather->bValues.data();
+        const auto one = [&](std::uint32_t* table, double v) {
+          const std::size_t k = binOf(v);
+          ++table[k];
+          aOut[na] = v;
+          bOut[nb] = v;
+          na += (k == a) & (na < aCapacity);
+          nb += (k == b) & (nb < bCapacity);
+        };
+        for (; i + 4 <= stop; i += 4) {
+          one(lane, y[i]);
+          one(lane + bins, y[i + 1]);
+          one(lane + 2 * bins, y[i + 2]);
+          one(lane + 3 * bins, y[i + 3]);
+        }
+        for (; i < stop; ++i) {
+          one(lane, y[i]);
+        }
+      }
+      for (; i + 4 <= stop; i += 4) {
+        ++lane[binOf(y[i])];
+        ++lane[bins + binOf(y[i + 1])];
+        ++lane[2 * bins + binOf(y[i + 2])];
+        ++lane[3 * bins + binOf(y[i + 3])];
+      }
+      for (; i < stop; ++i) {
+        ++lane[binOf(y[i])];
+      }
+      for (std::size_t k = 0; k < bins; ++k) {
+        counts[k] +=
+            std::size_t(lane[k]) + lane[bins + k] + lane[2 * bins + k] + lane[3 * bins + k];
+      }
+      std::fill(lanes.begin(), lanes.end(), 0u);
+    }
+    if (gather != nullptr) {
+      // Complete unless a list reached its capacity (then a value may be missing).
+      gather->complete = na < gather->aValues.size() - 1 && nb < gather->bValues.size() - 1 &&
+                         na == counts[gather->a] && nb == counts[gather->b];
+      gather->aValues.resize(na);
+      gather->bValues.resize(nb);
     }
     return counts;
   }
@@ -175,27 +247,77 @@ void binValues(const EqualBins& binning, const PulsePoints& p, std::size_t a,
   bTo = std::min(bTo, p.yMax());
 }
 
-}  // namespace
-
-StateLevels histogramMedianLevels(const PulsePoints& p, int bins) {
-  const EqualBins binning(p.yMin(), p.yMax(), bins);
-  const std::vector<std::size_t> counts = binCounts(binning, p);
-  const std::size_t half = std::size_t(bins) / 2;
-  std::size_t lowBin = 0;  // ties: the lowest bin of the lower half
+// The bin with the most values in the lower half (ties: the lowest bin) and in the upper
+// half (ties: the highest).
+std::pair<std::size_t, std::size_t> modalBins(const std::vector<std::size_t>& counts) {
+  const std::size_t half = counts.size() / 2;
+  std::size_t lowBin = 0;
   for (std::size_t k = 1; k < half; ++k) {
     if (counts[k] > counts[lowBin]) {
       lowBin = k;
     }
   }
-  std::size_t highBin = counts.size() - 1;  // ties: the highest bin of the upper half
+  std::size_t highBin = counts.size() - 1;
   for (std::size_t k = counts.size() - 1; k-- > half;) {
     if (counts[k] > counts[highBin]) {
       highBin = k;
     }
   }
-  std::vector<double> lowValues(counts[lowBin]), highValues(counts[highBin]);
+  return {lowBin, highBin};
+}
+
+// The winners as a sample of every 61st value sees them, with room for their values: the
+// sample's share, a quarter more, and some.
+std::optional<Gathering> guessedWinners(const EqualBins& binning, const PulsePoints& p) {
+  constexpr std::size_t kStride = 61;
+  constexpr std::size_t kLeast = std::size_t(1) << 16;  // smaller records: no guess
+  const std::span<const double> ys = p.ys();
+  if (ys.size() < kLeast) {
+    return std::nullopt;
+  }
+  std::vector<std::size_t> sample(binning.count(), 0);
+  for (std::size_t i = 0; i < ys.size(); i += kStride) {
+    ++sample[binning.bin(ys[i])];
+  }
+  const auto [low, high] = modalBins(sample);
+  const auto room = [&](std::size_t k) {
+    return std::min(ys.size(), sample[k] * kStride + sample[k] * kStride / 4 + 4096) + 1;
+  };
+  Gathering g;
+  g.a = low;
+  g.b = high;
+  g.aValues.resize(room(low));
+  g.bValues.resize(room(high));
+  return g;
+}
+
+}  // namespace
+
+StateLevels histogramMedianLevels(const PulsePoints& p, int bins) {
+  const EqualBins binning(p.yMin(), p.yMax(), bins);
+  // The values of the winning bins are gathered while counting when a sample guesses the
+  // winners right (a record's states are its most common values, which a sample finds);
+  // else a second pass gathers them.
+  std::optional<Gathering> guess = guessedWinners(binning, p);
+  const std::vector<std::size_t> counts = binCounts(binning, p, guess ? &*guess : nullptr);
+  const auto [lowBin, highBin] = modalBins(counts);
+  std::vector<double> lowValues, highValues;
   double lowFrom = 0, lowTo = 0, highFrom = 0, highTo = 0;
-  binValues(binning, p, lowBin, lowValues, lowFrom, lowTo, highBin, highValues, highFrom, highTo);
+  if (guess && guess->complete && guess->a == lowBin && guess->b == highBin) {
+    lowValues = std::move(guess->aValues);
+    highValues = std::move(guess->bValues);
+    lowFrom = binFloor(binning, lowBin, p.yMin(), p.yMax());
+    lowTo = std::min(binFloor(binning, lowBin + 1, p.yMin(), p.yMax()), p.yMax());
+    highFrom = binFloor(binning, highBin, p.yMin(), p.yMax());
+    highTo = std::min(binFloor(binning, highBin + 1, p.yMin(), p.yMax()), p.yMax());
+  } else {
+    guess.reset();
+    lowValues.reserve(counts[lowBin] + 1);
+    lowValues.resize(counts[lowBin]);
+    highValues.reserve(counts[highBin] + 1);
+    highValues.resize(counts[highBin]);
+    binValues(binning, p, lowBin, lowValues, lowFrom, lowTo, highBin, highValues, highFrom, highTo);
+  }
   // ymin lies in bin 0 and ymax in the last bin, so neither winner is empty; the extremes
   // stand in should rounding ever leave one so.
   StateLevels levels;

@@ -21,14 +21,47 @@ std::string percentText(double value) {
   return text;
 }
 
-void extremes(std::span<const double> ys, double& yMin, double& yMax) {
-  double low = kInfinity, high = -kInfinity;
-  for (double y : ys) {
-    low = y < low ? y : low;
-    high = y > high ? y : high;
+// The extremes run in four lanes: a minimum or maximum waits for the one before it, and
+// four chains side by side keep the processor busy. Equal extremes differ only in the sign
+// of a zero: a single chain keeps the first one met, so a zero extreme is read again from
+// the points as the first zero.
+struct Extremes {
+  double low[4], high[4];
+  explicit Extremes(double y) : low{y, y, y, y}, high{y, y, y, y} {}
+  void add(std::size_t lane, double y) {
+    low[lane] = y < low[lane] ? y : low[lane];
+    high[lane] = y > high[lane] ? y : high[lane];
   }
-  yMin = low;
-  yMax = high;
+  void result(std::span<const double> ys, double& yMin, double& yMax) const {
+    yMin = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
+    yMax = std::max(std::max(high[0], high[1]), std::max(high[2], high[3]));
+    if (yMin == 0 || yMax == 0) {
+      const auto firstZero = std::find(ys.begin(), ys.end(), 0.0);
+      yMin = yMin == 0 ? *firstZero : yMin;
+      yMax = yMax == 0 ? *firstZero : yMax;
+    }
+  }
+};
+
+void extremes(std::span<const double> ys, double& yMin, double& yMax) {
+  if (ys.empty()) {
+    yMin = kInfinity;
+    yMax = -kInfinity;
+    return;
+  }
+  Extremes e(ys[0]);
+  const std::size_t n = ys.size();
+  std::size_t i = 1;
+  for (; i + 4 <= n; i += 4) {
+    e.add(0, ys[i]);
+    e.add(1, ys[i + 1]);
+    e.add(2, ys[i + 2]);
+    e.add(3, ys[i + 3]);
+  }
+  for (; i < n; ++i) {
+    e.add(0, ys[i]);
+  }
+  e.result(ys, yMin, yMax);
 }
 
 // True when every X and Y is finite and X never decreases, with the extremes of Y: one
@@ -46,17 +79,29 @@ bool finiteAscending(std::span<const double> xs, std::span<const double> ys, dou
     std::memcpy(&bits, &v, sizeof bits);
     return static_cast<std::uint64_t>((bits & kExponent) == kExponent);
   };
-  std::uint64_t bad = notFinite(xs[0]) | notFinite(ys[0]);
-  double low = ys[0], high = ys[0];
-  for (std::size_t i = 1; i < n; ++i) {
-    const double y = ys[i];
-    bad += notFinite(xs[i]) | notFinite(y) | static_cast<std::uint64_t>(xs[i] < xs[i - 1]);
-    low = y < low ? y : low;
-    high = y > high ? y : high;
+  const double* x = xs.data();
+  const double* y = ys.data();
+  std::uint64_t bad = notFinite(x[0]) | notFinite(y[0]);
+  Extremes e(y[0]);
+  const auto step = [&](std::size_t lane, std::size_t i) {
+    bad += notFinite(x[i]) | notFinite(y[i]) | static_cast<std::uint64_t>(x[i] < x[i - 1]);
+    e.add(lane, y[i]);
+  };
+  std::size_t i = 1;
+  for (; i + 4 <= n; i += 4) {
+    step(0, i);
+    step(1, i + 1);
+    step(2, i + 2);
+    step(3, i + 3);
   }
-  yMin = low;
-  yMax = high;
-  return bad == 0;
+  for (; i < n; ++i) {
+    step(0, i);
+  }
+  if (bad != 0) {
+    return false;
+  }
+  e.result(ys.first(n), yMin, yMax);
+  return true;
 }
 
 }  // namespace
@@ -92,7 +137,8 @@ std::optional<std::string> pulseOptionsRefusal(const PulseOptions& o) {
 }
 
 PulsePointsOutcome selectPulsePoints(std::span<const double> xs, std::span<const double> ys,
-                                     std::optional<double> xmin, std::optional<double> xmax) {
+                                     std::optional<double> xmin, std::optional<double> xmax,
+                                     bool graphOrdered) {
   PulsePointsOutcome out;
   const std::size_t n = std::min(xs.size(), ys.size());
   const double lo = xmin.value_or(-kInfinity);
@@ -101,7 +147,9 @@ PulsePointsOutcome selectPulsePoints(std::span<const double> xs, std::span<const
     out.error = kPulseTooFewPoints;  // a range that holds no point
     return out;
   }
-  if (finiteAscending(xs.first(n), ys.first(n), out.points.m_yMin, out.points.m_yMax)) {
+  if (graphOrdered ||
+      finiteAscending(xs.first(n), ys.first(n), out.points.m_yMin, out.points.m_yMax)) {
+    out.points.m_graphOrdered = true;
     // The usual record: the range by binary search, the points where they are.
     const auto begin =
         std::lower_bound(xs.begin(), xs.begin() + static_cast<std::ptrdiff_t>(n), lo);
@@ -114,7 +162,7 @@ PulsePointsOutcome selectPulsePoints(std::span<const double> xs, std::span<const
     }
     out.points.m_xs = xs.subspan(first, count);
     out.points.m_ys = ys.subspan(first, count);
-    if (count != n) {
+    if (count != n || graphOrdered) {
       extremes(out.points.m_ys, out.points.m_yMin, out.points.m_yMax);
     }
     return out;
@@ -207,9 +255,9 @@ ReferenceLevels referenceLevels(const StateLevels& levels, const PulseOptions& o
 
 PulseSetup preparePulseMeasurement(std::span<const double> xs, std::span<const double> ys,
                                    std::optional<double> xmin, std::optional<double> xmax,
-                                   const PulseOptions& options) {
+                                   const PulseOptions& options, bool graphOrdered) {
   PulseSetup setup;
-  PulsePointsOutcome selected = selectPulsePoints(xs, ys, xmin, xmax);
+  PulsePointsOutcome selected = selectPulsePoints(xs, ys, xmin, xmax, graphOrdered);
   if (selected.error) {
     setup.error = selected.error;
     return setup;

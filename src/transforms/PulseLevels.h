@@ -78,11 +78,15 @@ class PulsePoints {
   std::size_t size() const { return m_xs.size(); }
   double yMin() const { return m_yMin; }
   double yMax() const { return m_yMax; }
+  // True when every point of the whole graph was found finite with X never decreasing.
+  bool graphOrdered() const { return m_graphOrdered; }
 
  private:
   friend PulsePointsOutcome selectPulsePoints(std::span<const double>, std::span<const double>,
-                                              std::optional<double>, std::optional<double>);
+                                              std::optional<double>, std::optional<double>,
+                                              bool);
   std::span<const double> m_xs, m_ys;
+  bool m_graphOrdered = false;
   std::vector<double> m_ownX, m_ownY;
   double m_yMin = 0, m_yMax = 0;
 };
@@ -96,8 +100,12 @@ struct PulsePointsOutcome {
 // order. Unequal spans: the longer one's tail is ignored. Fewer than 3 points or an X
 // below the one before: the error. One pass over the graph (a second to copy, only when
 // a non-finite point or an X outside the range lies between the first and last taken).
+// `graphOrdered`: the caller knows the whole graph finite with X never decreasing (the
+// same points measured before, graphOrdered() then true), so the range is found by binary
+// search alone, without the pass over the graph.
 PulsePointsOutcome selectPulsePoints(std::span<const double> xs, std::span<const double> ys,
-                                     std::optional<double> xmin, std::optional<double> xmax);
+                                     std::optional<double> xmin, std::optional<double> xmax,
+                                     bool graphOrdered = false);
 
 struct StateLevels {
   double low = 0;
@@ -136,7 +144,7 @@ struct PulseSetup {
 // selectPulsePoints, stateLevels and referenceLevels in turn. The options must be usable.
 PulseSetup preparePulseMeasurement(std::span<const double> xs, std::span<const double> ys,
                                    std::optional<double> xmin, std::optional<double> xmax,
-                                   const PulseOptions& options);
+                                   const PulseOptions& options, bool graphOrdered = false);
 
 // Equal bins over [lowest, highest] (lowest < highest): a value's bin is
 // min(B − 1, ⌊(v − lowest)/w⌋) with w = (highest − lowest)/B. When highest − lowest

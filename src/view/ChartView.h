@@ -94,6 +94,9 @@ class ChartView : public QCustomPlot {
   void stretchVertical();
   // The active graph's bounding box (after a zoom-out step); nothing without one.
   void frameActiveGraph();
+  // The bottom axis shows lower … upper (manual, a zoom step as any zoom); the other axes
+  // stay. Nothing for an empty or non-finite interval, or one a log axis cannot show.
+  void showXInterval(double lower, double upper);
 
   // --- Mouse (ChartViewMouse.cpp) ---
   // `btnEdit`: while on, a press redraws the active graph freehand and the chart's own

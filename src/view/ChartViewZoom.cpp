@@ -1,5 +1,7 @@
 // Zoom, scroll and framing of the chart: the view rules applied to the four axes, with the
 // undo-zoom memory that "All" returns to.
+#include <cmath>
+
 #include "view/ChartView.h"
 
 namespace tarvik::view {
@@ -58,6 +60,20 @@ void ChartView::frameActiveGraph() {
   }
   const Graph& graph = m_store->graph(static_cast<std::size_t>(active));
   applyView(frameGraph(viewState(), true, graphExtent(graph.xs(), graph.ys()), m_undo));
+}
+
+void ChartView::showXInterval(double lower, double upper) {
+  if (!(lower < upper) || !std::isfinite(lower) || !std::isfinite(upper) ||
+      (logX() && !(lower > 0))) {
+    return;
+  }
+  noteZoomOrScroll();
+  ViewState view = viewState();
+  view.bottom.automatic = false;
+  view.bottom.limits.min = lower;
+  view.bottom.limits.max = upper;
+  view.top = view.bottom;
+  applyView(view);
 }
 
 }  // namespace tarvik::view

@@ -115,6 +115,7 @@ class MainWindowTest : public QObject {
                              "rb01",
                              "rb05",
                              "btnCursors",
+                             "btnPulses",
                              "Chart",
                              "lbCoopd",
                              "SpeedButton9",
@@ -156,6 +157,7 @@ class MainWindowTest : public QObject {
                              "N4",
                              "mnIzmerit",
                              "mnCursors",
+                             "mnPulses",
                              "N35",
                              "Edit1",
                              "mnUndo",
@@ -325,8 +327,8 @@ class MainWindowTest : public QObject {
       }
     }
     // The top panel's speed buttons, both toolbars' image buttons (hidden ones too), the
-    // legend position switch and the cursor switch.
-    QCOMPARE(iconButtons, 47);
+    // legend position switch, the cursor switch and the pulse panel's button.
+    QCOMPARE(iconButtons, 48);
     QCOMPARE(w.findChild<QWidget*>("SpeedButton9")->accessibleName(),
              QString("Переключатель положения легенд"));
     QCOMPARE(w.findChild<QWidget*>("ToolButton20")->accessibleName(), QString("Умножить по X"));

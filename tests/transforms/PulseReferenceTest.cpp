@@ -346,5 +346,39 @@ TEST(PulseReference, MedianOfALargeBinIsThePlainMedian) {
   }
 }
 
+// The winning bins' values are gathered while counting when a sample of every 61st point
+// guesses the winners; a record laid out so that the sample misleads, or so that a bin
+// outgrows the room the sample gave it, must still give the plain reference's levels.
+TEST(PulseReference, LevelsDoNotDependOnWhatASampleOfThePointsSuggests) {
+  for (int layout = 0; layout < 2; ++layout) {
+    SCOPED_TRACE(layout);
+    std::vector<double> xs, ys;
+    const int n = 200000;
+    for (int i = 0; i < n; ++i) {
+      const bool sampled = i % 61 == 0;
+      double y = 0;
+      if (layout == 0) {
+        // Sampled points sit at 0.10 (bin 10), the others at 0.20 (bin 20): the sample's
+        // low winner is bin 10, the record's bin 20; the high state is 1.
+        y = i % 3 == 0 ? 1.0 : sampled ? 0.10 + 1e-6 * (i % 7) : 0.20 + 1e-6 * (i % 5);
+      } else {
+        // A quarter of the sampled points and all the others are low: the sample guesses
+        // the low bin right, but with room for a quarter of its values.
+        y = sampled && (i / 61) % 4 != 0 ? 1.0 - 1e-6 * (i % 3) : 1e-7 * (i % 11);
+      }
+      xs.push_back(i);
+      ys.push_back(y);
+    }
+    ys[5] = -0.001;  // the extremes, apart from the states
+    ys[7] = 1.001;
+    PulseOptions o;
+    const PulseSetup setup = preparePulseMeasurement(xs, ys, {}, {}, o);
+    ASSERT_FALSE(setup.error);
+    const StateLevels want = referenceLevelsOf(ys, o);
+    EXPECT_EQ(setup.levels.low, want.low);
+    EXPECT_EQ(setup.levels.high, want.high);
+  }
+}
+
 }  // namespace
 }  // namespace tarvik
