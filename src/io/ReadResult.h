@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/PointArrays.h"
+
 namespace tarvik {
 
 // A reading error: the text the user sees (UTF-8) and the 1-based record or line number at
@@ -16,12 +18,6 @@ namespace tarvik {
 struct ReadError {
   std::size_t line = 0;
   std::string message;
-};
-
-// The points of one graph, X and Y in parallel arrays.
-struct PointArrays {
-  std::vector<double> xs;
-  std::vector<double> ys;
 };
 
 // Texts of records (or counted lines) 1 to 5: title, bottom axis title, stored Y-axis title,

@@ -3,25 +3,12 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "spectral/SpectrumWindows.h"
+
 namespace tarvik::spectral {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-
-// Σ a_k·cos(k·φ) over φ = −π … π in M equal steps (the last exactly π).
-std::vector<double> cosineSum(std::size_t m, std::initializer_list<double> a) {
-  std::vector<double> w(m, 0.0);
-  const double step = m > 1 ? 2 * kPi / static_cast<double>(m - 1) : 0.0;
-  for (std::size_t i = 0; i < m; ++i) {
-    const double phi = i + 1 == m && m > 1 ? kPi : static_cast<double>(i) * step + -kPi;
-    double k = 0;
-    for (double coefficient : a) {
-      w[i] += coefficient * std::cos(k * phi);
-      k += 1;
-    }
-  }
-  return w;
-}
 
 double sinc(double x) {
   const double y = kPi * (x == 0 ? 1.0e-20 : x);
@@ -30,44 +17,25 @@ double sinc(double x) {
 
 }  // namespace
 
-double besselI0(double x) {
-  // Σ ((x/2)^k / k!)²: every term is positive, so the sum is accurate to rounding; the
-  // largest term is below e^x, which keeps it finite up to x ≈ 709.
-  const double q = x * x / 4;
-  double term = 1, sum = 1;
-  for (int k = 1; k < 2000; ++k) {
-    term *= q / (static_cast<double>(k) * k);
-    sum += term;
-    if (term < sum * 1e-17) {
-      break;
-    }
-  }
-  return sum;
-}
-
 std::vector<double> designWindow(FirWindow window, std::size_t m, double beta) {
-  if (m == 1) {
-    return {1.0};
-  }
+  // The design's windows are the spectrum's: one definition of each shape.
+  WindowShape shape;
+  shape.beta = beta;
   switch (window) {
     case FirWindow::Hamming:
-      return cosineSum(m, {0.54, 1.0 - 0.54});
+      shape.kind = WindowKind::Hamming;
+      break;
     case FirWindow::Hann:
-      return cosineSum(m, {0.5, 1.0 - 0.5});
+      shape.kind = WindowKind::Hann;
+      break;
     case FirWindow::Blackman:
-      return cosineSum(m, {0.42, 0.50, 0.08});
-    case FirWindow::Kaiser: {
-      std::vector<double> w(m);
-      const double alpha = static_cast<double>(m - 1) / 2.0;
-      const double denominator = besselI0(beta);
-      for (std::size_t i = 0; i < m; ++i) {
-        const double r = (static_cast<double>(i) - alpha) / alpha;
-        w[i] = besselI0(beta * std::sqrt(1 - std::pow(r, 2.0))) / denominator;
-      }
-      return w;
-    }
+      shape.kind = WindowKind::Blackman;
+      break;
+    case FirWindow::Kaiser:
+      shape.kind = WindowKind::Kaiser;
+      break;
   }
-  return std::vector<double>(m, 1.0);
+  return spectrumWindow(shape, m);
 }
 
 std::vector<double> designFir(std::size_t taps, BandType type, double edge1, double edge2,

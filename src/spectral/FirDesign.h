@@ -19,9 +19,6 @@ inline constexpr double kMaxKaiserBeta = 700;
 // M samples of the symmetric window; β is Kaiser's shape parameter (ignored otherwise).
 std::vector<double> designWindow(FirWindow window, std::size_t m, double beta);
 
-// The modified Bessel function of the first kind of order 0, by its power series.
-double besselI0(double x);
-
 // `taps` taps (odd, kMinTaps … kMaxTaps) of the filter with band edges as fractions of the
 // Nyquist frequency (edge2 for the band types), windowed and scaled. Out of range:
 // std::invalid_argument.

@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "io/ReadResult.h"
+#include "core/PointArrays.h"
 
 namespace tarvik::synth {
 
