@@ -211,12 +211,33 @@ void TfmEditComments::chooseElementFont(ChartTextElement element) {
   }
 }
 
+QFont TfmEditComments::sharedFont() const {
+  QFont best;
+  int bestCount = 0;
+  for (const ChartTextElement element : kSavedFontElements) {
+    const QFont candidate = m_hooks.font(element);
+    int count = 0;
+    for (const ChartTextElement other : kSavedFontElements) {
+      count += m_hooks.font(other) == candidate ? 1 : 0;
+    }
+    if (count > bestCount) {  // ties go to the first of the seven (the title)
+      best = candidate;
+      bestCount = count;
+    }
+  }
+  return best;
+}
+
 void TfmEditComments::chooseFontForAll() {
   if (!m_hooks.setFont) {
     return;
   }
-  // Opens on the font of its last use, not on one of the chart's.
+  // Opens on the font the chart's texts now share (the one most of the seven carry), so
+  // the user starts from what is drawn, not from whatever the font dialog guesses.
   QFontDialog& dialog = fontD();
+  if (m_hooks.font) {
+    dialog.setCurrentFont(sharedFont());
+  }
   if (dialog.exec() != QDialog::Accepted) {
     return;
   }

@@ -43,8 +43,8 @@ class TfmEditComments : public QDialog, public OptionsDialog {
   void setTexts(const ChartTextFields& texts);
   ChartTextFields texts() const;
 
-  // The dialog's font dialog `FontD`, created at its first use and kept, so "Фонт для всех
-  // надписей" opens it as it was left. Null before the first use.
+  // The dialog's font dialog `FontD`, created at its first use and kept. Null before the
+  // first use.
   QFontDialog* fontDialog() const { return m_fontD; }
   // The font button of `element` (SpeedButton1..11).
   QToolButton* fontButton(ChartTextElement element) const;
@@ -55,6 +55,8 @@ class TfmEditComments : public QDialog, public OptionsDialog {
   QFontDialog& fontD();
   void chooseElementFont(ChartTextElement element);
   void chooseFontForAll();
+  // The font most of the seven saved texts carry now.
+  QFont sharedFont() const;
 
   ChartHooks m_hooks;
   QPlainTextEdit* m_memoTitle;

@@ -54,7 +54,7 @@ std::optional<double> parsePointTableCell(std::string_view text, char decimalSep
 }
 
 std::string notANumberText(std::string_view cellText) {
-  return "'" + std::string(cellText) + "' is not a valid floating point value";
+  return notANumberMessage(cellText);
 }
 
 ConvertedRows convertPointRows(std::span<const PointTableRow> rows, char decimalSeparator) {

@@ -160,5 +160,28 @@ TEST(CursorRows, NamesInTheBatchOrder) {
   EXPECT_EQ(rows[13].value, 3);
 }
 
+TEST(CursorUnits, FromTheAxisTitles) {
+  const struct {
+    const char* title;
+    const char* unit;
+  } titles[] = {{"t, нс", "нс"},     {"U, кВ", "кВ"},  {"f, МГц", "МГц"},
+                {"Е, В/м", "В/м"},   {"I,А", "А"},     {"a, b, c ", "c"},
+                {"Спектральная плотность", ""}, {"t,", ""}, {"", ""}};
+  for (const auto& t : titles) {
+    EXPECT_EQ(axisTitleUnit(t.title), t.unit) << t.title;
+  }
+  const std::vector<std::string> units = cursorFieldUnits("нс", "В");
+  const std::vector<std::string> want = {"нс", "нс", "нс", "1/нс", "В", "В", "В",
+                                         "",   "В",  "В",  "В",    "В", "В", "В·нс"};
+  EXPECT_EQ(units, want);
+  // One unit unknown: the fields of the other keep theirs, the integral has none.
+  const std::vector<std::string> onlyX = cursorFieldUnits("мкс", "");
+  EXPECT_EQ(onlyX[3], "1/мкс");
+  EXPECT_EQ(onlyX[4], "");
+  EXPECT_EQ(onlyX[13], "");
+  EXPECT_EQ(cursorFieldUnits("", "В")[0], "");
+  EXPECT_EQ(cursorFieldUnits("", "В")[3], "");
+}
+
 }  // namespace
 }  // namespace tarvik
