@@ -325,10 +325,9 @@ void ChartView::legendRelayout() {
   m_placedRight = m_alignment == LegendAlignment::Right ||
                   legendMovesRight(view.height(), legendHeight, footHeight, heightBesidePlot());
   const std::optional<LegendLayout> layout =
-      !m_placedRight
-          ? legendLayoutLeft(view.height(), legendHeight, footHeight, m_legendShown)
-          : legendLayoutRight(view.width(), legendWidth, QFontMetrics(xAxis->labelFont()).height(),
-                              m_legendShown);
+      !m_placedRight ? legendLayoutLeft(view.height(), legendHeight, footHeight, m_legendShown)
+                     : legendLayoutRight(view.width(), legendWidth,
+                                         QFontMetrics(xAxis->labelFont()).height(), m_legendShown);
   if (layout) {
     m_legendTopPercent = layout->legendTopPercent;
     m_bottomTitleAreaPx = layout->bottomTitleAreaPx;

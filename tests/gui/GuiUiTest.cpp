@@ -110,8 +110,8 @@ class GuiUiTest : public QObject {
       QStringList cut;  // columns narrower than their texts
       bool listed = false;
     };
-    auto look = [](Seen* seen) {
-      tarvik::testing::onNextModal([seen](QWidget* modal) {
+    auto look = [](Seen* seen, const QString& shot) {
+      tarvik::testing::onNextModal([seen, shot](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         if (dialog == nullptr) {
           modal->close();
@@ -119,12 +119,10 @@ class GuiUiTest : public QObject {
         }
         seen->filters = dialog->nameFilters();
         auto* files = dialog->findChild<QTreeView*>("treeView");
-        seen->listed = files != nullptr && QTest::qWaitFor(
-                                               [files] {
-                                                 return files->model()->rowCount(
-                                                            files->rootIndex()) > 0;
-                                               },
-                                               20000);
+        seen->listed =
+            files != nullptr &&
+            QTest::qWaitFor([files] { return files->model()->rowCount(files->rootIndex()) > 0; },
+                            20000);
         if (seen->listed) {
           QTest::qWait(200);  // the icons and sizes arrive after the names
           for (int c = 0; c < 4; ++c) {
@@ -136,11 +134,14 @@ class GuiUiTest : public QObject {
             }
           }
         }
+        if (!qEnvironmentVariableIsEmpty("TARVIK_SHOTS")) {
+          dialog->grab().save(qEnvironmentVariable("TARVIK_SHOTS") + "/" + shot);
+        }
         dialog->reject();
       });
     };
     Seen open;
-    look(&open);
+    look(&open, "open-dialog.png");
     QVERIFY(w.runCommand("btnOpen"));
     QVERIFY(open.listed);
     QVERIFY2(open.cut.isEmpty(), qPrintable(open.cut.join("; ")));
@@ -150,7 +151,7 @@ class GuiUiTest : public QObject {
 
     tarvik::app::openFilesInWindow(w, {graph.fileName().toStdString()});
     Seen save;
-    look(&save);
+    look(&save, "save-dialog.png");
     QVERIFY(w.runCommand("Save1"));
     QVERIFY(save.listed);
     QVERIFY2(save.cut.isEmpty(), qPrintable(save.cut.join("; ")));

@@ -95,10 +95,12 @@ class WindowLayoutTest : public QObject {
     for (int i = 1; i < b.size(); ++i) {
       const QRect before = b[i - 1]->geometry();
       const QRect now = b[i]->geometry();
-      QVERIFY(now.top() > before.top() || (now.top() == before.top() && now.left() > before.left()));
+      QVERIFY(now.top() > before.top() ||
+              (now.top() == before.top() && now.left() > before.left()));
     }
     // The chart takes what the bars leave of the window's height.
-    QVERIFY2(w.chart()->height() > w.height() * 7 / 10, qPrintable(QString::number(w.chart()->height())));
+    QVERIFY2(w.chart()->height() > w.height() * 7 / 10,
+             qPrintable(QString::number(w.chart()->height())));
     if (!qEnvironmentVariableIsEmpty("TARVIK_SHOTS")) {
       w.grab().save(qEnvironmentVariable("TARVIK_SHOTS") + "/window-1590.png");
     }
@@ -209,7 +211,7 @@ class WindowLayoutTest : public QObject {
       for (const char* name : hiddenButtons) {
         QVERIFY2(w.findChild<QWidget*>(name)->isVisible(), name);
       }
-      QVERIFY(w.findChild<QWidget*>("Button1")->isVisible());  // "FFT" on the top panel
+      QVERIFY(w.findChild<QWidget*>("Button1")->isVisible());   // "FFT" on the top panel
       QVERIFY(!w.findChild<QWidget*>("btnStop")->isVisible());  // shown by long loops only
       // In its listed place: the B-spline button between "Поменять местами X и Y" and
       // the Catmull–Rom "Сплайн".

@@ -82,10 +82,10 @@ TEST(OscilloscopeCsv, BadFieldsStopWithTheSamplesBefore) {
   const std::vector<Case> cases = {
       {",,,1e-9,2,,,,,1e-9,abc,\r\n", "'abc' — не число", 2, 2, 1},
       {",,,1e-9\r\n", "'' — не число", 2, 1, 1},  // short line
-      {",,,1e-9,2,,,,,1e-9,2,\r\n\r\n,,,2e-9,3,,,,,2e-9,3,\r\n",
-       "'' — не число", 3, 2, 2},  // an empty line inside
-      {",,,x" + std::string(300, 'y') + ",2,\r\n",
-       "'x" + std::string(199, 'y') + "...' — не число", 2, 1, 1},
+      {",,,1e-9,2,,,,,1e-9,2,\r\n\r\n,,,2e-9,3,,,,,2e-9,3,\r\n", "'' — не число", 3, 2,
+       2},  // an empty line inside
+      {",,,x" + std::string(300, 'y') + ",2,\r\n", "'x" + std::string(199, 'y') + "...' — не число",
+       2, 1, 1},
   };
   for (const Case& c : cases) {
     const CsvData data = readOscilloscopeCsv(first + c.secondLines, '.');

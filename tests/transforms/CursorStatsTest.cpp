@@ -164,9 +164,15 @@ TEST(CursorUnits, FromTheAxisTitles) {
   const struct {
     const char* title;
     const char* unit;
-  } titles[] = {{"t, нс", "нс"},     {"U, кВ", "кВ"},  {"f, МГц", "МГц"},
-                {"Е, В/м", "В/м"},   {"I,А", "А"},     {"a, b, c ", "c"},
-                {"Спектральная плотность", ""}, {"t,", ""}, {"", ""}};
+  } titles[] = {{"t, нс", "нс"},
+                {"U, кВ", "кВ"},
+                {"f, МГц", "МГц"},
+                {"Е, В/м", "В/м"},
+                {"I,А", "А"},
+                {"a, b, c ", "c"},
+                {"Спектральная плотность", ""},
+                {"t,", ""},
+                {"", ""}};
   for (const auto& t : titles) {
     EXPECT_EQ(axisTitleUnit(t.title), t.unit) << t.title;
   }
