@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -197,12 +198,34 @@ QFontDialog& TfmEditComments::fontD() {
   return *m_fontD;
 }
 
+namespace {
+
+// The font dialog selects a style by its name in the family's list ("Book", "Regular"),
+// and falls back to the first in the list (often a bold italic) when the font's generic
+// name ("Normal") is not there: name the family's own style of the same weight and slant.
+QFont withFamilyStyleName(QFont font) {
+  if (!font.styleName().isEmpty()) {
+    return font;
+  }
+  const QString family = font.family();
+  for (const QString& style : QFontDatabase::styles(family)) {
+    const QFont candidate = QFontDatabase::font(family, style, font.pointSize());
+    if (candidate.weight() == font.weight() && candidate.italic() == font.italic()) {
+      font.setStyleName(style);
+      break;
+    }
+  }
+  return font;
+}
+
+}  // namespace
+
 void TfmEditComments::chooseElementFont(ChartTextElement element) {
   if (!m_hooks.font || !m_hooks.setFont) {
     return;
   }
   QFontDialog& dialog = fontD();
-  dialog.setCurrentFont(m_hooks.font(element));
+  dialog.setCurrentFont(withFamilyStyleName(m_hooks.font(element)));
   if (dialog.exec() == QDialog::Accepted) {
     m_hooks.setFont(element, dialog.selectedFont());
   }
@@ -236,7 +259,7 @@ void TfmEditComments::chooseFontForAll() {
   // the user starts from what is drawn, not from whatever the font dialog guesses.
   QFontDialog& dialog = fontD();
   if (m_hooks.font) {
-    dialog.setCurrentFont(sharedFont());
+    dialog.setCurrentFont(withFamilyStyleName(sharedFont()));
   }
   if (dialog.exec() != QDialog::Accepted) {
     return;

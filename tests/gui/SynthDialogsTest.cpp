@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 
 #include "GuiTestSupport.h"
@@ -179,7 +180,20 @@ class SynthDialogsTest : public QObject {
       clickOn(dialog, permittivity, {8, permittivity->height() / 2});
       pressKey(dialog, Qt::Key_Return);
     });
+    // A refusal here would be a message box nobody expects: it is closed and recorded.
+    QString unexpected;
+    QTimer guard;
+    guard.setInterval(50);
+    connect(&guard, &QTimer::timeout, [&unexpected] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        unexpected = box->text();
+        box->reject();
+      }
+    });
+    guard.start();
     QVERIFY(w.runCommand("N28"));
+    guard.stop();
+    QCOMPARE(unexpected, QString());
     QCOMPARE(w.store().count(), std::size_t(1));
 
     SeenMessage refused;
