@@ -120,14 +120,9 @@ void TfmChart::buildViewMenu() {
   m_mnCursors->setShortcut(QKeySequence("Ctrl+K"));
   menuItem(m_mnVid, "N35", "Исходный текст");
   separator(m_mnVid);
-  // A view switch of the window itself, kept in the settings file; not a document command.
-  m_mnShowHidden = m_mnVid->addAction("Показать скрытые команды");
-  m_mnShowHidden->setObjectName("mnShowHidden");
+  // A view switch of the window itself, kept in the settings file (ChartMyView.cpp).
+  m_mnShowHidden = menuItem(m_mnVid, "mnShowHidden", "Показать скрытые команды");
   m_mnShowHidden->setCheckable(true);
-  connect(m_mnShowHidden, &QAction::toggled, this, [this](bool shown) {
-    setHiddenCommandsShown(shown);
-    m_settings.writeHiddenCommandsShown(shown);
-  });
 }
 
 void TfmChart::collectHiddenByDesign() {
