@@ -23,6 +23,7 @@
 #include "app/PulsePanel.h"
 #include "app/RecentFiles.h"
 #include "app/Recovery.h"
+#include "app/ToolRows.h"
 #include "app/WindowActions.h"
 #include "app/WindowChartPort.h"
 #include "core/NumberFormat.h"
@@ -75,9 +76,14 @@ TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QW
   auto* column = new QVBoxLayout(central);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  column->addWidget(buildTopPanel());
-  column->addWidget(buildFirstToolBar());
-  column->addWidget(buildSecondToolBar());
+  // The top panel and the two toolbars share rows where the width lets them.
+  m_toolRows = new QWidget(central);
+  m_toolRows->setObjectName("ToolRows");
+  auto* rows = new ToolRowsLayout(m_toolRows);
+  rows->addWidget(buildTopPanel());
+  rows->addWidget(buildFirstToolBar());
+  rows->addWidget(buildSecondToolBar());
+  column->addWidget(m_toolRows);
   m_chart = new view::ChartView(central);
   m_chart->setObjectName("Chart");
   applyHint(m_chart, kChartHint);
@@ -89,6 +95,8 @@ TfmChart::TfmChart(const QStringList& arguments, const QString& settingsPath, QW
   column->addWidget(buildBottomPanel());
   setCentralWidget(central);
   buildMainMenu();
+  collectHiddenByDesign();
+  setHiddenCommandsShown(m_settings.hiddenCommandsShown());
   setStatusBar(new StatusLine("Графики", this));
 
   m_port = std::make_unique<WindowChartPort>(

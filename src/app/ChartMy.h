@@ -113,6 +113,11 @@ class TfmChart : public QMainWindow {
   QAbstractButton* speedButton(const char* name, const char* hint, const char* icon);
   QAction* menuItem(QMenu* menu, const char* name, const char* caption, bool shown = true);
   QMenu* subMenu(QMenu* parent, const char* name, const char* caption, bool shown = true);
+  // The menu items, toolbar buttons and top-panel buttons the design hides (not the stop
+  // button, which the long loops show), and showing them all in their places or hiding
+  // them again ("Показать скрытые команды").
+  void collectHiddenByDesign();
+  void setHiddenCommandsShown(bool shown);
 
   // Lifecycle (ChartMy.cpp).
   void createDialogs();
@@ -146,6 +151,7 @@ class TfmChart : public QMainWindow {
   DialogRegistry m_dialogs;
 
   view::ChartView* m_chart = nullptr;
+  QWidget* m_toolRows = nullptr;
   QWidget* m_topPanel = nullptr;
   QToolBar* m_toolBar1 = nullptr;
   QToolBar* m_toolBar2 = nullptr;
@@ -166,6 +172,9 @@ class TfmChart : public QMainWindow {
   QMenu* m_mnVid = nullptr;
   QMenu* m_edit1 = nullptr;
   QAction* m_legend1 = nullptr;
+  QAction* m_mnShowHidden = nullptr;
+  std::vector<QAction*> m_hiddenActions;
+  std::vector<QWidget*> m_hiddenButtons;
 
   dialogs::TfmSelectGr* m_fmSelectGr = nullptr;
   dialogs::TfmValue* m_fmValue = nullptr;

@@ -143,6 +143,8 @@ void TfmChart::refreshCursorPanel() {
   if (!m_chart->cursorsShown()) {
     return;
   }
+  m_cursorPanel->setUnits(
+      cursorFieldUnits(axisTitleUnit(m_store.bottomAxisTitle), axisTitleUnit(m_store.yAxisTitle)));
   const Graph* graph = m_store.activeGraph();
   if (graph == nullptr) {
     m_cursorPanel->showStats(nullptr, m_ui->decimalSeparator());

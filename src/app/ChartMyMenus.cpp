@@ -2,9 +2,12 @@
 // shortcut and shown state. Items whose command is not installed do nothing. The top-level
 // menus carry mnemonics (Alt + the underlined letter); the usual desktop shortcuts open,
 // save, quit and show the about box where the listed menu gives none.
+#include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalBlocker>
+#include <QToolBar>
 
 #include "app/ChartMy.h"
 
@@ -117,6 +120,43 @@ void TfmChart::buildViewMenu() {
   m_mnCursors->setShortcut(QKeySequence("Ctrl+K"));
   menuItem(m_mnVid, "mnPulses", "Импульсы...");
   menuItem(m_mnVid, "N35", "Исходный текст");
+  separator(m_mnVid);
+  // A view switch of the window itself, kept in the settings file (ChartMyView.cpp).
+  m_mnShowHidden = menuItem(m_mnVid, "mnShowHidden", "Показать скрытые команды");
+  m_mnShowHidden->setCheckable(true);
+}
+
+void TfmChart::collectHiddenByDesign() {
+  const auto collect = [this](const QList<QAction*>& actions) {
+    for (QAction* action : actions) {
+      if (!action->isVisible() && action != m_mnShowHidden) {
+        m_hiddenActions.push_back(action);
+      }
+    }
+  };
+  for (const QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+    collect(menu->actions());
+  }
+  collect(m_toolBar1->actions());
+  collect(m_toolBar2->actions());
+  for (QWidget* child : m_topPanel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isHidden() && child != static_cast<QWidget*>(m_btnStop)) {
+      m_hiddenButtons.push_back(child);
+    }
+  }
+}
+
+void TfmChart::setHiddenCommandsShown(bool shown) {
+  for (QAction* action : m_hiddenActions) {
+    action->setVisible(shown);
+  }
+  for (QWidget* button : m_hiddenButtons) {
+    button->setVisible(shown);
+  }
+  if (m_mnShowHidden->isChecked() != shown) {
+    const QSignalBlocker quiet(m_mnShowHidden);
+    m_mnShowHidden->setChecked(shown);
+  }
 }
 
 void TfmChart::buildEditMenu() {

@@ -42,6 +42,12 @@ void TfmChart::installViewActions() {
     m_chart->setLegendPosition(right ? 0 : 1);  // re-lays the legend out
   });
   m_commands.add("N26", [](CommandContext& ctx) { ctx.store.chart().legendRelayout(); });
+  // "Показать скрытые команды": the check mark has just flipped; the choice outlives the run.
+  m_commands.add("mnShowHidden", [this](CommandContext&) {
+    const bool shown = m_mnShowHidden->isChecked();
+    setHiddenCommandsShown(shown);
+    m_settings.writeHiddenCommandsShown(shown);
+  });
   m_commands.add("LogX1", [this](CommandContext&) {
     applyLogSwitch(findChild<QAction*>("LogX1"), [this](bool on) { return m_chart->setLogX(on); });
   });

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTreeView>
 
 #include "app/CommandMap.h"
 #include "app/Settings.h"
@@ -27,6 +29,23 @@ QString qtPatterns(QString patterns) {
     }
   }
   return parts.join(' ');
+}
+
+// The name of a filter given as bare patterns: "*.srg;*.grf" is "Файлы SRG, GRF", "*.*"
+// is "Все файлы"; patterns of another shape add nothing to the name ("Файлы").
+QString patternsName(const QString& qtForm) {
+  if (qtForm == "*") {
+    return QStringLiteral("Все файлы");
+  }
+  QStringList names;
+  for (const QString& p : qtForm.split(' ', Qt::SkipEmptyParts)) {
+    const QString extension = p.mid(2);
+    if (p.startsWith("*.") && !extension.isEmpty() && !extension.contains('*') &&
+        !extension.contains('?')) {
+      names << extension.toUpper();
+    }
+  }
+  return names.isEmpty() ? QStringLiteral("Файлы") : "Файлы " + names.join(", ");
 }
 
 QStringList qtFilters(const std::vector<std::string>& filters) {
@@ -54,12 +73,30 @@ QString toQtFileFilter(const std::string& filter) {
   if (open >= 0 && text.endsWith(')')) {
     const QString label = text.left(open).trimmed();
     const QString patterns = qtPatterns(text.mid(open + 1, text.size() - open - 2));
-    return (label.isEmpty() ? patterns : label) + " (" + patterns + ")";
+    return (label.isEmpty() ? patternsName(patterns) : label) + " (" + patterns + ")";
   }
   if (text.contains('*')) {
-    return text + " (" + qtPatterns(text) + ")";
+    const QString patterns = qtPatterns(text);
+    return patternsName(patterns) + " (" + patterns + ")";
   }
   return text + " (*)";
+}
+
+void fitFileDialog(QFileDialog& dialog) {
+  // The widget dialog's list of files: the name column takes what the others leave, the
+  // size, type and date columns are as wide as their texts ("13,2 KiB" whole).
+  if (auto* files = dialog.findChild<QTreeView*>("treeView")) {
+    QHeaderView* header = files->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    const QFontMetrics metrics(files->font());
+    header->setMinimumSectionSize(metrics.horizontalAdvance(QStringLiteral("000,00 KiB")));
+    // Wide enough for a name column of about 40 characters beside the other three and the
+    // side bar of places.
+    const int width = metrics.horizontalAdvance(QString(100, QLatin1Char('x')));
+    dialog.resize(std::max(dialog.width(), width), std::max(dialog.height(), width * 3 / 5));
+  }
 }
 
 GuiUi::GuiUi(QWidget* window, QStatusBar* statusBar, dialogs::TfmSelectGr* select,
@@ -115,6 +152,7 @@ std::optional<std::vector<std::string>> GuiUi::askOpenFiles(const FileDialogRequ
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setNameFilters(qtFilters(r.filters));
+  fitFileDialog(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
@@ -135,6 +173,7 @@ std::optional<std::string> GuiUi::askSaveFile(const FileDialogRequest& r) {
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   dialog.setNameFilters(qtFilters(r.filters));
   dialog.setDefaultSuffix(QString::fromStdString(r.defaultExtension));
+  fitFileDialog(dialog);
   if (!r.proposedName.empty()) {
     dialog.selectFile(QString::fromStdString(r.proposedName));
   }

@@ -9,6 +9,7 @@
 #include "core/Ui.h"
 
 class QColorDialog;
+class QFileDialog;
 class QWidget;
 class QStatusBar;
 
@@ -26,7 +27,12 @@ class SettingsFile;
 // A filter of a command's file dialog in Qt's form "Label (*.a *.b)". Accepted inputs:
 // "Описание(*.a;*.b)", "Описание|*.a;*.b", plain patterns "*.a;*.b", and a bare label
 // ("Все файлы") that stands for every file. "*.*" means every file.
+// Bare patterns get a name of their extensions ("*.srg;*.grf" is "Файлы SRG, GRF (*.srg
+// *.grf)"), "*.*" is "Все файлы (*)": each filter shows its patterns once.
 QString toQtFileFilter(const std::string& filter);
+
+// Sizes an open or save dialog so that its file list shows every column whole.
+void fitFileDialog(QFileDialog& dialog);
 
 class GuiUi : public Ui {
  public:

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/ChartMy.h"
+#include "app/GuiUi.h"
 #include "app/WindowActions.h"
 #include "core/Error.h"
 #include "dialogs/ChartAbt.h"
@@ -96,8 +97,9 @@ std::optional<std::string> PictureCommands::askFile(const SaveDialogFields& fiel
   dialog.setObjectName(fields.name);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters({QString::fromUtf8(fields.pattern), QStringLiteral("*.*")});
+  dialog.setNameFilters({toQtFileFilter(fields.pattern), toQtFileFilter("*.*")});
   dialog.setDefaultSuffix(QString::fromUtf8(fields.extension));
+  fitFileDialog(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }

@@ -30,6 +30,7 @@ class ValuesFileDialog final : public QObject, public OptionsDialog {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters({toQtFileFilter("*.txt"), toQtFileFilter("*.*")});
     dialog.setDefaultSuffix(synth::kValuesDialogDefaultExtension);
+    fitFileDialog(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
       return false;
     }

@@ -72,6 +72,15 @@ void SettingsFile::writeIniDir(const QString& folder) {
   m_settings->sync();
 }
 
+bool SettingsFile::hiddenCommandsShown() const {
+  return m_settings->value("Vid/mnShowHidden", false).toBool();
+}
+
+void SettingsFile::writeHiddenCommandsShown(bool shown) {
+  m_settings->setValue("Vid/mnShowHidden", shown);
+  m_settings->sync();
+}
+
 ChartFonts SettingsFile::readFonts() const {
   ChartFonts fonts;
   for (std::size_t i = 0; i < kChartFontCount; ++i) {

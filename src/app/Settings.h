@@ -54,6 +54,11 @@ class SettingsFile {
   QRect readForm(const QRect& current) const;
   void writeForm(const QRect& geometry);
 
+  // "Vid"/"mnShowHidden": whether the commands hidden in the window's design are shown
+  // (off by default).
+  bool hiddenCommandsShown() const;
+  void writeHiddenCommandsShown(bool shown);
+
   void sync() { m_settings->sync(); }
 
  private:

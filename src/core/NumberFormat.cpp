@@ -363,7 +363,31 @@ std::optional<double> parseCsvNumber(std::string_view field, char localeSeparato
 }
 
 std::optional<double> parseTypedNumber(std::string_view text, char localeSeparator) {
+  text = trimBlanks(text);
+  if (text.find(',') == std::string_view::npos) {
+    return parseWithSeparator(text, localeSeparator);
+  }
+  // A typed number takes "," as well as "." whatever the locale says, as the value dialog
+  // does: a user who types "1,5" under a "." locale means one and a half.
+  std::string copy(text);
+  for (char& c : copy) {
+    if (c == ',') {
+      c = '.';
+    }
+  }
+  return parseWithSeparator(copy, localeSeparator);
+}
+
+std::optional<double> parseLocaleNumber(std::string_view text, char localeSeparator) {
   return parseWithSeparator(trimBlanks(text), localeSeparator);
+}
+
+std::string notANumberMessage(std::string_view text) {
+  return "'" + std::string(text) + "' — не число";
+}
+
+std::string notAnIntegerMessage(std::string_view text) {
+  return "'" + std::string(text) + "' — не целое число";
 }
 
 std::optional<int> parseTypedInteger(std::string_view text) {

@@ -57,12 +57,22 @@ std::optional<double> parseFileNumber(std::string_view token);
 // trailing blanks are ignored. nullopt when it is not a number.
 std::optional<double> parseCsvNumber(std::string_view field, char localeSeparator);
 
-// A typed number (value dialog, dialog fields): "." or the locale separator, optional sign
-// and exponent, surrounding blanks ignored. "inf", "nan", hex, empty text and numbers beyond
-// the largest double are not numbers.
+// A typed number (value dialog, dialog fields, point table cells, script arguments): ".",
+// "," or the locale separator as the decimal point, optional sign and exponent, surrounding
+// blanks ignored. "inf", "nan", hex, empty text, grouped digits ("1,000.5") and numbers
+// beyond the largest double are not numbers.
 std::optional<double> parseTypedNumber(std::string_view text, char localeSeparator);
+
+// A number of a text file written with the locale's separator (values files): "." or
+// `localeSeparator`, surrounding blanks ignored; otherwise as parseTypedNumber.
+std::optional<double> parseLocaleNumber(std::string_view text, char localeSeparator);
 
 // A typed integer: optional sign and decimal digits only, within int range.
 std::optional<int> parseTypedInteger(std::string_view text);
+
+// The one wording of a refused number, typed or read from a file: the text as it stood, in
+// single quotes, then "— не число" ("'abc' — не число"); for a count, "— не целое число".
+std::string notANumberMessage(std::string_view text);
+std::string notAnIntegerMessage(std::string_view text);
 
 }  // namespace tarvik

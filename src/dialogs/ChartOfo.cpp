@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -192,12 +193,34 @@ QFontDialog& TfmEditComments::fontD() {
   return *m_fontD;
 }
 
+namespace {
+
+// The font dialog selects a style by its name in the family's list ("Book", "Regular"),
+// and falls back to the first in the list (often a bold italic) when the font's generic
+// name ("Normal") is not there: name the family's own style of the same weight and slant.
+QFont withFamilyStyleName(QFont font) {
+  if (!font.styleName().isEmpty()) {
+    return font;
+  }
+  const QString family = font.family();
+  for (const QString& style : QFontDatabase::styles(family)) {
+    const QFont candidate = QFontDatabase::font(family, style, font.pointSize());
+    if (candidate.weight() == font.weight() && candidate.italic() == font.italic()) {
+      font.setStyleName(style);
+      break;
+    }
+  }
+  return font;
+}
+
+}  // namespace
+
 void TfmEditComments::chooseElementFont(ChartTextElement element) {
   if (!m_hooks.font || !m_hooks.setFont) {
     return;
   }
   QFontDialog& dialog = fontD();
-  dialog.setCurrentFont(m_hooks.font(element));
+  dialog.setCurrentFont(withFamilyStyleName(m_hooks.font(element)));
   if (dialog.exec() == QDialog::Accepted) {
     m_hooks.setFont(element, dialog.selectedFont());
   }
@@ -206,12 +229,33 @@ void TfmEditComments::chooseElementFont(ChartTextElement element) {
   }
 }
 
+QFont TfmEditComments::sharedFont() const {
+  QFont best;
+  int bestCount = 0;
+  for (const ChartTextElement element : kSavedFontElements) {
+    const QFont candidate = m_hooks.font(element);
+    int count = 0;
+    for (const ChartTextElement other : kSavedFontElements) {
+      count += m_hooks.font(other) == candidate ? 1 : 0;
+    }
+    if (count > bestCount) {  // ties go to the first of the seven (the title)
+      best = candidate;
+      bestCount = count;
+    }
+  }
+  return best;
+}
+
 void TfmEditComments::chooseFontForAll() {
   if (!m_hooks.setFont) {
     return;
   }
-  // Opens on the font of its last use, not on one of the chart's.
+  // Opens on the font the chart's texts now share (the one most of the seven carry), so
+  // the user starts from what is drawn, not from whatever the font dialog guesses.
   QFontDialog& dialog = fontD();
+  if (m_hooks.font) {
+    dialog.setCurrentFont(withFamilyStyleName(sharedFont()));
+  }
   if (dialog.exec() != QDialog::Accepted) {
     return;
   }

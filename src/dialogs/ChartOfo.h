@@ -49,6 +49,8 @@ class TfmEditComments : public QDialog, public OptionsDialog {
   QFontDialog& fontD();
   void chooseElementFont(ChartTextElement element);
   void chooseFontForAll();
+  // The font most of the seven saved texts carry now.
+  QFont sharedFont() const;
 
   ChartHooks m_hooks;
   QPlainTextEdit* m_memoTitle;

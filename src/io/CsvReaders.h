@@ -17,7 +17,7 @@ struct CsvChannel {
 
 struct CsvData {
   std::vector<CsvChannel> channels;
-  std::optional<ReadError> error;  // "'TEXT' is not a valid floating point value"
+  std::optional<ReadError> error;  // "'TEXT' — не число"
 };
 
 // True when the first line contains "Record Length".

@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "core/NumberFormat.h"
 #include "core/TextCodec.h"
 #include "io/CsvReaders.h"
 #include "io/LineBlocks.h"
@@ -81,7 +82,7 @@ struct Reader {
 }  // namespace
 
 std::string csvFieldError(std::string_view rawField) {
-  return "'" + quotedFileText(rawField) + "' is not a valid floating point value";
+  return notANumberMessage(quotedFileText(rawField));
 }
 
 CsvData readPlainCsv(std::string_view bytes, char localeSeparator, const ReleaseBytes& release) {

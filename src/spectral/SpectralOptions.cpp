@@ -31,7 +31,7 @@ double fieldNumber(const std::string& text, char decimalSeparator) {
   if (const auto value = parseTypedNumber(text, decimalSeparator)) {
     return *value;
   }
-  throw ConvertError("\"" + text + "\" не является числом");
+  throw ConvertError(notANumberMessage(text));
 }
 
 std::optional<std::string> windowParameterRefusal(const SpectrumOptions& options,
@@ -68,7 +68,7 @@ int fieldInteger(const std::string& text) {
   if (const auto value = parseTypedInteger(text)) {
     return *value;
   }
-  throw ConvertError("\"" + text + "\" не является целым числом");
+  throw ConvertError(notAnIntegerMessage(text));
 }
 
 }  // namespace tarvik::spectral

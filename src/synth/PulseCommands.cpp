@@ -41,7 +41,7 @@ double fieldValue(const std::string& text, char decimalSeparator) {
   if (const std::optional<double> value = parseTypedNumber(text, decimalSeparator)) {
     return *value;
   }
-  throw ConvertError("'" + text + "' is not a valid floating point value");
+  throw ConvertError(notANumberMessage(text));
 }
 
 void countingErrorTableCommand(CommandContext& ctx) {

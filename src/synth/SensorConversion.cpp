@@ -49,9 +49,9 @@ DivisorList readDivisorList(std::string_view bytes, std::size_t graphCount, char
       list.error = "List index out of bounds (" + std::to_string(k) + ")";
       break;
     }
-    const std::optional<double> factor = parseTypedNumber(lines[k], localeSeparator);
+    const std::optional<double> factor = parseLocaleNumber(lines[k], localeSeparator);
     if (!factor) {
-      list.error = "'" + quotedFileText(lines[k]) + "' is not a valid floating point value";
+      list.error = notANumberMessage(quotedFileText(lines[k]));
       break;
     }
     if (*factor == 0) {

@@ -50,7 +50,7 @@ inline constexpr const char* kThreeExpProgress = "Вычисление функ�
 inline constexpr const char* kNonPositiveStep = "Шаг по времени должен быть больше нуля";
 
 // A dialog field read as a real number ("." or `decimalSeparator`); throws ConvertError
-// "'TEXT' is not a valid floating point value" otherwise.
+// "'TEXT' — не число" otherwise.
 double fieldValue(const std::string& text, char decimalSeparator);
 
 void countingErrorTableCommand(CommandContext& ctx);

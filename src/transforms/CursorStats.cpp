@@ -12,6 +12,8 @@
 
 #include "core/FiniteAscending.h"
 
+#include "core/NumberFormat.h"
+
 namespace tarvik {
 namespace {
 
@@ -414,6 +416,22 @@ std::vector<CursorRow> cursorRows(const CursorStats& s) {
           {"min", s.min}, {"max", s.max},
           {"p2p", s.p2p}, {"mean", s.mean},
           {"rms", s.rms}, {"integral", s.integral}};
+}
+
+std::string axisTitleUnit(std::string_view title) {
+  const std::size_t comma = title.rfind(',');
+  if (comma == std::string_view::npos) {
+    return {};
+  }
+  return std::string(trimBlanks(title.substr(comma + 1)));
+}
+
+std::vector<std::string> cursorFieldUnits(std::string_view xUnit, std::string_view yUnit) {
+  const std::string x(xUnit);
+  const std::string y(yUnit);
+  const std::string inverse = x.empty() ? std::string() : "1/" + x;
+  const std::string area = x.empty() || y.empty() ? std::string() : y + "·" + x;
+  return {x, x, x, inverse, y, y, y, std::string(), y, y, y, y, y, area};
 }
 
 }  // namespace tarvik

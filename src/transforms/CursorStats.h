@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -48,5 +49,16 @@ struct CursorRow {
   std::optional<double> value;  // nullopt prints "none"
 };
 std::vector<CursorRow> cursorRows(const CursorStats& stats);
+
+// The unit of an axis title written as "quantity, unit" ("t, нс" gives "нс", "U, кВ" gives
+// "кВ"): the text after the last comma, blanks trimmed. Empty when the title names no unit
+// (no comma, or nothing after it).
+std::string axisTitleUnit(std::string_view title);
+
+// The unit of each of the 14 fields of the table, in the order of cursorRows, for X in
+// `xUnit` and Y in `yUnit` (either may be empty, unknown): the cursors and ΔX in X's unit,
+// 1/ΔX in "1/" X's unit, the Y values and the statistics of Y in Y's unit, the count none,
+// the integral in Y's unit times X's ("В·нс"). A field whose unit is not known is empty.
+std::vector<std::string> cursorFieldUnits(std::string_view xUnit, std::string_view yUnit);
 
 }  // namespace tarvik

@@ -108,7 +108,7 @@ void spliceCommand(CommandContext& ctx, SpliceOptions& splice) {
   checkGraphNumber(edited.second, store.count());
   const std::optional<double> x0 = parseTypedNumber(edited.xText, ctx.ui.decimalSeparator());
   if (!x0) {
-    throw ConvertError("'" + edited.xText + "' is not a valid floating point value");
+    throw ConvertError(notANumberMessage(edited.xText));
   }
   const Graph& left = store.graph(static_cast<std::size_t>(edited.first - 1));
   const Graph& right = store.graph(static_cast<std::size_t>(edited.second - 1));

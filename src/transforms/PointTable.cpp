@@ -53,9 +53,7 @@ std::optional<double> parsePointTableCell(std::string_view text, char decimalSep
   return std::nullopt;
 }
 
-std::string notANumberText(std::string_view cellText) {
-  return "'" + std::string(cellText) + "' is not a valid floating point value";
-}
+std::string notANumberText(std::string_view cellText) { return notANumberMessage(cellText); }
 
 ConvertedRows convertPointRows(std::span<const PointTableRow> rows, char decimalSeparator) {
   ConvertedRows result;

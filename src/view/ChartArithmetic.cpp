@@ -95,6 +95,16 @@ std::optional<LegendLayout> legendLayoutRight(int chartWidthPx, int legendWidthP
   return layout;
 }
 
+bool legendMovesRight(int chartHeightPx, int legendHeightPx, int footHeightPx, int otherPx) {
+  if (legendHeightPx <= 0 || chartHeightPx <= 0) {
+    return false;
+  }
+  const bool overHalf = 2 * legendHeightPx > chartHeightPx;
+  const bool plotTooLow =
+      chartHeightPx - legendHeightPx - footHeightPx - otherPx < kMinPlotHeightPx;
+  return overHalf || plotTooLow;
+}
+
 void LegendRowTops::record(std::size_t graphCount, std::size_t index, int topPx) {
   m_tops.resize(graphCount, 0);
   if (index < m_tops.size()) {

@@ -64,6 +64,15 @@ std::optional<LegendLayout> legendLayoutLeft(int chartHeightPx, int legendHeight
 std::optional<LegendLayout> legendLayoutRight(int chartWidthPx, int legendWidthPx,
                                               int bottomTitleFontPx, bool legendMenuChecked);
 
+// The least plot height the chart keeps: a legend under the X axis that would leave the
+// plot less, or take more than half the chart's height, goes to the plot's upper right
+// corner instead (the right placement) until there is room again.
+inline constexpr int kMinPlotHeightPx = 150;
+// Whether a legend aligned left (under the X axis) is placed at the right instead.
+// `otherPx` is the chart's height that is neither plot nor legend nor foot (the room above
+// the plot and the X axis with its labels).
+bool legendMovesRight(int chartHeightPx, int legendHeightPx, int footHeightPx, int otherPx);
+
 // The top pixel row of each graph's legend row as the legend was last drawn. Rows that are
 // not drawn (a graph hidden from the legend) keep their last value; new graphs start at 0.
 class LegendRowTops {

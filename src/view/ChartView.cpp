@@ -317,11 +317,18 @@ void ChartView::legendRelayout() {
     return;
   }
   m_relayoutPending = false;
+  // Fonts and title lines change the room the plot needs: the window's minimum follows.
+  const int minimumHeight = minimumSizeHint().height();
+  if (minimumHeight != m_minimumHeightSeen) {
+    m_minimumHeightSeen = minimumHeight;
+    updateGeometry();
+  }
+  m_placedRight = m_alignment == LegendAlignment::Right ||
+                  legendMovesRight(view.height(), legendHeight, footHeight, heightBesidePlot());
   const std::optional<LegendLayout> layout =
-      m_alignment == LegendAlignment::Left
-          ? legendLayoutLeft(view.height(), legendHeight, footHeight, m_legendShown)
-          : legendLayoutRight(view.width(), legendWidth, QFontMetrics(xAxis->labelFont()).height(),
-                              m_legendShown);
+      !m_placedRight ? legendLayoutLeft(view.height(), legendHeight, footHeight, m_legendShown)
+                     : legendLayoutRight(view.width(), legendWidth,
+                                         QFontMetrics(xAxis->labelFont()).height(), m_legendShown);
   if (layout) {
     m_legendTopPercent = layout->legendTopPercent;
     m_bottomTitleAreaPx = layout->bottomTitleAreaPx;
@@ -333,6 +340,21 @@ void ChartView::legendRelayout() {
 void ChartView::setFootFont(const QFont& font) { m_foot->setFont(font); }
 
 QFont ChartView::footFont() const { return m_foot->font(); }
+
+int ChartView::heightBesidePlot() const {
+  const int title = QFontMetrics(yAxis->labelFont()).height();
+  const int top = viewport().height() * 2 / 100 + (3 * title + 1) / 2;
+  const QCPLayoutElement* titleRow = m_title;
+  const int titleLines = m_title->visible() ? titleRow->minimumOuterSizeHint().height() : 0;
+  // Tick marks outward, their labels with their padding, the caption and its room.
+  const int axis = xAxis->tickLengthOut() + QFontMetrics(xAxis->tickLabelFont()).height() +
+                   xAxis->tickLabelPadding() + 2 * QFontMetrics(xAxis->labelFont()).height();
+  return top + titleLines + axis;
+}
+
+QSize ChartView::minimumSizeHint() const {
+  return {120, kMinPlotHeightPx + heightBesidePlot() + footBoxHeight() + 16};
+}
 
 int ChartView::footBoxHeight() const {
   const QCPLayoutElement* foot = m_foot;  // the size hint is public on the base class
@@ -358,7 +380,7 @@ void ChartView::applyMargins() {
   yAxis->setPadding(std::max(view.width() / 100, 1));
   const int labelHeight = xAxis->label().isEmpty() ? 0 : QFontMetrics(xAxis->labelFont()).height();
   int padding = m_bottomTitleAreaPx - labelHeight;
-  if (m_alignment == LegendAlignment::Left && legend->visible()) {
+  if (!m_placedRight && legend->visible()) {
     // The plot ends above the legend, whose top is a percentage of the chart's height.
     const int footHeight = footBoxHeight();
     const int legendTop = view.height() * m_legendTopPercent / 100;
@@ -390,7 +412,7 @@ void ChartView::placeLegend() {
   const QRect plot = axisRect()->rect();
   const QRect view = viewport();
   QRect box;
-  if (m_alignment == LegendAlignment::Left) {
+  if (!m_placedRight) {
     box = QRect(QPoint(plot.left(), view.top() + view.height() * m_legendTopPercent / 100), size);
   } else {
     // Inside the plot at its upper right corner, over the graphs if need be.

@@ -62,6 +62,11 @@ class ChartView : public QCustomPlot {
   bool logY() const;
   bool legendShown() const { return m_legendShown; }
   LegendAlignment legendAlignment() const { return m_alignment; }
+  // Where the legend is drawn now: at the right also while aligned left when it would take
+  // more than half the chart's height or leave the plot lower than kMinPlotHeightPx.
+  bool legendPlacedRight() const { return m_placedRight; }
+  // The least height at which the plot keeps kMinPlotHeightPx with the legend at the right.
+  QSize minimumSizeHint() const override;
   void setLegendAlignment(LegendAlignment alignment);
   // Repaints the overlay layer alone (measurement marks, rubber bands): ~0.2 ms.
   void redrawOverlay();
@@ -186,6 +191,9 @@ class ChartView : public QCustomPlot {
   bool setLogarithmic(QCPAxis* axis, bool on);
   int labelFontPx() const;
   int footBoxHeight() const;
+  // The chart's height that is neither plot, legend nor foot: above the plot and the X axis
+  // with its tick labels and caption.
+  int heightBesidePlot() const;
 
   GraphStore* m_store = nullptr;
   UndoStep m_gestureStep;  // opened by a press, closed by its release or a focus-out
@@ -198,6 +206,8 @@ class ChartView : public QCustomPlot {
 
   bool m_legendShown = true;
   LegendAlignment m_alignment = LegendAlignment::Left;
+  bool m_placedRight = false;
+  int m_minimumHeightSeen = 0;
   int m_legendTopPercent = 10;
   int m_rightMarginPercent = 3;
   int m_bottomTitleAreaPx = 20;

@@ -77,7 +77,7 @@ TEST_F(BatchSynth, RefusalsEndTheRunWithStatusOne) {
        "error: Слишком много точек: в одном графике может быть не больше 10000000 точек\n"},
       {"reflect-delay h2=2e7; list",
        "error: Слишком много точек: в одном графике может быть не больше 10000000 точек\n"},
-      {"polar tau=abc; list", "error: 'abc' is not a valid floating point value\n"},
+      {"polar tau=abc; list", "error: 'abc' — не число\n"},
   };
   for (const auto& c : cases) {
     const Outcome r = runSynth(c.script);

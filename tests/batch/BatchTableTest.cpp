@@ -48,7 +48,7 @@ TEST_F(BatchTable, BadRowChangesNothingAndEndsTheRun) {
     const char* message;
   };
   for (const Case& c :
-       {Case{"7 70\n8 8o\n", "error: Строка 2: '8o' is not a valid floating point value\n"},
+       {Case{"7 70\n8 8o\n", "error: Строка 2: '8o' — не число\n"},
         Case{"7 70\n\n8\n", "error: Строка 3: нужны два числа, X и Y\n"},
         Case{"7 70\n8 80 800\n", "error: Строка 2: нужны два числа, X и Y\n"}}) {
     write("rows.txt", c.rows);
@@ -95,7 +95,7 @@ TEST_F(BatchTable, ABadCellFarIntoTheFileIsQuotedAsItStands) {
   write("rows.txt", rows);
   const Outcome r = run("open a.grf; table graph=1 file=rows.txt; dump");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "error: Строка 3000001: '2,5e' is not a valid floating point value\n");
+  EXPECT_EQ(r.err, "error: Строка 3000001: '2,5e' — не число\n");
   EXPECT_EQ(r.out, "");
 }
 

@@ -423,13 +423,26 @@ TEST(ParseTypedNumber, AcceptsPointAndLocaleSeparator) {
   EXPECT_EQ(parseTypedNumber("+4", '.'), 4.0);
   EXPECT_EQ(parseTypedNumber("1e-9", ','), 1e-9);
   EXPECT_EQ(parseTypedNumber("-0,000001", ','), -1e-6);
+  // Either separator whatever the locale, as the value dialog takes them.
+  EXPECT_EQ(parseTypedNumber("1,5", '.'), 1.5);
+  EXPECT_EQ(parseTypedNumber(" -2,5e-3 ", '.'), -0.0025);
+  EXPECT_EQ(parseTypedNumber("1,79769313486232E308", '.'), DBL_MAX);
+  // A file of the locale's numbers keeps to the locale.
+  EXPECT_FALSE(parseLocaleNumber("1,5", '.').has_value());
+  EXPECT_EQ(parseLocaleNumber(" 1,5 ", ','), 1.5);
+}
+
+TEST(NotANumberMessage, QuotesTheTextInRussian) {
+  EXPECT_EQ(notANumberMessage("abc"), "'abc' — не число");
+  EXPECT_EQ(notANumberMessage(""), "'' — не число");
+  EXPECT_EQ(notAnIntegerMessage("2.5"), "'2.5' — не целое число");
 }
 
 TEST(ParseTypedNumber, RejectsNonNumbers) {
   const struct {
     const char* text;
     char sep;
-  } bad[] = {{"1,5", '.'},     {"inf", '.'},    {"INF", '.'},   {"nan", ','},    {"0x1p3", '.'},
+  } bad[] = {{"1,5,5", '.'},   {"inf", '.'},    {"INF", '.'},   {"nan", ','},    {"0x1p3", '.'},
              {"", '.'},        {"   ", ','},    {"1e999", '.'}, {"-1e999", ','}, {"1.0.0", '.'},
              {"1,000.5", ','}, {"1.5abc", '.'}, {"+-1", '.'},   {"- 1", '.'}};
   for (const auto& c : bad) {

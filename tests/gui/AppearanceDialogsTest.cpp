@@ -230,6 +230,34 @@ class AppearanceDialogsTest : public QObject {
     QFile::remove(settingsPath());
   }
 
+  void oneFontForAllOpensOnTheFontTheTextsShare() {
+    TfmChart w({}, settingsPath());
+    w.show();
+    openScope(w);
+    tarvik::app::ChartFonts fonts;
+    for (tarvik::app::FontSetting& f : fonts) {
+      f = {QStringLiteral("DejaVu Serif"), 13};
+    }
+    fonts[static_cast<std::size_t>(tarvik::app::ChartFont::BottomLegend)] = {
+        QStringLiteral("DejaVu Sans Mono"), 8};  // one text apart from the others
+    w.setFonts(fonts);
+    QFont offered;
+    onDialog([&offered](QWidget* d) {
+      onNextModalOf<QFontDialog>([&offered](QFontDialog* f) {
+        offered = f->currentFont();
+        f->reject();
+      });
+      clickAt(d, d->findChild<QPushButton*>("Button1"));
+      pressCancel(d);
+    });
+    trigger(w, "Titles1");
+    QCOMPARE(offered.family(), QString("DejaVu Serif"));
+    QCOMPARE(offered.pointSize(), 13);
+    QVERIFY(!offered.bold());
+    QVERIFY(!offered.italic());
+    QFile::remove(settingsPath());
+  }
+
   void legendTitlesMemoRenamesAndEscapeCancels() {
     TfmChart w({}, settingsPath());
     w.show();

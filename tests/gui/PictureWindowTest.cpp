@@ -151,7 +151,7 @@ class PictureWindowTest : public QObject {
     QVERIFY(m_window->runCommand("SaveaBitmap1"));
     QCOMPARE(seen.name, QString("SaveBMP"));
     QCOMPARE(seen.title, QString("Сохранение графика в виде рисунка BMP"));
-    QCOMPARE(seen.filters, QStringList({"*.bmp", "*.*"}));
+    QCOMPARE(seen.filters, QStringList({"Файлы BMP (*.bmp)", "Все файлы (*)"}));
     QCOMPARE(seen.suffix, QString("bmp"));
     QImage image;
     QVERIFY(image.load(path, "BMP"));
@@ -173,7 +173,7 @@ class PictureWindowTest : public QObject {
     QVERIFY(m_window->runCommand("SaveaMetafile1"));
     QCOMPARE(seen.name, QString("SaveWMF"));
     QCOMPARE(seen.title, QString("Сохранение графика в виде рисунка WMF"));
-    QCOMPARE(seen.filters, QStringList({"*.svg", "*.*"}));
+    QCOMPARE(seen.filters, QStringList({"Файлы SVG (*.svg)", "Все файлы (*)"}));
     QFile file(base + ".svg");  // the default extension is added
     QVERIFY(file.open(QIODevice::ReadOnly));
     QXmlStreamReader svg(file.readAll());
@@ -220,7 +220,7 @@ class PictureWindowTest : public QObject {
     SeenFileDialog seen;
     answerFileDialog(&seen, pdfPath);
     QVERIFY(m_window->runCommand("SaveaPdf1"));
-    QCOMPARE(seen.filters, QStringList({"*.pdf", "*.*"}));
+    QCOMPARE(seen.filters, QStringList({"Файлы PDF (*.pdf)", "Все файлы (*)"}));
     QFile pdf(pdfPath);
     QVERIFY(pdf.open(QIODevice::ReadOnly));
     const QByteArray bytes = pdf.readAll();

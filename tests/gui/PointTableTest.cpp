@@ -108,7 +108,7 @@ class PointTableTest : public QObject {
     QVERIFY(w.runCommand("N35"));
     QVERIFY(stayedOpen);
     QCOMPARE(message.icon, QMessageBox::Critical);
-    QCOMPARE(message.text, QString("'2o' is not a valid floating point value"));
+    QCOMPARE(message.text, QString("'2o' — не число"));
     QCOMPARE(xsOf(w), (std::vector<double>{1, 2, 3}));
     QCOMPARE(ysOf(w), (std::vector<double>{10, 20, 30}));
   }

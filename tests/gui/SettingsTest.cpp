@@ -160,7 +160,7 @@ class SettingsTest : public QObject {
       w.show();
       QVERIFY(QTest::qWaitForWindowExposed(&w));
       w.move(40, 30);
-      w.resize(600, 420);
+      w.resize(760, 540);  // above the window's least size
       QVERIFY(w.close());
     }
     QCOMPARE(recorder.saves, 1);
@@ -169,7 +169,7 @@ class SettingsTest : public QObject {
          {"[Fonts]", "TitleFontName=Liberation Serif", "TitleFontSize=14", "FootFontName=Arial",
           "FootFontSize=10", "LeftAxisFontName=", "LeftAxisLabelsFontSize=", "BottomAxisFontName=",
           "BottomAxisLabelsFontName=", "BottomLegendFontSize=8", "[Form]",
-          "Top=", "Left=", "Width=600", "Height=420", "[Spectr]"}) {
+          "Top=", "Left=", "Width=760", "Height=540", "[Spectr]"}) {
       QVERIFY2(text.contains(key), key);
     }
 
@@ -183,7 +183,7 @@ class SettingsTest : public QObject {
     QCOMPARE(again.chart()->yAxis->tickLabelFont().pointSize(), 10);
     QCOMPARE(again.chart()->xAxis->labelFont().family(), QString("Arial"));
     QCOMPARE(again.chart()->footFont().pointSize(), 10);
-    QCOMPARE(again.size(), QSize(600, 420));
+    QCOMPARE(again.size(), QSize(760, 540));
     const QRect stored = SettingsFile(path).readForm({});
     QCOMPARE(again.pos(), stored.topLeft());
   }

@@ -6,11 +6,14 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 
 #include "GuiTestSupport.h"
@@ -165,6 +168,45 @@ class SynthDialogsTest : public QObject {
     QCOMPARE(w.store().graph(0).size(), std::size_t(51));
     QCOMPARE(QString::fromStdString(w.store().sourceFile(0)), QString("Без имени-1"));
     QVERIFY(QDir(m_dir.filePath("run/tarvik")).isEmpty());
+  }
+
+  void polarDielectricTakesACommaUnderAPointLocaleAndRefusesInRussian() {
+    const QLocale before;
+    QLocale::setDefault(QLocale::c());  // "." is the locale's decimal point
+    TfmChart w({}, settingsPath());
+    onNextModal([&](QWidget* dialog) {
+      typeText(dialog, "80,5");  // εs with the other separator, as the value dialog takes it
+      auto* permittivity = dialog->findChild<QCheckBox*>("CheckBox1");
+      clickOn(dialog, permittivity, {8, permittivity->height() / 2});
+      pressKey(dialog, Qt::Key_Return);
+    });
+    // A refusal here would be a message box nobody expects: it is closed and recorded.
+    QString unexpected;
+    QTimer guard;
+    guard.setInterval(50);
+    connect(&guard, &QTimer::timeout, [&unexpected] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        unexpected = box->text();
+        box->reject();
+      }
+    });
+    guard.start();
+    QVERIFY(w.runCommand("N28"));
+    guard.stop();
+    QCOMPARE(unexpected, QString());
+    QCOMPARE(w.store().count(), std::size_t(1));
+
+    SeenMessage refused;
+    onNextModal([&](QWidget* dialog) {
+      typeText(dialog, "8o");
+      answerNextMessage(&refused);
+      pressKey(dialog, Qt::Key_Return);
+    });
+    QVERIFY(w.runCommand("N28"));
+    QLocale::setDefault(before);
+    QCOMPARE(refused.icon, QMessageBox::Critical);
+    QCOMPARE(refused.text, QString("'8o' — не число"));
+    QCOMPARE(w.store().count(), std::size_t(1));
   }
 
   void distanceDialogWithTheSecondModel() {

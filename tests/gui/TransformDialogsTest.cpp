@@ -187,7 +187,8 @@ class TransformDialogsTest : public QObject {
     QTest::newRow("letters, Escape") << "abc" << int(EscapeKey) << bad;
     QTest::newRow("letters, window closed") << "abc" << int(WindowClose) << bad;
     QTest::newRow("empty") << "" << int(OkButton) << bad;
-    QTest::newRow("comma decimal") << "2,5" << int(OkButton) << bad;
+    QTest::newRow("comma decimal") << "30,0" << int(OkButton) << "";  // as "30.0"
+    QTest::newRow("two decimal points") << "2,5.1" << int(OkButton) << bad;
     QTest::newRow("number then garbage") << "30ns" << int(OkButton) << bad;
     QTest::newRow("zero") << "0" << int(OkButton) << "Постоянная времени должна быть больше нуля!";
     QTest::newRow("negative") << "-5" << int(EscapeKey)

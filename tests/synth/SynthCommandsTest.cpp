@@ -241,7 +241,7 @@ TEST_F(SynthCommands, PolarDielectricChoicesRefusalsAndCancel) {
         try {
           polarDielectricCommand(ctx);
         } catch (const ConvertError& e) {
-          EXPECT_STREQ(e.what(), "'0.6x' is not a valid floating point value");
+          EXPECT_STREQ(e.what(), "'0.6x' — не число");
           throw;
         }
       },

@@ -182,7 +182,6 @@ TEST(CursorRows, NamesInTheBatchOrder) {
   EXPECT_EQ(rows[13].value, 3);
 }
 
-
 // Long graphs are summed in one pass, in halves on two threads: the figures are those of
 // the plain sums (to the rounding of the partial sums), the cursors' range cut exactly, and
 // one point out of order or not finite anywhere, even in the half without the cursors,
@@ -226,6 +225,35 @@ TEST(CursorStats, LongGraphsInOnePassMatchPlainSums) {
   const CursorStats skipping = cursorStats(xs, withNan, -1, end + 1);
   EXPECT_EQ(skipping.count, n - 1);
   EXPECT_EQ(skipping.min, referenceStats(xs, withNan, -1, end + 1).min);
+}
+
+TEST(CursorUnits, FromTheAxisTitles) {
+  const struct {
+    const char* title;
+    const char* unit;
+  } titles[] = {{"t, нс", "нс"},
+                {"U, кВ", "кВ"},
+                {"f, МГц", "МГц"},
+                {"Е, В/м", "В/м"},
+                {"I,А", "А"},
+                {"a, b, c ", "c"},
+                {"Спектральная плотность", ""},
+                {"t,", ""},
+                {"", ""}};
+  for (const auto& t : titles) {
+    EXPECT_EQ(axisTitleUnit(t.title), t.unit) << t.title;
+  }
+  const std::vector<std::string> units = cursorFieldUnits("нс", "В");
+  const std::vector<std::string> want = {"нс", "нс", "нс", "1/нс", "В", "В", "В",
+                                         "",   "В",  "В",  "В",    "В", "В", "В·нс"};
+  EXPECT_EQ(units, want);
+  // One unit unknown: the fields of the other keep theirs, the integral has none.
+  const std::vector<std::string> onlyX = cursorFieldUnits("мкс", "");
+  EXPECT_EQ(onlyX[3], "1/мкс");
+  EXPECT_EQ(onlyX[4], "");
+  EXPECT_EQ(onlyX[13], "");
+  EXPECT_EQ(cursorFieldUnits("", "В")[0], "");
+  EXPECT_EQ(cursorFieldUnits("", "В")[3], "");
 }
 
 }  // namespace

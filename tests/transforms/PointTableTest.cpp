@@ -68,7 +68,7 @@ TEST(PointTable, BadCellLeavesTheGraphAndNamesRowAndColumn) {
   ASSERT_TRUE(error);
   EXPECT_EQ(error->row, 2u);
   EXPECT_EQ(error->column, 1);
-  EXPECT_EQ(ui.errors(), std::vector<std::string>{"'x1' is not a valid floating point value"});
+  EXPECT_EQ(ui.errors(), std::vector<std::string>{"'x1' — не число"});
   EXPECT_EQ(toVector(store.graph(0).xs()), (std::vector<double>{1, 2, 3}));
   EXPECT_EQ(toVector(store.graph(0).ys()), (std::vector<double>{10, 20, 30}));
   // An empty cell is no number either.
@@ -90,7 +90,7 @@ TEST(PointTable, CellsReadEitherPointAndWhatTheTableWrites) {
   const double inf = std::numeric_limits<double>::infinity();
   const Case cases[] = {
       {"1,5", ',', 1.5}, {"1.5", ',', 1.5},  {" -2.5E3 ", '.', -2500},
-      {"1,5", '.', {}},  {"INF", '.', inf},  {"-INF", ',', -inf},
+      {"1,5", '.', 1.5}, {"INF", '.', inf},  {"-INF", ',', -inf},
       {"", '.', {}},     {"1 2", '.', {}},   {"inf", '.', {}},
       {"0x10", '.', {}}, {"1e400", '.', {}}, {"-0", '.', -0.0},
   };

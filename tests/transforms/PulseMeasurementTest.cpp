@@ -96,7 +96,8 @@ TEST(PulseMeasurement, SensorCorrectionAndItsMessages) {
       {"8", 0, nullptr, "8"},  // TR = TS exactly: corrected to 0
       {"9", 8, kSensorLongerThanRise, "9"},
       {"abc", 8, kSensorNotANumber, "abc"},
-      {"6,0", 8, kSensorNotANumber, "6,0"},  // the sensor field always reads "."
+      {"6,0", std::sqrt(28.0), nullptr, "6,0"},  // either separator, as every typed number
+      {"6.0.0", 8, kSensorNotANumber, "6.0.0"},
       {"  ", 8, nullptr, ""},
       {"-3", 8, nullptr, "-3"},  // not positive: no correction
   };

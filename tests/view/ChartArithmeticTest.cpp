@@ -135,6 +135,26 @@ TEST(LegendLayout, RightPlacementAtTheUpperRightCorner) {
   EXPECT_FALSE(legendLayoutRight(0, 150, 16, true));
 }
 
+TEST(LegendLayout, LegendUnderTheAxisMovesRightWhenThePlotWouldBeTooLow) {
+  const struct {
+    int chart, legend, foot, other;
+    bool right;
+  } cases[] = {
+      {600, 40, 16, 80, false},   // plenty of room under the X axis
+      {600, 300, 0, 80, false},   // exactly half the chart, plot 220 px
+      {600, 301, 0, 80, true},    // more than half the chart's height
+      {400, 150, 0, 100, false},  // plot 150 px exactly
+      {400, 151, 0, 100, true},   // the plot would keep 149 px
+      {400, 140, 20, 100, true},  // the foot counts too
+      {300, 0, 16, 80, false},    // no legend shown: nothing to move
+      {0, 40, 0, 80, false},      // no size yet
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(legendMovesRight(c.chart, c.legend, c.foot, c.other), c.right)
+        << c.chart << " " << c.legend << " " << c.foot << " " << c.other;
+  }
+}
+
 TEST(LegendRowTops, GrowsWithZerosAndKeepsRowsNotDrawn) {
   LegendRowTops tops;
   tops.record(2, 1, 300);
