@@ -17,7 +17,7 @@ struct CsvChannel {
 
 struct CsvData {
   std::vector<CsvChannel> channels;
-  std::optional<ReadError> error;  // "'TEXT' — не число"
+  std::optional<ReadError> error;  // "'TEXT' is not a valid floating point value"
 };
 
 // True when the first line contains "Record Length".

@@ -1,6 +1,5 @@
 #include <cstring>
 
-#include "core/NumberFormat.h"
 #include "core/TextCodec.h"
 #include "io/CsvReaders.h"
 #include "io/LineBlocks.h"
@@ -82,7 +81,7 @@ struct Reader {
 }  // namespace
 
 std::string csvFieldError(std::string_view rawField) {
-  return notANumberMessage(quotedFileText(rawField));
+  return "'" + quotedFileText(rawField) + "' is not a valid floating point value";
 }
 
 CsvData readPlainCsv(std::string_view bytes, char localeSeparator, const ReleaseBytes& release) {

@@ -51,7 +51,7 @@ DivisorList readDivisorList(std::string_view bytes, std::size_t graphCount, char
     }
     const std::optional<double> factor = parseLocaleNumber(lines[k], localeSeparator);
     if (!factor) {
-      list.error = notANumberMessage(quotedFileText(lines[k]));
+      list.error = "'" + quotedFileText(lines[k]) + "' is not a valid floating point value";
       break;
     }
     if (*factor == 0) {

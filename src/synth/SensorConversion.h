@@ -23,7 +23,7 @@ struct DivisorList {
 // Line k (from 0) of `bytes` is the factor of graph k. Lines end at CR LF, LF or CR; a
 // final line end does not start another line. A number uses "." or `localeSeparator`,
 // blanks around it are ignored. Messages: "List index out of bounds (k)" for a missing
-// line, "'text' — не число" for a line that is not a number (a
+// line, "'text' is not a valid floating point value" for a line that is not a number (a
 // long line quoted by its start, as quotedFileText cuts it), and kDivisionByZero for a
 // factor 0. Text is Windows 1251 in the file.
 DivisorList readDivisorList(std::string_view bytes, std::size_t graphCount, char localeSeparator);

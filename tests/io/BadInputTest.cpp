@@ -26,7 +26,7 @@ std::string binaryBytes(std::size_t n, unsigned seed) {
 }
 
 const std::string kOscHead = "Record Length,2,,0,1,,Record Length,2,,0,1,\r\n";
-const std::string kNotFloat = " — не число";
+const std::string kNotFloat = " is not a valid floating point value";
 
 TEST(BadInput, EveryKindOfFileEndsWithItsMessage) {
   struct Case {

@@ -80,12 +80,12 @@ TEST(OscilloscopeCsv, BadFieldsStopWithTheSamplesBefore) {
   };
   const std::string first = "Record Length,2,,0,1,,Record Length,2,,0,1,\r\n";
   const std::vector<Case> cases = {
-      {",,,1e-9,2,,,,,1e-9,abc,\r\n", "'abc' — не число", 2, 2, 1},
-      {",,,1e-9\r\n", "'' — не число", 2, 1, 1},  // short line
-      {",,,1e-9,2,,,,,1e-9,2,\r\n\r\n,,,2e-9,3,,,,,2e-9,3,\r\n", "'' — не число", 3, 2,
-       2},  // an empty line inside
-      {",,,x" + std::string(300, 'y') + ",2,\r\n", "'x" + std::string(199, 'y') + "...' — не число",
-       2, 1, 1},
+      {",,,1e-9,2,,,,,1e-9,abc,\r\n", "'abc' is not a valid floating point value", 2, 2, 1},
+      {",,,1e-9\r\n", "'' is not a valid floating point value", 2, 1, 1},  // short line
+      {",,,1e-9,2,,,,,1e-9,2,\r\n\r\n,,,2e-9,3,,,,,2e-9,3,\r\n",
+       "'' is not a valid floating point value", 3, 2, 2},  // an empty line inside
+      {",,,x" + std::string(300, 'y') + ",2,\r\n",
+       "'x" + std::string(199, 'y') + "...' is not a valid floating point value", 2, 1, 1},
   };
   for (const Case& c : cases) {
     const CsvData data = readOscilloscopeCsv(first + c.secondLines, '.');
@@ -153,7 +153,7 @@ TEST(CsvNumbers, PointAlwaysAndTheLocaleSeparatorWhenItIsNotComma) {
       EXPECT_EQ(data.channels[0].points.ys.at(0), *c.expected) << c.value;
     } else {
       ASSERT_TRUE(data.error) << c.value;
-      EXPECT_EQ(data.error->message, "'" + c.value + "' — не число");
+      EXPECT_EQ(data.error->message, "'" + c.value + "' is not a valid floating point value");
     }
   }
 }
@@ -168,10 +168,10 @@ TEST(PlainCsv, TimeBeforeTheFirstCommaValueAfterIt) {
 
   const CsvData noComma = readPlainCsv("0,1\r\n12\r\n", '.');
   ASSERT_TRUE(noComma.error);
-  EXPECT_EQ(noComma.error->message, "'' — не число");
+  EXPECT_EQ(noComma.error->message, "'' is not a valid floating point value");
   const CsvData twoCommas = readPlainCsv("0,1,2\r\n", '.');
   ASSERT_TRUE(twoCommas.error);
-  EXPECT_EQ(twoCommas.error->message, "'1,2' — не число");
+  EXPECT_EQ(twoCommas.error->message, "'1,2' is not a valid floating point value");
 }
 
 // Enough lines for several parallel rounds: the result must equal a plain line-by-line read.

@@ -200,10 +200,12 @@ TEST(ScopeCsv, FilesTheListedCsvPathReadsAreNotClaimed) {
 
 TEST(ScopeCsv, BadCellsNameTheFormatAndTheLine) {
   EXPECT_EQ(errorOf("x-axis,1,2\nsecond,Volt,Volt\n0,1,2\n\n1e-9,1,abc\n"),
-            "Keysight CSV: строка 5: 'abc' — не число");
-  EXPECT_EQ(errorOf("in s,C1 in V\n0,1\n1e-9,1.5.\n"), "R&S CSV: строка 3: '1.5.' — не число");
+            "Keysight CSV: строка 5: 'abc' is not a valid floating point value");
+  EXPECT_EQ(errorOf("in s,C1 in V\n0,1\n1e-9,1.5.\n"),
+            "R&S CSV: строка 3: '1.5.' is not a valid floating point value");
   // A sample without its time.
-  EXPECT_EQ(errorOf("in s,C1 in V\n0,1\n,2\n"), "R&S CSV: строка 3: '' — не число");
+  EXPECT_EQ(errorOf("in s,C1 in V\n0,1\n,2\n"),
+            "R&S CSV: строка 3: '' is not a valid floating point value");
   EXPECT_EQ(errorOf("X,CH1,Start,Increment,\nSequence,Volt,0,-4e-08\n0,1,\n"),
             "Rigol CSV: Increment = '-4e-08' не годится");
   EXPECT_EQ(errorOf("X,CH1,Start,\nSequence,Volt,0\n0,1,\n"),

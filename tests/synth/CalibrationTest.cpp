@@ -228,11 +228,11 @@ TEST(DivisorList, ReadsOneFactorPerGraph) {
   };
   for (const Case& c : {Case{"2\n4\n", 3, "List index out of bounds (2)"},
                         Case{"", 1, "List index out of bounds (0)"},
-                        Case{"2\nabc\n", 2, "'abc' — не число"},
-                        Case{"2\n\n3", 3, "'' — не число"},
-                        Case{"1,5\n", 1, "'1,5' — не число"},
+                        Case{"2\nabc\n", 2, "'abc' is not a valid floating point value"},
+                        Case{"2\n\n3", 3, "'' is not a valid floating point value"},
+                        Case{"1,5\n", 1, "'1,5' is not a valid floating point value"},
                         Case{"2\n0\n", 2, "Floating point division by zero"},
-                        Case{"\xF2\xF0\xE8\n", 1, "'три' — не число"}}) {
+                        Case{"\xF2\xF0\xE8\n", 1, "'три' is not a valid floating point value"}}) {
     const DivisorList list = readDivisorList(c.bytes, c.graphs, '.');
     ASSERT_TRUE(list.error) << c.bytes;
     EXPECT_EQ(*list.error, c.message);
