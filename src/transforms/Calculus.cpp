@@ -282,6 +282,10 @@ void rcIntegrate(std::span<const double> xs, std::span<double> ys, double tauSec
   forEachDecayFactor(xs.first(ys.size()), tauSeconds, IntegrationStep{ys, first, first});
 }
 
+long double rcDecayFactor(double previousX, double x, double tauSeconds) {
+  return DecayFactors(tauSeconds).direct(previousX, x);
+}
+
 void quantisationErrorModel(std::span<double> ys, int levels, std::mt19937_64& random) {
   double lo = 0, hi = 0;
   bool any = false;
