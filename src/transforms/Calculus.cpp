@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -122,8 +123,7 @@ class DecayFactors {
 // where the steps repeat, the table makes the factors cheap and one core does the whole
 // block. Where they do not (the probe missed more often than not), the exponentials are
 // the cost: the rest of the block's factors are computed ahead on both cores, and the
-// recursion, which is cheap, then runs through them on this one (which therefore takes the
-// smaller share of the factors). Every factor is a function of its step alone, so the
+// recursion, which is cheap, then runs through them on this one. Every factor is a function of its step alone, so the
 // result does not depend on the blocking.
 //
 // The recursion is a small value (its state is kept in registers, not behind references).
@@ -152,20 +152,29 @@ void forEachDecayFactor(std::span<const double> xs, double tauSeconds, Recursion
       }
     } else if (probeEnd < end) {
       factors.resize(end - probeEnd);
-      const auto fill = [&xs, &factors, probeEnd](const DecayFactors& d, std::size_t from,
-                                                  std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-          factors[i - probeEnd] = d.direct(xs[i - 1], xs[i]);
+      // The factors are cut into chunks that either core takes from a shared counter, so
+      // that when the other core is busy this one does not wait for its share.
+      constexpr std::size_t kChunk = 8192;
+      std::atomic<std::size_t> next{probeEnd};
+      const auto fill = [&xs, &factors, &next, probeEnd, end](const DecayFactors& d) {
+        for (;;) {
+          const std::size_t from = next.fetch_add(kChunk, std::memory_order_relaxed);
+          if (from >= end) {
+            return;
+          }
+          const std::size_t to = std::min(end, from + kChunk);
+          for (std::size_t i = from; i < to; ++i) {
+            factors[i - probeEnd] = d.direct(xs[i - 1], xs[i]);
+          }
         }
       };
-      const std::size_t split = probeEnd + (end - probeEnd) * 3 / 8;
       std::thread helper;
       try {
-        helper = std::thread(fill, std::cref(decay), split, end);
+        helper = std::thread(fill, std::cref(decay));
       } catch (const std::exception&) {
         // No second thread could be started: this core computes all the block's factors.
       }
-      fill(decay, probeEnd, helper.joinable() ? split : end);
+      fill(decay);
       if (helper.joinable()) {
         helper.join();
       }
@@ -280,6 +289,10 @@ void rcIntegrate(std::span<const double> xs, std::span<double> ys, double tauSec
   const long double first = 0.0L + ys[0];  // as the running sum from 0 (−0 becomes +0)
   ys[0] = static_cast<double>(first);
   forEachDecayFactor(xs.first(ys.size()), tauSeconds, IntegrationStep{ys, first, first});
+}
+
+long double rcDecayFactor(double previousX, double x, double tauSeconds) {
+  return DecayFactors(tauSeconds).direct(previousX, x);
 }
 
 void quantisationErrorModel(std::span<double> ys, int levels, std::mt19937_64& random) {

@@ -32,6 +32,11 @@ void runningTrapezoidIntegral(std::span<double> xs, std::span<double> ys);
 void rcDifferentiate(std::span<const double> xs, std::span<double> ys, double tauSeconds);
 void rcIntegrate(std::span<const double> xs, std::span<double> ys, double tauSeconds);
 
+// The decay over one step from previousX to x (in ns) with τ in seconds, in extended
+// precision, computed afresh: the factor the RC transforms use for that step, whether they
+// take it from their table of recent steps or compute it.
+long double rcDecayFactor(double previousX, double x, double tauSeconds);
+
 // Quantisation-error model after RC differentiation: q = (max Y − min Y) / levels; every Y
 // goes to the nearest multiple of q (a half to the even one), then one step down with
 // probability 0.2 and, independently, one step up with probability 0.2. Skipped when q is

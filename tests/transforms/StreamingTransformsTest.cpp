@@ -355,6 +355,52 @@ TEST(StreamingRc, RepeatedStepsNearAMillionTakeTheirOwnFactorsFromTheTable) {
     }
     EXPECT_TRUE(sameBits(results[0], results[1])) << "τ " << tau;
     EXPECT_NE(results[0].back(), ys.back());  // the section did change
+
+// X = 1e6 + k·0.1: the steps are 0.1 give or take a unit of X's last place, a few distinct
+// lengths that the table of recent steps serves. The result must be the recursion with every
+// factor computed afresh, bit for bit; the tail has steps that never repeat (computed ahead
+// on two cores), and a block boundary falls inside each part.
+TEST(StreamingRc, DecayTableGivesTheBitsOfAFreshExponential) {
+  constexpr std::size_t kRegular = 600'000, kIrregular = 300'000;
+  std::vector<double> xs(kRegular + kIrregular);
+  for (std::size_t k = 0; k < kRegular; ++k) {
+    xs[k] = 1e6 + static_cast<double>(k) * 0.1;
+  }
+  std::mt19937_64 random(17);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (std::size_t k = kRegular; k < xs.size(); ++k) {
+    xs[k] = xs[k - 1] + 0.05 + 0.1 * unit(random);
+  }
+  std::vector<long double> distinct;
+  for (std::size_t k = 1; k < kRegular; ++k) {
+    const long double dx = static_cast<long double>(xs[k]) - xs[k - 1];
+    if (std::find(distinct.begin(), distinct.end(), dx) == distinct.end()) {
+      distinct.push_back(dx);
+    }
+  }
+  ASSERT_GT(distinct.size(), 1u);   // the steps do differ in their last bits …
+  ASSERT_LE(distinct.size(), 8u);   // … among a few lengths
+  const std::vector<double> ys = noisySignal(xs.size(), random);
+  for (const double tau : {1e-9, 15e-9, 2e-6}) {
+    std::vector<double> wantDiff = ys, wantInteg = ys;
+    long double out = ys[0], previousIn = ys[0];
+    long double in = 0.0L + ys[0], previousOut = in;
+    wantInteg[0] = static_cast<double>(in);
+    for (std::size_t i = 1; i < ys.size(); ++i) {
+      const long double decay = rcDecayFactor(xs[i - 1], xs[i], tau);
+      const long double y = ys[i];
+      out = out * decay + (y - previousIn);
+      previousIn = y;
+      wantDiff[i] = static_cast<double>(out);
+      in += y - previousOut * decay;
+      previousOut = y;
+      wantInteg[i] = static_cast<double>(in);
+    }
+    std::vector<double> diff = ys, integ = ys;
+    rcDifferentiate(xs, diff, tau);
+    rcIntegrate(xs, integ, tau);
+    EXPECT_TRUE(sameBits(diff, wantDiff)) << "τ " << tau;
+    EXPECT_TRUE(sameBits(integ, wantInteg)) << "τ " << tau;
   }
 }
 
