@@ -355,6 +355,8 @@ TEST(StreamingRc, RepeatedStepsNearAMillionTakeTheirOwnFactorsFromTheTable) {
     }
     EXPECT_TRUE(sameBits(results[0], results[1])) << "τ " << tau;
     EXPECT_NE(results[0].back(), ys.back());  // the section did change
+  }
+}
 
 // X = 1e6 + k·0.1: the steps are 0.1 give or take a unit of X's last place, a few distinct
 // lengths that the table of recent steps serves. The result must be the recursion with every
