@@ -153,11 +153,12 @@ void TfmChart::createDialogs() {
   add("TfmSelectGrParam", new dialogs::TfmSelectGrParam(this));
   new dialogs::TfmShowTextGr(this);
   add("TfmSpectr", new dialogs::TfmSpectr(this));
-  add("TfmFilter", new dialogs::TfmFilter(this));
   m_fmValue = new dialogs::TfmValue(this);
   add("TfmCalcZ", new dialogs::TfmCalcZ(this));
   add("TfmDistance", new dialogs::TfmDistance(this));
   add("TfmChartSelectUI", new dialogs::TfmChartSelectUI(this));
+  // Dialogs of commands beyond the listed ones come after the listed order.
+  add("TfmFilter", new dialogs::TfmFilter(this));
 
   m_ui = std::make_unique<GuiUi>(this, statusBar(), m_fmSelectGr, m_fmValue, m_dialogs, m_settings);
   m_ui->setProgressHook([this] { showLongLoopControls(); });

@@ -87,7 +87,7 @@ class WindowLifecycleTest : public QObject {
                                    "fmLegend", "fmLines", "fmEditComments", "fmPolarDielectric",
                                    "fmPrinOptions", "fmChartRC", "fmSelectTwoGr", "fmSelectGr",
                                    "fmSelectGrParam", "fmShowTextGr", "fmSpectr", "fmValue",
-                                   "fmCalcZ", "fmDistance", "fmChartSelectUI"}));
+                                   "fmCalcZ", "fmDistance", "fmChartSelectUI", "fmFilter"}));
   }
 
   void commandLineFileIsOpenedAtCreation() {
