@@ -9,6 +9,11 @@
 #include <cstdint>
 #include <mutex>
 
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_ignore_thread_begin();
+extern "C" void __tsan_ignore_thread_end();
+#endif
+
 namespace tarvik::detail {
 namespace {
 
@@ -57,8 +62,17 @@ void onBusError(int signo, siginfo_t* info, void* context) {
     }
     // Every page from the faulting one to the end of the range lies past the file's new end.
     const std::uintptr_t page = address & ~(g_pageSize - 1);
+#if defined(__SANITIZE_THREAD__)
+    // The thread sanitizer counts a new mapping as a write of its range by this thread, so
+    // every other reader of the file would seem to race with it; the bytes only turn from
+    // the file's to zeros, which every reader is prepared for.
+    __tsan_ignore_thread_begin();
+#endif
     void* zeros = ::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ,
                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+#if defined(__SANITIZE_THREAD__)
+    __tsan_ignore_thread_end();
+#endif
     if (zeros != MAP_FAILED) {
       slot.faulted.store(true, std::memory_order_release);
       errno = savedErrno;
