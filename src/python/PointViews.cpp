@@ -1,33 +1,15 @@
 #include "python/PointViews.h"
 
-#include <sys/mman.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+
+#include "core/LargeArrays.h"
 
 namespace py = pybind11;
 
 namespace tarvik::python {
 namespace {
-
-// Room for `count` values that the copy then fills. Tens of megabytes new to the process
-// are offered huge pages on Linux, as numpy does with its own arrays: filling them then
-// takes one page fault per 2 MiB instead of one per 4 KiB, which otherwise cost twice the
-// copy itself.
-void reserveForCopy(std::vector<double>& values, std::size_t count) {
-  values.reserve(count);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
-  const auto begin = reinterpret_cast<std::uintptr_t>(values.data());
-  const std::uintptr_t end = begin + count * sizeof(double);
-  const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
-  if (end > first + kHuge) {
-    // Advice only: a refusal leaves ordinary pages.
-    ::madvise(reinterpret_cast<void*>(first), (end - first) & ~(kHuge - 1), MADV_HUGEPAGE);
-  }
-#endif
-}
 
 std::size_t firstNotFinite(const double* values, std::size_t count) {
   std::size_t i = 0;
@@ -98,7 +80,7 @@ std::vector<double> finitePoints(const py::handle& values, const std::string& na
                           "] is not a finite number");
   }
   std::vector<double> points;
-  reserveForCopy(points, count);
+  reserveLarge(points, count);
   points.insert(points.end(), data, data + count);
   return points;
 }
