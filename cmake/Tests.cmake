@@ -64,3 +64,18 @@ add_test(NAME core_has_no_qt_refuses_a_missing_folder
     -P ${CMAKE_SOURCE_DIR}/cmake/CheckNoQt.cmake)
 set_tests_properties(core_has_no_qt_sees_a_planted_include core_has_no_qt_refuses_a_missing_folder
   PROPERTIES WILL_FAIL TRUE LABELS core)
+
+# TARVIK_UNITY_TESTS compiles the test files a dozen to a unit (the sanitized builds of the
+# continuous integration, where the test headers cost most of the build). Files whose
+# file-local helpers share a name with another file's are compiled on their own.
+option(TARVIK_UNITY_TESTS "Compile the window-free tests in unity batches" OFF)
+if(TARVIK_UNITY_TESTS)
+  set_target_properties(tarvik_tests PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 12)
+  set_source_files_properties(
+    tests/core/OutputLimitsTest.cpp tests/core/StoreCommandsTest.cpp
+    tests/io/PlainGraphReaderTest.cpp tests/io/TekWfmTest.cpp
+    tests/spectral/InverseAndConvolutionTest.cpp tests/synth/SplineTest.cpp
+    tests/transforms/PulseStatsTest.cpp tests/transforms/PulseMeasurementTest.cpp
+    tests/io/SessionHostileTest.cpp
+    PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+endif()
