@@ -1,0 +1,101 @@
+"""doc.add's one pass over the caller's arrays: every value judged, wherever it sits.
+
+The copy judges values in blocks of thousands (a numpy array of C-ordered float64) and
+converts other arrays block by block; the sizes and positions below sit on both sides of
+those blocks, in the vectorised body and in the tails.
+"""
+import numpy as np
+import pytest
+
+import tarvik
+
+COPY_BLOCK = 4096
+CAST_BLOCK = 65536
+
+# (size, positions): the positions of a value that is not finite, or of a descent.
+PLACES = [
+    (1, [0]),
+    (7, [0, 1, 6]),
+    (9, [0, 1, 8]),
+    (2 * COPY_BLOCK + 3, [1, 8, 9, COPY_BLOCK - 1, COPY_BLOCK, COPY_BLOCK + 1, 2 * COPY_BLOCK + 2]),
+    (CAST_BLOCK + 5, [CAST_BLOCK - 1, CAST_BLOCK, CAST_BLOCK + 4]),
+]
+CASES = [(n, p) for n, places in PLACES for p in places]
+
+# How the caller's array arrives: as is (read directly), or in forms numpy converts.
+FORMS = {
+    "float64": lambda a: a,
+    "float32": lambda a: a.astype(np.float32),
+    "strided": lambda a: np.repeat(a, 2)[::2],
+    "big-endian": lambda a: a.astype(">f8"),
+}
+
+
+def points(n):
+    x = np.arange(n, dtype=np.float64) * 0.5
+    return x, np.cos(x)
+
+
+@pytest.mark.parametrize("form", FORMS)
+@pytest.mark.parametrize("n, at", CASES)
+def test_the_first_value_that_is_not_finite_is_named_and_nothing_is_added(form, n, at):
+    doc = tarvik.Document()
+    for name, bad in (("x", np.nan), ("y", np.inf), ("y", -np.inf)):
+        x, y = points(n)
+        (x if name == "x" else y)[at] = bad
+        if at + 1 < n:
+            (x if name == "x" else y)[n - 1] = np.nan  # a later one is not the one named
+        with pytest.raises(ValueError, match=rf"^{name}\[{at}\] is not a finite number$"):
+            doc.add(FORMS[form](x), FORMS[form](y))
+    assert len(doc.graphs) == 0
+
+
+def test_x_is_judged_before_y_and_both_before_their_lengths():
+    doc = tarvik.Document()
+    with pytest.raises(ValueError, match=r"^x\[1\] is not a finite number$"):
+        doc.add([0.0, np.nan], [np.inf])
+    with pytest.raises(ValueError, match=r"^y\[0\] is not a finite number$"):
+        doc.add([0.0, 1.0], [np.inf])
+    with pytest.raises(ValueError, match=r"^x and y differ in length \(2 and 1\)$"):
+        doc.add(np.zeros(2, np.float32), [1.0])
+    assert len(doc.graphs) == 0
+
+
+@pytest.mark.parametrize("form", ["float64", "float32"])
+@pytest.mark.parametrize("n, at", [(n, p) for n, p in CASES if p > 0])
+def test_a_descent_anywhere_orders_the_points_as_a_reader_does(form, n, at):
+    x, y = points(n)
+    x[at] = x[at - 1] - 0.75  # one X below the one before it (and below two for at > 1)
+    x, y = FORMS[form](x), FORMS[form](y)
+    g = tarvik.Document().add(x, y)
+    order = np.argsort(x, kind="stable")  # each point after the last X not greater
+    assert g.x.tobytes() == x[order].astype(np.float64).tobytes()
+    assert g.y.tobytes() == y[order].astype(np.float64).tobytes()
+
+
+def test_equal_and_signed_zero_x_keep_their_order():
+    doc = tarvik.Document()
+    x = np.repeat([-1.0, 0.0, 2.0], 3000)  # equal runs across the copy's blocks
+    x[3000:6000:2] = -0.0  # equal to 0.0: no descent
+    y = np.arange(x.size, dtype=np.float64)
+    g = doc.add(x, y)
+    assert g.x.tobytes() == x.tobytes() and g.y.tobytes() == y.tobytes()
+    g = doc.add(np.array([0.0, -0.0, 5e-324, 0.0]), [1.0, 2.0, 3.0, 4.0])
+    assert g.x.tobytes() == np.array([0.0, -0.0, 0.0, 5e-324]).tobytes()
+    assert g.y.tolist() == [1.0, 2.0, 4.0, 3.0]
+
+
+@pytest.mark.parametrize("values", [
+    np.array([2**53 + 1, -(2**62) - 1, 3] * 50000, dtype=np.int64),
+    np.array([2**64 - 1, 0, 2**63 + 2**11 - 1] * 50000, dtype=np.uint64),
+    np.linspace(-1.0, 1.0, 2 * CAST_BLOCK + 3).astype(np.float32),
+    np.linspace(-1e4, 6e4, CAST_BLOCK + 1).astype(np.float16),
+    np.array([True, False, True] * 40000),
+    np.arange(3 * CAST_BLOCK, dtype=np.int8),
+    (np.arange(3 * CAST_BLOCK) / 7.0)[::-3],  # a negative stride
+], ids=["int64", "uint64", "float32", "float16", "bool", "int8", "reversed"])
+def test_other_arrays_are_converted_as_numpy_converts_them(values):
+    expected = values.astype(np.float64)
+    g = tarvik.Document().add(np.arange(values.size, dtype=np.int32), values)
+    assert g.y.tobytes() == expected.tobytes()
+    assert g.x.tobytes() == np.arange(values.size, dtype=np.float64).tobytes()
