@@ -1,6 +1,5 @@
 #include "python/CheckedAppend.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "spectral/Simd.h"
@@ -12,10 +11,6 @@ namespace {
 
 using spectral::simd::V4d;
 using Mask = decltype(V4d{} < V4d{});
-
-// Values copied and then judged per pass: the block is still in the first-level cache
-// when the judging reads it back.
-constexpr std::size_t kBlock = 4096;
 
 struct BlockVerdict {
   bool finite = true;
@@ -74,31 +69,15 @@ BlockVerdict judgeXs(const double* values, std::size_t n, double previous) {
 
 }  // namespace
 
-bool CheckedAppend::append(const double* values, std::size_t count) {
-  for (std::size_t begin = 0; begin < count; begin += kBlock) {
-    const std::size_t n = std::min(kBlock, count - begin);
-    m_out.insert(m_out.end(), values + begin, values + begin + n);
-    const double* block = m_out.data() + (m_out.size() - n);
-    if (m_judgeOrder) {
-      const BlockVerdict verdict = judgeXs(block, n, m_last);
-      if (!verdict.finite) {
-        return false;
-      }
-      m_ascending = m_ascending && !verdict.descends;
-      m_last = block[n - 1];
-    } else if (!allFinite(block, n)) {
-      return false;
-    }
+bool CheckedAppend::judgeAppended(std::size_t n) {
+  const double* block = m_out.data() + (m_out.size() - n);
+  if (!m_judgeOrder) {
+    return allFinite(block, n);
   }
-  return true;
-}
-
-std::size_t firstNotFinite(const double* values, std::size_t count) {
-  std::size_t i = 0;
-  while (i < count && std::isfinite(values[i])) {
-    ++i;
-  }
-  return i;
+  const BlockVerdict verdict = judgeXs(block, n, m_last);
+  m_ascending = m_ascending && !verdict.descends;
+  m_last = block[n - 1];
+  return verdict.finite;
 }
 
 }  // namespace tarvik::python

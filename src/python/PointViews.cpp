@@ -88,18 +88,40 @@ py::array blockView(std::shared_ptr<const PointBlock> block) {
   return view;
 }
 
+// The copy of a C-ordered array of T in native byte order, converted on the way; false
+// (nothing appended) when `raw` is no such array.
+template <class T>
+bool appendDirect(const py::array& raw, const std::string& name, CheckedAppend& append) {
+  if (!py::isinstance<py::array_t<T, py::array::c_style>>(raw)) {
+    return false;
+  }
+  const auto* data = static_cast<const T*>(raw.data());
+  const auto count = static_cast<std::size_t>(raw.size());
+  if (!append.append(data, count)) {
+    throw notFinite(name, firstNotFinite(data, count));
+  }
+  return true;
+}
+
 CheckedPoints finitePoints(const py::handle& values, const std::string& name, bool judgeOrder) {
   const py::array raw = realArray(values, name);
-  const auto count = static_cast<std::size_t>(raw.size());
   CheckedPoints points;
-  reserveLarge(points.values, count);
+  reserveLarge(points.values, static_cast<std::size_t>(raw.size()));
   CheckedAppend append(points.values, judgeOrder);
-  if (py::isinstance<py::array_t<double, py::array::c_style>>(raw)) {
-    const auto* data = static_cast<const double*>(raw.data());
-    if (!append.append(data, count)) {
-      throw notFinite(name, firstNotFinite(data, count));
-    }
-  } else {
+  // The common numbers convert exactly as numpy casts them (integers of 64 bits to the
+  // nearest double); other arrays (float16, long double, booleans, another byte order,
+  // strides) go through numpy's cast.
+  const bool direct = appendDirect<double>(raw, name, append) ||
+                      appendDirect<float>(raw, name, append) ||
+                      appendDirect<std::int64_t>(raw, name, append) ||
+                      appendDirect<std::int32_t>(raw, name, append) ||
+                      appendDirect<std::int16_t>(raw, name, append) ||
+                      appendDirect<std::int8_t>(raw, name, append) ||
+                      appendDirect<std::uint64_t>(raw, name, append) ||
+                      appendDirect<std::uint32_t>(raw, name, append) ||
+                      appendDirect<std::uint16_t>(raw, name, append) ||
+                      appendDirect<std::uint8_t>(raw, name, append);
+  if (!direct) {
     appendConverted(raw, name, append);
   }
   points.ascending = append.ascending();

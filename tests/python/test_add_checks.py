@@ -1,8 +1,9 @@
 """doc.add's one pass over the caller's arrays: every value judged, wherever it sits.
 
-The copy judges values in blocks of thousands (a numpy array of C-ordered float64) and
-converts other arrays block by block; the sizes and positions below sit on both sides of
-those blocks, in the vectorised body and in the tails.
+The copy judges values in blocks of thousands as it copies (C-ordered arrays of float64,
+float32 and the integers, converted on the way) and lets numpy convert other arrays block
+by block; the sizes and positions below sit on both sides of those blocks, in the
+vectorised body and in the tails.
 """
 import numpy as np
 import pytest
@@ -92,8 +93,13 @@ def test_equal_and_signed_zero_x_keep_their_order():
     np.linspace(-1e4, 6e4, CAST_BLOCK + 1).astype(np.float16),
     np.array([True, False, True] * 40000),
     np.arange(3 * CAST_BLOCK, dtype=np.int8),
+    np.arange(-30000, 30001, dtype=np.int16),
+    np.arange(CAST_BLOCK + 3, dtype=np.uint8),
+    np.arange(CAST_BLOCK + 3, dtype=np.uint16),
+    np.arange(2**32 - CAST_BLOCK - 3, 2**32, dtype=np.uint32),
     (np.arange(3 * CAST_BLOCK) / 7.0)[::-3],  # a negative stride
-], ids=["int64", "uint64", "float32", "float16", "bool", "int8", "reversed"])
+], ids=["int64", "uint64", "float32", "float16", "bool", "int8", "int16", "uint8", "uint16",
+         "uint32", "reversed"])
 def test_other_arrays_are_converted_as_numpy_converts_them(values):
     expected = values.astype(np.float64)
     g = tarvik.Document().add(np.arange(values.size, dtype=np.int32), values)
