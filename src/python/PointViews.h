@@ -27,10 +27,10 @@ struct CheckedPoints {
 // in one copy: a C-ordered array of float64, float32 or integers is read once (converted
 // on the way, as numpy casts); another dtype, byte order or a strided array is cast by
 // numpy block by block on the way (no converted copy of the whole array). With
-// `judgeOrder` the result says whether the values ascend. `name` names
-// the argument in messages. TypeError for what is not a one-dimensional sequence of real
-// numbers or booleans; ValueError for more than one dimension and for a value that is not
-// finite (its index named).
+// `judgeOrder` the result says whether the values ascend. `name` names the argument in
+// messages. TypeError for what is not a one-dimensional sequence of real numbers or
+// booleans; ValueError for more than one dimension and for a value that is not finite (its
+// index named).
 CheckedPoints finitePoints(const pybind11::handle& values, const std::string& name,
                            bool judgeOrder);
 
