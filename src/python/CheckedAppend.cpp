@@ -1,5 +1,6 @@
 #include "python/CheckedAppend.h"
 
+#include <bit>
 #include <cmath>
 
 #include "spectral/Simd.h"
@@ -19,52 +20,69 @@ struct BlockVerdict {
 
 bool anyLane(Mask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
 
-// v − v is 0 for a finite v and NaN for an infinite one or a NaN, so "v − v ≠ 0" marks
-// exactly the values that are not finite.
-[[gnu::always_inline]] inline Mask notFinite(V4d v) { return (v - v) != V4d{}; }
-
-// Whether values[0, n) are all finite. Eight values per step, their verdicts OR-ed.
+// For a finite v, v − v is +0, all bits clear; for an infinity or a NaN it is a NaN. So
+// when the bits of every v − v OR to zero, every value is finite. (Rounding towards −∞
+// makes x − x a −0; the exact test behind this one then decides.) Eight values per step.
 TARVIK_SIMD_KERNEL
-bool allFinite(const double* values, std::size_t n) {
-  Mask bad{};
+bool differencesClear(const double* values, std::size_t n) {
+  Mask bits{};
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    bad |= notFinite(spectral::simd::load(values + i)) |
-           notFinite(spectral::simd::load(values + i + 4));
+    const V4d a = spectral::simd::load(values + i), b = spectral::simd::load(values + i + 4);
+    bits |= std::bit_cast<Mask>(a - a) | std::bit_cast<Mask>(b - b);
   }
-  bool finite = !anyLane(bad);
+  bool clear = !anyLane(bits);
   for (; i < n; ++i) {
-    finite = finite && std::isfinite(values[i]);
+    clear = clear && std::isfinite(values[i]);
   }
-  return finite;
+  return clear;
 }
 
-// The same, and whether some values[i] < values[i − 1], values[−1] being `previous`.
-// Each step compares eight values with the eight that precede them by one (a load one
-// value back, from the cache).
+// Whether values[0, n) are all finite.
+bool allFinite(const double* values, std::size_t n) {
+  return differencesClear(values, n) || firstNotFinite(values, n) == n;
+}
+
+// Whether every values[i] ≥ values[i − 1], values[−1] being `previous`: false at a descent
+// and at a NaN, for which "≥" is false as well. Each step compares eight values with the
+// eight that precede them by one (a load one value back, from the cache).
 TARVIK_SIMD_KERNEL
-BlockVerdict judgeXs(const double* values, std::size_t n, double previous) {
-  BlockVerdict verdict;
-  if (n == 0) {
-    return verdict;
-  }
-  verdict.finite = std::isfinite(values[0]);
-  verdict.descends = values[0] < previous;
-  Mask bad{}, down{};
+bool neverBelowPrevious(const double* values, std::size_t n, double previous) {
+  Mask fails{};
   std::size_t i = 1;
   for (; i + 8 <= n; i += 8) {
     const V4d a = spectral::simd::load(values + i), b = spectral::simd::load(values + i + 4);
     const V4d pa = spectral::simd::load(values + i - 1), pb = spectral::simd::load(values + i + 3);
-    bad |= notFinite(a) | notFinite(b);
-    down |= (a < pa) | (b < pb);
+    fails |= ~(a >= pa) | ~(b >= pb);
   }
-  verdict.finite = verdict.finite && !anyLane(bad);
-  verdict.descends = verdict.descends || anyLane(down);
+  bool holds = values[0] >= previous && !anyLane(fails);
   for (; i < n; ++i) {
+    holds = holds && values[i] >= values[i - 1];
+  }
+  return holds;
+}
+
+// Whether values[0, n) are all finite and whether some values[i] < values[i − 1], value by
+// value.
+BlockVerdict judgeXsOneByOne(const double* values, std::size_t n, double previous) {
+  BlockVerdict verdict;
+  for (std::size_t i = 0; i < n; ++i) {
     verdict.finite = verdict.finite && std::isfinite(values[i]);
-    verdict.descends = verdict.descends || values[i] < values[i - 1];
+    verdict.descends = verdict.descends || values[i] < previous;
+    previous = values[i];
   }
   return verdict;
+}
+
+// Whether values[0, n) (n > 0) are all finite and whether some values[i] < values[i − 1].
+// Ascending X, the usual case, takes one comparison per value: then no value is NaN and
+// every value lies between the first and the last, so those two decide finiteness. Blocks
+// that fail it (points to be ordered, or a value to be refused) are judged value by value.
+BlockVerdict judgeXs(const double* values, std::size_t n, double previous) {
+  if (neverBelowPrevious(values, n, previous)) {
+    return {std::isfinite(values[0]) && std::isfinite(values[n - 1]), false};
+  }
+  return judgeXsOneByOne(values, n, previous);
 }
 
 }  // namespace
