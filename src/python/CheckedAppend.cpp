@@ -18,7 +18,7 @@ struct BlockVerdict {
   bool descends = false;  // a value is smaller than the one before it
 };
 
-bool anyLane(Mask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+[[gnu::always_inline]] inline bool anyLane(Mask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
 
 // For a finite v, v − v is +0, all bits clear; for an infinity or a NaN it is a NaN. So
 // when the bits of every v − v OR to zero, every value is finite. (Rounding towards −∞
@@ -89,7 +89,7 @@ BlockVerdict judgeXs(const double* values, std::size_t n, double previous) {
 
 bool CheckedAppend::judgeAppended(std::size_t n) {
   const double* block = m_out.data() + (m_out.size() - n);
-  if (!m_judgeOrder) {
+  if (!m_judgeOrder || !m_ascending) {  // once X descends, the points are ordered anyway
     return allFinite(block, n);
   }
   const BlockVerdict verdict = judgeXs(block, n, m_last);

@@ -53,6 +53,17 @@ def test_the_first_value_that_is_not_finite_is_named_and_nothing_is_added(form, 
     assert len(doc.graphs) == 0
 
 
+@pytest.mark.parametrize("form", ["float64", "float32", "strided"])
+def test_a_value_that_is_not_finite_after_a_descent_is_found(form):
+    x, y = points(3 * COPY_BLOCK)
+    x[5] = -1.0  # the points would need ordering
+    for at in (COPY_BLOCK + 17, 3 * COPY_BLOCK - 1):
+        bad = x.copy()
+        bad[at] = np.inf
+        with pytest.raises(ValueError, match=rf"^x\[{at}\] is not a finite number$"):
+            tarvik.Document().add(FORMS[form](bad), FORMS[form](y))
+
+
 def test_x_is_judged_before_y_and_both_before_their_lengths():
     doc = tarvik.Document()
     with pytest.raises(ValueError, match=r"^x\[1\] is not a finite number$"):
