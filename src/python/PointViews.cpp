@@ -88,11 +88,12 @@ py::array blockView(std::shared_ptr<const PointBlock> block) {
   return view;
 }
 
-// The copy of a C-ordered array of T in native byte order, converted on the way; false
-// (nothing appended) when `raw` is no such array.
+// The copy of a C-ordered, aligned array of T in native byte order, converted on the way;
+// false (nothing appended) when `raw` is no such array.
 template <class T>
 bool appendDirect(const py::array& raw, const std::string& name, CheckedAppend& append) {
-  if (!py::isinstance<py::array_t<T, py::array::c_style>>(raw)) {
+  if (!py::isinstance<py::array_t<T, py::array::c_style>>(raw) ||
+      (raw.flags() & py::detail::npy_api::NPY_ARRAY_ALIGNED_) == 0) {
     return false;
   }
   const auto* data = static_cast<const T*>(raw.data());
@@ -110,7 +111,7 @@ CheckedPoints finitePoints(const py::handle& values, const std::string& name, bo
   CheckedAppend append(points.values, judgeOrder);
   // The common numbers convert exactly as numpy casts them (integers of 64 bits to the
   // nearest double); other arrays (float16, long double, booleans, another byte order,
-  // strides) go through numpy's cast.
+  // strides, values not aligned in memory) go through numpy's cast.
   const bool direct = appendDirect<double>(raw, name, append) ||
                       appendDirect<float>(raw, name, append) ||
                       appendDirect<std::int64_t>(raw, name, append) ||

@@ -31,6 +31,7 @@ FORMS = {
     "float32": lambda a: a.astype(np.float32),
     "strided": lambda a: np.repeat(a, 2)[::2],
     "big-endian": lambda a: a.astype(">f8"),
+    "unaligned": lambda a: np.frombuffer(b"\0" + a.tobytes(), a.dtype, a.size, 1),
 }
 
 
