@@ -25,7 +25,8 @@ PLACES = [
 ]
 CASES = [(n, p) for n, places in PLACES for p in places]
 
-# How the caller's array arrives: as is (read directly), or in forms numpy converts.
+# How the caller's array arrives: read as it is (float64), converted while copied (float32),
+# or in forms that numpy casts block by block.
 FORMS = {
     "float64": lambda a: a,
     "float32": lambda a: a.astype(np.float32),
