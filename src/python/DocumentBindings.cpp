@@ -110,14 +110,15 @@ void openFiles(Document& d, const py::args& paths) {
 
 GraphRef addGraph(const std::shared_ptr<Document>& d, const py::object& x, const py::object& y,
                   const std::string& title) {
-  std::vector<double> xs = finitePoints(x, "x");
-  std::vector<double> ys = finitePoints(y, "y");
-  if (xs.size() != ys.size()) {
-    throw py::value_error("x and y differ in length (" + std::to_string(xs.size()) + " and " +
-                          std::to_string(ys.size()) + ")");
+  CheckedPoints xs = finitePoints(x, "x", true);
+  CheckedPoints ys = finitePoints(y, "y", false);
+  if (xs.values.size() != ys.values.size()) {
+    throw py::value_error("x and y differ in length (" + std::to_string(xs.values.size()) +
+                          " and " + std::to_string(ys.values.size()) + ")");
   }
   const DocumentLock lock(d->session);
-  return GraphRef{d, d->session.addGraph(title, std::move(xs), std::move(ys))};
+  return GraphRef{
+      d, d->session.addGraph(title, std::move(xs.values), std::move(ys.values), xs.ascending)};
 }
 
 // undo or redo: true when there was a step to walk.

@@ -117,10 +117,12 @@ RunOutcome ModuleSession::collect(int status) {
 }
 
 std::size_t ModuleSession::addGraph(std::string title, std::vector<double> xs,
-                                    std::vector<double> ys) {
+                                    std::vector<double> ys, bool xsAscending) {
   GraphStore& store = m_session.store;
   PointArrays points{std::move(xs), std::move(ys)};
-  applyPointOrder(points);
+  if (!xsAscending) {
+    applyPointOrder(points);
+  }
   Graph graph;
   graph.colour = newGraphColour(store.count());
   graph.title = std::move(title);

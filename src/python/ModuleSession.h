@@ -56,9 +56,12 @@ class ModuleSession {
   // new-graph colour, an unnamed source-file entry, points in the order a graph keeps them
   // (each after the last point whose X is not greater, as the readers order them), made
   // the active graph. One undo step. The arrays are of equal length and finite (the
-  // caller checks). Returns the new graph's store index. Throws OutOfMemoryError with the
-  // document unchanged when memory runs out.
-  std::size_t addGraph(std::string title, std::vector<double> xs, std::vector<double> ys);
+  // caller checks). `xsAscending` says that the caller has found no X smaller than the one
+  // before it, so the points are kept as they come without looking at X again. Returns
+  // the new graph's store index. Throws OutOfMemoryError with the document unchanged
+  // when memory runs out.
+  std::size_t addGraph(std::string title, std::vector<double> xs, std::vector<double> ys,
+                       bool xsAscending = false);
 
   // Callers hold this lock whenever they read or change the document: one run, one add or
   // one look at the graphs at a time, from whichever thread.
