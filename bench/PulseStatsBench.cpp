@@ -12,55 +12,19 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <vector>
 
+#include "PulseTrain.h"
 #include "transforms/PulseStatistics.h"
 
 namespace {
 
 constexpr std::size_t kPoints = 10'000'000;
-constexpr std::size_t kPeriod = 1'000;  // samples per pulse period
-constexpr double kStep = 0.1;           // ns between samples
-constexpr double kEdge = 40;            // samples per edge
-constexpr double kHigh = 200;           // samples at the high state
-constexpr double kLow = -0.2, kAmplitude = 3.3;
-constexpr double kNoise = 0.02 * kAmplitude;
 
-struct Record {
-  std::vector<double> xs, ys;
-};
+using Record = tarvik::bench::PulseTrain;
 
-// Trapezoids with a jitter of a few samples on each edge's position, plus noise.
 const Record& record() {
-  static const Record r = [] {
-    Record out;
-    out.xs.resize(kPoints);
-    out.ys.resize(kPoints);
-    std::mt19937_64 engine(20261209);
-    std::normal_distribution<double> noise(0.0, kNoise);
-    std::uniform_real_distribution<double> jitter(-3, 3);
-    double rise = 100 + jitter(engine), fall = rise + kEdge + kHigh + jitter(engine);
-    for (std::size_t i = 0; i < kPoints; ++i) {
-      const std::size_t inPeriod = i % kPeriod;
-      if (inPeriod == 0 && i != 0) {
-        rise = 100 + jitter(engine);
-        fall = rise + kEdge + kHigh + jitter(engine);
-      }
-      const double p = static_cast<double>(inPeriod);
-      double u = 0;
-      if (p >= rise && p < rise + kEdge) {
-        u = (p - rise) / kEdge;
-      } else if (p >= rise + kEdge && p < fall) {
-        u = 1;
-      } else if (p >= fall && p < fall + kEdge) {
-        u = 1 - (p - fall) / kEdge;
-      }
-      out.xs[i] = static_cast<double>(i) * kStep;
-      out.ys[i] = kLow + u * kAmplitude + noise(engine);
-    }
-    return out;
-  }();
+  static const Record r = tarvik::bench::pulseTrain(kPoints);
   return r;
 }
 

@@ -17,11 +17,11 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "app/ChartMy.h"
+#include "../PulseTrain.h"
 #include "app/PulsePanel.h"
 #include "view/ChartView.h"
 
@@ -31,35 +31,9 @@ using tarvik::Graph;
 using tarvik::app::PulsePanel;
 using tarvik::app::TfmChart;
 
-// Trapezoids of 1,000 samples with 40-sample edges, a jitter of a few samples on each
-// edge and white noise of 2 % of the amplitude.
 void fillRecord(Graph& g, std::size_t points) {
-  constexpr std::size_t kPeriod = 1'000;
-  constexpr double kEdge = 40, kHigh = 200, kLow = -0.2, kAmplitude = 3.3;
-  std::mt19937_64 engine(20261209);
-  std::normal_distribution<double> noise(0.0, 0.02 * kAmplitude);
-  std::uniform_real_distribution<double> jitter(-3, 3);
-  std::vector<double> xs(points), ys(points);
-  double rise = 100 + jitter(engine), fall = rise + kEdge + kHigh + jitter(engine);
-  for (std::size_t i = 0; i < points; ++i) {
-    const std::size_t inPeriod = i % kPeriod;
-    if (inPeriod == 0 && i != 0) {
-      rise = 100 + jitter(engine);
-      fall = rise + kEdge + kHigh + jitter(engine);
-    }
-    const double p = static_cast<double>(inPeriod);
-    double u = 0;
-    if (p >= rise && p < rise + kEdge) {
-      u = (p - rise) / kEdge;
-    } else if (p >= rise + kEdge && p < fall) {
-      u = 1;
-    } else if (p >= fall && p < fall + kEdge) {
-      u = 1 - (p - fall) / kEdge;
-    }
-    xs[i] = static_cast<double>(i) * 0.1;
-    ys[i] = kLow + u * kAmplitude + noise(engine);
-  }
-  g.setPoints(std::move(xs), std::move(ys));
+  tarvik::bench::PulseTrain train = tarvik::bench::pulseTrain(points);
+  g.setPoints(std::move(train.xs), std::move(train.ys));
 }
 
 void addRecord(TfmChart& w, std::size_t points) {
