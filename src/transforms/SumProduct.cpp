@@ -1,6 +1,7 @@
 #include "transforms/SumProduct.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <exception>
 #include <thread>
@@ -18,12 +19,21 @@ CommonGrid commonGrid(std::span<const Graph* const> sources, double chartMinX, d
     if (g->empty()) {
       continue;
     }
-    // An ascending record's extremes are its ends (a zero end may hide an earlier zero of
-    // the other sign, which the graph's own search would return).
+    // An ascending record's smallest X is its first (the graph's own search keeps the first
+    // of equal values) and its largest the first of its trailing run equal to the last,
+    // which differs from the last only in the sign of a zero.
     const std::span<const double> xs = g->xs();
-    const bool ends = ascendsWithoutNaN(xs) && xs.front() != 0 && xs.back() != 0;
-    grid.xmin = std::min(grid.xmin, ends ? xs.front() : g->minX());
-    grid.xmax = std::max(grid.xmax, ends ? xs.back() : g->maxX());
+    if (ascendsWithoutNaN(xs)) {
+      std::size_t top = xs.size() - 1;
+      while (xs[top] == 0 && top > 0 && xs[top - 1] == 0) {
+        --top;
+      }
+      grid.xmin = std::min(grid.xmin, xs.front());
+      grid.xmax = std::max(grid.xmax, xs[top]);
+    } else {
+      grid.xmin = std::min(grid.xmin, g->minX());
+      grid.xmax = std::max(grid.xmax, g->maxX());
+    }
   }
   grid.count = std::max(grid.count, kMinCombinationPoints);
   return grid;
@@ -71,31 +81,95 @@ struct SourceCursor {
   }
 };
 
-// Grid points and combined values for grid indices [from, to). The grid is walked in short
-// chunks; within a chunk every source in turn adds (or multiplies) its values in, so each
-// value meets the sources in their order while the chunk stays in cache.
+// Grid points and combined values for grid indices [from, to), for any grid (also one that
+// does not ascend or holds NaN): every point searched by the cursors' forward search.
 template <Combination How>
 void combineRange(std::vector<SourceCursor> cursors, double xmin, double step, std::size_t from,
-                  std::size_t to, double* outX, double* outY, bool seek) {
+                  std::size_t to, double* outX, double* outY) {
   for (std::size_t k = from; k < to; ++k) {
     outX[k] = gridPoint(xmin, step, k);
+    outY[k] = How == Combination::Sum ? 0.0 : 1.0;
   }
-  if (seek && from < to) {
-    for (SourceCursor& c : cursors) {
-      c.seek(outX[from]);
+  for (SourceCursor& c : cursors) {
+    for (std::size_t k = from; k < to; ++k) {
+      const double v = c.at(outX[k]);
+      outY[k] = How == Combination::Sum ? outY[k] + v : v * outY[k];
     }
   }
-  constexpr std::size_t kChunk = 2048;
-  for (std::size_t begin = from; begin < to; begin += kChunk) {
-    const std::size_t end = std::min(to, begin + kChunk);
-    for (std::size_t k = begin; k < end; ++k) {
-      outY[k] = How == Combination::Sum ? 0.0 : 1.0;
+}
+
+// One source's values at the ascending grid points gx[0 … count), combined into out. The
+// points inside the source's X range are a contiguous run; for them the intervals are found
+// first (a forward merge of the two sorted arrays, which only the search's own branches
+// drive), and then interpolated in a loop without a search, so that the extended divisions
+// of neighbouring points overlap instead of waiting behind the search's branches. The
+// values are those of SourceCursor::at, bit for bit.
+template <Combination How>
+void combineSource(SourceCursor& c, const double* gx, std::size_t count, double* out,
+                   std::size_t* intervals) {
+  std::size_t first = 0;  // the run of points inside [xs[0], xs[m − 1]]
+  std::size_t last = 0;
+  if (c.m >= 2) {
+    const double lo = c.xs[0];
+    const double hi = c.xs[c.m - 1];
+    while (first < count && !(gx[first] >= lo)) {
+      ++first;
+    }
+    last = first;
+    while (last < count && gx[last] <= hi) {
+      ++last;
+    }
+  }
+  const double* xs = c.xs;
+  const double* ys = c.ys;
+  std::size_t h = c.h;
+  for (std::size_t k = first; k < last; ++k) {
+    while (h + 2 < c.m && xs[h + 1] < gx[k]) {
+      ++h;
+    }
+    intervals[k] = h;
+  }
+  c.h = h;
+  const double outside = 0.0;
+  for (std::size_t k = 0; k < first; ++k) {
+    out[k] = How == Combination::Sum ? out[k] + outside : outside * out[k];
+  }
+  for (std::size_t k = first; k < last; ++k) {
+    const std::size_t i = intervals[k];
+    // Within the run, xs[i] ≤ x ≤ xs[i + 1] holds for an ascending source.
+    const double v = interpolateAt(xs, ys, i, gx[k]);
+    out[k] = How == Combination::Sum ? out[k] + v : v * out[k];
+  }
+  for (std::size_t k = last; k < count; ++k) {
+    out[k] = How == Combination::Sum ? out[k] + outside : outside * out[k];
+  }
+}
+
+// The ascending grid's indices [from, to): grid points, then every source in turn in short
+// blocks, so that each value meets the sources in their order while the block stays in
+// cache. Each cursor is first seated where the forward search from the grid's start would
+// stand.
+template <Combination How>
+void combineAscendingRange(std::vector<SourceCursor>& cursors, double xmin, double step,
+                           std::size_t from, std::size_t to, double* outX, double* outY) {
+  if (from >= to) {
+    return;
+  }
+  for (SourceCursor& c : cursors) {
+    c.seek(gridPoint(xmin, step, from));
+  }
+  constexpr std::size_t kBlock = 2048;
+  std::size_t intervals[kBlock];
+  for (std::size_t begin = from; begin < to; begin += kBlock) {
+    const std::size_t count = std::min(to - begin, kBlock);
+    double* gx = outX + begin;
+    double* out = outY + begin;
+    for (std::size_t k = 0; k < count; ++k) {
+      gx[k] = gridPoint(xmin, step, begin + k);
+      out[k] = How == Combination::Sum ? 0.0 : 1.0;
     }
     for (SourceCursor& c : cursors) {
-      for (std::size_t k = begin; k < end; ++k) {
-        const double v = c.at(outX[k]);
-        outY[k] = How == Combination::Sum ? outY[k] + v : v * outY[k];
-      }
+      combineSource<How>(c, gx, count, out, intervals);
     }
   }
 }
@@ -103,26 +177,37 @@ void combineRange(std::vector<SourceCursor> cursors, double xmin, double step, s
 template <Combination How>
 void combineAll(const std::vector<SourceCursor>& cursors, double xmin, double step, std::size_t n,
                 double* outX, double* outY) {
-  // Both cores take half the grid each when the grid ascends (the second half's searches
-  // can then start where the first half's would have arrived).
-  constexpr std::size_t kSerialBelow = std::size_t{1} << 16;
   const bool ascending = std::isfinite(xmin) && std::isfinite(step) && step > 0;
-  if (n < kSerialBelow || !ascending) {
-    combineRange<How>(cursors, xmin, step, 0, n, outX, outY, false);
+  if (!ascending) {
+    combineRange<How>(cursors, xmin, step, 0, n, outX, outY);
     return;
   }
-  const std::size_t mid = n / 2;
+  // The grid is cut into pieces that either core takes from a shared counter, so that when
+  // the other core is busy this one does not wait for its share. A piece's cursors are
+  // seated by a binary search, so the pieces are independent.
+  constexpr std::size_t kPiece = std::size_t{1} << 16;
+  std::atomic<std::size_t> next{0};
+  const auto work = [&cursors, &next, xmin, step, n, outX, outY] {
+    std::vector<SourceCursor> own = cursors;
+    for (;;) {
+      const std::size_t from = next.fetch_add(kPiece, std::memory_order_relaxed);
+      if (from >= n) {
+        return;
+      }
+      combineAscendingRange<How>(own, xmin, step, from, std::min(n, from + kPiece), outX, outY);
+    }
+  };
   std::thread helper;
-  try {
-    helper = std::thread(combineRange<How>, cursors, xmin, step, mid, n, outX, outY, true);
-  } catch (const std::exception&) {
-    // No second thread: this core does both halves.
+  if (n > kPiece) {
+    try {
+      helper = std::thread(work);
+    } catch (const std::exception&) {
+      // No second thread: this core takes every piece.
+    }
   }
-  combineRange<How>(cursors, xmin, step, 0, mid, outX, outY, false);
+  work();
   if (helper.joinable()) {
     helper.join();
-  } else {
-    combineRange<How>(cursors, xmin, step, mid, n, outX, outY, true);
   }
 }
 

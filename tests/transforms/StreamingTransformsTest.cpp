@@ -272,6 +272,57 @@ TEST(StreamingSumProduct, SameBitsAsOneSourceAtATime) {
   }
 }
 
+// Grids cut into many pieces for the two cores against sources far denser than the grid
+// (many source points between two grid points, some intervals of zero length) and far
+// sparser (long runs of grid points in one interval), starting and ending inside the grid:
+// the plain combination, bit for bit.
+TEST(StreamingSumProduct, DenseAndSparseSourcesAcrossPieces) {
+  std::mt19937_64 random(29);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const std::size_t dense = 1'500'000;
+  std::vector<double> dx(dense), dy(dense);
+  double x = 3.25;
+  for (std::size_t i = 0; i < dense; ++i) {
+    x += unit(random) < 0.05 ? 0 : 1e-4 * unit(random);
+    dx[i] = x;
+    dy[i] = std::cos(1e-3 * static_cast<double>(i)) * (1 + 1e-3 * unit(random));
+  }
+  std::vector<double> sx, sy;
+  for (double at = -20; at < 90; at += 7.5 + unit(random)) {
+    sx.push_back(at);
+    sy.push_back(unit(random) - 0.5);
+  }
+  const Graph denseGraph = graphOf(dx, dy);
+  const Graph sparseGraph = graphOf(sx, sy);
+  const Graph* sources[] = {&denseGraph, &sparseGraph};
+  for (const std::size_t count : {70'000u, 262'147u, 600'001u}) {
+    for (const Combination how : {Combination::Sum, Combination::Product}) {
+      const CommonGrid grid{-30.0, 100.0, count};
+      std::vector<double> gotX, gotY, wantX, wantY;
+      combineOnGrid(sources, grid, how, gotX, gotY);
+      plainCombine(sources, grid, how, wantX, wantY);
+      EXPECT_TRUE(sameBits(gotX, wantX)) << count << " points";
+      EXPECT_TRUE(sameBits(gotY, wantY)) << count << " points";
+    }
+  }
+}
+
+// The grid's range from ascending sources is their first X and the graph's own largest X,
+// also where a source's ends are zeros of either sign (the graph's search keeps the first of
+// equal values, so a run of zeros at the end gives the sign of its first).
+TEST(StreamingSumProduct, GridRangeFromZeroEndsAsTheGraphFindsIt) {
+  const std::vector<std::vector<double>> records = {
+      {0.0, -0.0, 1.0, 2.0},  {-0.0, 0.0, 0.0},  {-3.0, -0.0, 0.0},
+      {-3.0, 0.0, -0.0, -0.0}, {-2.0, -1.0, 0.0}, {0.0, 5.0, 5.0}};
+  for (const std::vector<double>& xs : records) {
+    const Graph g = graphOf(xs, std::vector<double>(xs.size(), 1.0));
+    const Graph* sources[] = {&g};
+    const CommonGrid grid = commonGrid(sources, -10.0, 10.0);  // starts crosswise: no limit
+    EXPECT_TRUE(sameBits({grid.xmin, grid.xmax}, {g.minX(), g.maxX()}))
+        << xs.front() << " … " << xs.back();
+  }
+}
+
 // A grid that does not ascend (a NaN or crosswise range) is combined the plain way.
 TEST(StreamingSumProduct, NonAscendingGridsMatch) {
   std::vector<double> xs(100'000), ys(100'000);
