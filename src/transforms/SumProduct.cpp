@@ -58,6 +58,9 @@ struct SourceCursor {
   const double* ys = nullptr;
   std::size_t m = 0;
   std::size_t h = 0;
+  // The arrays are the graph's own, not yet known to ascend: the pieces of the grid check
+  // them as they go (see combineAscendingRange).
+  bool unchecked = false;
 
   // The resampled value at grid point x (0 outside [first X, last X] or for NaN).
   double at(double x) {
@@ -73,11 +76,13 @@ struct SourceCursor {
   // Places the search where the forward search coming from the grid's start would stand on
   // reaching x (the first interval whose right end reaches x), for a grid that ascends.
   void seek(double x) {
-    if (m < 2) {
-      return;
+    if (m >= 2) {
+      h = seated(x);
     }
+  }
+  std::size_t seated(double x) const {
     const double* firstRight = std::lower_bound(xs + 1, xs + m, x);
-    h = std::min(static_cast<std::size_t>(firstRight - (xs + 1)), m - 2);
+    return std::min(static_cast<std::size_t>(firstRight - (xs + 1)), m - 2);
   }
 };
 
@@ -149,14 +154,31 @@ void combineSource(SourceCursor& c, const double* gx, std::size_t count, double*
 // blocks, so that each value meets the sources in their order while the block stays in
 // cache. Each cursor is first seated where the forward search from the grid's start would
 // stand.
+//
+// A source taken unchecked is checked here, piece by piece, while its X are about to be
+// read anyway: the piece checks X from where its first grid point seats the search (the
+// first piece from X[0]) to one past where the next piece's first point will (the last
+// piece to the end), so that the pieces together check every neighbouring pair. A step
+// back, a NaN or seats out of order (which an ascending X cannot give) set `unsorted`, and
+// the caller then starts again from sorted copies.
 template <Combination How>
 void combineAscendingRange(std::vector<SourceCursor>& cursors, double xmin, double step,
-                           std::size_t from, std::size_t to, double* outX, double* outY) {
+                           std::size_t from, std::size_t to, std::size_t n, double* outX,
+                           double* outY, std::atomic<bool>& unsorted) {
   if (from >= to) {
     return;
   }
   for (SourceCursor& c : cursors) {
     c.seek(gridPoint(xmin, step, from));
+    if (c.unchecked && c.m >= 2) {
+      const std::size_t first = from == 0 ? 0 : c.h;
+      const std::size_t last =
+          to >= n ? c.m - 1 : std::min(c.m - 1, c.seated(gridPoint(xmin, step, to)) + 1);
+      if (first > last || !ascendsWithoutNaN(std::span<const double>(c.xs + first, c.xs + last + 1))) {
+        unsorted.store(true, std::memory_order_relaxed);
+        return;
+      }
+    }
   }
   constexpr std::size_t kBlock = 2048;
   std::size_t intervals[kBlock];
@@ -174,27 +196,36 @@ void combineAscendingRange(std::vector<SourceCursor>& cursors, double xmin, doub
   }
 }
 
+// Whether the grid from xmin in steps of `step` ascends.
+bool gridAscends(double xmin, double step) {
+  return std::isfinite(xmin) && std::isfinite(step) && step > 0;
+}
+
+// False when a cursor taken unchecked turned out not to ascend (the values are then
+// incomplete).
 template <Combination How>
-void combineAll(const std::vector<SourceCursor>& cursors, double xmin, double step, std::size_t n,
+bool combineAll(const std::vector<SourceCursor>& cursors, double xmin, double step, std::size_t n,
                 double* outX, double* outY) {
-  const bool ascending = std::isfinite(xmin) && std::isfinite(step) && step > 0;
-  if (!ascending) {
+  if (!gridAscends(xmin, step)) {
     combineRange<How>(cursors, xmin, step, 0, n, outX, outY);
-    return;
+    return true;
   }
   // The grid is cut into pieces that either core takes from a shared counter, so that when
   // the other core is busy this one does not wait for its share. A piece's cursors are
   // seated by a binary search, so the pieces are independent.
-  constexpr std::size_t kPiece = std::size_t{1} << 16;
+  // Pieces are short enough that a piece's X stay in cache from their check to their use.
+  constexpr std::size_t kPiece = std::size_t{1} << 14;
   std::atomic<std::size_t> next{0};
-  const auto work = [&cursors, &next, xmin, step, n, outX, outY] {
+  std::atomic<bool> unsorted{false};
+  const auto work = [&cursors, &next, &unsorted, xmin, step, n, outX, outY] {
     std::vector<SourceCursor> own = cursors;
     for (;;) {
       const std::size_t from = next.fetch_add(kPiece, std::memory_order_relaxed);
-      if (from >= n) {
+      if (from >= n || unsorted.load(std::memory_order_relaxed)) {
         return;
       }
-      combineAscendingRange<How>(own, xmin, step, from, std::min(n, from + kPiece), outX, outY);
+      combineAscendingRange<How>(own, xmin, step, from, std::min(n, from + kPiece), n, outX,
+                                 outY, unsorted);
     }
   };
   std::thread helper;
@@ -209,6 +240,14 @@ void combineAll(const std::vector<SourceCursor>& cursors, double xmin, double st
   if (helper.joinable()) {
     helper.join();
   }
+  return !unsorted.load();
+}
+
+bool combineAll(Combination how, const std::vector<SourceCursor>& cursors, double xmin,
+                double step, std::size_t n, double* outX, double* outY) {
+  return how == Combination::Sum
+             ? combineAll<Combination::Sum>(cursors, xmin, step, n, outX, outY)
+             : combineAll<Combination::Product>(cursors, xmin, step, n, outX, outY);
 }
 
 }  // namespace
@@ -219,18 +258,26 @@ void combineOnGrid(std::span<const Graph* const> sources, const CommonGrid& grid
   const double step = gridStep(grid.xmin, grid.xmax, n);
   outX.resize(n);
   outY.resize(n);
+  // On an ascending grid the graphs' own arrays are used and checked on the way; only if
+  // one of them does not ascend is every source taken from its sorted copy and the grid
+  // combined again.
+  if (gridAscends(grid.xmin, step)) {
+    std::vector<SourceCursor> cursors;
+    for (const Graph* g : sources) {
+      cursors.push_back({g->xs().data(), g->ys().data(), g->xs().size(), 0, true});
+    }
+    if (combineAll(how, cursors, grid.xmin, step, n, outX.data(), outY.data())) {
+      return;
+    }
+  }
   std::vector<AscendingSource> ascending;
   ascending.reserve(sources.size());  // no reallocation: the spans stay valid
   std::vector<SourceCursor> cursors;
   for (const Graph* g : sources) {
     const AscendingSource& source = ascending.emplace_back(g->xs(), g->ys());
-    cursors.push_back({source.xs().data(), source.ys().data(), source.xs().size(), 0});
+    cursors.push_back({source.xs().data(), source.ys().data(), source.xs().size(), 0, false});
   }
-  if (how == Combination::Sum) {
-    combineAll<Combination::Sum>(cursors, grid.xmin, step, n, outX.data(), outY.data());
-  } else {
-    combineAll<Combination::Product>(cursors, grid.xmin, step, n, outX.data(), outY.data());
-  }
+  combineAll(how, cursors, grid.xmin, step, n, outX.data(), outY.data());
 }
 
 }  // namespace tarvik

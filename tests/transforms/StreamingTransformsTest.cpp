@@ -307,6 +307,66 @@ TEST(StreamingSumProduct, DenseAndSparseSourcesAcrossPieces) {
   }
 }
 
+// A source whose X ascends but for one point out of place or one NaN anywhere — at either end, inside
+// the grid or beyond it, where no grid point reads it — is combined from its sorted copy,
+// as the plain combination does: the check of the graph's own arrays on the way misses
+// no pair.
+TEST(StreamingSumProduct, OneStepBackAnywhereIsFound) {
+  const std::size_t m = 200'000;
+  std::vector<double> xs(m), ys(m);
+  for (std::size_t i = 0; i < m; ++i) {
+    xs[i] = 0.1 * static_cast<double>(i);
+    ys[i] = std::sin(0.001 * static_cast<double>(i));
+  }
+  const Graph other = graphOf({-5.0, 30'000.0}, {1.0, 2.0});
+  std::mt19937_64 random(31);
+  std::vector<std::size_t> places = {1, 2, m / 2, m - 2, m - 1};
+  for (int i = 0; i < 10; ++i) {
+    places.push_back(1 + random() % (m - 1));
+  }
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const std::size_t at : places) {
+    for (int kind = 0; kind < 2; ++kind) {
+      std::vector<double> bad = xs;
+      if (kind == 0) {
+        // A point out of place that the sorted copy moves into the narrow grid below.
+        bad[at] = 10'000.03;
+        if (bad[at] >= bad[at - 1] && (at + 1 == m || bad[at + 1] >= bad[at])) {
+          continue;
+        }
+      } else {
+        bad[at] = nan;
+      }
+      const Graph g = graphOf(bad, ys);
+      const Graph* sources[] = {&other, &g};
+      // The whole range, and a narrow grid inside the source's range.
+      for (const CommonGrid grid : {CommonGrid{-5.0, 30'000.0, 300'001},
+                                    CommonGrid{9'000.0, 11'000.0, 150'000}}) {
+        std::vector<double> gotX, gotY, wantX, wantY;
+        combineOnGrid(sources, grid, Combination::Sum, gotX, gotY);
+        plainCombine(sources, grid, Combination::Sum, wantX, wantY);
+        EXPECT_TRUE(sameBits(gotY, wantY)) << "at " << at << ", kind " << kind;
+      }
+    }
+  }
+  // Every place of a short source under a long grid (many grid points to an interval, and
+  // the grid's pieces end at every kind of place in the source).
+  const std::size_t shortM = 800;
+  const std::vector<double> shortX(xs.begin(), xs.begin() + shortM);
+  const std::vector<double> shortY(ys.begin(), ys.begin() + shortM);
+  const CommonGrid grid{0.0, shortX.back(), 50'001};
+  for (std::size_t at = 1; at < shortM; ++at) {
+    std::vector<double> bad = shortX;
+    bad[at] = bad[at - 1] - 0.05;
+    const Graph g = graphOf(bad, shortY);
+    const Graph* sources[] = {&g};
+    std::vector<double> gotX, gotY, wantX, wantY;
+    combineOnGrid(sources, grid, Combination::Sum, gotX, gotY);
+    plainCombine(sources, grid, Combination::Sum, wantX, wantY);
+    ASSERT_TRUE(sameBits(gotY, wantY)) << "at " << at;
+  }
+}
+
 // The grid's range from ascending sources is their first X and the graph's own largest X,
 // also where a source's ends are zeros of either sign (the graph's search keeps the first of
 // equal values, so a run of zeros at the end gives the sign of its first).
