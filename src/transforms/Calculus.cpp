@@ -124,8 +124,8 @@ class DecayFactors {
 // where the steps repeat, the table makes the factors cheap and one core does the whole
 // block. Where they do not (the probe missed more often than not), the exponentials are
 // the cost: the rest of the block's factors are computed ahead on both cores, and the
-// recursion, which is cheap, then runs through them on this one. Every factor is a function of its step alone, so the
-// result does not depend on the blocking.
+// recursion, which is cheap, then runs through them on this one. Every factor is a function of its
+// step alone, so the result does not depend on the blocking.
 //
 // The recursion is a small value (its state is kept in registers, not behind references).
 template <class Recursion>
@@ -166,7 +166,8 @@ void forEachDecayFactor(std::span<const double> xs, double tauSeconds, Recursion
         done[c].store(false, std::memory_order_relaxed);
       }
       std::atomic<std::size_t> next{0};
-      const auto fill = [&xs, &factors, &next, &done, probeEnd, end, chunks](const DecayFactors& d) {
+      const auto fill = [&xs, &factors, &next, &done, probeEnd, end,
+                         chunks](const DecayFactors& d) {
         for (;;) {
           const std::size_t c = next.fetch_add(1, std::memory_order_relaxed);
           if (c >= chunks) {

@@ -174,7 +174,8 @@ void combineAscendingRange(std::vector<SourceCursor>& cursors, double xmin, doub
       const std::size_t first = from == 0 ? 0 : c.h;
       const std::size_t last =
           to >= n ? c.m - 1 : std::min(c.m - 1, c.seated(gridPoint(xmin, step, to)) + 1);
-      if (first > last || !ascendsWithoutNaN(std::span<const double>(c.xs + first, c.xs + last + 1))) {
+      if (first > last ||
+          !ascendsWithoutNaN(std::span<const double>(c.xs + first, c.xs + last + 1))) {
         unsorted.store(true, std::memory_order_relaxed);
         return;
       }
@@ -224,8 +225,8 @@ bool combineAll(const std::vector<SourceCursor>& cursors, double xmin, double st
       if (from >= n || unsorted.load(std::memory_order_relaxed)) {
         return;
       }
-      combineAscendingRange<How>(own, xmin, step, from, std::min(n, from + kPiece), n, outX,
-                                 outY, unsorted);
+      combineAscendingRange<How>(own, xmin, step, from, std::min(n, from + kPiece), n, outX, outY,
+                                 unsorted);
     }
   };
   std::thread helper;
@@ -243,8 +244,8 @@ bool combineAll(const std::vector<SourceCursor>& cursors, double xmin, double st
   return !unsorted.load();
 }
 
-bool combineAll(Combination how, const std::vector<SourceCursor>& cursors, double xmin,
-                double step, std::size_t n, double* outX, double* outY) {
+bool combineAll(Combination how, const std::vector<SourceCursor>& cursors, double xmin, double step,
+                std::size_t n, double* outX, double* outY) {
   return how == Combination::Sum
              ? combineAll<Combination::Sum>(cursors, xmin, step, n, outX, outY)
              : combineAll<Combination::Product>(cursors, xmin, step, n, outX, outY);

@@ -307,10 +307,9 @@ TEST(StreamingSumProduct, DenseAndSparseSourcesAcrossPieces) {
   }
 }
 
-// A source whose X ascends but for one point out of place or one NaN anywhere — at either end, inside
-// the grid or beyond it, where no grid point reads it — is combined from its sorted copy,
-// as the plain combination does: the check of the graph's own arrays on the way misses
-// no pair.
+// A source whose X ascends but for one point out of place or one NaN anywhere — at either end,
+// inside the grid or beyond it, where no grid point reads it — is combined from its sorted copy, as
+// the plain combination does: the check of the graph's own arrays on the way misses no pair.
 TEST(StreamingSumProduct, OneStepBackAnywhereIsFound) {
   const std::size_t m = 200'000;
   std::vector<double> xs(m), ys(m);
@@ -340,8 +339,8 @@ TEST(StreamingSumProduct, OneStepBackAnywhereIsFound) {
       const Graph g = graphOf(bad, ys);
       const Graph* sources[] = {&other, &g};
       // The whole range, and a narrow grid inside the source's range.
-      for (const CommonGrid grid : {CommonGrid{-5.0, 30'000.0, 300'001},
-                                    CommonGrid{9'000.0, 11'000.0, 150'000}}) {
+      for (const CommonGrid grid :
+           {CommonGrid{-5.0, 30'000.0, 300'001}, CommonGrid{9'000.0, 11'000.0, 150'000}}) {
         std::vector<double> gotX, gotY, wantX, wantY;
         combineOnGrid(sources, grid, Combination::Sum, gotX, gotY);
         plainCombine(sources, grid, Combination::Sum, wantX, wantY);
@@ -371,9 +370,9 @@ TEST(StreamingSumProduct, OneStepBackAnywhereIsFound) {
 // also where a source's ends are zeros of either sign (the graph's search keeps the first of
 // equal values, so a run of zeros at the end gives the sign of its first).
 TEST(StreamingSumProduct, GridRangeFromZeroEndsAsTheGraphFindsIt) {
-  const std::vector<std::vector<double>> records = {
-      {0.0, -0.0, 1.0, 2.0},  {-0.0, 0.0, 0.0},  {-3.0, -0.0, 0.0},
-      {-3.0, 0.0, -0.0, -0.0}, {-2.0, -1.0, 0.0}, {0.0, 5.0, 5.0}};
+  const std::vector<std::vector<double>> records = {{0.0, -0.0, 1.0, 2.0}, {-0.0, 0.0, 0.0},
+                                                    {-3.0, -0.0, 0.0},     {-3.0, 0.0, -0.0, -0.0},
+                                                    {-2.0, -1.0, 0.0},     {0.0, 5.0, 5.0}};
   for (const std::vector<double>& xs : records) {
     const Graph g = graphOf(xs, std::vector<double>(xs.size(), 1.0));
     const Graph* sources[] = {&g};
@@ -515,8 +514,8 @@ TEST(StreamingRc, DecayTableGivesTheBitsOfAFreshExponential) {
       distinct.push_back(dx);
     }
   }
-  ASSERT_GT(distinct.size(), 1u);   // the steps do differ in their last bits …
-  ASSERT_LE(distinct.size(), 8u);   // … among a few lengths
+  ASSERT_GT(distinct.size(), 1u);  // the steps do differ in their last bits …
+  ASSERT_LE(distinct.size(), 8u);  // … among a few lengths
   const std::vector<double> ys = noisySignal(xs.size(), random);
   for (const double tau : {1e-9, 15e-9, 2e-6}) {
     std::vector<double> wantDiff = ys, wantInteg = ys;
