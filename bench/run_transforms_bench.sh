@@ -4,10 +4,12 @@
 # (TransformsBench) and numpy (transforms_peers.py) on the same points, run alternately in
 # three rounds; prints the medians of the rounds (wall and CPU time), the ratio numpy ÷
 # ours, the memory floor (the bytes each transform reads and writes, at the speed of a
-# memcpy measured in the same round) and ours ÷ floor, the machine's load at start and
-# end, and checks that numpy's results agree with ours.
+# memcpy measured in the same round) and ours ÷ floor, whether the sum and irregular RC
+# meet their goals, the machine's load at start and end, and checks that numpy's results
+# agree with ours.
 #
 #   bench/run_transforms_bench.sh [BUILD_DIR]   (a Release build with -DTARVIK_BENCH=ON)
+#   LOADED=1 ...                                with one core kept busy (bench/load_mode.sh)
 #   ROUNDS=... CALLS=... PYTHON=... override the rounds (3), the peer's timed calls per
 #   round (5; ours takes the median of 5 Google Benchmark repetitions) and the Python
 #   with numpy.
@@ -84,6 +86,15 @@ for label, o, p, traffic in cases:
     print(f"{label:37s} {ow:9.1f} {oc:9.1f} {pw:9.1f} {pc:9.1f} {pw / ow:6.2f}x "
           f"{floor:7.1f} {ow / floor:9.2f}x")
 print("(ours' CPU time of the sum and RC is the whole process's: both cores may work)")
+# The goals, on the wall-clock ratio; the CPU ratio beside it is the figure that does not
+# follow the machine's load.
+for label, o, p, goal in [("sum of two graphs", "BM_SumOfTwoGraphs", "sum", 3.0),
+                          ("RC differentiation, irregular", "BM_RcDifferentiationIrregular",
+                           "rc_irregular", 2.0)]:
+    wall = med(peer[p], 0) / med(ours[o], 0)
+    cpu = med(peer[p], 1) / med(ours[o], 1)
+    print(f"goal {label} >= {goal:.0f}x: {'met' if wall >= goal else 'not met'} "
+          f"(wall {wall:.2f}x, CPU {cpu:.2f}x)")
 
 dev = json.load(open(f"{tmp}/peer-{rounds}.json"))["deviation"]
 bad = []

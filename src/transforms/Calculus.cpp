@@ -25,7 +25,11 @@ class FastExponential {
  public:
   FastExponential() {
     for (int j = 0; j < 256; ++j) {
-      m_powers[j] = std::exp2(static_cast<long double>(j) / 256);
+      const long double power = std::exp2(static_cast<long double>(j) / 256);
+      // Kept as two doubles whose sum is the extended value exactly (its 64 bits are 53 and
+      // 11): two loads of doubles are cheaper than one of the extended format.
+      m_high[j] = static_cast<double>(power);
+      m_low[j] = static_cast<double>(power - m_high[j]);
     }
   }
 
@@ -44,26 +48,23 @@ class FastExponential {
     // r + r²/2 + r³/6 + … + r⁶/720, the higher terms paired to shorten the chain.
     const long double high = (1.0L / 6 + r * (1.0L / 24)) + r2 * (1.0L / 120 + r * (1.0L / 720));
     const long double p = r + r2 * (0.5L + r * high);
-    const std::int64_t ki = integerOf(shifted, k);
+    const std::int64_t ki = integerOf(k);
     const std::int64_t m = ki >> 8;  // floor(k / 256), also for negative k
-    const long double table = m_powers[static_cast<std::size_t>(ki & 255)];
+    const std::size_t j = static_cast<std::size_t>(ki & 255);
+    const long double table = static_cast<long double>(m_high[j]) + m_low[j];
     const double scale = std::bit_cast<double>(static_cast<std::uint64_t>(m + 1023) << 52);
     return (table + table * p) * scale;
   }
 
  private:
-  // k as an integer. With the x87 format, the integer is in the low bits of the shifted
-  // value's 64-bit significand, which saves a change of the rounding mode per call.
-  static std::int64_t integerOf(long double shifted, long double k) {
-    if constexpr (std::numeric_limits<long double>::digits == 64 && sizeof(long double) == 16) {
-      const auto words = std::bit_cast<std::array<std::uint64_t, 2>>(shifted);
-      return static_cast<std::int64_t>(words[0] - 0xC000000000000000ull);
-    } else {
-      return static_cast<std::int64_t>(k);
-    }
+  // k as an integer. k is below 2^19 in size, so it passes exactly through a double, whose
+  // conversion to an integer needs no change of the x87 rounding mode.
+  static std::int64_t integerOf(long double k) {
+    return static_cast<std::int64_t>(static_cast<double>(k));
   }
 
-  long double m_powers[256];
+  double m_high[256];
+  double m_low[256];
 };
 
 const FastExponential& fastExponential() {
@@ -123,8 +124,8 @@ class DecayFactors {
 // where the steps repeat, the table makes the factors cheap and one core does the whole
 // block. Where they do not (the probe missed more often than not), the exponentials are
 // the cost: the rest of the block's factors are computed ahead on both cores, and the
-// recursion, which is cheap, then runs through them on this one. Every factor is a function of its step alone, so the
-// result does not depend on the blocking.
+// recursion, which is cheap, then runs through them on this one. Every factor is a function of its
+// step alone, so the result does not depend on the blocking.
 //
 // The recursion is a small value (its state is kept in registers, not behind references).
 template <class Recursion>
@@ -134,9 +135,12 @@ void forEachDecayFactor(std::span<const double> xs, double tauSeconds, Recursion
   constexpr std::size_t kBlock = std::size_t{1} << 18;
   DecayFactors decay(tauSeconds);
   // Allocated before the first value changes, so that a failure leaves the graph as it was.
+  constexpr std::size_t kChunk = 8192;
   std::vector<long double> factors;
+  std::vector<std::atomic<bool>> done;
   if (n > kProbe + 1) {
     factors.reserve(std::min(n, kBlock));
+    done = std::vector<std::atomic<bool>>(kBlock / kChunk + 1);
   }
   for (std::size_t begin = 1; begin < n;) {
     const std::size_t probeEnd = std::min(n, begin + kProbe);
@@ -153,19 +157,28 @@ void forEachDecayFactor(std::span<const double> xs, double tauSeconds, Recursion
     } else if (probeEnd < end) {
       factors.resize(end - probeEnd);
       // The factors are cut into chunks that either core takes from a shared counter, so
-      // that when the other core is busy this one does not wait for its share.
-      constexpr std::size_t kChunk = 8192;
-      std::atomic<std::size_t> next{probeEnd};
-      const auto fill = [&xs, &factors, &next, probeEnd, end](const DecayFactors& d) {
+      // that when the other core is busy this one does not wait for its share. This thread
+      // also runs the recursion through the chunks already finished (in order), one step
+      // inside each turn of its exponential loop: the recursion's chain of dependent
+      // operations then overlaps the independent exponentials instead of following them.
+      const std::size_t chunks = (end - probeEnd + kChunk - 1) / kChunk;
+      for (std::size_t c = 0; c < chunks; ++c) {
+        done[c].store(false, std::memory_order_relaxed);
+      }
+      std::atomic<std::size_t> next{0};
+      const auto fill = [&xs, &factors, &next, &done, probeEnd, end,
+                         chunks](const DecayFactors& d) {
         for (;;) {
-          const std::size_t from = next.fetch_add(kChunk, std::memory_order_relaxed);
-          if (from >= end) {
+          const std::size_t c = next.fetch_add(1, std::memory_order_relaxed);
+          if (c >= chunks) {
             return;
           }
+          const std::size_t from = probeEnd + c * kChunk;
           const std::size_t to = std::min(end, from + kChunk);
           for (std::size_t i = from; i < to; ++i) {
             factors[i - probeEnd] = d.direct(xs[i - 1], xs[i]);
           }
+          done[c].store(true, std::memory_order_release);
         }
       };
       std::thread helper;
@@ -174,12 +187,33 @@ void forEachDecayFactor(std::span<const double> xs, double tauSeconds, Recursion
       } catch (const std::exception&) {
         // No second thread could be started: this core computes all the block's factors.
       }
-      fill(decay);
+      std::size_t stepped = probeEnd;  // the next step of the recursion
+      std::size_t finished = 0;        // chunks known to be done, in order from the first
+      for (;;) {
+        const std::size_t c = next.fetch_add(1, std::memory_order_relaxed);
+        if (c >= chunks) {
+          break;
+        }
+        while (finished < chunks && done[finished].load(std::memory_order_acquire)) {
+          ++finished;
+        }
+        const std::size_t ready = std::min(end, probeEnd + finished * kChunk);
+        const std::size_t from = probeEnd + c * kChunk;
+        const std::size_t to = std::min(end, from + kChunk);
+        for (std::size_t i = from; i < to; ++i) {
+          factors[i - probeEnd] = decay.direct(xs[i - 1], xs[i]);
+          if (stepped < ready) {
+            step(stepped, factors[stepped - probeEnd]);
+            ++stepped;
+          }
+        }
+        done[c].store(true, std::memory_order_release);
+      }
       if (helper.joinable()) {
         helper.join();
       }
-      for (std::size_t i = probeEnd; i < end; ++i) {
-        step(i, factors[i - probeEnd]);
+      for (; stepped < end; ++stepped) {
+        step(stepped, factors[stepped - probeEnd]);
       }
     }
     begin = end;

@@ -272,6 +272,116 @@ TEST(StreamingSumProduct, SameBitsAsOneSourceAtATime) {
   }
 }
 
+// Grids cut into many pieces for the two cores against sources far denser than the grid
+// (many source points between two grid points, some intervals of zero length) and far
+// sparser (long runs of grid points in one interval), starting and ending inside the grid:
+// the plain combination, bit for bit.
+TEST(StreamingSumProduct, DenseAndSparseSourcesAcrossPieces) {
+  std::mt19937_64 random(29);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const std::size_t dense = 1'500'000;
+  std::vector<double> dx(dense), dy(dense);
+  double x = 3.25;
+  for (std::size_t i = 0; i < dense; ++i) {
+    x += unit(random) < 0.05 ? 0 : 1e-4 * unit(random);
+    dx[i] = x;
+    dy[i] = std::cos(1e-3 * static_cast<double>(i)) * (1 + 1e-3 * unit(random));
+  }
+  std::vector<double> sx, sy;
+  for (double at = -20; at < 90; at += 7.5 + unit(random)) {
+    sx.push_back(at);
+    sy.push_back(unit(random) - 0.5);
+  }
+  const Graph denseGraph = graphOf(dx, dy);
+  const Graph sparseGraph = graphOf(sx, sy);
+  const Graph* sources[] = {&denseGraph, &sparseGraph};
+  for (const std::size_t count : {70'000u, 262'147u, 600'001u}) {
+    for (const Combination how : {Combination::Sum, Combination::Product}) {
+      const CommonGrid grid{-30.0, 100.0, count};
+      std::vector<double> gotX, gotY, wantX, wantY;
+      combineOnGrid(sources, grid, how, gotX, gotY);
+      plainCombine(sources, grid, how, wantX, wantY);
+      EXPECT_TRUE(sameBits(gotX, wantX)) << count << " points";
+      EXPECT_TRUE(sameBits(gotY, wantY)) << count << " points";
+    }
+  }
+}
+
+// A source whose X ascends but for one point out of place or one NaN anywhere — at either end,
+// inside the grid or beyond it, where no grid point reads it — is combined from its sorted copy, as
+// the plain combination does: the check of the graph's own arrays on the way misses no pair.
+TEST(StreamingSumProduct, OneStepBackAnywhereIsFound) {
+  const std::size_t m = 200'000;
+  std::vector<double> xs(m), ys(m);
+  for (std::size_t i = 0; i < m; ++i) {
+    xs[i] = 0.1 * static_cast<double>(i);
+    ys[i] = std::sin(0.001 * static_cast<double>(i));
+  }
+  const Graph other = graphOf({-5.0, 30'000.0}, {1.0, 2.0});
+  std::mt19937_64 random(31);
+  std::vector<std::size_t> places = {1, 2, m / 2, m - 2, m - 1};
+  for (int i = 0; i < 10; ++i) {
+    places.push_back(1 + random() % (m - 1));
+  }
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const std::size_t at : places) {
+    for (int kind = 0; kind < 2; ++kind) {
+      std::vector<double> bad = xs;
+      if (kind == 0) {
+        // A point out of place that the sorted copy moves into the narrow grid below.
+        bad[at] = 10'000.03;
+        if (bad[at] >= bad[at - 1] && (at + 1 == m || bad[at + 1] >= bad[at])) {
+          continue;
+        }
+      } else {
+        bad[at] = nan;
+      }
+      const Graph g = graphOf(bad, ys);
+      const Graph* sources[] = {&other, &g};
+      // The whole range, and a narrow grid inside the source's range.
+      for (const CommonGrid grid :
+           {CommonGrid{-5.0, 30'000.0, 300'001}, CommonGrid{9'000.0, 11'000.0, 150'000}}) {
+        std::vector<double> gotX, gotY, wantX, wantY;
+        combineOnGrid(sources, grid, Combination::Sum, gotX, gotY);
+        plainCombine(sources, grid, Combination::Sum, wantX, wantY);
+        EXPECT_TRUE(sameBits(gotY, wantY)) << "at " << at << ", kind " << kind;
+      }
+    }
+  }
+  // Every place of a short source under a long grid (many grid points to an interval, and
+  // the grid's pieces end at every kind of place in the source).
+  const std::size_t shortM = 800;
+  const std::vector<double> shortX(xs.begin(), xs.begin() + shortM);
+  const std::vector<double> shortY(ys.begin(), ys.begin() + shortM);
+  const CommonGrid grid{0.0, shortX.back(), 50'001};
+  for (std::size_t at = 1; at < shortM; ++at) {
+    std::vector<double> bad = shortX;
+    bad[at] = bad[at - 1] - 0.05;
+    const Graph g = graphOf(bad, shortY);
+    const Graph* sources[] = {&g};
+    std::vector<double> gotX, gotY, wantX, wantY;
+    combineOnGrid(sources, grid, Combination::Sum, gotX, gotY);
+    plainCombine(sources, grid, Combination::Sum, wantX, wantY);
+    ASSERT_TRUE(sameBits(gotY, wantY)) << "at " << at;
+  }
+}
+
+// The grid's range from ascending sources is their first X and the graph's own largest X,
+// also where a source's ends are zeros of either sign (the graph's search keeps the first of
+// equal values, so a run of zeros at the end gives the sign of its first).
+TEST(StreamingSumProduct, GridRangeFromZeroEndsAsTheGraphFindsIt) {
+  const std::vector<std::vector<double>> records = {{0.0, -0.0, 1.0, 2.0}, {-0.0, 0.0, 0.0},
+                                                    {-3.0, -0.0, 0.0},     {-3.0, 0.0, -0.0, -0.0},
+                                                    {-2.0, -1.0, 0.0},     {0.0, 5.0, 5.0}};
+  for (const std::vector<double>& xs : records) {
+    const Graph g = graphOf(xs, std::vector<double>(xs.size(), 1.0));
+    const Graph* sources[] = {&g};
+    const CommonGrid grid = commonGrid(sources, -10.0, 10.0);  // starts crosswise: no limit
+    EXPECT_TRUE(sameBits({grid.xmin, grid.xmax}, {g.minX(), g.maxX()}))
+        << xs.front() << " … " << xs.back();
+  }
+}
+
 // A grid that does not ascend (a NaN or crosswise range) is combined the plain way.
 TEST(StreamingSumProduct, NonAscendingGridsMatch) {
   std::vector<double> xs(100'000), ys(100'000);
@@ -312,6 +422,30 @@ TEST(StreamingRc, IrregularGridsMatchThePlainRecursion) {
         << "round " << round << ", τ " << tau;
     EXPECT_TRUE(closeToPlain(integ, plainRcIntegrate(xs, ys, tau)))
         << "round " << round << ", τ " << tau;
+  }
+}
+
+// τ of 1 ms and 50 µs on a million steps of 0.1 ns that all differ (every factor comes
+// from its own exponential, ahead on both cores): the carried state hardly decays across
+// the record, so it carries the rounding of every factor and step. A large level with a
+// slow ripple keeps the output far from zero, where a bound relative to the point's own
+// terms measures the carried state's drift. Within 1e-15 of the plain recursion, relative
+// to the terms.
+TEST(StreamingRc, LongTauOnTinyDistinctStepsStaysWithinTheBound) {
+  constexpr std::size_t kPoints = 1'000'003;
+  std::vector<double> xs(kPoints);
+  xs[0] = 2.5;
+  for (std::size_t i = 1; i < kPoints; ++i) {
+    xs[i] = xs[i - 1] + 0.1 + 1e-9 * static_cast<double>(i % 9973);
+  }
+  std::vector<double> ys(kPoints);
+  for (std::size_t i = 0; i < kPoints; ++i) {
+    ys[i] = 3.0 + 1e-3 * std::sin(1e-4 * static_cast<double>(i));
+  }
+  for (const double tau : {1e-3, 5e-5}) {
+    std::vector<double> diff = ys;
+    rcDifferentiate(xs, diff, tau);
+    EXPECT_TRUE(closeToPlain(diff, plainRcDifferentiate(xs, ys, tau))) << "τ " << tau;
   }
 }
 
@@ -380,8 +514,8 @@ TEST(StreamingRc, DecayTableGivesTheBitsOfAFreshExponential) {
       distinct.push_back(dx);
     }
   }
-  ASSERT_GT(distinct.size(), 1u);   // the steps do differ in their last bits …
-  ASSERT_LE(distinct.size(), 8u);   // … among a few lengths
+  ASSERT_GT(distinct.size(), 1u);  // the steps do differ in their last bits …
+  ASSERT_LE(distinct.size(), 8u);  // … among a few lengths
   const std::vector<double> ys = noisySignal(xs.size(), random);
   for (const double tau : {1e-9, 15e-9, 2e-6}) {
     std::vector<double> wantDiff = ys, wantInteg = ys;
