@@ -7,6 +7,7 @@
 //   SplineBench --values                   prints sample points of our B-spline as JSON for
 //                                          a cross-check with the peer
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdio>
@@ -69,15 +70,25 @@ tarvik::synth::CalibrationTable calibrationTable() {
   return tarvik::synth::CalibrationTable(std::move(records));
 }
 
+// Page faults of the whole process so far (the curve's new pages are most of them).
+double processPageFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_minflt + usage.ru_majflt);
+}
+
 void BM_BSpline1M(benchmark::State& state) {
   const Points& g = graph();
   std::size_t made = 0;
+  const double faultsBefore = processPageFaults();
   for (auto _ : state) {
     tarvik::PointArrays curve = tarvik::synth::quadraticBSpline(g.xs, g.ys);
     made = curve.xs.size();
     benchmark::DoNotOptimize(curve.xs.data());
   }
   state.counters["output_points"] = static_cast<double>(made);
+  state.counters["page_faults"] =
+      benchmark::Counter(processPageFaults() - faultsBefore, benchmark::Counter::kAvgIterations);
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * made));
 }
 

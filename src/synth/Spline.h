@@ -47,7 +47,8 @@ std::vector<float> bSplineKnots(std::size_t n);
 // computed by the same operations as the full recursion and the zero terms the full sum
 // would add change nothing, so the result equals the plain evaluation of every basis
 // function bit for bit. A non-finite control-point coordinate makes that coordinate NaN
-// wherever its basis function is zero, as 0·∞ and 0·NaN do in the plain sum.
+// wherever its basis function is zero, as 0·∞ and 0·NaN do in the plain sum. A long curve
+// is written by two threads, which changes no value.
 PointArrays quadraticBSpline(std::span<const double> xs, std::span<const double> ys);
 
 }  // namespace tarvik::synth

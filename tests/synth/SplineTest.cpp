@@ -8,6 +8,7 @@
 
 #include "../support/AddressSpaceLimit.h"
 #include "../support/ScriptedUi.h"
+#include "SplineReference.h"
 #include "core/OutputLimits.h"
 #include "synth/Spline.h"
 #include "synth/SplineCommands.h"
@@ -15,51 +16,11 @@
 namespace tarvik::synth {
 namespace {
 
+using reference::expectSameBits;
+using reference::plainBSpline;
+using reference::RandomGraph;
+using reference::randomGraph;
 using testing::ScriptedUi;
-
-// The basis function by the plain Cox–de Boor recursion: every level formed in double from
-// its float inputs, a term with a zero knot difference left out, the level rounded to float.
-float plainBasis(const std::vector<float>& t, std::size_t j, int k, float u) {
-  if (k == 1) {
-    return t[j] <= u && u < t[j + 1] ? 1.0f : 0.0f;
-  }
-  const auto kk = static_cast<std::size_t>(k);
-  double sum = 0;
-  const double d1 = static_cast<double>(t[j + kk - 1]) - t[j];
-  if (d1 != 0) {
-    sum += (static_cast<double>(u) - t[j]) / d1 * plainBasis(t, j, k - 1, u);
-  }
-  const double d2 = static_cast<double>(t[j + kk]) - t[j + 1];
-  if (d2 != 0) {
-    sum += (t[j + kk] - static_cast<double>(u)) / d2 * plainBasis(t, j + 1, k - 1, u);
-  }
-  return static_cast<float>(sum);
-}
-
-// The B-spline as described: every basis function of every control point at every
-// parameter, summed into a float in control-point order. O(m²).
-PointArrays plainBSpline(const std::vector<double>& xs, const std::vector<double>& ys) {
-  PointArrays out;
-  const std::size_t m = xs.size();
-  if (m < 3) {
-    return out;
-  }
-  const std::size_t n = m - 1;
-  const std::vector<float> t = bSplineKnots(n);
-  for (std::size_t s = 0; s < 10 * (n - 1); ++s) {
-    const auto u = static_cast<float>(static_cast<double>(s) / 10);
-    float x = 0;
-    float y = 0;
-    for (std::size_t j = 0; j <= n; ++j) {
-      const float b = plainBasis(t, j, 3, u);
-      x = static_cast<float>(x + static_cast<double>(b) * static_cast<float>(xs[j]));
-      y = static_cast<float>(y + static_cast<double>(b) * static_cast<float>(ys[j]));
-    }
-    out.xs.push_back(x);
-    out.ys.push_back(y);
-  }
-  return out;
-}
 
 // The Catmull–Rom curve written out point by point from the padded float array.
 PointArrays plainCatmullRom(const std::vector<double>& xs, const std::vector<double>& ys) {
@@ -91,37 +52,6 @@ PointArrays plainCatmullRom(const std::vector<double>& xs, const std::vector<dou
     }
   }
   return out;
-}
-
-// Equal bit for bit; NaN matches any NaN.
-void expectSameBits(const std::vector<double>& got, const std::vector<double>& want,
-                    const char* what, std::size_t size) {
-  ASSERT_EQ(got.size(), want.size()) << what << " m=" << size;
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    if (std::isnan(want[i])) {
-      EXPECT_TRUE(std::isnan(got[i])) << what << " m=" << size << " i=" << i;
-      continue;
-    }
-    EXPECT_EQ(std::memcmp(&got[i], &want[i], sizeof(double)), 0)
-        << what << " m=" << size << " i=" << i << ": " << got[i] << " vs " << want[i];
-  }
-}
-
-struct RandomGraph {
-  std::vector<double> xs, ys;
-};
-
-RandomGraph randomGraph(std::size_t m, unsigned seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<double> step(0.001, 3.0), value(-1e3, 1e3);
-  RandomGraph g;
-  double x = value(random);
-  for (std::size_t i = 0; i < m; ++i) {
-    x += step(random);
-    g.xs.push_back(x);
-    g.ys.push_back(value(random) * std::pow(10.0, static_cast<int>(i % 7) - 3));
-  }
-  return g;
 }
 
 TEST(BSpline, LocalSupportEqualsPlainRecursionBitForBit) {
