@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/LargeArrays.h"
 #include "core/TextCodec.h"
 #include "io/LineBlocks.h"
 #include "io/NumberTokens.h"
@@ -60,7 +61,8 @@ class Scanner {
   // Converts the token at the current position and moves past it.
   std::optional<double> number() {
     double value = 0;
-    const char* stop = detail::fastNumber(m_p, m_end, isSeparator, value);
+    const char* stop = detail::fastNumber(
+        m_p, m_end, [](char c) { return isSeparator(c); }, value);
     if (stop != nullptr) {
       m_p = stop;
       return value;
@@ -188,8 +190,8 @@ struct Reader {
 PlainGraphData readPlainGraph(std::string_view bytes, const ReleaseBytes& release) {
   Reader reader{estimateRecords(bytes)};
   Block result;
-  result.points.xs.reserve(reader.expectedRecords);
-  result.points.ys.reserve(reader.expectedRecords);
+  reserveLarge(result.points.xs, reader.expectedRecords);
+  reserveLarge(result.points.ys, reader.expectedRecords);
   detail::parseLinesInParallel(bytes, 0, kBlockBytes, reader, result, release);
   if (result.openX && !result.errorLine) {
     result.errorLine = result.openLine;  // an X without its Y at the end of the file
