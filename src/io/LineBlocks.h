@@ -20,6 +20,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/LargeArrays.h"
 #include "io/ReadResult.h"
 
 namespace tarvik::detail {
@@ -255,7 +256,7 @@ inline void appendValues(std::vector<double>& values, const std::vector<double>&
                          std::size_t expectedTotal) {
   const std::size_t needed = values.size() + tail.size();
   if (needed > values.capacity()) {
-    values.reserve(std::max(needed + needed / 8, expectedTotal));
+    reserveLarge(values, std::max(needed + needed / 8, expectedTotal));
   }
   values.insert(values.end(), tail.begin(), tail.end());
 }
