@@ -47,7 +47,7 @@ inline std::uint64_t eightDigitValue(std::uint64_t digits) {
          32;
 }
 
-// 10^n for the digit counts of a word and a half.
+// 10^n for the digit counts of a mantissa.
 inline constexpr std::uint64_t kDigitPowers[] = {1,
                                                  10,
                                                  100,
@@ -63,7 +63,11 @@ inline constexpr std::uint64_t kDigitPowers[] = {1,
                                                  1000000000000,
                                                  10000000000000,
                                                  100000000000000,
-                                                 1000000000000000};
+                                                 1000000000000000,
+                                                 10000000000000000,
+                                                 100000000000000000,
+                                                 1000000000000000000,
+                                                 10000000000000000000u};
 
 // Appends the run of digits at `p` to `mantissa` (mantissa·10^n + run) and returns the end
 // of the run. The mantissa may wrap when the run is long; callers refuse more than 19
@@ -115,10 +119,11 @@ inline std::uint64_t loadWord(const char* p) {
 }
 
 // The mantissa, the power of ten and the end of the shapes that files are made of: up to 7
-// integer digits, optionally a point and up to 15 fraction digits, optionally an exponent of
+// integer digits, optionally a point and fraction digits (19 digits in all at most),
+// optionally an exponent of
 // "e" or "E", a sign and two digits ("12", "19999.8", "-0.943385353873169", "4.999962e-04").
-// The digits are taken a word at a time with no loop (little-endian words); `p` must have 32
-// bytes readable after it. Returns nullptr for any other text, which the general loop below
+// The digits are taken a word at a time (little-endian words); `p` must have 40 bytes
+// readable after it. Returns nullptr for any other text, which the general loop below
 // then reads; both give the same mantissa and power of ten where both read the text.
 struct ShortDecimal {
   std::uint64_t mantissa = 0;
@@ -145,14 +150,15 @@ struct ShortDecimal {
     const std::uint64_t first = loadWord(q + 1);
     fractionDigits = digitRun(first);
     std::uint64_t fraction = leadingDigitsValue(first, fractionDigits);
-    if (fractionDigits == 8) {
-      const std::uint64_t second = loadWord(q + 9);
-      const int more = digitRun(second);
-      if (more == 8) {
-        return nullptr;
-      }
-      fraction = fraction * kDigitPowers[more] + leadingDigitsValue(second, more);
+    // Up to two more words: 15 significant digits after "0.00" take 17 fraction digits.
+    for (int word = 1; word <= 2 && fractionDigits == 8 * word; ++word) {
+      const std::uint64_t next = loadWord(q + 1 + 8 * word);
+      const int more = digitRun(next);
+      fraction = fraction * kDigitPowers[more] + leadingDigitsValue(next, more);
       fractionDigits += more;
+    }
+    if (integerDigits + fractionDigits > 19) {
+      return nullptr;  // (the general loop refuses it too)
     }
     mantissa = mantissa * kDigitPowers[fractionDigits] + fraction;
     q += 1 + fractionDigits;
@@ -165,9 +171,6 @@ struct ShortDecimal {
     exponent = (q[2] - '0') * 10 + (q[3] - '0');
     exponent = q[1] == '-' ? -exponent : exponent;
     q += 4;
-  }
-  if (integerDigits + fractionDigits > 19) {
-    return nullptr;  // (the general loop refuses it too)
   }
   out.mantissa = mantissa;
   out.scale = exponent - fractionDigits;
@@ -229,7 +232,7 @@ inline const char* generalDecimal(const char* p, const char* end, std::uint64_t&
   std::uint64_t mantissa = 0;
   int scale = 0;  // power of ten from the fraction and the exponent
   ShortDecimal shape;
-  const char* shapeEnd = std::endian::native == std::endian::little && end - p >= 32
+  const char* shapeEnd = std::endian::native == std::endian::little && end - p >= 40
                              ? shortDecimal(p, shape)
                              : nullptr;
   if (shapeEnd != nullptr) {
