@@ -20,7 +20,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "core/LargeArrays.h"
 #include "io/ReadResult.h"
 
 namespace tarvik::detail {
@@ -256,7 +255,7 @@ inline void appendValues(std::vector<double>& values, const std::vector<double>&
                          std::size_t expectedTotal) {
   const std::size_t needed = values.size() + tail.size();
   if (needed > values.capacity()) {
-    reserveLarge(values, std::max(needed + needed / 8, expectedTotal));
+    values.reserve(std::max(needed + needed / 8, expectedTotal));
   }
   values.insert(values.end(), tail.begin(), tail.end());
 }

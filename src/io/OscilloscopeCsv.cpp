@@ -1,6 +1,5 @@
 #include <cstring>
 
-#include "core/LargeArrays.h"
 #include "core/TextCodec.h"
 #include "io/CsvReaders.h"
 #include "io/LineBlocks.h"
@@ -209,11 +208,13 @@ CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
   if (reader.layout.channels == 0 || text.empty()) {
     return resultOf(result);
   }
-  // Capacity beyond the real count costs address space only, never touched memory.
+  // Capacity beyond the real count costs address space only, never touched memory. Ordinary
+  // pages: huge pages for these eight arrays made the read dearer as often as cheaper where
+  // the memory was new to the machine (bench/RESULTS-readers.md).
   reader.expectedLines = detail::estimateLines(text, 0, minLineBytes(reader.layout));
   for (PointArrays& channel : result.channels) {
-    reserveLarge(channel.xs, reader.expectedLines);
-    reserveLarge(channel.ys, reader.expectedLines);
+    channel.xs.reserve(reader.expectedLines);
+    channel.ys.reserve(reader.expectedLines);
   }
   const std::size_t secondLine = detail::nextLineStart(text, 0, 1);
   detail::forEachLine(text.substr(0, secondLine), [&](const char* b, const char* e) {

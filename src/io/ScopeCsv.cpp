@@ -38,7 +38,6 @@
 #include <vector>
 
 #include "core/NumberFormat.h"
-#include "core/LargeArrays.h"
 #include "core/TextCodec.h"
 #include "io/CsvReaders.h"
 #include "io/LineBlocks.h"
@@ -702,8 +701,8 @@ ScopeRecord readScopeCsv(const ScopeInput& input) {
     // Each row holds at least a comma per column up to the last channel and a line end.
     reader.expectedRows = detail::estimateLines(text, layout.dataStart, layout.roles.size());
     for (PointArrays& channel : result.channels) {
-      reserveLarge(channel.xs, reader.expectedRows);
-      reserveLarge(channel.ys, reader.expectedRows);
+      channel.xs.reserve(reader.expectedRows);
+      channel.ys.reserve(reader.expectedRows);
     }
     detail::parseLinesInParallel(text, layout.dataStart, kBlockBytes, reader, result,
                                  input.release);
