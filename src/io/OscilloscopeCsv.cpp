@@ -38,16 +38,10 @@ struct Block {
   std::optional<std::string> badField;
 };
 
-// Converts the field at `f`; returns the field's end, or nullptr when it does not convert
-// (the field text is then kept in block.badField). The number is read up to `textEnd`, the
-// end of the bytes that may be read: it stops at the line end all the same (no number holds
-// CR or LF), and the digits of a line's last field are then read eight at a time too.
-const char* readNumberField(const char* f, const char* lineEnd, const char* textEnd, char separator,
-                            double& value, Block& block) {
-  const char* stop = detail::fastNumber(f, textEnd, kNumberEnd, value);
-  if (stop != nullptr && stop <= lineEnd) {
-    return stop;
-  }
+// The field at `f` by the full parser: its end, or nullptr when it does not convert (the
+// field text is then kept in block.badField). Out of line: rare, and kept out of the row loop.
+[[gnu::noinline]] const char* readFieldInFull(const char* f, const char* lineEnd, char separator,
+                                              double& value, Block& block) {
   const char* fieldEnd = findComma(f, lineEnd);
   const std::string_view field(f, static_cast<std::size_t>(fieldEnd - f));
   const std::optional<double> parsed = parseCsvNumber(field, separator);
@@ -57,6 +51,21 @@ const char* readNumberField(const char* f, const char* lineEnd, const char* text
   }
   value = *parsed;
   return fieldEnd;
+}
+
+// Converts the field at `f`; returns the field's end, or nullptr when it does not convert
+// (the field text is then kept in block.badField). The number is read up to `textEnd`, the
+// end of the bytes that may be read: it stops at the line end all the same (no number holds
+// CR or LF), and the digits of a line's last field are then read eight at a time too.
+// Inlined into the row loop, so the values stay in registers.
+[[gnu::always_inline]] inline const char* readNumberField(const char* f, const char* lineEnd,
+                                                          const char* textEnd, char separator,
+                                                          double& value, Block& block) {
+  const char* stop = detail::fastNumber(f, textEnd, kNumberEnd, value);
+  if (stop != nullptr && stop <= lineEnd) {
+    return stop;
+  }
+  return readFieldInFull(f, lineEnd, separator, value, block);
 }
 
 // The start of the field after the one ending at `fieldEnd`.

@@ -58,8 +58,9 @@ class Scanner {
     return m_p != m_end;
   }
 
-  // Converts the token at the current position and moves past it.
-  std::optional<double> number() {
+  // Converts the token at the current position and moves past it. Inlined into the record
+  // loop; the full parser, for the rare other tokens, is not.
+  [[gnu::always_inline]] std::optional<double> number() {
     double value = 0;
     const char* stop = detail::fastNumber(
         m_p, m_end, [](char c) { return isSeparator(c); }, value);
@@ -67,6 +68,10 @@ class Scanner {
       m_p = stop;
       return value;
     }
+    return numberInFull();
+  }
+
+  [[gnu::noinline]] std::optional<double> numberInFull() {
     const char* tokenEnd = std::find_if(m_p, m_end, isSeparator);
     std::optional<double> parsed =
         parseFileNumber(std::string_view(m_p, static_cast<std::size_t>(tokenEnd - m_p)));
