@@ -11,7 +11,8 @@ namespace {
 
 constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 
-bool isComma(char c) { return c == ','; }
+// What may follow a number: the next field, or the line's end.
+constexpr auto kNumberEnd = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
 
 // Fields between the numbers are short or empty: a plain loop beats a library call here.
 const char* findComma(const char* p, const char* end) {
@@ -37,14 +38,10 @@ struct Block {
   std::optional<std::string> badField;
 };
 
-// Converts the field at `f`; returns the field's end, or nullptr when it does not convert
-// (the field text is then kept in block.badField).
-const char* readNumberField(const char* f, const char* lineEnd, char separator, double& value,
-                            Block& block) {
-  const char* stop = detail::fastNumber(f, lineEnd, isComma, value);
-  if (stop != nullptr) {
-    return stop;
-  }
+// The field at `f` by the full parser: its end, or nullptr when it does not convert (the
+// field text is then kept in block.badField). Out of line: rare, and kept out of the row loop.
+[[gnu::noinline]] const char* readFieldInFull(const char* f, const char* lineEnd, char separator,
+                                              double& value, Block& block) {
   const char* fieldEnd = findComma(f, lineEnd);
   const std::string_view field(f, static_cast<std::size_t>(fieldEnd - f));
   const std::optional<double> parsed = parseCsvNumber(field, separator);
@@ -56,6 +53,21 @@ const char* readNumberField(const char* f, const char* lineEnd, char separator, 
   return fieldEnd;
 }
 
+// Converts the field at `f`; returns the field's end, or nullptr when it does not convert
+// (the field text is then kept in block.badField). The number is read up to `textEnd`, the
+// end of the bytes that may be read: it stops at the line end all the same (no number holds
+// CR or LF), and the digits of a line's last field are then read eight at a time too.
+// Inlined into the row loop, so the values stay in registers.
+[[gnu::always_inline]] inline const char* readNumberField(const char* f, const char* lineEnd,
+                                                          const char* textEnd, char separator,
+                                                          double& value, Block& block) {
+  const char* stop = detail::fastNumber(f, textEnd, kNumberEnd, value);
+  if (stop != nullptr && stop <= lineEnd) {
+    return stop;
+  }
+  return readFieldInFull(f, lineEnd, separator, value, block);
+}
+
 // The start of the field after the one ending at `fieldEnd`.
 const char* nextField(const char* fieldEnd, const char* lineEnd) {
   return fieldEnd < lineEnd ? fieldEnd + 1 : lineEnd;
@@ -64,31 +76,36 @@ const char* nextField(const char* fieldEnd, const char* lineEnd) {
 // One line; fields past the line's end are empty. Channel c owns fields 6c+1 to 6c+6: a
 // label ("Source" names the channel with the next field), its value, an empty field, the
 // time, the sample and an empty field. With `origins` given (line 1) each channel's time is
-// stored there first, so it becomes the channel's origin.
-bool parseLine(const char* f, const char* e, const Layout& layout, std::vector<double>* origins,
-               Block& block) {
+// stored there first, so it becomes the channel's origin. Numbers may be read up to
+// `textEnd` (see readNumberField).
+bool parseLine(const char* f, const char* e, const char* textEnd, const Layout& layout,
+               std::vector<double>* origins, Block& block) {
   ++block.lines;
   for (std::size_t c = 0; c < layout.channels; ++c) {
-    const char* labelEnd = findComma(f, e);
-    if (labelEnd - f == 6 && std::memcmp(f, "Source", 6) == 0) {
-      const char* title = nextField(labelEnd, e);
-      std::optional<std::string>& kept = block.titles[c];
-      if (!kept) {
-        kept.emplace();
+    if (e - f >= 3 && f[0] == ',' && f[1] == ',' && f[2] == ',') {
+      f += 3;  // no label, as on most rows
+    } else {
+      const char* labelEnd = findComma(f, e);
+      if (labelEnd - f == 6 && std::memcmp(f, "Source", 6) == 0) {
+        const char* title = nextField(labelEnd, e);
+        std::optional<std::string>& kept = block.titles[c];
+        if (!kept) {
+          kept.emplace();
+        }
+        kept->assign(title, findComma(title, e));  // reuses the text's storage row after row
       }
-      kept->assign(title, findComma(title, e));  // reuses the text's storage row after row
+      f = nextField(labelEnd, e);
+      f = nextField(findComma(f, e), e);
+      f = nextField(findComma(f, e), e);
     }
-    f = nextField(labelEnd, e);
-    f = nextField(findComma(f, e), e);
-    f = nextField(findComma(f, e), e);
     double time = 0;
-    const char* timeEnd = readNumberField(f, e, layout.separator, time, block);
+    const char* timeEnd = readNumberField(f, e, textEnd, layout.separator, time, block);
     if (timeEnd == nullptr) {
       return false;
     }
     double sample = 0;
     const char* sampleEnd =
-        readNumberField(nextField(timeEnd, e), e, layout.separator, sample, block);
+        readNumberField(nextField(timeEnd, e), e, textEnd, layout.separator, sample, block);
     if (sampleEnd == nullptr) {
       return false;
     }
@@ -98,7 +115,8 @@ bool parseLine(const char* f, const char* e, const Layout& layout, std::vector<d
     }
     block.channels[c].xs.push_back(x - layout.originsNs[c]);
     block.channels[c].ys.push_back(sample);
-    f = nextField(findComma(nextField(sampleEnd, e), e), e);
+    const char* after = nextField(sampleEnd, e);  // the empty field after the sample
+    f = after != e && *after == ',' ? after + 1 : nextField(findComma(after, e), e);
   }
   return true;
 }
@@ -131,8 +149,9 @@ struct Reader {
   std::size_t expectedLines = 0;
 
   void parse(std::string_view lines, Block& into) const {
+    const char* textEnd = lines.data() + lines.size();
     detail::forEachLine(lines, [&](const char* b, const char* e) {
-      return parseLine(b, e, layout, nullptr, into);
+      return parseLine(b, e, textEnd, layout, nullptr, into);
     });
   }
   void append(Block& into, const Block& from) const {
@@ -198,7 +217,9 @@ CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
   if (reader.layout.channels == 0 || text.empty()) {
     return resultOf(result);
   }
-  // Capacity beyond the real count costs address space only, never touched memory.
+  // Capacity beyond the real count costs address space only, never touched memory. Ordinary
+  // pages: huge pages for these eight arrays made the read dearer as often as cheaper where
+  // the memory was new to the machine (bench/RESULTS-readers.md).
   reader.expectedLines = detail::estimateLines(text, 0, minLineBytes(reader.layout));
   for (PointArrays& channel : result.channels) {
     channel.xs.reserve(reader.expectedLines);
@@ -206,7 +227,8 @@ CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
   }
   const std::size_t secondLine = detail::nextLineStart(text, 0, 1);
   detail::forEachLine(text.substr(0, secondLine), [&](const char* b, const char* e) {
-    return parseLine(b, e, reader.layout, &reader.layout.originsNs, result);
+    return parseLine(b, e, text.data() + secondLine, reader.layout, &reader.layout.originsNs,
+                     result);
   });
   if (!Reader::failed(result)) {
     detail::parseLinesInParallel(text, secondLine, kBlockBytes, reader, result, release);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/LargeArrays.h"
 #include "core/TextCodec.h"
 #include "io/LineBlocks.h"
 #include "io/NumberTokens.h"
@@ -57,14 +58,20 @@ class Scanner {
     return m_p != m_end;
   }
 
-  // Converts the token at the current position and moves past it.
-  std::optional<double> number() {
+  // Converts the token at the current position and moves past it. Inlined into the record
+  // loop; the full parser, for the rare other tokens, is not.
+  [[gnu::always_inline]] std::optional<double> number() {
     double value = 0;
-    const char* stop = detail::fastNumber(m_p, m_end, isSeparator, value);
+    const char* stop = detail::fastNumber(
+        m_p, m_end, [](char c) { return isSeparator(c); }, value);
     if (stop != nullptr) {
       m_p = stop;
       return value;
     }
+    return numberInFull();
+  }
+
+  [[gnu::noinline]] std::optional<double> numberInFull() {
     const char* tokenEnd = std::find_if(m_p, m_end, isSeparator);
     std::optional<double> parsed =
         parseFileNumber(std::string_view(m_p, static_cast<std::size_t>(tokenEnd - m_p)));
@@ -188,8 +195,8 @@ struct Reader {
 PlainGraphData readPlainGraph(std::string_view bytes, const ReleaseBytes& release) {
   Reader reader{estimateRecords(bytes)};
   Block result;
-  result.points.xs.reserve(reader.expectedRecords);
-  result.points.ys.reserve(reader.expectedRecords);
+  reserveLarge(result.points.xs, reader.expectedRecords);
+  reserveLarge(result.points.ys, reader.expectedRecords);
   detail::parseLinesInParallel(bytes, 0, kBlockBytes, reader, result, release);
   if (result.openX && !result.errorLine) {
     result.errorLine = result.openLine;  // an X without its Y at the end of the file
