@@ -193,10 +193,28 @@ double scaledI0(double x) {
                            : scaledAsymptoticI0(x);
 }
 
-// q[j] = x²/4 with x = β·√(1 − u²), u = (n0 + j − c)/c, for j < n; 0 for the rest of the
+// Square roots of four lanes: two SSE2 halves in the baseline variant, one AVX instruction
+// in the AVX2 one (the same correctly rounded values).
+struct SqrtPortable {
+  [[gnu::always_inline]] static V4d root(V4d v) { return simd::vectorSqrt(v); }
+};
+#if TARVIK_SIMD_DISPATCH
+struct SqrtAvx {
+  // Only for code inlined into functions compiled with [[gnu::target("avx2")]].
+  [[gnu::always_inline]] static V4d root(V4d v) {
+    V4d r;
+    asm("vsqrtpd %1, %0" : "=x"(r) : "x"(v));
+    return r;
+  }
+};
+#endif
+
+// q[j] = x²/4 with x = β·√(1 − u²), u = (n0 + j − c)/c, for j < n (x made as the scientific
+// Python stack makes it, so that the windows agree to the last bits); 0 for the rest of the
 // block.
-TARVIK_SIMD_KERNEL
-void kaiserArguments(std::size_t n0, std::size_t n, double centre, double beta, double* q) {
+template <class S>
+[[gnu::always_inline]] inline void kaiserArgumentsBody(std::size_t n0, std::size_t n,
+                                                       double centre, double beta, double* q) {
   const V4d c = simd::splat(centre), b = simd::splat(beta), one = simd::splat(1);
   const V4d quarter = simd::splat(0.25);
   const V4d step = {0, 1, 2, 3};
@@ -204,7 +222,7 @@ void kaiserArguments(std::size_t n0, std::size_t n, double centre, double beta, 
   for (; j + 4 <= n; j += 4) {
     const V4d index = simd::splat(static_cast<double>(n0 + j)) + step;
     const V4d u = (index - c) / c;
-    const V4d x = b * simd::vectorSqrt(one - u * u);
+    const V4d x = b * S::root(one - u * u);
     simd::store(q + j, x * x * quarter);
   }
   for (; j < n; ++j) {
@@ -215,6 +233,22 @@ void kaiserArguments(std::size_t n0, std::size_t n, double centre, double beta, 
   std::fill(q + n, q + kAngleBlock, 0.0);
 }
 
+#if TARVIK_SIMD_DISPATCH
+[[gnu::target("avx2")]] void kaiserArgumentsAvx2(std::size_t n0, std::size_t n, double centre,
+                                                 double beta, double* q) {
+  kaiserArgumentsBody<SqrtAvx>(n0, n, centre, beta, q);
+}
+#endif
+void kaiserArguments(std::size_t n0, std::size_t n, double centre, double beta, double* q) {
+#if TARVIK_SIMD_DISPATCH
+  if (simd::hasAvx2()) {
+    kaiserArgumentsAvx2(n0, n, centre, beta, q);
+    return;
+  }
+#endif
+  kaiserArgumentsBody<SqrtPortable>(n0, n, centre, beta, q);
+}
+
 // Over q ∈ [i·r, (i+1)·r), r = kKaiserStep, the series of I0 is the polynomial Σ_j d_j·t^j in
 // t = q − i·r, d_j = Σ_k C(k, j)·q0^(k−j)/(k!)² its Taylor coefficients at q0 = i·r (the same
 // terms of the series, regrouped). With t < 1/2 the terms beyond t^10 fall below 1e-17 of the
@@ -223,20 +257,45 @@ constexpr double kKaiserStep = 0.5;
 constexpr std::size_t kKaiserDegree = 10;
 constexpr std::size_t kKaiserCoefficients = kKaiserDegree + 1;
 
-// C(k, j)/(k!)² for k < kSeriesTerms, j ≤ kKaiserDegree (the binomials are exact).
-const std::array<double, kSeriesTerms * kKaiserCoefficients>& regroupedCoefficients() {
-  static const std::array<double, kSeriesTerms * kKaiserCoefficients> table = [] {
-    std::array<double, kSeriesTerms * kKaiserCoefficients> t{};
-    std::array<double, kKaiserCoefficients> binomial{};  // C(k, j) for the current k
+// A double-double number hi + lo, |lo| ≤ ulp(hi)/2.
+struct Wide {
+  double hi = 0, lo = 0;
+};
+
+// a·b + c for a double b, to about 2^−100 relative when all three are positive.
+Wide multiplyAdd(Wide a, double b, Wide c) {
+  const double p = a.hi * b;
+  const double pe = std::fma(a.hi, b, -p) + a.lo * b;
+  const double s = p + c.hi;
+  const double bb = s - p;
+  const double se = (p - (s - bb)) + (c.hi - bb);
+  const double lo = se + pe + c.lo;
+  Wide r;
+  r.hi = s + lo;
+  r.lo = lo - (r.hi - s);
+  return r;
+}
+
+// C(k, j)/(k!)² for k < kSeriesTerms, j ≤ kKaiserDegree, as double-double numbers.
+const std::array<Wide, kSeriesTerms * kKaiserCoefficients>& regroupedCoefficients() {
+  static const std::array<Wide, kSeriesTerms * kKaiserCoefficients> table = [] {
+    std::array<Wide, kSeriesTerms * kKaiserCoefficients> t{};
+    std::array<double, kKaiserCoefficients> binomial{};  // C(k, j) for the current k, exact
     binomial[0] = 1;
+    Wide c{1, 0};  // 1/(k!)²
     for (std::size_t k = 0; k < kSeriesTerms; ++k) {
       if (k > 0) {
         for (std::size_t j = std::min(k, kKaiserDegree); j > 0; --j) {
           binomial[j] += binomial[j - 1];
         }
+        const double d = static_cast<double>(k * k);  // exact
+        const double q1 = c.hi / d;
+        const double r = (std::fma(-q1, d, c.hi) + c.lo) / d;
+        c.hi = q1 + r;
+        c.lo = r - (c.hi - q1);
       }
       for (std::size_t j = 0; j < kKaiserCoefficients; ++j) {
-        t[k * kKaiserCoefficients + j] = binomial[j] * seriesCoefficients()[k];
+        t[k * kKaiserCoefficients + j] = multiplyAdd(c, binomial[j], Wide{});
       }
     }
     return t;
@@ -244,23 +303,23 @@ const std::array<double, kSeriesTerms * kKaiserCoefficients>& regroupedCoefficie
   return table;
 }
 
-// The pieces of the series over q ∈ [0, qMax], the series taken up to its term `last`.
+// The pieces of the Kaiser window w(q) = I0(2√q)/I0(2√qMax) over q ∈ [0, qMax], the series
+// taken up to its term `last`. A piece's coefficients are made when it is first asked for (a
+// short window meets few pieces), in double-double arithmetic and divided by the window's
+// denominator there, so each is the rounding of its exact value and no sample is divided.
 class KaiserPieces {
  public:
   KaiserPieces(double qMax, std::size_t last)
       : m_count(static_cast<std::size_t>(qMax / kKaiserStep) + 1),
+        m_last(last),
+        m_made(m_count, false),
         m_d(m_count * kKaiserCoefficients, 0.0) {
-    const auto& e = regroupedCoefficients();
-    for (std::size_t i = 0; i < m_count; ++i) {
-      const double q0 = start(i);
-      double* d = m_d.data() + i * kKaiserCoefficients;
-      // Horner's rule in q0 for every d_j at once (independent chains).
-      for (std::size_t k = last + 1; k-- > 0;) {
-        const double* ek = e.data() + k * kKaiserCoefficients;
-        for (std::size_t j = 0; j <= std::min(k, kKaiserDegree); ++j) {
-          d[j] = d[j] * q0 + ek[j];
-        }
-      }
+    const std::size_t top = pieceOf(qMax);
+    const auto d = seriesPiece(top);
+    const double t = qMax - start(top);  // exact: qMax/2 ≤ start(top) ≤ qMax, or 0
+    m_denominator = d[kKaiserDegree];
+    for (std::size_t k = kKaiserDegree; k-- > 0;) {
+      m_denominator = multiplyAdd(m_denominator, t, d[k]);
     }
   }
   std::size_t count() const { return m_count; }
@@ -268,49 +327,69 @@ class KaiserPieces {
   std::size_t pieceOf(double q) const {
     return std::min(m_count - 1, static_cast<std::size_t>(q / kKaiserStep));
   }
-  const double* coefficients(std::size_t piece) const {
-    return m_d.data() + piece * kKaiserCoefficients;
-  }
-  double value(double q) const {
-    const std::size_t piece = pieceOf(q);
-    const double* d = coefficients(piece);
-    const double t = q - start(piece);
-    double s = d[kKaiserDegree];
-    for (std::size_t k = kKaiserDegree; k-- > 0;) {
-      s = s * t + d[k];
+  const double* coefficients(std::size_t piece) {
+    double* d = m_d.data() + piece * kKaiserCoefficients;
+    if (!m_made[piece]) {
+      const auto wide = seriesPiece(piece);
+      for (std::size_t j = 0; j < kKaiserCoefficients; ++j) {
+        d[j] = divide(wide[j], m_denominator);
+      }
+      m_made[piece] = true;
     }
-    return s;
+    return d;
   }
 
  private:
-  std::size_t m_count;
-  std::vector<double> m_d;
-};
-
-// w[j] = P(q[j] − q0)/denominator for j ∈ [a, b), P the piece with coefficients d; sixteen
-// samples at a time so that the multiplications and additions of different samples overlap.
-// The lanes and the scalar tail compute alike.
-TARVIK_SIMD_KERNEL
-void kaiserRun(const double* q, std::size_t a, std::size_t b, const double* d, double q0,
-               double denominator, double* w) {
-  constexpr int kChains = 4;
-  const V4d start = simd::splat(q0), den = simd::splat(denominator);
-  std::size_t j = a;
-  for (; j + 4 * kChains <= b; j += 4 * kChains) {
-    V4d t[kChains], s[kChains];
-    for (int i = 0; i < kChains; ++i) {
-      t[i] = simd::load(q + j + 4 * static_cast<std::size_t>(i)) - start;
-      s[i] = simd::splat(d[kKaiserDegree]);
-    }
-    for (std::size_t k = kKaiserDegree; k-- > 0;) {
-      const V4d dk = simd::splat(d[k]);
-      for (int i = 0; i < kChains; ++i) {
-        s[i] = s[i] * t[i] + dk;
+  // d_j = Σ_{k≥j} C(k, j)·q0^(k−j)/(k!)² by Horner's rule in q0 (q0 is exact).
+  std::array<Wide, kKaiserCoefficients> seriesPiece(std::size_t piece) const {
+    const auto& e = regroupedCoefficients();
+    const double q0 = start(piece);
+    std::array<Wide, kKaiserCoefficients> sum{};
+    for (std::size_t k = m_last + 1; k-- > 0;) {
+      const Wide* ek = e.data() + k * kKaiserCoefficients;
+      for (std::size_t j = 0; j <= std::min(k, kKaiserDegree); ++j) {
+        sum[j] = multiplyAdd(sum[j], q0, ek[j]);
       }
     }
-    for (int i = 0; i < kChains; ++i) {
-      simd::store(w + j + 4 * static_cast<std::size_t>(i), s[i] / den);
+    return sum;
+  }
+  // a/b rounded to double.
+  static double divide(Wide a, Wide b) {
+    const double q = a.hi / b.hi;
+    const double r = std::fma(-q, b.hi, a.hi) + a.lo - q * b.lo;
+    return q + r / b.hi;
+  }
+
+  std::size_t m_count, m_last;
+  std::vector<bool> m_made;
+  std::vector<double> m_d;
+  Wide m_denominator;
+};
+
+// w[j] = P(q[j] − q0) for j ∈ [a, b), P the piece with coefficients d; sixteen samples at a
+// time (four chains in registers) so that the multiplications and additions of different
+// samples overlap. The lanes and the scalar tail compute alike.
+TARVIK_SIMD_KERNEL
+void kaiserRun(const double* q, std::size_t a, std::size_t b, const double* d, double q0,
+               double* w) {
+  const V4d start = simd::splat(q0);
+  std::size_t j = a;
+  for (; j + 16 <= b; j += 16) {
+    const V4d t0 = simd::load(q + j) - start, t1 = simd::load(q + j + 4) - start;
+    const V4d t2 = simd::load(q + j + 8) - start, t3 = simd::load(q + j + 12) - start;
+    V4d s0 = simd::splat(d[kKaiserDegree]), s1 = s0, s2 = s0, s3 = s0;
+#pragma GCC unroll 16
+    for (std::size_t k = kKaiserDegree; k-- > 0;) {
+      const V4d dk = simd::splat(d[k]);
+      s0 = s0 * t0 + dk;
+      s1 = s1 * t1 + dk;
+      s2 = s2 * t2 + dk;
+      s3 = s3 * t3 + dk;
     }
+    simd::store(w + j, s0);
+    simd::store(w + j + 4, s1);
+    simd::store(w + j + 8, s2);
+    simd::store(w + j + 12, s3);
   }
   for (; j + 4 <= b; j += 4) {
     const V4d t = simd::load(q + j) - start;
@@ -318,7 +397,7 @@ void kaiserRun(const double* q, std::size_t a, std::size_t b, const double* d, d
     for (std::size_t k = kKaiserDegree; k-- > 0;) {
       s = s * t + simd::splat(d[k]);
     }
-    simd::store(w + j, s / den);
+    simd::store(w + j, s);
   }
   for (; j < b; ++j) {
     const double t = q[j] - q0;
@@ -326,7 +405,7 @@ void kaiserRun(const double* q, std::size_t a, std::size_t b, const double* d, d
     for (std::size_t k = kKaiserDegree; k-- > 0;) {
       s = s * t + d[k];
     }
-    w[j] = s / denominator;
+    w[j] = s;
   }
 }
 
@@ -342,8 +421,7 @@ void kaiser(double beta, std::size_t m, std::size_t h, Sink&& sink) {
     // x²/4 grows from the edge to the centre (every step of its rounding is monotonic), so
     // the samples of one piece of the series are consecutive.
     const double qMax = beta * beta * 0.25;  // the centre's, as kaiserArguments makes it
-    const KaiserPieces pieces(qMax, seriesLength(beta));
-    const double denominator = pieces.value(qMax);
+    KaiserPieces pieces(qMax, seriesLength(beta));
     for (std::size_t n0 = 0; n0 < h; n0 += kAngleBlock) {
       const std::size_t n = std::min(kAngleBlock, h - n0);
       kaiserArguments(n0, n, centre, beta, q.data());
@@ -355,8 +433,7 @@ void kaiser(double beta, std::size_t m, std::size_t h, Sink&& sink) {
                 : static_cast<std::size_t>(
                       std::lower_bound(q.data() + a + 1, q.data() + n, pieces.start(piece + 1)) -
                       q.data());
-        kaiserRun(q.data(), a, b, pieces.coefficients(piece), pieces.start(piece), denominator,
-                  w.data());
+        kaiserRun(q.data(), a, b, pieces.coefficients(piece), pieces.start(piece), w.data());
         a = b;
       }
       sink(n0, n, w.data());
