@@ -4,9 +4,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <exception>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "core/NumberFormat.h"
@@ -66,60 +63,6 @@ bool dftWindowFor(Run& run, std::size_t m, const std::string& title, Weighting& 
   weighting.mean = run.cachedWindow.mean;
   return true;
 }
-
-// Windows at least this long are made on a second thread while the samples are resampled.
-constexpr std::size_t kWindowInAdvance = std::size_t{1} << 17;
-
-// Makes the DFT path's window of m samples into the run's cache on a second thread, when the
-// window is long, not made yet and a second core is there, so that it overlaps the
-// resampling; without one it is made later on this thread. The destructor waits for it.
-class WindowInAdvance {
- public:
-  WindowInAdvance(Run& run, std::size_t m) : m_run(run), m_samples(m) {
-    if (run.window.kind == WindowKind::Rectangular || run.cachedSamples == m ||
-        m < kWindowInAdvance || std::thread::hardware_concurrency() < 2) {
-      return;
-    }
-    try {
-      m_thread = std::thread([this] {
-        try {
-          m_window = halfWindowAndMean(m_run.window, m_samples);
-        } catch (...) {
-          m_error = std::current_exception();
-        }
-      });
-    } catch (const std::system_error&) {
-      // No second thread: the window is made on this one.
-    }
-  }
-  ~WindowInAdvance() {
-    if (m_thread.joinable()) {
-      m_thread.join();
-    }
-  }
-  WindowInAdvance(const WindowInAdvance&) = delete;
-  WindowInAdvance& operator=(const WindowInAdvance&) = delete;
-
-  // Waits for the window and puts it into the run's cache.
-  void finish() {
-    if (!m_thread.joinable()) {
-      return;
-    }
-    m_thread.join();
-    if (m_error) {
-      std::rethrow_exception(m_error);
-    }
-    m_run.cachedWindow = std::move(m_window);
-    m_run.cachedSamples = m_samples;
-  }
-
- private:
-  Run& m_run;
-  std::size_t m_samples;
-  std::thread m_thread;
-  HalfWindowAndMean m_window;
-  std::exception_ptr m_error;
-};
 
 // The FFT path weights its samples in place as it makes the window; false after an error
 // message when the window has no usable mean.
@@ -273,9 +216,7 @@ Outcome dftPath(Run& run, std::size_t index, std::vector<std::size_t>& inputsToC
   }
   const auto m =
       std::max<std::int64_t>(200, static_cast<std::int64_t>(std::nearbyint(realCount)) + 1);
-  WindowInAdvance inAdvance(run, static_cast<std::size_t>(m));
   const UniformSamples samples = uniformResample(graph, static_cast<std::size_t>(m), l);
-  inAdvance.finish();
   Weighting weighting;
   if (!dftWindowFor(run, samples.values.size(), source.title, weighting)) {
     return Outcome::EndCommand;

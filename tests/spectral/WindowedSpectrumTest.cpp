@@ -193,8 +193,8 @@ TEST_F(WindowedSpectrumTest, RectangularIsTheUnweightedPathBitForBit) {
 }
 
 // A window weights the direct sums and its mean divides the amplitude; the phase is that of
-// the weighted sums. A short record makes its window on the command's thread, a long one
-// (M = 200001) on a second thread while it is resampled: the same numbers either way.
+// the weighted sums. A short record (M = 201, one block of the window) and a long one
+// (M = 200001, many blocks; the sums in many chunks).
 TEST_F(WindowedSpectrumTest, WindowedDirectSumsAreTheWeightedSumsOverTheMean) {
   for (const double lengthNs : {100.0, 1e5}) {
     Graph g;
