@@ -1,12 +1,52 @@
 #include "spectral/Spectrum.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <stdexcept>
 
 #include "spectral/CycleFraction.h"
+#include "spectral/Simd.h"
+
+TARVIK_SIMD_BEGIN
 
 namespace tarvik::spectral {
+namespace {
+
+using simd::V4d;
+
+// out[j] = x[p]·w_p in double precision for p = from + j, j < n, w the symmetric window of M
+// samples whose first half is `half`: read forwards in the first half of the samples and
+// backwards, four at a time, in the second.
+template <class W>
+[[gnu::always_inline]] inline void loadWeightedBody(const float* x, const double* half,
+                                                    std::size_t m, std::size_t from,
+                                                    std::size_t n, double* out) {
+  const std::size_t h = (m + 1) / 2;
+  const std::size_t forward = from < h ? std::min(n, h - from) : 0;
+  std::size_t j = 0;
+  for (; j + 4 <= forward; j += 4) {
+    simd::store(out + j, W::wide(simd::loadRaw(x + from + j)) * simd::load(half + from + j));
+  }
+  for (; j < forward; ++j) {
+    out[j] = x[from + j] * half[from + j];
+  }
+  for (; j + 4 <= n; j += 4) {
+    const V4d v = simd::load(half + (m - 1 - (from + j)) - 3);
+    simd::store(out + j, W::wide(simd::loadRaw(x + from + j)) *
+                             __builtin_shufflevector(v, v, 3, 2, 1, 0));
+  }
+  for (; j < n; ++j) {
+    out[j] = x[from + j] * half[m - 1 - (from + j)];
+  }
+}
+
+TARVIK_DISPATCHED_KERNEL(loadWeighted, loadWeightedBody,
+                         (const float* x, const double* half, std::size_t m, std::size_t from,
+                          std::size_t n, double* out),
+                         (x, half, m, from, n, out))
+
+}  // namespace
 
 double spectrumPhase(double re, double im) {
   const double phase = std::atan2(-im, re);
@@ -36,15 +76,7 @@ bool DftSums::compute(std::int64_t first, std::size_t count, double* re, double*
       }
       return;
     }
-    // The first half of the samples meets the window in order, the second mirrored.
-    const std::size_t m = m_samples.size(), h = m_halfWindow.size();
-    std::size_t j = 0;
-    for (; j < n && from + j < h; ++j) {
-      ur[j] = m_samples[from + j] * m_halfWindow[from + j];
-    }
-    for (; j < n; ++j) {
-      ur[j] = m_samples[from + j] * m_halfWindow[m - 1 - (from + j)];
-    }
+    loadWeighted(m_samples.data(), m_halfWindow.data(), m_samples.size(), from, n, ur);
   };
   // β = df·s cycles per frequency index per sample, kept exactly as hi + lo.
   const double betaHi = m_df * m_sampleStep;
@@ -72,3 +104,5 @@ bool DftSums::compute(std::int64_t first, std::size_t count, double* re, double*
 std::size_t fftSize(std::size_t n) { return n <= 1 ? 1 : std::bit_ceil(n); }
 
 }  // namespace tarvik::spectral
+
+TARVIK_SIMD_END

@@ -32,18 +32,49 @@ struct Run {
   const SpectrumHooks& hooks;
   double fMin = 0, fMax = 0, df = 0;  // df: the typed step (DFT with "автоматически" off)
   WindowShape window;
+  // The DFT path's last window (for cachedSamples samples; 0: none yet).
+  HalfWindowAndMean cachedWindow{};
+  std::size_t cachedSamples = 0;
 };
 
-// The window over m samples scaled to a mean of 1 (nothing for the rectangular one, whose
-// path stays the unweighted one); false after an error message when it has no usable mean.
-bool windowFor(Run& run, std::size_t m, const std::string& title, std::vector<double>& half) {
+// The window's weighting of one spectrum: nothing for the rectangular window, whose path
+// stays the unweighted one (mean 1, so dividing by it changes no bit).
+struct Weighting {
+  const std::vector<double>* half = nullptr;  // the DFT path's first half, or none
+  double mean = 1;
+};
+
+// The DFT path's half window over m samples with its mean; graphs of one command that share
+// m share it. False after an error message when the window has no usable mean.
+bool dftWindowFor(Run& run, std::size_t m, const std::string& title, Weighting& weighting) {
   if (run.window.kind == WindowKind::Rectangular) {
     return true;
   }
-  half = unitMeanHalfWindow(run.window, m);
-  if (half.empty()) {
+  if (run.cachedSamples != m) {
+    run.cachedWindow = halfWindowAndMean(run.window, m);
+    run.cachedSamples = m;
+  }
+  if (!(run.cachedWindow.mean > 0)) {
     run.ctx.ui.message(MessageKind::Error,
                        degenerateWindowMessage(windowCaption(run.window.kind), m, title));
+    return false;
+  }
+  weighting.half = &run.cachedWindow.half;
+  weighting.mean = run.cachedWindow.mean;
+  return true;
+}
+
+// The FFT path weights its samples in place as it makes the window; false after an error
+// message when the window has no usable mean.
+bool weightFftSamples(Run& run, std::vector<float>& samples, const std::string& title,
+                      Weighting& weighting) {
+  if (run.window.kind == WindowKind::Rectangular) {
+    return true;
+  }
+  weighting.mean = weightByWindow(run.window, samples);
+  if (!(weighting.mean > 0)) {
+    run.ctx.ui.message(MessageKind::Error, degenerateWindowMessage(windowCaption(run.window.kind),
+                                                                   samples.size(), title));
     return false;
   }
   return true;
@@ -186,8 +217,8 @@ Outcome dftPath(Run& run, std::size_t index, std::vector<std::size_t>& inputsToC
   const auto m =
       std::max<std::int64_t>(200, static_cast<std::int64_t>(std::nearbyint(realCount)) + 1);
   const UniformSamples samples = uniformResample(graph, static_cast<std::size_t>(m), l);
-  std::vector<double> window;
-  if (!windowFor(run, samples.values.size(), source.title, window)) {
+  Weighting weighting;
+  if (!dftWindowFor(run, samples.values.size(), source.title, weighting)) {
     return Outcome::EndCommand;
   }
 
@@ -208,8 +239,8 @@ Outcome dftPath(Run& run, std::size_t index, std::vector<std::size_t>& inputsToC
     run.ctx.ui.progress(kSpectrumProgress + std::to_string(percent) + " %");
   });
   DftSums sums(samples.values, samples.sampleStep, df);
-  if (!window.empty()) {
-    sums.setWindow(window);
+  if (weighting.half != nullptr) {
+    sums.setWindow(*weighting.half);
   }
   std::vector<double> re, im;
   const auto block = [&](std::int64_t first, std::size_t count,
@@ -223,7 +254,7 @@ Outcome dftPath(Run& run, std::size_t index, std::vector<std::size_t>& inputsToC
     Graph& p = store.graph(pi);
     for (std::size_t q = 0; q < count; ++q) {
       const double x = static_cast<double>(kmin + first + static_cast<std::int64_t>(q)) * df * h;
-      a.addPoint(x, std::sqrt(re[q] * re[q] + im[q] * im[q]) / u);
+      a.addPoint(x, std::sqrt(re[q] * re[q] + im[q] * im[q]) / u / weighting.mean);
       p.addPoint(x, spectrumPhase(re[q], im[q]));
     }
     return true;
@@ -254,13 +285,9 @@ Outcome fftPath(Run& run, std::size_t index) {
   const double u = amplitudeDivisor(run.options, (source.xMax - source.xMin) * l);
   const std::size_t n = fftSize(graph.size());
   UniformSamples samples = uniformResample(graph, n, l);
-  std::vector<double> window;
-  if (!windowFor(run, n, source.title, window)) {
+  Weighting weighting;
+  if (!weightFftSamples(run, samples.values, source.title, weighting)) {
     return Outcome::EndCommand;
-  }
-  if (!window.empty()) {
-    weightSamples(samples.values, window);
-    std::vector<double>().swap(window);  // released before the transform's own buffers
   }
   std::vector<float> amplitude(n / 2), phase(n / 2);
   fastTransform(samples.values, static_cast<float>(samples.sampleStep), amplitude, phase);
@@ -270,7 +297,8 @@ Outcome fftPath(Run& run, std::size_t index) {
     for (std::size_t k = 0; k < n / 2; ++k) {
       const double f = static_cast<double>(k) * df;
       if (run.fMin <= f && f <= run.fMax) {
-        const double y = scaled ? static_cast<double>(n) * values[k] / 2 / u : values[k];
+        const double y =
+            scaled ? static_cast<double>(n) * values[k] / 2 / u / weighting.mean : values[k];
         g.addPoint(f * h, y);
       }
     }
@@ -332,7 +360,7 @@ void spectrumCommand(CommandContext& ctx, const SpectrumHooks& hooks) {
     return;
   }
   const char sep = ctx.ui.decimalSeparator();
-  Run run{ctx, options, hooks, 0, 0, 0, WindowShape{}};
+  Run run{ctx, options, hooks, 0, 0, 0, WindowShape{}, {}, 0};
   run.fMax = fieldNumber(options.fMax, sep);
   run.fMin = fieldNumber(options.fMin, sep);
   const bool dft = options.kind == SpectrumOptions::Kind::Dft;

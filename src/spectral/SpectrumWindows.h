@@ -63,6 +63,12 @@ bool tukeyAlphaUsable(double alpha);
 // kaiser within a few 1e-16 relative). A parameter the window does not accept:
 // std::invalid_argument.
 std::vector<double> halfWindow(const WindowShape& shape, std::size_t m);
+// The first half as halfWindow gives it and the mean of the whole window (windowMean of it).
+struct HalfWindowAndMean {
+  std::vector<double> half;
+  double mean = 0;
+};
+HalfWindowAndMean halfWindowAndMean(const WindowShape& shape, std::size_t m);
 // The whole window of M samples.
 std::vector<double> spectrumWindow(const WindowShape& shape, std::size_t m);
 // The mean of the window of M samples whose first half is `half` (its coherent gain).
@@ -75,6 +81,13 @@ std::vector<double> unitMeanHalfWindow(const WindowShape& shape, std::size_t m);
 // samples[p] := samples[p]·w_p in single precision, w the symmetric window whose first half is
 // `half` (⌈M/2⌉ values for M samples; std::invalid_argument otherwise).
 void weightSamples(std::span<float> samples, std::span<const double> half);
+
+// samples[p] := samples[p]·w_p in single precision, w the window of M = samples.size()
+// samples (the products those of weightSamples with halfWindow's first half), made and
+// applied block by block without storing it. Returns the window's mean (0 for no samples);
+// the caller decides what a mean not above zero means. A parameter the window does not
+// accept: std::invalid_argument, the samples unchanged.
+double weightByWindow(const WindowShape& shape, std::span<float> samples);
 
 // The modified Bessel function of the first kind of order zero, to a few 1e-16 relative
 // (the power series up to 30, the asymptotic series beyond). I0(−x) = I0(x); +inf beyond

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "spectral/ChirpSums.h"
@@ -85,6 +87,47 @@ INSTANTIATE_TEST_SUITE_P(PrimesAndOddSizes, DftSumsSizes,
                                            SizeCase{1009, 997, 0}, SizeCase{1024, 64, -32},
                                            SizeCase{4099, 31, 400}, SizeCase{4099, 257, 0},
                                            SizeCase{12289, 5, 7}, SizeCase{20011, 503, 150}));
+
+// The weighting reads the first half of the window forwards and mirrors it over the second
+// half, in chunks whose edges fall anywhere: a half of distinct values shows any sample that
+// meets the wrong weight, or none, or two.
+TEST(DftSums, WindowWeightsEverySampleByItsMirroredHalf) {
+  for (std::size_t m : {1u, 2u, 3u, 5u, 8u, 9u, 1000u, 1001u, 4099u, 5000u}) {
+    const auto x = randomSamples(m, static_cast<unsigned>(m));
+    std::vector<double> half((m + 1) / 2);
+    for (std::size_t p = 0; p < half.size(); ++p) {
+      half[p] = 1 + 0.37 * static_cast<double>(p);
+    }
+    const double s = 0.5e-9, df = 1e6 * 1.37;
+    const std::size_t count = 37;
+    // The weighted sums directly, each product in double precision.
+    std::vector<double> refRe(count, 0.0), refIm(count, 0.0);
+    for (std::size_t q = 0; q < count; ++q) {
+      const double omega = static_cast<double>(q) * 2 * testing::kRefPi * df;
+      for (std::size_t p = 0; p < m; ++p) {
+        const double wx = x[p] * half[std::min(p, m - 1 - p)];
+        refRe[q] += wx * std::cos(omega * static_cast<double>(p) * s);
+        refIm[q] += wx * std::sin(omega * static_cast<double>(p) * s);
+      }
+    }
+    double scale = 0;
+    for (std::size_t p = 0; p < m; ++p) {
+      scale += std::fabs(x[p]) * half[std::min(p, m - 1 - p)];
+    }
+    for (SumMethod method : {SumMethod::Direct, SumMethod::ChirpZ}) {
+      DftSums sums(x, s, df, 0, method);
+      sums.setWindow(half);
+      std::vector<double> re(count, std::numeric_limits<double>::quiet_NaN()), im = re;
+      ASSERT_TRUE(sums.compute(0, count, re.data(), im.data(), keepGoing()));
+      for (std::size_t q = 0; q < count; ++q) {
+        ASSERT_NEAR(re[q], refRe[q], 1e-10 * scale) << "M=" << m << " q=" << q;
+        ASSERT_NEAR(im[q], refIm[q], 1e-10 * scale) << "M=" << m << " q=" << q;
+      }
+    }
+  }
+  DftSums sums(randomSamples(10, 1), 1, 1);
+  EXPECT_THROW(sums.setWindow(std::vector<double>(4, 1.0)), std::invalid_argument);
+}
 
 TEST(DftSums, StayExactFarAlongLongSignals) {
   // Phases of k·p up to 10^10 cycles·β: the rotation must not drift along the samples.

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -132,6 +133,65 @@ TEST(SpectrumWindows, UnitMeanHalfWindowAndTheWindowsWithoutAMean) {
   weightSamples(samples, std::vector<double>{0.25, 0.5, 2});
   EXPECT_EQ(samples, (std::vector<float>{0.25f, 0.5f, 2, 0.5f, 0.25f}));
   EXPECT_THROW(weightSamples(samples, std::vector<double>{1, 1}), std::invalid_argument);
+}
+
+// The windows are made in blocks of 256 samples: lengths either side of a block's edge, odd
+// and even, and the shapes of every path of each window.
+const std::size_t kBlockLengths[] = {1, 2, 3, 255, 256, 257, 511, 512, 513, 1001, 1024, 4097};
+const WindowShape kShapes[] = {
+    {WindowKind::Rectangular},      {WindowKind::Hann},          {WindowKind::Hamming},
+    {WindowKind::Blackman},         {WindowKind::BlackmanHarris}, {WindowKind::Flattop},
+    {WindowKind::Kaiser, 0.0},      {WindowKind::Kaiser, 8.6},   {WindowKind::Kaiser, 30.0},
+    {WindowKind::Kaiser, 40.0},     {WindowKind::Tukey, 0, 0.0}, {WindowKind::Tukey, 0, 0.1},
+    {WindowKind::Tukey, 0, 0.5},    {WindowKind::Tukey, 0, 1.0},
+};
+
+// Weighting as the window is made gives the products of the stored window, to the bit, and
+// the mean of the stored window.
+TEST(SpectrumWindows, WeightingWhileMakingEqualsWeightingByTheStoredWindow) {
+  std::mt19937 gen(11);
+  std::uniform_real_distribution<float> dist(-2.0f, 2.0f);
+  for (const WindowShape& shape : kShapes) {
+    for (std::size_t m : kBlockLengths) {
+      std::vector<float> samples(m);
+      for (float& v : samples) {
+        v = dist(gen);
+      }
+      std::vector<float> expected = samples;
+      const HalfWindowAndMean stored = halfWindowAndMean(shape, m);
+      ASSERT_EQ(stored.half, halfWindow(shape, m));
+      EXPECT_EQ(stored.mean, windowMean(stored.half, m));
+      weightSamples(expected, stored.half);
+      EXPECT_EQ(weightByWindow(shape, samples), stored.mean) << windowName(shape.kind) << m;
+      for (std::size_t p = 0; p < m; ++p) {
+        ASSERT_EQ(samples[p], expected[p]) << windowName(shape.kind) << " M=" << m << " p=" << p;
+      }
+    }
+  }
+  std::vector<float> none;
+  EXPECT_EQ(weightByWindow({WindowKind::Hann}, none), 0.0);
+  std::vector<float> two = {1, 1};
+  EXPECT_THROW(weightByWindow({WindowKind::Tukey, 0, 2}, two), std::invalid_argument);
+  EXPECT_EQ(two, (std::vector<float>{1, 1}));
+}
+
+// Kaiser's series is evaluated in pieces of x²/4; long windows cross every piece, the edges
+// of short ones jump over many. Each sample agrees with the whole series, I0(x)/I0(β), x made
+// as the window makes it.
+TEST(SpectrumWindows, KaiserPiecesAgreeWithTheWholeSeries) {
+  for (double beta : {0.3, 1.0, 2.5, 8.6, 17.0, 30.0}) {
+    for (std::size_t m : {2u, 3u, 64u, 257u, 1001u, 65537u}) {
+      const std::vector<double> half = halfWindow({WindowKind::Kaiser, beta}, m);
+      const double centre = static_cast<double>(m - 1) / 2.0;
+      double worst = 0;
+      for (std::size_t n = 0; n < half.size(); ++n) {
+        const double u = (static_cast<double>(n) - centre) / centre;
+        const double expected = besselI0(beta * std::sqrt(1 - u * u)) / besselI0(beta);
+        worst = std::max(worst, std::fabs(half[n] - expected) / expected);
+      }
+      EXPECT_LE(worst, 3e-15) << "beta=" << beta << " M=" << m;
+    }
+  }
 }
 
 TEST(SpectrumWindows, ParametersOutsideTheirRangeAreRefused) {

@@ -192,6 +192,39 @@ TEST_F(WindowedSpectrumTest, RectangularIsTheUnweightedPathBitForBit) {
   }
 }
 
+// A window weights the direct sums and its mean divides the amplitude; the phase is that of
+// the weighted sums. A short record (M = 201, one block of the window) and a long one
+// (M = 200001, many blocks; the sums in many chunks).
+TEST_F(WindowedSpectrumTest, WindowedDirectSumsAreTheWeightedSumsOverTheMean) {
+  for (const double lengthNs : {100.0, 1e5}) {
+    Graph g;
+    for (int i = 0; i < 1001; ++i) {
+      const double x = lengthNs * i / 1000;
+      g.appendPoint(x, std::exp(-std::pow((x - lengthNs / 3) / (lengthNs / 10), 2)));
+    }
+    SpectrumOptions o;  // ns, 0 … 1e9 Hz: M = 201 or 200001
+    o.noPhase = false;
+    o.autoStep = false;
+    o.dF = "1e8";
+    o.window = WindowKind::Kaiser;
+    amplitude(g, o);
+    ASSERT_EQ(store.count(), 3u);
+    const std::size_t m = lengthNs < 1000 ? 201 : 200001;
+    const UniformSamples s = uniformResample(store.graph(0), m, 1e-9);
+    const HalfWindowAndMean w = halfWindowAndMean({WindowKind::Kaiser}, m);
+    DftSums sums(s.values, s.sampleStep, 1e8);
+    sums.setWindow(w.half);
+    std::vector<double> re(10), im(10);
+    ASSERT_TRUE(sums.compute(0, 10, re.data(), im.data(), [](double) { return true; }));
+    const double u = lengthNs * 1e-9 / 2;
+    ASSERT_EQ(store.graph(1).size(), 10u);
+    for (std::size_t k = 0; k < 10; ++k) {
+      ASSERT_EQ(store.graph(1).y(k), std::sqrt(re[k] * re[k] + im[k] * im[k]) / u / w.mean) << k;
+      ASSERT_EQ(store.graph(2).y(k), spectrumPhase(re[k], im[k])) << k;
+    }
+  }
+}
+
 TEST_F(WindowedSpectrumTest, RefusedParametersAndWindowsWithoutAMeanAppendNothing) {
   const Graph g = sampled(1000, 0.01, 1, 0);
   const struct {
