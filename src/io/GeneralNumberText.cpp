@@ -5,7 +5,8 @@
 // |v| = m·2^q (m of 53 bits) and 10^k = 5^k·2^k for 0 ≤ k ≤ 27, |v|·10^k = m·5^k·2^(q+k),
 // where m·5^k fits in 128 bits; its integer part and remainder give the 15 digits and the
 // rounding. Exact ties, values of 1e15 and more, subnormals and values below about 1e-13
-// take std::to_chars.
+// take std::to_chars. The digits are then made eight at a time in the lanes of one 64-bit
+// word and laid out with copies of 16 bytes into the room past the text.
 #include <array>
 #include <bit>
 #include <charconv>
@@ -39,33 +40,46 @@ constexpr char kPairs[] =
 
 // m·2^q·10^k as integer part and the rounding; false when it cannot be done exactly here
 // (k out of range, a shift beyond the 128 bits) or when the remainder is exactly one half.
-bool scaledRounded(std::uint64_t m, int q, int k, std::uint64_t& n, bool& tooLarge) {
+// The callers choose k so that the integer part stays below 10^16.
+[[gnu::always_inline]] inline bool scaledRounded(std::uint64_t m, int q, int k, std::uint64_t& n,
+                                                 bool& tooLarge) {
   if (k < 0 || k > kMaxPow) {
     return false;
   }
   const Wide product = static_cast<Wide>(m) * kPow5[static_cast<std::size_t>(k)];
   const int shift = -(q + k);
-  Wide whole = 0;
+  std::uint64_t whole = 0;
   bool up = false;
-  if (shift <= 0) {
+  if (shift > 0 && shift < 64) {
+    // The usual case: the remainder lies in the low word.
+    const auto low = static_cast<std::uint64_t>(product);
+    const auto high = static_cast<std::uint64_t>(product >> 64);
+    whole = (high << (64 - shift)) | (low >> shift);
+    const std::uint64_t rest = low & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    if (rest == half) {
+      return false;
+    }
+    up = rest > half;
+  } else if (shift <= 0) {
     if (shift < -10) {
       return false;
     }
-    whole = product << -shift;
+    whole = static_cast<std::uint64_t>(product << -shift);
   } else {
     if (shift >= 127) {
       return false;
     }
-    whole = product >> shift;
-    const Wide rest = product - (whole << shift);
+    whole = static_cast<std::uint64_t>(product >> shift);
+    const Wide rest = product - (static_cast<Wide>(whole) << shift);
     const Wide half = static_cast<Wide>(1) << (shift - 1);
     if (rest == half) {
       return false;
     }
     up = rest > half;
   }
-  tooLarge = whole >= 10 * static_cast<Wide>(kLowest15);
-  n = static_cast<std::uint64_t>(whole) + (up ? 1 : 0);
+  tooLarge = whole >= 10 * kLowest15;
+  n = whole + (up ? 1 : 0);
   return true;
 }
 
@@ -80,13 +94,13 @@ bool fastDigits(double magnitude, std::uint64_t& n, int& e) {
   const int q = biased - 1075;
   const int b = biased - 1023;       // 2^b ≤ |v| < 2^(b+1)
   const int e0 = (b * 78913) >> 18;  // floor(b·log10 2): 10^e0 ≤ |v| < 10^(e0 + 2)
-  bool tooLarge = false;
   e = e0;
+  bool tooLarge = false;
   if (!scaledRounded(m, q, kDigits - 1 - e, n, tooLarge)) {
     return false;
   }
   if (tooLarge) {
-    e = e0 + 1;
+    ++e;
     if (!scaledRounded(m, q, kDigits - 1 - e, n, tooLarge) || tooLarge) {
       return false;
     }
@@ -98,14 +112,55 @@ bool fastDigits(double magnitude, std::uint64_t& n, int& e) {
   return n >= kLowest15 && n < 10 * kLowest15;
 }
 
+// The eight decimal digits of v < 10^8 as byte values 0 to 9, the first digit in the lowest
+// byte: v is split into two halves of four digits in the two 32-bit lanes of one word, each
+// of those into two of two digits in 16-bit lanes, and those into single digits, every
+// division by 10^4, 100 or 10 done in all lanes at once (the quotients of 10486/2^20 and
+// 103/2^10 are exact for lanes below 10^4 and 100, and no lane's product reaches the next).
+[[gnu::always_inline]] inline std::uint64_t eightDigits(std::uint32_t v) {
+  const std::uint64_t x = v;
+  std::uint64_t lanes = (x / 10000) | ((x % 10000) << 32);
+  const std::uint64_t hundreds = ((lanes * 10486) >> 20) & 0x0000007F0000007FULL;
+  lanes = hundreds | ((lanes - 100 * hundreds) << 16);
+  const std::uint64_t tens = ((lanes * 103) >> 10) & 0x000F000F000F000FULL;
+  return tens | ((lanes - 10 * tens) << 8);
+}
+
+constexpr std::uint64_t kAsciiZeros = 0x3030303030303030ULL;
+
+// The significant digits as text in one 128-bit word, the first digit in the lowest byte:
+// 15 characters, then one filler byte the layout may copy past the digits.
+struct DigitText {
+  Wide text;
+  int count;  // digits up to the last one that is not 0 (1 to 15)
+};
+
+// The 15 digits of 10^14 ≤ n < 10^15.
+[[gnu::always_inline]] inline DigitText fifteenDigits(std::uint64_t n) {
+  const std::uint64_t high = eightDigits(static_cast<std::uint32_t>(n / 100000000));  // "0" + 7
+  const std::uint64_t low = eightDigits(static_cast<std::uint32_t>(n % 100000000));
+  // Zero digits at the end are zero bytes at the top of the words.
+  const int trailing = low != 0 ? std::countl_zero(low) / 8 : 8 + std::countl_zero(high) / 8;
+  const Wide text = ((static_cast<Wide>(low + kAsciiZeros) << 64) | (high + kAsciiZeros)) >> 8;
+  return {text, kDigits - trailing};
+}
+
 // The same digits through the correctly rounded library conversion.
-void exactDigits(double magnitude, char* digits, int& e) {
+DigitText exactDigits(double magnitude, int& e) {
   std::array<char, 48> buf{};
   const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), magnitude,
                                  std::chars_format::scientific, kDigits - 1);
   // "d.dddddddddddddde±XX"
-  digits[0] = buf[0];
-  std::memcpy(digits + 1, buf.data() + 2, kDigits - 1);
+  std::array<char, 16> text{};
+  text[0] = buf[0];
+  std::memcpy(text.data() + 1, buf.data() + 2, kDigits - 1);
+  DigitText d{0, kDigits};
+  while (d.count > 1 && text[static_cast<std::size_t>(d.count - 1)] == '0') {
+    --d.count;
+  }
+  for (std::size_t i = 0; i < kDigits; ++i) {
+    d.text |= static_cast<Wide>(static_cast<unsigned char>(text[i])) << (8 * i);
+  }
   const char* p = buf.data() + 2 + (kDigits - 1) + 1;
   const bool negative = *p == '-';
   int x = 0;
@@ -113,16 +168,17 @@ void exactDigits(double magnitude, char* digits, int& e) {
     x = x * 10 + (*p - '0');
   }
   e = negative ? -x : x;
+  return d;
 }
 
-void writeFifteen(char* digits, std::uint64_t n) {
-  for (int i = kDigits - 2; i >= 1; i -= 2) {
-    const auto pair = static_cast<std::size_t>(n % 100) * 2;
-    n /= 100;
-    digits[i] = kPairs[pair];
-    digits[i + 1] = kPairs[pair + 1];
+// Sixteen characters of `text` (first one lowest) at `out`.
+void store16(char* out, Wide text) {
+  if constexpr (std::endian::native == std::endian::big) {
+    const auto low = static_cast<std::uint64_t>(text);
+    const auto high = static_cast<std::uint64_t>(text >> 64);
+    text = (static_cast<Wide>(__builtin_bswap64(low)) << 64) | __builtin_bswap64(high);
   }
-  digits[0] = static_cast<char>('0' + n);
+  std::memcpy(out, &text, sizeof text);
 }
 
 char* writeExponent(char* out, int e) {
@@ -145,41 +201,36 @@ char* writeExponent(char* out, int e) {
   return out;
 }
 
-// Lays out `count` significant digits (no trailing zeros) of d1.d2… × 10^e.
-char* layOut(char* out, const char* digits, int count, int e, char sep) {
-  const auto ucount = static_cast<std::size_t>(count);
+// Lays out the significant digits of d1.d2… × 10^e. Pieces are stored 16 bytes at a time,
+// the bytes past each piece overwritten by the next or left past the end.
+char* layOut(char* out, const DigitText& d, int e, char sep) {
+  const int count = d.count;
   if (e < -4 || e > kDigits - 1) {
-    *out++ = digits[0];
-    if (count > 1) {
-      *out++ = sep;
-      std::memcpy(out, digits + 1, ucount - 1);
-      out += count - 1;
+    out[0] = static_cast<char>(d.text);
+    if (count == 1) {
+      return writeExponent(out + 1, e);
     }
-    return writeExponent(out, e);
+    out[1] = sep;
+    store16(out + 2, d.text >> 8);
+    return writeExponent(out + count + 1, e);
   }
   if (e < 0) {
-    *out++ = '0';
-    *out++ = sep;
-    for (int i = 0; i < -e - 1; ++i) {
-      *out++ = '0';
-    }
-    std::memcpy(out, digits, ucount);
-    return out + count;
+    const int zeros = -e - 1;  // 0 to 3 between the separator and the digits
+    out[0] = '0';
+    out[1] = sep;
+    std::memcpy(out + 2, "0000", 4);
+    store16(out + 2 + zeros, d.text);
+    return out + 2 + zeros + count;
   }
+  // The digits past `count` are zeros, so the integer part is always the first e + 1.
   const int intCount = e + 1;
+  store16(out, d.text);
   if (count <= intCount) {
-    std::memcpy(out, digits, ucount);
-    out += count;
-    for (int i = count; i < intCount; ++i) {
-      *out++ = '0';
-    }
-    return out;
+    return out + intCount;
   }
-  std::memcpy(out, digits, static_cast<std::size_t>(intCount));
-  out += intCount;
-  *out++ = sep;
-  std::memcpy(out, digits + intCount, static_cast<std::size_t>(count - intCount));
-  return out + (count - intCount);
+  out[intCount] = sep;
+  store16(out + intCount + 1, d.text >> (8 * intCount));
+  return out + count + 1;
 }
 
 char* writeWord(char* out, const char* word) {
@@ -201,23 +252,14 @@ char* writeGeneral15(char* out, double value, char decimalSeparator) noexcept {
     *out = '0';
     return out + 1;
   }
-  if (value < 0) {
-    *out++ = '-';
-  }
+  *out = '-';  // kept only for a negative value (the sign of recorded noise is random)
+  out += std::signbit(value) ? 1 : 0;
   const double magnitude = std::fabs(value);
-  char digits[kDigits];
   std::uint64_t n = 0;
   int e = 0;
-  if (fastDigits(magnitude, n, e)) {
-    writeFifteen(digits, n);
-  } else {
-    exactDigits(magnitude, digits, e);
-  }
-  int count = kDigits;
-  while (count > 1 && digits[count - 1] == '0') {
-    --count;
-  }
-  return layOut(out, digits, count, e, decimalSeparator);
+  const DigitText digits =
+      fastDigits(magnitude, n, e) ? fifteenDigits(n) : exactDigits(magnitude, e);
+  return layOut(out, digits, e, decimalSeparator);
 }
 
 }  // namespace tarvik

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
-#include <future>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "core/TextCodec.h"
@@ -13,11 +17,6 @@
 namespace tarvik {
 namespace {
 
-// Points formatted as one block by one core (about 1.5 MB of text); blocks are written in
-// order while the next ones are being formatted.
-constexpr std::size_t kBlockPoints = 32768;
-// Blocks being formatted ahead of the one being written.
-constexpr std::size_t kBlocksAhead = 2;
 // A line without text: two numbers, two blanks, CR LF.
 constexpr std::size_t kMaxPlainLine = 2 * kGeneral15MaxChars + 4;
 
@@ -63,10 +62,11 @@ ChartTexts chartTexts(const GraphStore& store) {
 
 namespace {
 
-// Lines of points [first, last) that carry no text.
-std::string plainLines(const Graph& graph, std::size_t first, std::size_t last, char sep) {
-  std::string text(kMaxPlainLine * (last - first), '\0');
-  char* out = text.data();
+// Room for the plain lines of `count` points, and for the last number's overlong copies.
+std::size_t plainLinesRoom(std::size_t count) { return kMaxPlainLine * count + kGeneral15Room; }
+
+// Writes the lines of points [first, last), which carry no text, at `out`; returns their end.
+char* plainLines(const Graph& graph, std::size_t first, std::size_t last, char sep, char* out) {
   const double* xs = graph.xs().data();
   const double* ys = graph.ys().data();
   for (std::size_t i = first; i < last; ++i) {
@@ -78,56 +78,163 @@ std::string plainLines(const Graph& graph, std::size_t first, std::size_t last, 
     out[2] = '\n';
     out += 3;
   }
-  text.resize(static_cast<std::size_t>(out - text.data()));
-  return text;
+  return out;
 }
 
-// The plain lines from `first` on, formatted in blocks by up to two cores and handed to
-// `out` in file order.
-void emitPlainLines(const Graph& graph, std::size_t first, char sep,
+// The plain lines cut into blocks that the calling thread and its helpers format, each
+// taking the next block nobody has taken, into a ring of buffers made once (so the pages of
+// a block are not asked of the kernel again for every block). The calling thread hands the
+// blocks to `out` in file order and, while the next one is not ready, formats one itself, so
+// a helper without a core of its own holds nothing up. A buffer is formatted again only after
+// its block has been handed on.
+class BlockPipeline {
+ public:
+  BlockPipeline(const Graph& graph, std::size_t first, std::size_t blockPoints, char sep,
+                unsigned helpers)
+      : m_graph(graph),
+        m_first(first),
+        m_blockPoints(blockPoints),
+        m_blocks((graph.size() - first + blockPoints - 1) / blockPoints),
+        m_sep(sep),
+        m_slots(std::min<std::size_t>(m_blocks, helpers == 0 ? 1 : helpers + 3)) {
+    const std::size_t room = plainLinesRoom(std::min(blockPoints, graph.size() - first));
+    for (Slot& slot : m_slots) {
+      slot.text = std::make_unique_for_overwrite<char[]>(room);
+    }
+    m_helpers.reserve(helpers);
+    try {
+      for (unsigned i = 0; i < helpers; ++i) {
+        m_helpers.emplace_back([this] { helperLoop(); });
+      }
+    } catch (const std::system_error&) {
+      // No further thread: the calling thread formats what the others leave.
+    }
+  }
+  BlockPipeline(const BlockPipeline&) = delete;
+  BlockPipeline& operator=(const BlockPipeline&) = delete;
+  // An exception from `out` (a full disk) ends the helpers here, before the buffers go.
+  ~BlockPipeline() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_stopped = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& t : m_helpers) {
+      t.join();
+    }
+  }
+
+  void run(const std::function<void(std::string_view)>& out) {
+    for (std::size_t block = 0; block < m_blocks; ++block) {
+      Slot& slot = m_slots[block % m_slots.size()];
+      std::unique_lock lock(m_mutex);
+      while (slot.ready != block) {
+        if (std::optional<std::size_t> mine = takeBlock()) {
+          lock.unlock();
+          format(*mine);
+          lock.lock();
+        } else {
+          m_done.wait(lock);
+        }
+      }
+      lock.unlock();
+      out(std::string_view(slot.text.get(), slot.size));
+      lock.lock();
+      m_handedOn = block + 1;
+      lock.unlock();
+      m_wake.notify_all();
+    }
+  }
+
+ private:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  struct Slot {
+    std::unique_ptr<char[]> text;
+    std::size_t size = 0;
+    std::size_t ready = kNone;  // the block whose text the buffer holds
+  };
+
+  // The next block whose buffer is free; called with the mutex held.
+  std::optional<std::size_t> takeBlock() {
+    if (m_next < m_blocks && m_next < m_handedOn + m_slots.size()) {
+      return m_next++;
+    }
+    return std::nullopt;
+  }
+
+  void format(std::size_t block) {
+    Slot& slot = m_slots[block % m_slots.size()];
+    const std::size_t from = m_first + block * m_blockPoints;
+    const std::size_t to = std::min(m_graph.size(), from + m_blockPoints);
+    char* const text = slot.text.get();
+    const std::size_t size =
+        static_cast<std::size_t>(plainLines(m_graph, from, to, m_sep, text) - text);
+    {
+      std::lock_guard lock(m_mutex);
+      slot.size = size;
+      slot.ready = block;
+    }
+    m_done.notify_one();
+  }
+
+  void helperLoop() {
+    std::unique_lock lock(m_mutex);
+    while (!m_stopped) {
+      if (std::optional<std::size_t> mine = takeBlock()) {
+        lock.unlock();
+        format(*mine);
+        lock.lock();
+      } else if (m_next == m_blocks) {
+        return;
+      } else {
+        m_wake.wait(lock);
+      }
+    }
+  }
+
+  const Graph& m_graph;
+  const std::size_t m_first, m_blockPoints, m_blocks;
+  const char m_sep;
+  std::vector<Slot> m_slots;
+  std::mutex m_mutex;
+  std::condition_variable m_wake;  // helpers: a buffer was handed on, or stop
+  std::condition_variable m_done;  // the calling thread: a block is ready
+  std::size_t m_next = 0;          // the next block nobody has taken
+  std::size_t m_handedOn = 0;      // blocks handed to `out`
+  bool m_stopped = false;
+  std::vector<std::thread> m_helpers;  // last: they start once everything else is made
+};
+
+// Helpers beside the calling thread: one per further core, at most three (the writing of the
+// text into the file takes a core's share too).
+unsigned formattingHelpers() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores < 2 ? 0 : std::min(cores, 4U) - 1;
+}
+
+// The plain lines from `first` on, handed to `out` in file order.
+void emitPlainLines(const Graph& graph, std::size_t first, char sep, std::size_t blockPoints,
                     const std::function<void(std::string_view)>& out) {
   const std::size_t n = graph.size();
   if (first >= n) {
     return;
   }
-  if (n - first <= kBlockPoints || std::thread::hardware_concurrency() < 2) {
-    for (std::size_t from = first; from < n; from += kBlockPoints) {
-      out(plainLines(graph, from, std::min(n, from + kBlockPoints), sep));
-    }
-    return;
-  }
-  // Destroying a pending future waits for its block, so an exception from `out` (a full
-  // disk) leaves no thread behind.
-  std::deque<std::future<std::string>> pending;
-  std::size_t next = first;
-  const auto launch = [&] {
-    const std::size_t to = std::min(n, next + kBlockPoints);
-    pending.push_back(std::async(std::launch::async, [&graph, from = next, to, sep] {
-      return plainLines(graph, from, to, sep);
-    }));
-    next = to;
-  };
-  while (next < n || !pending.empty()) {
-    while (next < n && pending.size() < kBlocksAhead) {
-      launch();
-    }
-    const std::string block = pending.front().get();
-    pending.pop_front();
-    if (next < n) {
-      launch();  // keeps both cores busy while this block is written
-    }
-    out(block);
-  }
+  const unsigned helpers = n - first <= blockPoints ? 0 : formattingHelpers();
+  BlockPipeline(graph, first, blockPoints, sep, helpers).run(out);
 }
 
 }  // namespace
 
 void formatGraphFile(const Graph& graph, const ChartTexts& texts, char decimalSeparator,
-                     const std::function<void(std::string_view)>& out) {
+                     const std::function<void(std::string_view)>& out, std::size_t blockPoints) {
+  if (blockPoints == 0) {
+    throw std::invalid_argument("formatGraphFile: no points per block");
+  }
   const std::array<std::string, 5> lines = lineTexts(graph, texts);
   const std::size_t headed = std::min(graph.size(), lines.size());
   std::string head;
-  char number[kGeneral15MaxChars];
+  char number[kGeneral15Room];
   for (std::size_t i = 0; i < headed; ++i) {
     head.append(number, writeGeneral15(number, graph.x(i), decimalSeparator));
     head += ' ';
@@ -139,7 +246,7 @@ void formatGraphFile(const Graph& graph, const ChartTexts& texts, char decimalSe
   if (!head.empty()) {
     out(head);
   }
-  emitPlainLines(graph, headed, decimalSeparator, out);
+  emitPlainLines(graph, headed, decimalSeparator, blockPoints, out);
 }
 
 std::string graphFileBytes(const Graph& graph, const ChartTexts& texts, char decimalSeparator) {

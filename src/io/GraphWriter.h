@@ -3,6 +3,7 @@
 // numbers in the 15-digit general format with the locale's decimal separator, a blank after
 // Y on every line. Lines 0 to 4 carry the title, the bottom axis title, the stored Y-axis
 // title and two foot lines (converted to Windows 1251); later lines carry no text.
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,13 +22,19 @@ struct ChartTexts {
 
 ChartTexts chartTexts(const GraphStore& store);
 
-// Produces the file's bytes in pieces of at most a few megabytes, in order (the lines are
-// formatted in blocks on both cores; `out` is called on the calling thread). An empty graph
-// gives nothing. The foot texts are the first two foot lines that are not blank (an empty first
-// foot line, as a fresh window has, does not push a real one out of the file). A line end
-// inside a text is written as a blank so that it cannot break the record.
+// Points whose lines are formatted as one block by one thread (about a megabyte of text).
+inline constexpr std::size_t kGraphFileBlockPoints = 32768;
+
+// Produces the file's bytes in pieces, in order: the lines with texts, then one piece per
+// block of `blockPoints` lines (formatted on every core, up to four; `out` is called on the
+// calling thread, and an exception from it ends the formatting). An empty graph gives
+// nothing; blockPoints 0 is std::invalid_argument. The foot texts are the first two foot
+// lines that are not blank (an empty first foot line, as a fresh window has, does not push a
+// real one out of the file). A line end inside a text is written as a blank so that it
+// cannot break the record.
 void formatGraphFile(const Graph& graph, const ChartTexts& texts, char decimalSeparator,
-                     const std::function<void(std::string_view)>& out);
+                     const std::function<void(std::string_view)>& out,
+                     std::size_t blockPoints = kGraphFileBlockPoints);
 
 // The whole file as one string (small graphs, tests).
 std::string graphFileBytes(const Graph& graph, const ChartTexts& texts, char decimalSeparator);

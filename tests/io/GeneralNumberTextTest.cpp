@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
@@ -14,9 +15,13 @@
 namespace tarvik {
 namespace {
 
+// Written into a heap block of exactly the room the writer asks for, so that the address
+// sanitizer sees any byte written past it.
 std::string fast(double v, char sep) {
-  char buf[kGeneral15MaxChars];
-  return std::string(buf, writeGeneral15(buf, v, sep));
+  std::vector<char> buf(kGeneral15Room);
+  char* end = writeGeneral15(buf.data(), v, sep);
+  EXPECT_LE(static_cast<std::size_t>(end - buf.data()), kGeneral15MaxChars);
+  return std::string(buf.data(), end);
 }
 
 // Every value must come out exactly as the general formatter writes it, with either
@@ -97,6 +102,62 @@ TEST(GeneralNumberText, RandomBitPatternsAndRecordedGrids) {
     values.push_back(decimal);
     // Half a unit of the 15th digit above a 15-digit decimal: the rounding's hardest case.
     values.push_back(decimal * (1 + 5e-16));
+  }
+  expectSameAsFormatter(values);
+}
+
+// Every binary exponent (so every shift of the exact scaling, with its remainder in the low
+// word, past it, or none), each with the smallest, the largest and random mantissas.
+TEST(GeneralNumberText, EveryBinaryExponent) {
+  std::mt19937_64 gen(99);
+  std::vector<double> values;
+  for (std::uint64_t biased = 0; biased < 2047; ++biased) {
+    for (std::uint64_t mantissa :
+         {std::uint64_t{0}, (std::uint64_t{1} << 52) - 1, std::uint64_t{1}}) {
+      values.push_back(std::bit_cast<double>((biased << 52) | mantissa));
+    }
+    for (int i = 0; i < 40; ++i) {
+      const double v = std::bit_cast<double>((biased << 52) | (gen() >> 12));
+      values.push_back(v);
+      values.push_back(-v);
+    }
+  }
+  expectSameAsFormatter(values);
+}
+
+// Every layout: each number of significant digits (1 to 15) at each decimal exponent from
+// well inside the scientific range below to past it above, so every split of the digits by
+// the separator, every run of zeros after "0." and every integer padded with zeros occurs.
+TEST(GeneralNumberText, EveryDigitCountAtEveryExponent) {
+  const std::string digits = "123456789123457";
+  std::vector<double> values;
+  for (int count = 1; count <= 15; ++count) {
+    for (int e = -20; e <= 20; ++e) {
+      const std::string text =
+          digits.substr(0, static_cast<std::size_t>(count)) + "e" + std::to_string(e - count + 1);
+      values.push_back(std::strtod(text.c_str(), nullptr));
+      values.push_back(-values.back());
+    }
+  }
+  expectSameAsFormatter(values);
+  EXPECT_EQ(fast(1.23456789123457e14, '.'), "123456789123457");
+  EXPECT_EQ(fast(1.2e14, ','), "120000000000000");
+  EXPECT_EQ(fast(1.2345e3, ','), "1234,5");
+  EXPECT_EQ(fast(-1.5e-4, '.'), "-0.00015");
+  EXPECT_EQ(fast(1.5e-5, '.'), "1.5E-5");
+  EXPECT_EQ(fast(1.23456789123457e15, '.'), "1.23456789123457E15");
+}
+
+// The digits are made in lanes of four, two and one digit: every value of a four-digit
+// group in each group of a 15-digit number (the integers 10^14 + j·10^p, exact doubles;
+// the first group has three digits and takes every value from 100 with j·10^11).
+TEST(GeneralNumberText, EveryFourDigitGroupInEveryPlace) {
+  std::vector<double> values;
+  for (const auto& [place, count] :
+       {std::pair{1.0, 10000}, {1e4, 10000}, {1e8, 10000}, {1e11, 9000}}) {
+    for (int j = 0; j < count; ++j) {
+      values.push_back(1e14 + static_cast<double>(j) * place);
+    }
   }
   expectSameAsFormatter(values);
 }

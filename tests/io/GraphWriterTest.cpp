@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <random>
+#include <string_view>
+#include <thread>
 
 #include "core/Error.h"
 #include "core/NumberFormat.h"
@@ -220,6 +224,81 @@ TEST(GraphWriter, EveryWrittenFileReopensWithTheNumbersAsWritten) {
     EXPECT_EQ(back.texts[1], "t, нс");
     EXPECT_EQ(back.texts[2], "U, В");
   }
+}
+
+// The file as the plain rule gives it, line by line with the general formatter.
+std::string referenceBytes(const Graph& g, const std::array<std::string, 5>& texts, char sep) {
+  std::string bytes;
+  for (std::size_t i = 0; i < g.size(); ++i) {
+    bytes += formatGeneral(g.x(i), 15, sep) + " " + formatGeneral(g.y(i), 15, sep) + " " +
+             (i < texts.size() ? texts[i] : std::string()) + "\r\n";
+  }
+  return bytes;
+}
+
+Graph noisyGraph(std::size_t n, std::uint64_t seed) {
+  std::mt19937_64 random(seed);
+  std::normal_distribution<double> noise(0.0, 0.004);
+  Graph g;
+  g.title = "CH1";
+  for (std::size_t i = 0; i < n; ++i) {
+    g.appendPoint(static_cast<double>(i) * 0.2, noise(random));
+  }
+  return g;
+}
+
+// The lines come out the same and in file order whatever the block size: one point per
+// block, sizes that leave a short last block or none, one block for everything, and more
+// blocks than the ring of buffers holds, so buffers are formatted again after being handed
+// on. A consumer that now and then takes its time lets the formatting threads run ahead
+// until they wait for a free buffer.
+TEST(GraphWriter, EveryBlockSizeGivesTheSameBytesInOrder) {
+  const Graph g = noisyGraph(2005, 11);
+  const ChartTexts texts{"t, нс", "U, В", {"Подпись"}};
+  const std::string expected =
+      referenceBytes(g, {"CH1", cp("t, нс"), cp("U, В"), cp("Подпись"), ""}, ',');
+  for (std::size_t block : {1, 2, 3, 7, 100, 1999, 2000, 2001, 5000}) {
+    for (bool slowConsumer : {false, true}) {
+      std::string bytes;
+      std::size_t pieces = 0;
+      formatGraphFile(
+          g, texts, ',',
+          [&](std::string_view piece) {
+            if (slowConsumer && pieces % 97 == 5) {
+              std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            bytes.append(piece);
+            ++pieces;
+          },
+          block);
+      ASSERT_EQ(bytes, expected) << "block " << block;
+      // The lines with texts, then one piece per block.
+      EXPECT_EQ(pieces, 1 + (g.size() - 5 + block - 1) / block) << "block " << block;
+    }
+  }
+  EXPECT_THROW(formatGraphFile(
+                   g, texts, '.', [](std::string_view) {}, 0),
+               std::invalid_argument);
+}
+
+// A failure to write a piece (a full disk) ends the save with that failure, also while the
+// other threads are formatting blocks ahead; the next save runs as usual.
+TEST(GraphWriter, AFailureOfTheOutputEndsTheFormatting) {
+  const Graph g = noisyGraph(20000, 12);
+  for (std::size_t failAt : {1, 2, 50}) {
+    std::size_t pieces = 0;
+    EXPECT_THROW(formatGraphFile(
+                     g, ChartTexts{}, '.',
+                     [&](std::string_view) {
+                       if (++pieces == failAt) {
+                         throw IoError("disk full");
+                       }
+                     },
+                     64),
+                 IoError);
+    EXPECT_EQ(pieces, failAt);
+  }
+  EXPECT_EQ(graphFileBytes(g, ChartTexts{}, '.'), referenceBytes(g, {"CH1", "", "", "", ""}, '.'));
 }
 
 }  // namespace
