@@ -23,10 +23,23 @@ OffscreenChart::OffscreenChart(const GraphStore& store) : m_store(store) {
 
 void OffscreenChart::followData() {
   std::optional<view::GraphExtent> all;
+  std::unordered_map<std::uint64_t, KnownExtent> known;
+  known.reserve(m_store.count());
   for (std::size_t i = 0; i < m_store.count(); ++i) {
     const Graph& g = m_store.graph(i);
-    view::uniteExtent(all, view::graphExtent(g.xs(), g.ys()));
+    const std::uint64_t stamp = g.pointsStamp();
+    KnownExtent here{g.xs().data(), g.ys().data(), g.size(), std::nullopt};
+    const auto before = m_extents.find(stamp);
+    if (before != m_extents.end() && before->second.xs == here.xs &&
+        before->second.ys == here.ys && before->second.size == here.size) {
+      here.extent = before->second.extent;
+    } else {
+      here.extent = view::graphExtent(g.xs(), g.ys());
+    }
+    view::uniteExtent(all, here.extent);
+    known.emplace(stamp, here);
   }
+  m_extents = std::move(known);
   m_view = view::withAutomaticRanges(m_view, all);
 }
 

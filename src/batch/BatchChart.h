@@ -2,8 +2,10 @@
 // The chart of a batch run, without a window: the view (the ranges of the bottom and left
 // axes, their automatic or manual mode and the undo-zoom memory) kept by the same rules as
 // the window's chart, and the fields of the pulse measurement that persist like a dialog's.
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "core/ChartPort.h"
 #include "core/GraphStore.h"
@@ -41,6 +43,16 @@ class OffscreenChart final : public ChartPort {
  private:
   void followData();
   void apply(const view::ViewState& wanted);
+
+  // What the last redraw found of each graph, by its points' stamp: a command leaves most
+  // graphs as they were, and their extents are not read again from millions of points.
+  struct KnownExtent {
+    const double* xs = nullptr;
+    const double* ys = nullptr;
+    std::size_t size = 0;
+    std::optional<view::GraphExtent> extent;
+  };
+  std::unordered_map<std::uint64_t, KnownExtent> m_extents;
 
   const GraphStore& m_store;
   view::ViewState m_view;

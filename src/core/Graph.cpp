@@ -1,6 +1,7 @@
 #include "core/Graph.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -47,7 +48,8 @@ Graph::Graph(Graph&& other) noexcept
       showInLegend(other.showInLegend),
       tag(other.tag),
       m_x(std::exchange(other.m_x, emptyBlock())),
-      m_y(std::exchange(other.m_y, emptyBlock())) {}
+      m_y(std::exchange(other.m_y, emptyBlock())),
+      m_stamp(std::exchange(other.m_stamp, 0)) {}
 
 Graph& Graph::operator=(Graph&& other) noexcept {
   if (this != &other) {
@@ -59,6 +61,7 @@ Graph& Graph::operator=(Graph&& other) noexcept {
     tag = other.tag;
     m_x = std::exchange(other.m_x, emptyBlock());
     m_y = std::exchange(other.m_y, emptyBlock());
+    m_stamp = std::exchange(other.m_stamp, 0);
   }
   return *this;
 }
@@ -84,6 +87,14 @@ void Graph::shareEqualBlocks(const Graph& other) {
   if (m_y != other.m_y && sameBits(*m_y, *other.m_y)) {
     m_y = other.m_y;
   }
+}
+
+std::uint64_t Graph::pointsStamp() const {
+  static std::atomic<std::uint64_t> last{0};
+  if (m_stamp == 0) {
+    m_stamp = last.fetch_add(1, std::memory_order_relaxed) + 1;
+  }
+  return m_stamp;
 }
 
 double Graph::minX() const { return extreme(*m_x, false); }
@@ -118,6 +129,7 @@ void Graph::deletePoint(std::size_t i) {
 }
 
 void Graph::clearPoints() {
+  m_stamp = 0;
   m_x = emptyBlock();
   m_y = emptyBlock();
 }
@@ -131,11 +143,13 @@ void Graph::setPoints(std::vector<double> xs, std::vector<double> ys) {
   if (xs.size() != ys.size()) {
     throw std::invalid_argument("Graph::setPoints: X and Y differ in length");
   }
+  m_stamp = 0;
   m_x = std::make_shared<PointBlock>(std::move(xs));
   m_y = std::make_shared<PointBlock>(std::move(ys));
 }
 
 void Graph::copyPointsFrom(const Graph& source) {
+  m_stamp = 0;
   m_x = source.m_x;
   m_y = source.m_y;
 }

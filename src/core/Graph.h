@@ -59,6 +59,12 @@ class Graph {
   // a command rewrote with equal values keeps no second copy.
   void shareEqualBlocks(const Graph& other);
 
+  // A number naming the points' present values, for keepers of what is computed from them
+  // (the offscreen chart's extents): it changes whenever the points may have changed, and a
+  // copy keeps it while it shares the same blocks unchanged. Never 0. Given out on first
+  // asking, so it is not for graphs that several threads read at once.
+  std::uint64_t pointsStamp() const;
+
   // Smallest and largest X / Y over all points; 0 for an empty graph. NaN is skipped.
   double minX() const;
   double maxX() const;
@@ -94,12 +100,14 @@ class Graph {
  private:
   // The array to write: ours alone, copied first when anyone else holds it.
   PointBlock& ownX() {
+    m_stamp = 0;
     if (m_x.use_count() != 1) {
       detach(m_x);
     }
     return *m_x;
   }
   PointBlock& ownY() {
+    m_stamp = 0;
     if (m_y.use_count() != 1) {
       detach(m_y);
     }
@@ -109,6 +117,7 @@ class Graph {
 
   std::shared_ptr<PointBlock> m_x;  // never null
   std::shared_ptr<PointBlock> m_y;
+  mutable std::uint64_t m_stamp = 0;  // 0: none given for the present points yet
 };
 
 }  // namespace tarvik

@@ -247,6 +247,22 @@ TEST_F(BatchChart, AutomaticAxesCentreAConstantGraphAndJoinAllGraphs) {
   EXPECT_EQ(viewOf(out[2] + "\n" + out[3]), (std::vector<double>{-1, 4, 2, 8}));
 }
 
+// The automatic axes follow a graph whose points a command changed, and the change undone
+// and redone, while the extents of graphs no command touched are kept from before.
+TEST_F(BatchChart, AutomaticAxesFollowPointsChangedInPlaceAndTheirUndo) {
+  const Outcome r = run(graph("t.grf", triangle()) + graph("s.grf", {{2, 1}, {3, 2}}) +
+                        "activate graph=1; pan dx=100 dy=5; view; undo; view; redo; view; "
+                        "activate graph=2; pan dx=-10 dy=0; view");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> out = lines(r.out);
+  ASSERT_EQ(out.size(), 8u) << r.out;
+  const auto at = [&](std::size_t k) { return viewOf(out[2 * k] + "\n" + out[2 * k + 1]); };
+  EXPECT_EQ(at(0), (std::vector<double>{2, 120, 1, 15}));
+  EXPECT_EQ(at(1), (std::vector<double>{0, 20, 0, 10}));
+  EXPECT_EQ(at(2), (std::vector<double>{2, 120, 1, 15}));
+  EXPECT_EQ(at(3), (std::vector<double>{-8, 120, 1, 15}));
+}
+
 TEST_F(BatchChart, ZoomRefusesPercentagesThatInvertOrVanish) {
   for (const char* percent : {"150", "0", "-5"}) {
     SCOPED_TRACE(percent);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,41 @@ TEST(Graph, AddPointKeepsAscendingXAndArrivalOrderOfEqualX) {
   EXPECT_EQ(g.y(2), 11);  // the second X = 1 stands after the first
   g.setX(0, 10);          // replacing X never reorders
   EXPECT_EQ(xsOf(g), (std::vector<double>{10, 1, 1, 2, 3}));
+}
+
+// The stamp names the present points: copies that share them keep it, and every way of
+// changing points (in place on an unshared block, through a copy, replacing, clearing,
+// moving) gives a different one.
+TEST(Graph, PointsStampChangesWithThePointsAndNotWithCopies) {
+  Graph g;
+  g.setPoints({1, 2, 3}, {4, 5, 6});
+  const std::uint64_t first = g.pointsStamp();
+  EXPECT_NE(first, 0u);
+  EXPECT_EQ(g.pointsStamp(), first);
+  Graph copy = g;
+  EXPECT_EQ(copy.pointsStamp(), first);
+  copy.setY(0, 9);  // the shared block is copied first: the original keeps its points
+  EXPECT_NE(copy.pointsStamp(), first);
+  EXPECT_EQ(g.pointsStamp(), first);
+  EXPECT_EQ(g.y(0), 4);
+
+  std::set<std::uint64_t> seen{first, copy.pointsStamp()};
+  g.ysMutable()[1] = 7;  // in place: the block is g's alone
+  EXPECT_TRUE(seen.insert(g.pointsStamp()).second);
+  g.addPoint(0.5, 1);
+  EXPECT_TRUE(seen.insert(g.pointsStamp()).second);
+  g.deletePoint(0);
+  EXPECT_TRUE(seen.insert(g.pointsStamp()).second);
+  g.copyPointsFrom(copy);
+  EXPECT_TRUE(seen.insert(g.pointsStamp()).second);
+  g.clearPoints();
+  EXPECT_TRUE(seen.insert(g.pointsStamp()).second);
+
+  const std::uint64_t copyStamp = copy.pointsStamp();
+  Graph moved = std::move(copy);
+  EXPECT_EQ(moved.pointsStamp(), copyStamp);
+  EXPECT_TRUE(seen.insert(copy.pointsStamp()).second);  // the moved-from graph is empty
+  EXPECT_TRUE(copy.empty());
 }
 
 TEST(GraphStore, AppendGraphEntryDropsPathCharacters) {
