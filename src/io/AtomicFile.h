@@ -68,6 +68,7 @@ class AtomicFile {
   bool m_targetExists = false;
   mode_t m_targetMode = 0;
   off_t m_written = 0;
+  off_t m_writeBackStart = 0;  // where the bytes not yet handed to the disk begin
   int m_fd = -1;
 };
 
