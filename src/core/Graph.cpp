@@ -148,6 +148,14 @@ void Graph::setPoints(std::vector<double> xs, std::vector<double> ys) {
   m_y = std::make_shared<PointBlock>(std::move(ys));
 }
 
+void Graph::setPointsSharingX(const Graph& source, std::vector<double> ys) {
+  if (source.m_x->size() != ys.size()) {
+    throw std::invalid_argument("Graph::setPointsSharingX: X and Y differ in length");
+  }
+  m_x = source.m_x;
+  m_y = std::make_shared<PointBlock>(std::move(ys));
+}
+
 void Graph::copyPointsFrom(const Graph& source) {
   m_stamp = 0;
   m_x = source.m_x;

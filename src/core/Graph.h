@@ -87,6 +87,9 @@ class Graph {
   void reserve(std::size_t n);
   // Replaces all points at once (the arrays must be of equal length).
   void setPoints(std::vector<double> xs, std::vector<double> ys);
+  // Replaces all points, sharing the X array of `source` (copied on the first write of
+  // either graph); `ys` must be as long as it.
+  void setPointsSharingX(const Graph& source, std::vector<double> ys);
   // Takes the points of another graph; title and appearance stay.
   void copyPointsFrom(const Graph& source);
 

@@ -13,7 +13,14 @@ namespace tarvik {
 struct CsvChannel {
   std::optional<std::string> title;  // set by a "Source" row
   PointArrays points;                // in the order the graph holds them
+  // Set when the channel's X are those of this (earlier) channel, bit for bit, and its
+  // points.xs is left empty so that the graphs may share one array.
+  std::optional<std::size_t> xOfChannel;
 };
+
+// Whether channels whose X equal an earlier channel's X get their own copy (`separate`) or
+// refer to that channel (`sharedWhereEqual`, see CsvChannel::xOfChannel).
+enum class CsvTimes { separate, sharedWhereEqual };
 
 struct CsvData {
   std::vector<CsvChannel> channels;
@@ -30,9 +37,11 @@ std::size_t oscilloscopeChannelCount(std::string_view bytes);
 // line 1. Fields of a trailing partial channel are ignored; a line with fewer fields than
 // the first one meets empty fields, which do not convert. Line ends at the very end of the
 // file are not lines. The parse runs on two threads; lines keep their order. On an error
-// the channels hold the samples before the bad field (same line included).
+// the channels hold the samples before the bad field (same line included). With
+// `sharedWhereEqual`, a channel whose X all equal channel 0's refers to them instead of
+// holding a copy (not when it has fewer points, nor when the points had to be reordered).
 CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
-                            const ReleaseBytes& release = {});
+                            const ReleaseBytes& release = {}, CsvTimes times = CsvTimes::separate);
 
 // One channel: the text before the first comma is the time in seconds, everything after it
 // the value. A line without a comma has an empty time, which does not convert.

@@ -131,12 +131,22 @@ std::optional<ReadError> readCsv(CommandContext& ctx, FileBytes& file, const std
   ReadingWatch watch(ctx, file);
   const ReleaseBytes release = watch.callback();
   const char separator = ctx.ui.decimalSeparator();
-  CsvData data = isOscilloscopeCsv(bytes) ? readOscilloscopeCsv(bytes, separator, release)
-                                          : readPlainCsv(bytes, separator, release);
+  // Channels with the same time column share one X array (each graph copies it on its
+  // first change).
+  CsvData data = isOscilloscopeCsv(bytes)
+                     ? readOscilloscopeCsv(bytes, separator, release, CsvTimes::sharedWhereEqual)
+                     : readPlainCsv(bytes, separator, release);
   const std::string graphName = fs::path(name).replace_extension(".grf").string();
+  std::vector<std::size_t> graphOfChannel;
   for (CsvChannel& channel : data.channels) {
-    Graph& graph = ctx.store.graph(ctx.store.appendGraph(graphName));
-    takePoints(graph, channel.points);
+    graphOfChannel.push_back(ctx.store.appendGraph(graphName));
+    Graph& graph = ctx.store.graph(graphOfChannel.back());
+    if (channel.xOfChannel) {
+      graph.setPointsSharingX(ctx.store.graph(graphOfChannel.at(*channel.xOfChannel)),
+                              std::move(channel.points.ys));
+    } else {
+      takePoints(graph, channel.points);
+    }
     if (channel.title) {
       graph.title = *channel.title;
     }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <span>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -251,7 +252,7 @@ void forEachLine(std::string_view block, OnLine onLine) {
 
 // Appends `tail` to `values`, growing the capacity towards `expectedTotal` rather than by
 // doubling, so one large array is not briefly held twice.
-inline void appendValues(std::vector<double>& values, const std::vector<double>& tail,
+inline void appendValues(std::vector<double>& values, std::span<const double> tail,
                          std::size_t expectedTotal) {
   const std::size_t needed = values.size() + tail.size();
   if (needed > values.capacity()) {

@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <span>
 
 #include "core/TextCodec.h"
 #include "io/CsvReaders.h"
@@ -38,7 +40,35 @@ struct Block {
   std::vector<std::optional<std::string>> titles;
   std::size_t lines = 0;
   std::optional<std::string> badField;
+  // Per channel: true while each of its X so far equals, bit for bit, channel 0's X of the
+  // same line; such X are not stored (channel 0's array holds them). Never true for
+  // channel 0.
+  std::vector<char> xOfFirst;
 };
+
+// Gives channel c of `block` its own X array (the first ones of channel 0, as many as it
+// has samples) if it had none, with room for `expected` values.
+[[gnu::noinline]] void giveOwnX(Block& block, std::size_t c, std::size_t expected) {
+  if (!block.xOfFirst[c]) {
+    return;
+  }
+  const std::vector<double>& first = block.channels[0].xs;
+  PointArrays& channel = block.channels[c];
+  channel.xs.reserve(std::max(expected, channel.ys.size()));
+  channel.xs.assign(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(channel.ys.size()));
+  block.xOfFirst[c] = 0;
+}
+
+// Stores the X of channel c (> 0) on this line, unless it is channel 0's and all before were.
+[[gnu::always_inline]] inline void storeX(Block& block, std::size_t c, double x, double firstX) {
+  if (block.xOfFirst[c]) {
+    if (std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(firstX)) {
+      return;
+    }
+    giveOwnX(block, c, 0);
+  }
+  block.channels[c].xs.push_back(x);
+}
 
 // The field at `f` by the full parser: its end, or nullptr when it does not convert (the
 // field text is then kept in block.badField). Out of line: rare, and kept out of the row loop.
@@ -116,6 +146,7 @@ bool parseLine(const char* f, const char* e, const char* textEnd, const Layout& 
                std::vector<double>* origins, Block& block) {
   ++block.lines;
   FirstTime first;
+  double firstX = 0;
   for (std::size_t c = 0; c < layout.channels; ++c) {
     if (e - f >= 3 && f[0] == ',' && f[1] == ',' && f[2] == ',') {
       f += 3;  // no label, as on most rows
@@ -154,7 +185,12 @@ bool parseLine(const char* f, const char* e, const char* textEnd, const Layout& 
     if (origins != nullptr) {
       (*origins)[c] = x;
     }
-    block.channels[c].xs.push_back(x - layout.originsNs[c]);
+    if (c == 0) {
+      firstX = x - layout.originsNs[0];
+      block.channels[0].xs.push_back(firstX);
+    } else {
+      storeX(block, c, x - layout.originsNs[c], firstX);
+    }
     block.channels[c].ys.push_back(sample);
     const char* after = nextField(sampleEnd, e);  // the empty field after the sample
     f = after != e && *after == ',' ? after + 1 : nextField(findComma(after, e), e);
@@ -197,8 +233,14 @@ struct Reader {
   }
   void append(Block& into, const Block& from) const {
     for (std::size_t c = 0; c < from.channels.size(); ++c) {
-      detail::appendValues(into.channels[c].xs, from.channels[c].xs, expectedLines);
-      detail::appendValues(into.channels[c].ys, from.channels[c].ys, expectedLines);
+      const PointArrays& tail = from.channels[c];
+      if (!from.xOfFirst[c] || !into.xOfFirst[c]) {
+        giveOwnX(into, c, expectedLines);
+        const std::span<const double> xs =
+            from.xOfFirst[c] ? std::span(from.channels[0].xs).first(tail.ys.size()) : tail.xs;
+        detail::appendValues(into.channels[c].xs, xs, expectedLines);
+      }
+      detail::appendValues(into.channels[c].ys, tail.ys, expectedLines);
     }
     for (std::size_t c = 0; c < from.titles.size(); ++c) {
       if (from.titles[c]) {
@@ -215,16 +257,38 @@ struct Reader {
       c.ys.clear();
     }
     block.titles.assign(layout.channels, std::nullopt);
+    block.xOfFirst.assign(layout.channels, 1);
+    if (layout.channels > 0) {
+      block.xOfFirst[0] = 0;
+    }
     block.lines = 0;
     block.badField.reset();
   }
   static bool failed(const Block& block) { return block.badField.has_value(); }
 };
 
-CsvData resultOf(Block& block) {
+// Channels whose X all are channel 0's share its array when `times` asks for it, they
+// have as many points, and the order of the points leaves the X as read; otherwise each
+// channel gets its copy.
+CsvData resultOf(Block& block, CsvTimes times) {
   CsvData data;
   data.channels.resize(block.channels.size());
+  if (block.channels.empty()) {
+    return data;
+  }
+  const std::vector<double>& firstXs = block.channels[0].xs;
+  const bool mayShare =
+      times == CsvTimes::sharedWhereEqual && !firstXs.empty() &&
+      std::is_sorted(firstXs.begin(), firstXs.end());  // (then applyPointOrder moves nothing)
+  for (std::size_t c = 1; c < block.channels.size(); ++c) {
+    if (!mayShare || block.channels[c].ys.size() != firstXs.size()) {
+      giveOwnX(block, c, 0);
+    }
+  }
   for (std::size_t c = 0; c < block.channels.size(); ++c) {
+    if (block.xOfFirst[c]) {
+      data.channels[c].xOfChannel = 0;
+    }
     data.channels[c].points = std::move(block.channels[c]);
     applyPointOrder(data.channels[c].points);
   }
@@ -250,13 +314,13 @@ std::size_t oscilloscopeChannelCount(std::string_view bytes) {
 }
 
 CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
-                            const ReleaseBytes& release) {
+                            const ReleaseBytes& release, CsvTimes times) {
   Reader reader{layoutOf(bytes, localeSeparator), 0};
   Block result;
   reader.reset(result);
   const std::string_view text = bytes.substr(0, detail::endWithoutTrailingLineEnds(bytes));
   if (reader.layout.channels == 0 || text.empty()) {
-    return resultOf(result);
+    return resultOf(result, times);
   }
   // Capacity beyond the real count costs address space only, never touched memory. Ordinary
   // pages: huge pages for these eight arrays made the read dearer as often as cheaper where
@@ -274,7 +338,7 @@ CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
   if (!Reader::failed(result)) {
     detail::parseLinesInParallel(text, secondLine, kBlockBytes, reader, result, release);
   }
-  return resultOf(result);
+  return resultOf(result, times);
 }
 
 }  // namespace tarvik

@@ -2,8 +2,10 @@
 // the first channel's takes its value, and every other text is read on its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,85 @@ TEST(OscilloscopeCsvTimes, BadTimeOfALaterChannelStopsAtItsLine) {
       EXPECT_EQ(data.channels[channel].points.xs.size(), c.kept[channel]) << channel;
     }
   }
+}
+
+
+// The X of a channel read with shared times: its own array or that of the channel it names.
+const std::vector<double>& xsOf(const CsvData& data, std::size_t c) {
+  const CsvChannel& channel = data.channels[c];
+  return channel.xOfChannel ? data.channels.at(*channel.xOfChannel).points.xs : channel.points.xs;
+}
+
+// A three-channel export of `lines` lines whose times rise by 1 ns a line or, when
+// `falling`, fall by as much. Channel 2 takes the text `other` gives for line i from line
+// `otherFrom` on (1-based; 0 for never).
+using TimeText = std::string (*)(std::size_t line);
+std::string threeChannels(std::size_t lines, bool falling, std::size_t otherFrom, TimeText other) {
+  std::string file = kFirstLine;
+  for (std::size_t i = 2; i <= lines; ++i) {
+    const std::string t = std::to_string(falling ? 1000000 - i : i) + "e-9";
+    file += timesLine(t, t, otherFrom != 0 && i >= otherFrom ? other(i) : t);
+  }
+  return file;
+}
+
+// Read with shared times, every channel has the points of the read with a copy per channel,
+// bit for bit; a channel refers to channel 0 exactly when all its X are channel 0's and the
+// points needed no reordering. The files are long enough for many parallel blocks, and the
+// different time text starts in the first block, in a later one, on the last line, or
+// spells the same values.
+TEST(OscilloscopeCsvTimes, SharedTimesGiveTheSamePointsAsCopies) {
+  struct Case {
+    bool falling;
+    std::size_t otherFrom;
+    TimeText other;
+    bool channel1Shares, channel2Shares;
+  };
+  const std::size_t lines = 150000;  // about 12 MB
+  const TimeText respelled = [](std::size_t i) { return std::to_string(i) + ".0e-9"; };
+  const TimeText later = [](std::size_t i) { return std::to_string(i + 1) + "e-9"; };
+  const TimeText constant = [](std::size_t) { return std::string("1e-3"); };
+  const TimeText early = [](std::size_t) { return std::string("-1"); };
+  const std::vector<Case> cases = {
+      {false, 0, nullptr, true, true},    {false, 2, respelled, true, true},
+      {false, 3, later, true, false},     {false, 100, constant, true, false},
+      {false, 90001, early, true, false}, {false, lines, later, true, false},
+      {true, 0, nullptr, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.otherFrom);
+    const std::string file = threeChannels(lines, c.falling, c.otherFrom, c.other);
+    const CsvData copies = readOscilloscopeCsv(file, '.');
+    const CsvData shared = readOscilloscopeCsv(file, '.', {}, CsvTimes::sharedWhereEqual);
+    ASSERT_FALSE(copies.error);
+    ASSERT_FALSE(shared.error);
+    for (std::size_t channel = 0; channel < 3; ++channel) {
+      EXPECT_FALSE(copies.channels[channel].xOfChannel);
+      ASSERT_EQ(xsOf(shared, channel).size(), lines);
+      EXPECT_TRUE(std::equal(
+          copies.channels[channel].points.xs.begin(), copies.channels[channel].points.xs.end(),
+          xsOf(shared, channel).begin(), [](double a, double b) { return bitsOf(a) == bitsOf(b); }))
+          << channel;
+      EXPECT_EQ(shared.channels[channel].points.ys, copies.channels[channel].points.ys);
+    }
+    EXPECT_FALSE(shared.channels[0].xOfChannel);
+    EXPECT_EQ(shared.channels[1].xOfChannel.has_value(), c.channel1Shares);
+    EXPECT_EQ(shared.channels[2].xOfChannel.has_value(), c.channel2Shares);
+    EXPECT_EQ(shared.channels[2].points.xs.empty(), c.channel2Shares);
+  }
+}
+
+// On an error a channel with fewer points than channel 0 keeps its own X.
+TEST(OscilloscopeCsvTimes, ChannelStoppedShortHasItsOwnTimes) {
+  const std::string file = kFirstLine + timesLine("1e-9", "1e-9", "1e-9") +
+                           timesLine("2e-9", "2e-9", "x") + timesLine("3e-9", "3e-9", "3e-9");
+  const CsvData data = readOscilloscopeCsv(file, '.', {}, CsvTimes::sharedWhereEqual);
+  ASSERT_TRUE(data.error);
+  EXPECT_EQ(data.error->line, 3u);
+  EXPECT_EQ(data.channels[1].xOfChannel, std::optional<std::size_t>(0));
+  EXPECT_FALSE(data.channels[2].xOfChannel);
+  EXPECT_EQ(data.channels[2].points.xs, (std::vector<double>{0, 1e-9 * 1e9 + 1e6}));
+  EXPECT_EQ(data.channels[2].points.ys.size(), 2u);
 }
 
 }  // namespace
