@@ -152,6 +152,7 @@ void Graph::setPointsSharingX(const Graph& source, std::vector<double> ys) {
   if (source.m_x->size() != ys.size()) {
     throw std::invalid_argument("Graph::setPointsSharingX: X and Y differ in length");
   }
+  m_stamp = 0;
   m_x = source.m_x;
   m_y = std::make_shared<PointBlock>(std::move(ys));
 }

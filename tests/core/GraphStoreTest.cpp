@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,10 @@ TEST(Graph, PointsStampChangesWithThePointsAndNotWithCopies) {
   EXPECT_TRUE(seen.insert(g.pointsStamp()).second);
   g.copyPointsFrom(copy);
   EXPECT_TRUE(seen.insert(g.pointsStamp()).second);
+  g.setPointsSharingX(copy, {1, 2, 3});
+  EXPECT_TRUE(seen.insert(g.pointsStamp()).second);
+  EXPECT_EQ(g.xBlock(), copy.xBlock());
+  EXPECT_THROW(g.setPointsSharingX(copy, {1, 2}), std::invalid_argument);
   g.clearPoints();
   EXPECT_TRUE(seen.insert(g.pointsStamp()).second);
 
