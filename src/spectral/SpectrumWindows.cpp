@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "core/LargeArrays.h"
 #include "spectral/Simd.h"
 #include "spectral/SpectrumKaiser.h"
 
@@ -27,6 +28,9 @@ using simd::V4d;
 
 constexpr double kPi = 3.141592653589793;
 constexpr std::size_t kAngleBlock = detail::kWindowBlock;
+// A huge page's worth of doubles: a half window of at least this many is given room for that
+// many more, so that its last huge page lies wholly inside its room.
+constexpr std::size_t kHugeRoom = (std::size_t{1} << 21) / sizeof(double);
 
 // c[j] = cos(b + jΔ), s[j] = sin(b + jΔ) from bc, bs = cos b, sin b and the table of jΔ,
 // for a whole block.
@@ -311,10 +315,15 @@ std::vector<double> halfWindow(const WindowShape& shape, std::size_t m) {
 HalfWindowAndMean halfWindowAndMean(const WindowShape& shape, std::size_t m) {
   checkParameters(shape);
   HalfWindowAndMean result;
-  result.half.resize((m + 1) / 2);
+  // The half window is written once, block by block, into room that is new to the process:
+  // it is not cleared first, and huge pages are offered for it (a first long window otherwise
+  // takes a page fault per 4 KiB, as much again as making it).
+  const std::size_t h = (m + 1) / 2;
+  result.half.reserve(h >= kHugeRoom ? h + kHugeRoom : h);
+  adviseHugePages(result.half.data(), result.half.capacity() * sizeof(double));
   HalfSum sum;
-  forWindowBlocks(shape, m, [&](std::size_t q0, std::size_t n, const double* w) {
-    std::copy_n(w, n, result.half.data() + q0);
+  forWindowBlocks(shape, m, [&](std::size_t, std::size_t n, const double* w) {
+    result.half.insert(result.half.end(), w, w + n);
     sum.add(w, n);
   });
   result.mean = m == 0 ? 0 : sum.mean(m);
