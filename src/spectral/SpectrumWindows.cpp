@@ -28,9 +28,6 @@ using simd::V4d;
 
 constexpr double kPi = 3.141592653589793;
 constexpr std::size_t kAngleBlock = detail::kWindowBlock;
-// A huge page's worth of doubles: a half window of at least this many is given room for that
-// many more, so that its last huge page lies wholly inside its room.
-constexpr std::size_t kHugeRoom = (std::size_t{1} << 21) / sizeof(double);
 
 // c[j] = cos(b + jΔ), s[j] = sin(b + jΔ) from bc, bs = cos b, sin b and the table of jΔ,
 // for a whole block.
@@ -319,7 +316,7 @@ HalfWindowAndMean halfWindowAndMean(const WindowShape& shape, std::size_t m) {
   // it is not cleared first, and huge pages are offered for it (a first long window otherwise
   // takes a page fault per 4 KiB, as much again as making it).
   const std::size_t h = (m + 1) / 2;
-  result.half.reserve(h >= kHugeRoom ? h + kHugeRoom : h);
+  result.half.reserve(h);
   adviseHugePages(result.half.data(), result.half.capacity() * sizeof(double));
   HalfSum sum;
   forWindowBlocks(shape, m, [&](std::size_t, std::size_t n, const double* w) {
