@@ -41,14 +41,7 @@ while [ "$i" -lt "$rounds" ]; do
 done
 echo "   load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-median() {  # median NAME FIELD
-  awk -v name="$1" -v field="$2" '$1 == name {
-      for (i = 2; i <= NF; i++) if (index($i, field "=") == 1) v[n++] = substr($i, length(field) + 2) + 0
-    } END {
-      for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (v[j] < v[i]) {t = v[i]; v[i] = v[j]; v[j] = t}
-      if (n == 0) print 0; else if (n % 2) print v[int(n / 2)]; else print (v[n / 2 - 1] + v[n / 2]) / 2
-    }' "$log"
-}
+. "$root/bench/medians.sh"
 
 doubles=$(awk -v n="$samples" 'BEGIN {printf "%.1f", n * 16 / 1e6}')
 echo "== medians (wall s, cpu s, peak MB; the record's doubles: $doubles MB)"
