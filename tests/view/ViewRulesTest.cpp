@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
+#include <random>
 #include <vector>
 
 #include "view/ViewRules.h"
@@ -101,6 +107,66 @@ TEST(ViewRules, GraphExtentSkipsNonFinitePoints) {
   EXPECT_EQ(e->minY, -1);
   EXPECT_EQ(e->maxY, 5);
   EXPECT_FALSE(graphExtent(std::vector<double>{nan}, std::vector<double>{1}));
+}
+
+// The extent equals the point-by-point rule bit for bit (the first finite point starts it,
+// std::min/std::max keep the earlier of equal values, so the sign of a zero limit is the
+// first zero's) on records with infinities, NaN, zeros of both signs, X or Y alone bad,
+// arrays of different length and every length around the two-point steps.
+TEST(ViewRules, GraphExtentEqualsThePointByPointRuleBitForBit) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const auto reference = [](const std::vector<double>& xs, const std::vector<double>& ys) {
+    std::optional<GraphExtent> e;
+    for (std::size_t i = 0; i < std::min(xs.size(), ys.size()); ++i) {
+      if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) {
+        continue;
+      }
+      if (!e) {
+        e = GraphExtent{xs[i], xs[i], ys[i], ys[i]};
+      } else {
+        e->minX = std::min(e->minX, xs[i]);
+        e->maxX = std::max(e->maxX, xs[i]);
+        e->minY = std::min(e->minY, ys[i]);
+        e->maxY = std::max(e->maxY, ys[i]);
+      }
+    }
+    return e;
+  };
+  const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  std::mt19937_64 rng(29);
+  const double specials[] = {nan, inf, -inf, 0.0, -0.0, 1e-310, -1e308, 5, -5};
+  std::uniform_int_distribution<int> pickSpecial(0, 8), percent(0, 99);
+  std::normal_distribution<double> value(0, 100);
+  int compared = 0;
+  for (int trial = 0; trial < 4000; ++trial) {
+    const std::size_t n = static_cast<std::size_t>(trial % 37) + (trial % 5 == 0 ? 1000 : 0);
+    const int specialShare = trial % 4 == 0 ? 60 : 8;
+    std::vector<double> xs(n), ys(n + static_cast<std::size_t>(trial % 3));
+    for (double* v : {xs.data(), ys.data()}) {
+      for (std::size_t i = 0; i < n; ++i) {
+        v[i] = percent(rng) < specialShare ? specials[pickSpecial(rng)] : value(rng);
+      }
+    }
+    const std::optional<GraphExtent> want = reference(xs, ys);
+    const std::optional<GraphExtent> got = graphExtent(xs, ys);
+    ASSERT_EQ(got.has_value(), want.has_value()) << "trial " << trial;
+    if (want) {
+      ++compared;
+      EXPECT_EQ(bits(got->minX), bits(want->minX)) << "trial " << trial;
+      EXPECT_EQ(bits(got->maxX), bits(want->maxX)) << "trial " << trial;
+      EXPECT_EQ(bits(got->minY), bits(want->minY)) << "trial " << trial;
+      EXPECT_EQ(bits(got->maxY), bits(want->maxY)) << "trial " << trial;
+    }
+  }
+  EXPECT_GT(compared, 3000);
+  // Zeros of both signs as limits: the first one seen stays.
+  const std::optional<GraphExtent> zeros =
+      graphExtent(std::vector<double>{1, 0.0, -0.0, 2}, std::vector<double>{-0.0, 3, 0.0, 1});
+  ASSERT_TRUE(zeros);
+  EXPECT_EQ(bits(zeros->minX), bits(0.0));
+  EXPECT_EQ(bits(zeros->maxY), bits(3.0));
+  EXPECT_EQ(bits(zeros->minY), bits(-0.0));
 }
 
 TEST(ViewRules, BoxDragDecision) {
