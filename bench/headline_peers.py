@@ -29,6 +29,8 @@ import sys
 
 import numpy as np
 
+import transforms_peers
+
 TAU = 10e-9
 FMAX = 5e9
 DF = 5e6
@@ -85,19 +87,11 @@ def spectrum(x, y, method):
 
 
 def rc_differentiate(x, y):
-    steps = np.diff(x)
-    a = np.exp(steps * (-1e-9 / TAU))
-    d = np.diff(y)
-    block = max(16, int(np.log(1e3) / (float(steps.max()) * 1e-9 / TAU)))
-    out = np.empty_like(y)
-    out[0] = y[0]
-    carry = y[0]
-    for s in range(0, d.size, block):
-        p = np.cumprod(a[s:s + block])
-        blk = p * (carry + np.cumsum(d[s:s + block] / p))
-        out[s + 1:s + 1 + blk.size] = blk
-        carry = blk[-1]
-    return out
+    # Blocks as long as the factors stay above 1e-3 of each other, so the scaled steps
+    # neither overflow nor lose their digits.
+    steps_max = float(np.max(np.diff(x)))
+    block = max(16, int(np.log(1e3) / (steps_max * 1e-9 / TAU)))
+    return transforms_peers.rc_differentiate(x, y, TAU, block)
 
 
 def derivative(x, y):

@@ -45,11 +45,11 @@ trap 'stop_load; rm -rf "$out"' EXIT
 
 # The job's commands, the prefixes ending after each phase.
 open="open \"$csv\""
-spec="spectrum graphs=1 kind=dft fmin=0 fmax=5e9 df=5e6 time=ns freq=Hz"
+spectrum="spectrum graphs=1 kind=dft fmin=0 fmax=5e9 df=5e6 time=ns freq=Hz"
 rc="rc-tau value=10; rc-diff graphs=1"
 der="derivative graphs=2"
 saves="save graph=5 file=\"$out/ours-spectrum.grf\"; save graph=1 file=\"$out/ours-rc.grf\""
-whole="$open; $spec; $rc; $der; $saves"
+whole="$open; $spectrum; $rc; $der; $saves"
 
 # timed NAME COMMAND...: one whole process, its line appended to the log. The files a job
 # saves are removed before it runs (outside its time); the prefixes save nothing.
@@ -79,9 +79,9 @@ while [ "$i" -lt "$rounds" ]; do
   if [ "${PHASES:-0}" = 1 ]; then
     timed p-start "$batch" -e "list"
     timed p-open "$batch" -e "$open"
-    timed p+spec "$batch" -e "$open; $spec"
-    timed p+rc "$batch" -e "$open; $spec; $rc"
-    timed p+deriv "$batch" -e "$open; $spec; $rc; $der"
+    timed p+spectrum "$batch" -e "$open; $spectrum"
+    timed p+rc "$batch" -e "$open; $spectrum; $rc"
+    timed p+deriv "$batch" -e "$open; $spectrum; $rc; $der"
   fi
   i=$((i + 1))
 done
@@ -90,14 +90,14 @@ done
 
 echo "== medians of $rounds rounds (wall s, cpu s, peak MB)"
 names="tarvik peer"
-[ "${PHASES:-0}" = 1 ] && names="$names p-start p-open p+spec p+rc p+deriv"
+[ "${PHASES:-0}" = 1 ] && names="$names p-start p-open p+spectrum p+rc p+deriv"
 for name in $names; do
   printf '%-10s wall=%-7s cpu=%-7s peak_MB=%s\n' "$name" "$(median "$name" seconds)" \
     "$(median "$name" cpu)" "$(median "$name" peak_MB)"
 done
 if [ "${PHASES:-0}" = 1 ]; then
   echo "== our CPU by phase (differences of the prefixes' medians, s)"
-  awk -v s="$(median p-start cpu)" -v o="$(median p-open cpu)" -v f="$(median p+spec cpu)" \
+  awk -v s="$(median p-start cpu)" -v o="$(median p-open cpu)" -v f="$(median p+spectrum cpu)" \
     -v r="$(median p+rc cpu)" -v d="$(median p+deriv cpu)" -v w="$(median tarvik cpu)" \
     'BEGIN {printf "start+exit %.2f  open %.2f  spectrum %.2f  RC %.2f  derivative %.2f  saves %.2f\n",
       s, o - s, f - o, r - f, d - r, w - d}'

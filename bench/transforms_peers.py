@@ -48,8 +48,11 @@ def sum_of_two(xa, ya, xb, yb):
         grid, xb, yb, left=0.0, right=0.0)
 
 
-def rc_differentiate(x, y, block=1024):
-    a = np.exp(np.diff(x) * (-1e-9 / TAU))
+def rc_differentiate(x, y, tau=TAU, block=1024):
+    """RC differentiation (X in ns, tau in s) as an exact block scan: within a block the
+    running product of the decay factors and the cumulative sum of the scaled steps, the
+    last value carried into the next block."""
+    a = np.exp(np.diff(x) * (-1e-9 / tau))
     d = np.diff(y)
     out = np.empty_like(y)
     out[0] = y[0]
