@@ -17,9 +17,9 @@
 #include <bit>
 #include <cmath>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
+#include "core/HelperThread.h"
 #include "core/LargeArrays.h"
 #include "synth/SplineSpans.h"
 
@@ -357,11 +357,8 @@ PointArrays quadraticBSpline(std::span<const double> xs, std::span<const double>
   const std::array<CoordinateJob*, 2> jobs{&jobX, &jobY};
   std::thread second;
   if (count >= kTwoThreadSplinePoints) {
-    try {
-      second = std::thread(writeCoordinates, std::cref(curve), jobs, std::size_t{1});
-    } catch (const std::system_error&) {
-      // No second thread: this one writes both coordinates.
-    }
+    // Without a second thread this one writes both coordinates.
+    second = tryStartThread(writeCoordinates, std::cref(curve), jobs, std::size_t{1});
   }
   writeCoordinates(curve, jobs, 0);
   if (second.joinable()) {

@@ -6,11 +6,12 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <exception>
 #include <functional>
 #include <limits>
 #include <thread>
 #include <vector>
+
+#include "core/HelperThread.h"
 
 namespace tarvik {
 namespace {
@@ -181,12 +182,8 @@ void forEachDecayFactor(std::span<const double> xs, double tauSeconds, Recursion
           done[c].store(true, std::memory_order_release);
         }
       };
-      std::thread helper;
-      try {
-        helper = std::thread(fill, std::cref(decay));
-      } catch (const std::exception&) {
-        // No second thread could be started: this core computes all the block's factors.
-      }
+      // Without a second thread this core computes all the block's factors.
+      std::thread helper = tryStartThread(fill, std::cref(decay));
       std::size_t stepped = probeEnd;  // the next step of the recursion
       std::size_t finished = 0;        // chunks known to be done, in order from the first
       for (;;) {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <exception>
 #include <thread>
 
+#include "core/HelperThread.h"
 #include "transforms/Resample.h"
 
 namespace tarvik {
@@ -231,11 +231,7 @@ bool combineAll(const std::vector<SourceCursor>& cursors, double xmin, double st
   };
   std::thread helper;
   if (n > kPiece) {
-    try {
-      helper = std::thread(work);
-    } catch (const std::exception&) {
-      // No second thread: this core takes every piece.
-    }
+    helper = tryStartThread(work);  // without it this core takes every piece
   }
   work();
   if (helper.joinable()) {

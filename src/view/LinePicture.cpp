@@ -3,6 +3,8 @@
 #include <system_error>
 #include <utility>
 
+#include "core/HelperThread.h"
+
 namespace tarvik::view {
 namespace {
 
@@ -34,10 +36,7 @@ QImage coverageImage(std::span<const PixelPoint> line, const CoverageLayout& lay
   const std::size_t middle = picked / 2;
   std::thread helper;
   if (std::thread::hardware_concurrency() >= 2) {
-    try {
-      helper = std::thread([&] { drawPart(second, middle, picked); });
-    } catch (const std::system_error&) {
-    }
+    helper = tryStartThread([&] { drawPart(second, middle, picked); });
   }
   drawPart(mask, 0, helper.joinable() ? middle : picked);
   if (helper.joinable()) {
