@@ -23,21 +23,28 @@ OffscreenChart::OffscreenChart(const GraphStore& store) : m_store(store) {
 
 void OffscreenChart::followData() {
   std::optional<view::GraphExtent> all;
-  std::unordered_map<std::uint64_t, KnownExtent> known;
+  std::vector<KnownExtent> known;
   known.reserve(m_store.count());
+  // A graph found at its place of the last redraw, or one place on (a graph closed before
+  // it) or back (one added before it), keeps its extent while its points are the same.
+  const auto before = [this](std::size_t i, const KnownExtent& here) -> const KnownExtent* {
+    for (const std::size_t j : {i, i + 1, i - 1}) {
+      if (j < m_extents.size()) {
+        const KnownExtent& k = m_extents[j];
+        if (k.stamp == here.stamp && k.xs == here.xs && k.ys == here.ys && k.size == here.size) {
+          return &k;
+        }
+      }
+    }
+    return nullptr;
+  };
   for (std::size_t i = 0; i < m_store.count(); ++i) {
     const Graph& g = m_store.graph(i);
-    const std::uint64_t stamp = g.pointsStamp();
-    KnownExtent here{g.xs().data(), g.ys().data(), g.size(), std::nullopt};
-    const auto before = m_extents.find(stamp);
-    if (before != m_extents.end() && before->second.xs == here.xs &&
-        before->second.ys == here.ys && before->second.size == here.size) {
-      here.extent = before->second.extent;
-    } else {
-      here.extent = view::graphExtent(g.xs(), g.ys());
-    }
+    KnownExtent here{g.pointsStamp(), g.xs().data(), g.ys().data(), g.size(), std::nullopt};
+    const KnownExtent* found = before(i, here);
+    here.extent = found != nullptr ? found->extent : view::graphExtent(g.xs(), g.ys());
     view::uniteExtent(all, here.extent);
-    known.emplace(stamp, here);
+    known.push_back(here);
   }
   m_extents = std::move(known);
   m_view = view::withAutomaticRanges(m_view, all);
