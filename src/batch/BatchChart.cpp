@@ -42,7 +42,7 @@ void OffscreenChart::followData() {
     const Graph& g = m_store.graph(i);
     KnownExtent here{g.pointsStamp(), g.xs().data(), g.ys().data(), g.size(), std::nullopt};
     const KnownExtent* found = before(i, here);
-    here.extent = found != nullptr ? found->extent : view::graphExtent(g.xs(), g.ys());
+    here.extent = found != nullptr ? found->extent : view::graphExtent(g);
     view::uniteExtent(all, here.extent);
     known.push_back(here);
   }
@@ -77,7 +77,7 @@ void OffscreenChart::frameActiveGraph() {
   std::optional<view::GraphExtent> extent;
   if (hasActive) {
     const Graph& g = m_store.graph(static_cast<std::size_t>(active));
-    extent = view::graphExtent(g.xs(), g.ys());
+    extent = view::graphExtent(g);
   }
   apply(view::frameGraph(view(), hasActive, extent, m_memory));
 }

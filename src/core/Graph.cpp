@@ -49,7 +49,9 @@ Graph::Graph(Graph&& other) noexcept
       tag(other.tag),
       m_x(std::exchange(other.m_x, emptyBlock())),
       m_y(std::exchange(other.m_y, emptyBlock())),
-      m_stamp(std::exchange(other.m_stamp, 0)) {}
+      m_stamp(std::exchange(other.m_stamp, 0)),
+      m_extent(other.m_extent),
+      m_extentStamp(std::exchange(other.m_extentStamp, 0)) {}
 
 Graph& Graph::operator=(Graph&& other) noexcept {
   if (this != &other) {
@@ -62,6 +64,8 @@ Graph& Graph::operator=(Graph&& other) noexcept {
     m_x = std::exchange(other.m_x, emptyBlock());
     m_y = std::exchange(other.m_y, emptyBlock());
     m_stamp = std::exchange(other.m_stamp, 0);
+    m_extent = other.m_extent;
+    m_extentStamp = std::exchange(other.m_extentStamp, 0);
   }
   return *this;
 }
@@ -95,6 +99,11 @@ std::uint64_t Graph::pointsStamp() const {
     m_stamp = last.fetch_add(1, std::memory_order_relaxed) + 1;
   }
   return m_stamp;
+}
+
+void Graph::noteExtent(const std::optional<PointsExtent>& extent) {
+  m_extentStamp = pointsStamp();
+  m_extent = extent;
 }
 
 double Graph::minX() const { return extreme(*m_x, false); }

@@ -8,9 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "core/PointsExtent.h"
 
 namespace tarvik {
 
@@ -64,6 +67,16 @@ class Graph {
   // copy keeps it while it shares the same blocks unchanged. Never 0. Given out on first
   // asking, so it is not for graphs that several threads read at once.
   std::uint64_t pointsStamp() const;
+
+  // The extent of the finite points (core/PointsExtent.h) as found by whoever made the
+  // points while making them (a reader, block by block), so that the chart need not read
+  // them all again. It holds while the points stay as they are: any change forgets it, and
+  // a copy that shares the blocks keeps it. Same threading rule as pointsStamp.
+  void noteExtent(const std::optional<PointsExtent>& extent);
+  // The noted extent, or nullptr when none was noted for the present points.
+  const std::optional<PointsExtent>* knownExtent() const {
+    return m_stamp != 0 && m_stamp == m_extentStamp ? &m_extent : nullptr;
+  }
 
   // Smallest and largest X / Y over all points; 0 for an empty graph. NaN is skipped.
   double minX() const;
@@ -121,6 +134,10 @@ class Graph {
   std::shared_ptr<PointBlock> m_x;  // never null
   std::shared_ptr<PointBlock> m_y;
   mutable std::uint64_t m_stamp = 0;  // 0: none given for the present points yet
+  // The noted extent, valid while m_stamp is the stamp it was noted under (every change of
+  // the points clears m_stamp, and a stamp is never given twice).
+  std::optional<PointsExtent> m_extent;
+  std::uint64_t m_extentStamp = 0;
 };
 
 }  // namespace tarvik

@@ -16,6 +16,7 @@ struct CsvChannel {
   // Set when the channel's X are those of this (earlier) channel, bit for bit, and its
   // points.xs is left empty so that the graphs may share one array.
   std::optional<std::size_t> xOfChannel;
+  ReadExtent extent;
 };
 
 // Whether channels whose X equal an earlier channel's X get their own copy (`separate`) or

@@ -147,6 +147,9 @@ std::optional<ReadError> readCsv(CommandContext& ctx, FileBytes& file, const std
     } else {
       takePoints(graph, channel.points);
     }
+    if (channel.extent) {
+      graph.noteExtent(*channel.extent);
+    }
     if (channel.title) {
       graph.title = *channel.title;
     }
@@ -163,6 +166,9 @@ std::optional<ReadError> readPlain(CommandContext& ctx, FileBytes& file, const s
   PlainGraphData data = readPlainGraph(file.bytes(), watch.callback());
   Graph& graph = ctx.store.graph(ctx.store.appendGraph(name));
   takePoints(graph, data.points);
+  if (data.extent) {
+    graph.noteExtent(*data.extent);
+  }
   applyTexts(ctx.store, graph, data.texts);
   return data.error;
 }

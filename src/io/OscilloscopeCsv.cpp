@@ -8,7 +8,7 @@
 #include "io/CsvReaders.h"
 #include "io/LineBlocks.h"
 #include "io/NumberTokens.h"
-#include "io/PointOrder.h"
+#include "io/PointsSummary.h"
 
 namespace tarvik {
 namespace {
@@ -35,6 +35,7 @@ struct Layout {
 
 struct Block {
   std::vector<PointArrays> channels;
+  std::vector<PointsSummary> summaries;  // per channel, of all its points in the block
   // The raw text of each channel's last "Source" row: an export may carry the label on
   // every row, and only the last one counts.
   std::vector<std::optional<std::string>> titles;
@@ -137,6 +138,28 @@ inline const char* repeatedTime(const char* f, const char* textEnd, const FirstT
   return f + first.bytes - 1;
 }
 
+// The X of channel c in `block` (channel 0's while it shares them).
+std::span<const double> xsOf(const Block& block, std::size_t c) {
+  return block.xOfFirst[c] ? std::span(block.channels[0].xs) : std::span(block.channels[c].xs);
+}
+
+// Each channel's sample count, to summarize what a parse adds after them.
+std::vector<std::size_t> sampleCounts(const Block& block) {
+  std::vector<std::size_t> counts;
+  counts.reserve(block.channels.size());
+  for (const PointArrays& channel : block.channels) {
+    counts.push_back(channel.ys.size());
+  }
+  return counts;
+}
+
+// Adds to the block's summaries the points of each channel c from index before[c] on.
+void summarizeFrom(Block& block, const std::vector<std::size_t>& before) {
+  for (std::size_t c = 0; c < block.channels.size(); ++c) {
+    block.summaries[c].append(summarizePoints(xsOf(block, c), block.channels[c].ys, before[c]));
+  }
+}
+
 // One line; fields past the line's end are empty. Channel c owns fields 6c+1 to 6c+6: a
 // label ("Source" names the channel with the next field), its value, an empty field, the
 // time, the sample and an empty field. With `origins` given (line 1) each channel's time is
@@ -227,9 +250,11 @@ struct Reader {
 
   void parse(std::string_view lines, Block& into) const {
     const char* textEnd = lines.data() + lines.size();
+    const std::vector<std::size_t> before = sampleCounts(into);
     detail::forEachLine(lines, [&](const char* b, const char* e) {
       return parseLine(b, e, textEnd, layout, nullptr, into);
     });
+    summarizeFrom(into, before);
   }
   void append(Block& into, const Block& from) const {
     for (std::size_t c = 0; c < from.channels.size(); ++c) {
@@ -241,6 +266,7 @@ struct Reader {
         detail::appendValues(into.channels[c].xs, xs, expectedLines);
       }
       detail::appendValues(into.channels[c].ys, tail.ys, expectedLines);
+      into.summaries[c].append(from.summaries[c]);
     }
     for (std::size_t c = 0; c < from.titles.size(); ++c) {
       if (from.titles[c]) {
@@ -256,6 +282,7 @@ struct Reader {
       c.xs.clear();
       c.ys.clear();
     }
+    block.summaries.assign(layout.channels, PointsSummary{});
     block.titles.assign(layout.channels, std::nullopt);
     block.xOfFirst.assign(layout.channels, 1);
     if (layout.channels > 0) {
@@ -277,9 +304,9 @@ CsvData resultOf(Block& block, CsvTimes times) {
     return data;
   }
   const std::vector<double>& firstXs = block.channels[0].xs;
-  const bool mayShare =
-      times == CsvTimes::sharedWhereEqual && !firstXs.empty() &&
-      std::is_sorted(firstXs.begin(), firstXs.end());  // (then applyPointOrder moves nothing)
+  // (Ascending X: then the point order moves nothing.)
+  const bool mayShare = times == CsvTimes::sharedWhereEqual && !firstXs.empty() &&
+                        block.summaries[0].ascending;
   for (std::size_t c = 1; c < block.channels.size(); ++c) {
     if (!mayShare || block.channels[c].ys.size() != firstXs.size()) {
       giveOwnX(block, c, 0);
@@ -290,7 +317,7 @@ CsvData resultOf(Block& block, CsvTimes times) {
       data.channels[c].xOfChannel = 0;
     }
     data.channels[c].points = std::move(block.channels[c]);
-    applyPointOrder(data.channels[c].points);
+    data.channels[c].extent = orderPoints(data.channels[c].points, block.summaries[c]);
   }
   for (std::size_t c = 0; c < block.titles.size(); ++c) {
     if (block.titles[c]) {
@@ -335,6 +362,7 @@ CsvData readOscilloscopeCsv(std::string_view bytes, char localeSeparator,
     return parseLine(b, e, text.data() + secondLine, reader.layout, &reader.layout.originsNs,
                      result);
   });
+  summarizeFrom(result, std::vector<std::size_t>(reader.layout.channels, 0));
   if (!Reader::failed(result)) {
     detail::parseLinesInParallel(text, secondLine, kBlockBytes, reader, result, release);
   }

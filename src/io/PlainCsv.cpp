@@ -4,7 +4,7 @@
 #include "io/CsvReaders.h"
 #include "io/LineBlocks.h"
 #include "io/NumberTokens.h"
-#include "io/PointOrder.h"
+#include "io/PointsSummary.h"
 
 namespace tarvik {
 namespace {
@@ -13,6 +13,7 @@ constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 
 struct Block {
   PointArrays points;
+  PointsSummary summary;  // of all its points
   std::size_t lines = 0;
   std::optional<std::string> badField;
 };
@@ -59,19 +60,23 @@ struct Reader {
   std::size_t expectedLines = 0;
 
   void parse(std::string_view lines, Block& into) const {
+    const std::size_t before = into.points.ys.size();
     detail::forEachLine(lines, [&](const char* b, const char* e) {
       return parseLine(b, e, separator, originNs, nullptr, into);
     });
+    into.summary.append(summarizePoints(into.points.xs, into.points.ys, before));
   }
   void append(Block& into, const Block& from) const {
     detail::appendValues(into.points.xs, from.points.xs, expectedLines);
     detail::appendValues(into.points.ys, from.points.ys, expectedLines);
+    into.summary.append(from.summary);
     into.lines += from.lines;
     into.badField = from.badField;
   }
   static void reset(Block& block) {
     block.points.xs.clear();
     block.points.ys.clear();
+    block.summary = {};
     block.lines = 0;
     block.badField.reset();
   }
@@ -97,6 +102,7 @@ CsvData readPlainCsv(std::string_view bytes, char localeSeparator, const Release
     detail::forEachLine(text.substr(0, secondLine), [&](const char* b, const char* e) {
       return parseLine(b, e, localeSeparator, 0.0, &reader.originNs, result);
     });
+    result.summary = summarizePoints(result.points.xs, result.points.ys, 0);
     if (!Reader::failed(result)) {
       detail::parseLinesInParallel(text, secondLine, kBlockBytes, reader, result, release);
     }
@@ -104,7 +110,7 @@ CsvData readPlainCsv(std::string_view bytes, char localeSeparator, const Release
   CsvData data;
   data.channels.resize(1);
   data.channels[0].points = std::move(result.points);
-  applyPointOrder(data.channels[0].points);
+  data.channels[0].extent = orderPoints(data.channels[0].points, result.summary);
   if (result.badField) {
     data.error = ReadError{result.lines, csvFieldError(*result.badField)};
   }

@@ -8,7 +8,7 @@
 #include "core/TextCodec.h"
 #include "io/LineBlocks.h"
 #include "io/NumberTokens.h"
-#include "io/PointOrder.h"
+#include "io/PointsSummary.h"
 
 namespace tarvik {
 namespace {
@@ -109,6 +109,7 @@ class Scanner {
 // with an X alone; such a record stays open, and the block after it goes on from its Y.
 struct Block {
   PointArrays points;
+  PointsSummary summary;  // of all its points
   FileTexts texts;  // of the first records, from this block's first record on
   std::size_t records = 0;
   std::size_t lines = 0;                 // line ends consumed
@@ -159,10 +160,15 @@ void scanRecords(std::string_view bytes, Block& into) {
 struct Reader {
   std::size_t expectedRecords = 0;
 
-  static void parse(std::string_view lines, Block& into) { scanRecords(lines, into); }
+  static void parse(std::string_view lines, Block& into) {
+    const std::size_t before = into.points.ys.size();
+    scanRecords(lines, into);
+    into.summary.append(summarizePoints(into.points.xs, into.points.ys, before));
+  }
   void append(Block& into, const Block& from) const {
     detail::appendValues(into.points.xs, from.points.xs, expectedRecords);
     detail::appendValues(into.points.ys, from.points.ys, expectedRecords);
+    into.summary.append(from.summary);
     for (std::size_t k = 0; into.records + k < into.texts.size() && k < from.records; ++k) {
       into.texts[into.records + k] = from.texts[k];
     }
@@ -179,6 +185,7 @@ struct Reader {
   static void reset(Block& block) {
     block.points.xs.clear();
     block.points.ys.clear();
+    block.summary = {};
     block.texts = {};
     block.records = 0;
     block.lines = 0;
@@ -207,7 +214,7 @@ PlainGraphData readPlainGraph(std::string_view bytes, const ReleaseBytes& releas
   if (result.errorLine) {
     data.error = ReadError{*result.errorLine, kInvalidNumericInput};
   }
-  applyPointOrder(data.points);
+  data.extent = orderPoints(data.points, result.summary);
   return data;
 }
 

@@ -14,6 +14,7 @@ struct PlainGraphData {
   PointArrays points;              // in the order the graph holds them
   FileTexts texts;                 // set for each of records 1..5 that was read
   std::optional<ReadError> error;  // "Invalid numeric input" at the record's line
+  ReadExtent extent;
 };
 
 // Reads the whole of `bytes`. Empty input, or input of blanks and line ends only, gives no

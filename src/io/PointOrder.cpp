@@ -4,18 +4,10 @@
 #include <cmath>
 #include <numeric>
 
+#include "core/PointsExtent.h"
+
 namespace tarvik {
 namespace {
-
-// Adding one by one appends every point when no X is smaller than the X before it.
-bool arrivesInOrder(const std::vector<double>& xs) {
-  for (std::size_t i = 1; i < xs.size(); ++i) {
-    if (xs[i] < xs[i - 1]) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // Stable sort of the run [begin, end) by X through an index permutation.
 void orderRun(PointArrays& points, std::size_t begin, std::size_t end,
@@ -37,8 +29,8 @@ void orderRun(PointArrays& points, std::size_t begin, std::size_t end,
 }  // namespace
 
 void applyPointOrder(PointArrays& points) {
-  if (arrivesInOrder(points.xs)) {
-    return;
+  if (ascendingX(points.xs)) {
+    return;  // adding one by one would append every point
   }
   // A point is only ever inserted behind the last NaN X (the backward search stops there),
   // so each run between NaN X values is a stable sort of its own.

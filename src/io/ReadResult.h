@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/PointArrays.h"
+#include "core/PointsExtent.h"
 
 namespace tarvik {
 
@@ -19,6 +20,11 @@ struct ReadError {
   std::size_t line = 0;
   std::string message;
 };
+
+// The extent of a graph's finite points as its reader found them, for the graph to note
+// (Graph::noteExtent): unset when the reader does not know it, an unset extent inside when
+// no point is finite.
+using ReadExtent = std::optional<std::optional<PointsExtent>>;
 
 // Texts of records (or counted lines) 1 to 5: title, bottom axis title, stored Y-axis title,
 // two foot lines. An unset entry means the file had no such text (the chart keeps its own).

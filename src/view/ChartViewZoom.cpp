@@ -59,7 +59,7 @@ void ChartView::frameActiveGraph() {
     return;
   }
   const Graph& graph = m_store->graph(static_cast<std::size_t>(active));
-  applyView(frameGraph(viewState(), true, graphExtent(graph.xs(), graph.ys()), m_undo));
+  applyView(frameGraph(viewState(), true, graphExtent(graph), m_undo));
 }
 
 void ChartView::showXInterval(double lower, double upper) {

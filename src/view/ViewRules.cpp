@@ -5,9 +5,6 @@
 #include <cstdlib>
 #include <limits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tarvik::view {
 namespace {
@@ -81,83 +78,11 @@ AxisView stretchVertical(AxisView left) {
   return {false, {m - a, big + a}};
 }
 
-namespace {
-
-// The extent point by point: the first point with X and Y finite starts it.
-std::optional<GraphExtent> plainExtent(std::span<const double> xs, std::span<const double> ys) {
-  const std::size_t n = std::min(xs.size(), ys.size());
-  std::optional<GraphExtent> e;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double x = xs[i];
-    const double y = ys[i];
-    if (!std::isfinite(x) || !std::isfinite(y)) {
-      continue;
-    }
-    if (!e) {
-      e = GraphExtent{x, x, y, y};
-      continue;
-    }
-    e->minX = std::min(e->minX, x);
-    e->maxX = std::max(e->maxX, x);
-    e->minY = std::min(e->minY, y);
-    e->maxY = std::max(e->maxY, y);
+std::optional<GraphExtent> graphExtent(const Graph& graph) {
+  if (const std::optional<PointsExtent>* known = graph.knownExtent()) {
+    return *known;
   }
-  return e;
-}
-
-}  // namespace
-
-std::optional<GraphExtent> graphExtent(std::span<const double> xs, std::span<const double> ys) {
-#if defined(__SSE2__)
-  // Two points a step in each of two lanes: a point whose X or Y is not finite takes part
-  // as +inf in the minima and -inf in the maxima, so it changes nothing. MINPD(a, m) gives
-  // m unless a < m, as std::min(m, a) does; only where two zeros of different sign meet
-  // could the lanes keep a different zero than the point-by-point order, so an extent with
-  // a zero limit is found again point by point.
-  const std::size_t n = std::min(xs.size(), ys.size());
-  const double inf = std::numeric_limits<double>::infinity();
-  const __m128d zero = _mm_setzero_pd(), up = _mm_set1_pd(inf), down = _mm_set1_pd(-inf);
-  __m128d minX = up, maxX = down, minY = up, maxY = down;
-  std::size_t i = 0;
-  for (; i + 2 <= n; i += 2) {
-    const __m128d x = _mm_loadu_pd(xs.data() + i);
-    const __m128d y = _mm_loadu_pd(ys.data() + i);
-    // v - v is 0 for a finite v and NaN for an infinity or a NaN.
-    const __m128d finite = _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(x, x), zero),
-                                      _mm_cmpeq_pd(_mm_sub_pd(y, y), zero));
-    const auto pick = [&](__m128d v, __m128d otherwise) {
-      return _mm_or_pd(_mm_and_pd(finite, v), _mm_andnot_pd(finite, otherwise));
-    };
-    minX = _mm_min_pd(pick(x, up), minX);
-    maxX = _mm_max_pd(pick(x, down), maxX);
-    minY = _mm_min_pd(pick(y, up), minY);
-    maxY = _mm_max_pd(pick(y, down), maxY);
-  }
-  double lanes[8];
-  _mm_storeu_pd(lanes, minX);
-  _mm_storeu_pd(lanes + 2, maxX);
-  _mm_storeu_pd(lanes + 4, minY);
-  _mm_storeu_pd(lanes + 6, maxY);
-  GraphExtent e{std::min(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]),
-                std::min(lanes[4], lanes[5]), std::max(lanes[6], lanes[7])};
-  for (; i < n; ++i) {
-    if (std::isfinite(xs[i]) && std::isfinite(ys[i])) {
-      e.minX = std::min(e.minX, xs[i]);
-      e.maxX = std::max(e.maxX, xs[i]);
-      e.minY = std::min(e.minY, ys[i]);
-      e.maxY = std::max(e.maxY, ys[i]);
-    }
-  }
-  if (e.minX == inf) {
-    return std::nullopt;  // no point with both coordinates finite
-  }
-  if (e.minX == 0 || e.maxX == 0 || e.minY == 0 || e.maxY == 0) {
-    return plainExtent(xs, ys);
-  }
-  return e;
-#else
-  return plainExtent(xs, ys);
-#endif
+  return finiteExtent(graph.xs(), graph.ys());
 }
 
 ViewState frameGraph(const ViewState& current, bool hasActiveGraph,
@@ -237,20 +162,6 @@ AxisLimits automaticRange(AxisLimits current, std::optional<AxisLimits> data) {
     wanted = {centre - half, centre + half};
   }
   return acceptedRange(current, wanted);
-}
-
-void uniteExtent(std::optional<GraphExtent>& all, const std::optional<GraphExtent>& one) {
-  if (!one) {
-    return;
-  }
-  if (!all) {
-    all = one;
-    return;
-  }
-  all->minX = std::min(all->minX, one->minX);
-  all->maxX = std::max(all->maxX, one->maxX);
-  all->minY = std::min(all->minY, one->minY);
-  all->maxY = std::max(all->maxY, one->maxY);
 }
 
 ViewState withAutomaticRanges(const ViewState& view, const std::optional<GraphExtent>& all) {

@@ -8,6 +8,8 @@
 #include <optional>
 #include <span>
 
+#include "core/Graph.h"
+#include "core/PointsExtent.h"
 #include "view/ChartArithmetic.h"
 
 namespace tarvik::view {
@@ -57,11 +59,15 @@ ViewState showAll(const ViewState& current, UndoZoomMemory& memory);
 AxisView stretchVertical(AxisView left);
 
 // Smallest and largest X and Y of a graph's finite points.
-struct GraphExtent {
-  double minX = 0, maxX = 0, minY = 0, maxY = 0;
-};
+using GraphExtent = PointsExtent;
 // nullopt when no point has both X and Y finite (an empty graph). O(n).
-std::optional<GraphExtent> graphExtent(std::span<const double> xs, std::span<const double> ys);
+inline std::optional<GraphExtent> graphExtent(std::span<const double> xs,
+                                              std::span<const double> ys) {
+  return finiteExtent(xs, ys);
+}
+// The same for a graph: the extent its reader found while reading, if its points are still
+// those, else the points are looked at.
+std::optional<GraphExtent> graphExtent(const Graph& graph);
 
 // Frame the active graph (`SpeedButton6`, `N4`). Without an active graph (`hasActiveGraph`
 // false) nothing changes at all. Otherwise zoom by percent 85 (recorded in `memory`), then
@@ -125,7 +131,7 @@ AxisLimits acceptedRange(AxisLimits current, AxisLimits wanted);
 AxisLimits automaticRange(AxisLimits current, std::optional<AxisLimits> data);
 
 // Joins the extent of one more graph into the extent of all graphs drawn so far.
-void uniteExtent(std::optional<GraphExtent>& all, const std::optional<GraphExtent>& one);
+using tarvik::uniteExtent;
 
 // The view after a repaint: the bottom and left axes that are automatic follow the
 // extent of all graphs (`all`); the hidden top and right axes never do.

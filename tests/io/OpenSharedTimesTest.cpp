@@ -111,5 +111,26 @@ TEST_F(OpenSharedTimes, SavesAndSessionsReadTheSharedPoints) {
   }
 }
 
+// Each opened graph carries the extent its reader found, the extent of its points; a step
+// that changes a graph's points leaves that graph without it and the others with theirs.
+TEST_F(OpenSharedTimes, OpenedGraphsKnowTheirExtentUntilChanged) {
+  ASSERT_TRUE(readGraphFile(ctx, dir.write("same.csv", exportFile(false))));
+  ASSERT_EQ(store.count(), 3u);
+  for (std::size_t g = 0; g < 3; ++g) {
+    const Graph& graph = store.graph(g);
+    ASSERT_NE(graph.knownExtent(), nullptr) << g;
+    EXPECT_EQ(*graph.knownExtent(), finiteExtent(graph.xs(), graph.ys())) << g;
+  }
+  EXPECT_EQ(store.graph(1).knownExtent()->value().minY, -1999);
+  store.beginStep("Умножение Y");
+  for (double& y : store.graph(1).ysMutable()) {
+    y *= 2;
+  }
+  store.endStep();
+  EXPECT_EQ(store.graph(1).knownExtent(), nullptr);
+  EXPECT_NE(store.graph(0).knownExtent(), nullptr);
+  EXPECT_NE(store.graph(2).knownExtent(), nullptr);
+}
+
 }  // namespace
 }  // namespace tarvik
