@@ -80,7 +80,8 @@ TEST(PointsExtent, OnePassAndUnitedRunsGiveTheDefinition) {
     const std::optional<PointsExtent> want = byDefinition(xs, ys);
     SCOPED_TRACE(trial);
     expectSameExtent(finiteExtent(xs, ys), want);
-    const std::span<const double> x(xs), y(std::span(ys).first(n));
+    const std::span<const double> x(xs);
+    const std::span<const double> y = std::span<const double>(ys).first(n);
     for (std::size_t cut = 0; cut <= n; ++cut) {
       std::optional<PointsExtent> united = finiteExtent(x.first(cut), y.first(cut));
       uniteExtent(united, finiteExtent(x.subspan(cut), y.subspan(cut)));
