@@ -52,8 +52,8 @@ std::optional<PointsExtent> finiteExtent(std::span<const double> xs, std::span<c
     const __m128d x = _mm_loadu_pd(xs.data() + i);
     const __m128d y = _mm_loadu_pd(ys.data() + i);
     // v - v is 0 for a finite v and NaN for an infinity or a NaN.
-    const __m128d finite = _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(x, x), zero),
-                                      _mm_cmpeq_pd(_mm_sub_pd(y, y), zero));
+    const __m128d finite =
+        _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(x, x), zero), _mm_cmpeq_pd(_mm_sub_pd(y, y), zero));
     const auto pick = [&](__m128d v, __m128d otherwise) {
       return _mm_or_pd(_mm_and_pd(finite, v), _mm_andnot_pd(finite, otherwise));
     };

@@ -11,6 +11,10 @@
 #include <string_view>
 #include <system_error>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/NumberFormat.h"
 
 namespace tarvik::detail {
@@ -251,9 +255,16 @@ inline const char* generalDecimal(const char* p, const char* end, std::uint64_t&
   const auto m = static_cast<double>(mantissa);
   const double magnitude = scale < 0 ? m / kPow10[-scale] : m * kPow10[scale];
   // The sign as a bit (as negation sets it): a branch on it would be mispredicted about every
-  // other time on noisy data.
-  value = std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) |
-                                (std::uint64_t{negative} << 63));
+  // other time on noisy data. The bit is put in place in a vector register, where the
+  // quotient is, so the wait for the division is not lengthened by moves between register
+  // files (the sign mask is ready long before).
+  const std::uint64_t signBit = std::uint64_t{negative} << 63;
+#if defined(__SSE2__)
+  const __m128d sign = _mm_castsi128_pd(_mm_cvtsi64_si128(static_cast<long long>(signBit)));
+  value = _mm_cvtsd_f64(_mm_or_pd(_mm_set_sd(magnitude), sign));
+#else
+  value = std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) | signBit);
+#endif
   return p;
 }
 

@@ -305,8 +305,8 @@ CsvData resultOf(Block& block, CsvTimes times) {
   }
   const std::vector<double>& firstXs = block.channels[0].xs;
   // (Ascending X: then the point order moves nothing.)
-  const bool mayShare = times == CsvTimes::sharedWhereEqual && !firstXs.empty() &&
-                        block.summaries[0].ascending;
+  const bool mayShare =
+      times == CsvTimes::sharedWhereEqual && !firstXs.empty() && block.summaries[0].ascending;
   for (std::size_t c = 1; c < block.channels.size(); ++c) {
     if (!mayShare || block.channels[c].ys.size() != firstXs.size()) {
       giveOwnX(block, c, 0);

@@ -110,7 +110,7 @@ class Scanner {
 struct Block {
   PointArrays points;
   PointsSummary summary;  // of all its points
-  FileTexts texts;  // of the first records, from this block's first record on
+  FileTexts texts;        // of the first records, from this block's first record on
   std::size_t records = 0;
   std::size_t lines = 0;                 // line ends consumed
   std::optional<std::size_t> errorLine;  // counted like `lines`, from the block's start

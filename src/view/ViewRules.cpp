@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <limits>
 
-
 namespace tarvik::view {
 namespace {
 

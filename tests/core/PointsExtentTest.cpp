@@ -56,10 +56,9 @@ void expectSameExtent(const std::optional<PointsExtent>& got,
 
 // Values drawn from a small set where zeros of both signs, infinities and NaN are common.
 std::vector<double> draws(std::mt19937& random, std::size_t n, bool withZeros) {
-  const std::vector<double> pool = withZeros
-                                       ? std::vector<double>{0.0, -0.0, 1.5, -2.0, kInf, kNaN, 0.0}
-                                       : std::vector<double>{3.0, -7.5, 1e300, -1e-300, kInf,
-                                                             -kInf, kNaN, 2.25};
+  const std::vector<double> pool =
+      withZeros ? std::vector<double>{0.0, -0.0, 1.5, -2.0, kInf, kNaN, 0.0}
+                : std::vector<double>{3.0, -7.5, 1e300, -1e-300, kInf, -kInf, kNaN, 2.25};
   std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
   std::vector<double> values(n);
   for (double& v : values) {
@@ -151,8 +150,8 @@ TEST(PointsExtent, OrderedExtentIsTheOrderAndTheDefinition) {
     if (trial % 7 == 3 && n > 2) {
       xs[n / 3] = xs[n / 3] - 10;  // a fall
     }
-    std::vector<double> ys = draws(random, n + trial % 3 - (n > 0 && trial % 3 == 2 ? 2 : 0),
-                                   trial % 2 == 0);
+    std::vector<double> ys =
+        draws(random, n + trial % 3 - (n > 0 && trial % 3 == 2 ? 2 : 0), trial % 2 == 0);
     if (trial % 3 == 0) {  // every Y finite and not zero: the limits come from the ends
       for (std::size_t i = 0; i < ys.size(); ++i) {
         if (!std::isfinite(ys[i]) || ys[i] == 0) {
@@ -211,9 +210,15 @@ TEST(PointsExtent, NotedExtentHoldsWhileThePointsStay) {
       [](Graph& w) { w.addPoint(0, 0); },
       [](Graph& w) { w.deletePoint(0); },
       [](Graph& w) { w.clearPoints(); },
-      [](Graph& w) { w.setPoints({-1, 2}, {-3, 4}); },
-      [](Graph& w) { w.copyPointsFrom(graphOf({-1, 2}, {-3, 4})); },
-      [](Graph& w) { w.setPointsSharingX(graphOf({-1, 2}, {0, 0}), {-3, 4}); },
+      [](Graph& w) {
+        w.setPoints({-1, 2}, {-3, 4});
+      },
+      [](Graph& w) {
+        w.copyPointsFrom(graphOf({-1, 2}, {-3, 4}));
+      },
+      [](Graph& w) {
+        w.setPointsSharingX(graphOf({-1, 2}, {0, 0}), {-3, 4});
+      },
   };
   for (std::size_t i = 0; i < writes.size(); ++i) {
     Graph w = copy;

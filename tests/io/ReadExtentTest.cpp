@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <span>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -62,12 +62,13 @@ std::size_t expectKnownExtentsHold(const CsvData& data) {
 std::string risingFile(std::size_t lines, std::size_t fallAt) {
   std::string file = kFirstLine;
   for (std::size_t i = 2; i <= lines; ++i) {
-    const std::size_t t = i == fallAt ? i - 10 : i;  // (as many digits: the lines keep their places)
+    const std::size_t t =
+        i == fallAt ? i - 10 : i;  // (as many digits: the lines keep their places)
     const std::string time = std::to_string(t) + "e-9";
     const std::string zero = i % 3 == 0 ? "-0" : "0.0";
     const std::string big = std::to_string(static_cast<double>(i % 1000) * 1e-3 * (i % 2 ? 1 : -1));
-    file += ",,," + time + "," + zero + ",,,,," + time + "," + (i % 5 == 0 ? big : zero) +
-            ",,,,," + std::to_string(2 * t) + "e-9," + big + ",\r\n";
+    file += ",,," + time + "," + zero + ",,,,," + time + "," + (i % 5 == 0 ? big : zero) + ",,,,," +
+            std::to_string(2 * t) + "e-9," + big + ",\r\n";
   }
   return file;
 }
@@ -98,8 +99,8 @@ TEST(ReadExtent, OscilloscopeCsvFallingTimeGivesNoneAndOrderedPoints) {
       2 + static_cast<std::size_t>(
               std::count(plain.begin() + static_cast<std::ptrdiff_t>(kFirstLine.size()),
                          plain.begin() + static_cast<std::ptrdiff_t>(second), '\n'));
-  for (const std::size_t fallAt : {std::size_t{500}, lineOfSecond - 1, lineOfSecond,
-                                   lineOfSecond + 1, lines}) {
+  for (const std::size_t fallAt :
+       {std::size_t{500}, lineOfSecond - 1, lineOfSecond, lineOfSecond + 1, lines}) {
     SCOPED_TRACE(fallAt);
     const CsvData data =
         readOscilloscopeCsv(risingFile(lines, fallAt), '.', {}, CsvTimes::sharedWhereEqual);
@@ -120,7 +121,10 @@ TEST(ReadExtent, OscilloscopeCsvNonFinitePointsAndStoppedReads) {
   for (int i = 2; i <= lines; ++i) {
     const std::string t = std::to_string(i) + "e-9";
     file += ",,," + t + "," + std::to_string(i % 17) + ",,,,,1e300,7,,,,," +
-            (i == lines ? "1e300" : t) + "," + (i == 20000 ? "-5" : i == lines ? "-9" : "1") +
+            (i == lines ? "1e300" : t) + "," +
+            (i == 20000   ? "-5"
+             : i == lines ? "-9"
+                          : "1") +
             ",\r\n";
   }
   const CsvData whole = readOscilloscopeCsv(file, '.', {}, CsvTimes::sharedWhereEqual);
@@ -166,7 +170,8 @@ TEST(ReadExtent, PlainFilesGiveThePointsExtent) {
     ASSERT_FALSE(data.error);
     EXPECT_EQ(expectKnownExtentsHold(data), falling ? 0u : 1u);
     EXPECT_TRUE(std::is_sorted(plain.points.xs.begin(), plain.points.xs.end()));
-    EXPECT_TRUE(std::is_sorted(data.channels[0].points.xs.begin(), data.channels[0].points.xs.end()));
+    EXPECT_TRUE(
+        std::is_sorted(data.channels[0].points.xs.begin(), data.channels[0].points.xs.end()));
   }
 }
 
