@@ -1,6 +1,7 @@
 // The oscilloscope CSV reader on arbitrary bytes, with both decimal separators, reading every
 // channel's times into its own array and sharing those equal to an earlier channel's: the
-// two must give the same channels bit for bit, the same error included.
+// two must give the same channels bit for bit, the same error included. An extent either
+// read gives is that of the channel's points.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -28,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const CsvChannel& channel : result.channels) {
       fuzz::requireParallel(channel.points);
       fuzz::require(!channel.xOfChannel, "a separate read shares no times");
+      fuzz::requireKnownExtent(channel.extent, channel.points.xs, channel.points.ys);
     }
     const CsvData shared = readOscilloscopeCsv(bytes, separator, {}, CsvTimes::sharedWhereEqual);
     fuzz::require(shared.channels.size() == result.channels.size(), "shared: channel count");
@@ -49,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       fuzz::require(sameBits(*xs, result.channels[i].points.xs), "shared: the same X");
       fuzz::require(sameBits(channel.points.ys, result.channels[i].points.ys), "shared: the same Y");
+      fuzz::requireKnownExtent(channel.extent, *xs, channel.points.ys);
     }
   }
   return 0;

@@ -16,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CsvData result = readPlainCsv(bytes, separator);
     fuzz::require(result.channels.size() == 1, "one channel");
     fuzz::requireParallel(result.channels[0].points);
+    fuzz::requireKnownExtent(result.channels[0].extent, result.channels[0].points.xs,
+                             result.channels[0].points.ys);
     const std::vector<double>& xs = result.channels[0].points.xs;
     if (!xs.empty()) {
       // Line 1 is the origin; the ordering rule may move its point, but it is there.

@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const PlainGraphData first =
       readPlainGraph(std::string_view(reinterpret_cast<const char*>(data), size));
   fuzz::requireParallel(first.points);
+  fuzz::requireKnownExtent(first.extent, first.points.xs, first.points.ys);
   if (first.error) {
     fuzz::require(first.error->line >= 1, "error without a line");
     return 0;

@@ -17,8 +17,8 @@
 namespace tarvik {
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
-const double kNaN = std::nan("");
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+const double kNotANumber = std::nan("");
 
 // The definition, point by point in order.
 std::optional<PointsExtent> byDefinition(const std::vector<double>& xs,
@@ -40,25 +40,26 @@ std::optional<PointsExtent> byDefinition(const std::vector<double>& xs,
   return e;
 }
 
-std::uint64_t bitsOf(double v) { return std::bit_cast<std::uint64_t>(v); }
+std::uint64_t limitBits(double v) { return std::bit_cast<std::uint64_t>(v); }
 
 // Same limits bit for bit: the sign of a zero limit counts.
 void expectSameExtent(const std::optional<PointsExtent>& got,
                       const std::optional<PointsExtent>& want) {
   ASSERT_EQ(got.has_value(), want.has_value());
   if (got) {
-    EXPECT_EQ(bitsOf(got->minX), bitsOf(want->minX));
-    EXPECT_EQ(bitsOf(got->maxX), bitsOf(want->maxX));
-    EXPECT_EQ(bitsOf(got->minY), bitsOf(want->minY));
-    EXPECT_EQ(bitsOf(got->maxY), bitsOf(want->maxY));
+    EXPECT_EQ(limitBits(got->minX), limitBits(want->minX));
+    EXPECT_EQ(limitBits(got->maxX), limitBits(want->maxX));
+    EXPECT_EQ(limitBits(got->minY), limitBits(want->minY));
+    EXPECT_EQ(limitBits(got->maxY), limitBits(want->maxY));
   }
 }
 
 // Values drawn from a small set where zeros of both signs, infinities and NaN are common.
-std::vector<double> draws(std::mt19937& random, std::size_t n, bool withZeros) {
+std::vector<double> drawnValues(std::mt19937& random, std::size_t n, bool withZeros) {
   const std::vector<double> pool =
-      withZeros ? std::vector<double>{0.0, -0.0, 1.5, -2.0, kInf, kNaN, 0.0}
-                : std::vector<double>{3.0, -7.5, 1e300, -1e-300, kInf, -kInf, kNaN, 2.25};
+      withZeros ? std::vector<double>{0.0, -0.0, 1.5, -2.0, kInfinity, kNotANumber, 0.0}
+                : std::vector<double>{3.0,       -7.5,       1e300,       -1e-300,
+                                      kInfinity, -kInfinity, kNotANumber, 2.25};
   std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
   std::vector<double> values(n);
   for (double& v : values) {
@@ -74,8 +75,8 @@ TEST(PointsExtent, OnePassAndUnitedRunsGiveTheDefinition) {
   for (int trial = 0; trial < 300; ++trial) {
     const std::size_t n = trial % 40;
     const bool withZeros = trial % 2 == 0;
-    const std::vector<double> xs = draws(random, n, withZeros);
-    std::vector<double> ys = draws(random, n + trial % 3, withZeros);  // ys may be longer
+    const std::vector<double> xs = drawnValues(random, n, withZeros);
+    std::vector<double> ys = drawnValues(random, n + trial % 3, withZeros);  // ys may be longer
     const std::optional<PointsExtent> want = byDefinition(xs, ys);
     SCOPED_TRACE(trial);
     expectSameExtent(finiteExtent(xs, ys), want);
@@ -97,8 +98,8 @@ TEST(PointsExtent, OnePassAndUnitedRunsGiveTheDefinition) {
 
 TEST(PointsExtent, NoFinitePointHasNoExtent) {
   EXPECT_FALSE(finiteExtent({}, {}));
-  const std::vector<double> xs{1, kNaN, kInf, 4};
-  const std::vector<double> ys{kNaN, 2, 3, -kInf};
+  const std::vector<double> xs{1, kNotANumber, kInfinity, 4};
+  const std::vector<double> ys{kNotANumber, 2, 3, -kInfinity};
   EXPECT_FALSE(finiteExtent(xs, ys));
   std::optional<PointsExtent> all;
   uniteExtent(all, std::nullopt);
@@ -119,7 +120,7 @@ TEST(PointsExtent, AscendingXFindsEveryFall) {
       fallen[at] = fallen[at - 1] - 0.5;
       EXPECT_FALSE(ascendingX(fallen)) << n << " at " << at;
       std::vector<double> withNaN = xs;
-      withNaN[at] = kNaN;
+      withNaN[at] = kNotANumber;
       EXPECT_TRUE(ascendingX(withNaN)) << n << " NaN at " << at;
     }
   }
@@ -145,13 +146,13 @@ TEST(PointsExtent, OrderedExtentIsTheOrderAndTheDefinition) {
       std::fill(xs.begin(), xs.end() - 1, -1.0);
     }
     if (trial % 5 == 2 && n > 2) {
-      xs[n / 2] = trial % 10 == 2 ? kNaN : kInf;
+      xs[n / 2] = trial % 10 == 2 ? kNotANumber : kInfinity;
     }
     if (trial % 7 == 3 && n > 2) {
       xs[n / 3] = xs[n / 3] - 10;  // a fall
     }
     std::vector<double> ys =
-        draws(random, n + trial % 3 - (n > 0 && trial % 3 == 2 ? 2 : 0), trial % 2 == 0);
+        drawnValues(random, n + trial % 3 - (n > 0 && trial % 3 == 2 ? 2 : 0), trial % 2 == 0);
     if (trial % 3 == 0) {  // every Y finite and not zero: the limits come from the ends
       for (std::size_t i = 0; i < ys.size(); ++i) {
         if (!std::isfinite(ys[i]) || ys[i] == 0) {
@@ -172,7 +173,7 @@ TEST(PointsExtent, OrderedExtentIsTheOrderAndTheDefinition) {
   }
 }
 
-Graph graphOf(std::vector<double> xs, std::vector<double> ys) {
+Graph graphWithPoints(std::vector<double> xs, std::vector<double> ys) {
   Graph g;
   g.setPoints(std::move(xs), std::move(ys));
   return g;
@@ -182,12 +183,12 @@ Graph graphOf(std::vector<double> xs, std::vector<double> ys) {
 // with the points, and a graph given the same points anew does not inherit it.
 TEST(PointsExtent, NotedExtentHoldsWhileThePointsStay) {
   const PointsExtent noted{-1, 2, -3, 4};
-  Graph g = graphOf({-1, 2}, {-3, 4});
+  Graph g = graphWithPoints({-1, 2}, {-3, 4});
   EXPECT_EQ(g.knownExtent(), nullptr);
   g.noteExtent(noted);
   ASSERT_NE(g.knownExtent(), nullptr);
   EXPECT_EQ(**g.knownExtent(), noted);
-  Graph none = graphOf({kNaN}, {1});
+  Graph none = graphWithPoints({kNotANumber}, {1});
   none.noteExtent(std::nullopt);
   ASSERT_NE(none.knownExtent(), nullptr);
   EXPECT_FALSE(*none.knownExtent());
@@ -214,10 +215,10 @@ TEST(PointsExtent, NotedExtentHoldsWhileThePointsStay) {
         w.setPoints({-1, 2}, {-3, 4});
       },
       [](Graph& w) {
-        w.copyPointsFrom(graphOf({-1, 2}, {-3, 4}));
+        w.copyPointsFrom(graphWithPoints({-1, 2}, {-3, 4}));
       },
       [](Graph& w) {
-        w.setPointsSharingX(graphOf({-1, 2}, {0, 0}), {-3, 4});
+        w.setPointsSharingX(graphWithPoints({-1, 2}, {0, 0}), {-3, 4});
       },
   };
   for (std::size_t i = 0; i < writes.size(); ++i) {

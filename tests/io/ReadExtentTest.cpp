@@ -16,12 +16,12 @@
 namespace tarvik {
 namespace {
 
-const std::string kFirstLine =
+const std::string kThreeChannelsFirstLine =
     "Record Length,2,,-1e-3,1,,Record Length,2,,-1e-3,-0,,Record Length,2,,-1e-3,1,\r\n";
 
-std::uint64_t bitsOf(double v) { return std::bit_cast<std::uint64_t>(v); }
+std::uint64_t extentBits(double v) { return std::bit_cast<std::uint64_t>(v); }
 
-const std::vector<double>& xsOf(const CsvData& data, std::size_t c) {
+const std::vector<double>& channelXs(const CsvData& data, std::size_t c) {
   const CsvChannel& channel = data.channels[c];
   return channel.xOfChannel ? data.channels.at(*channel.xOfChannel).points.xs : channel.points.xs;
 }
@@ -32,10 +32,10 @@ void expectExtentOf(const std::optional<PointsExtent>& got, std::span<const doub
   const std::optional<PointsExtent> want = finiteExtent(xs, ys);
   ASSERT_EQ(got.has_value(), want.has_value());
   if (got) {
-    EXPECT_EQ(bitsOf(got->minX), bitsOf(want->minX));
-    EXPECT_EQ(bitsOf(got->maxX), bitsOf(want->maxX));
-    EXPECT_EQ(bitsOf(got->minY), bitsOf(want->minY));
-    EXPECT_EQ(bitsOf(got->maxY), bitsOf(want->maxY));
+    EXPECT_EQ(extentBits(got->minX), extentBits(want->minX));
+    EXPECT_EQ(extentBits(got->maxX), extentBits(want->maxX));
+    EXPECT_EQ(extentBits(got->minY), extentBits(want->minY));
+    EXPECT_EQ(extentBits(got->maxY), extentBits(want->maxY));
   }
 }
 
@@ -50,7 +50,7 @@ std::size_t expectKnownExtentsHold(const CsvData& data) {
     }
     ++known;
     SCOPED_TRACE(c);
-    expectExtentOf(*channel.extent, xsOf(data, c), channel.points.ys);
+    expectExtentOf(*channel.extent, channelXs(data, c), channel.points.ys);
   }
   return known;
 }
@@ -60,7 +60,7 @@ std::size_t expectKnownExtentsHold(const CsvData& data) {
 // The samples are zeros of both signs and values whose limits fall in later blocks, so a
 // block's extent that were united out of order, or taken from a wrong range, would show.
 std::string risingFile(std::size_t lines, std::size_t fallAt) {
-  std::string file = kFirstLine;
+  std::string file = kThreeChannelsFirstLine;
   for (std::size_t i = 2; i <= lines; ++i) {
     const std::size_t t =
         i == fallAt ? i - 10 : i;  // (as many digits: the lines keep their places)
@@ -94,11 +94,11 @@ TEST(ReadExtent, OscilloscopeCsvFallingTimeGivesNoneAndOrderedPoints) {
   const std::string plain = risingFile(lines, 0);
   // Where the second block starts: the first line start at least 1 MiB after line 2.
   const std::size_t second =
-      plain.find("\r\n,,,", kFirstLine.size() + (std::size_t{1} << 20) - 2) + 2;
+      plain.find("\r\n,,,", kThreeChannelsFirstLine.size() + (std::size_t{1} << 20) - 2) + 2;
   const std::size_t lineOfSecond =
-      2 + static_cast<std::size_t>(
-              std::count(plain.begin() + static_cast<std::ptrdiff_t>(kFirstLine.size()),
-                         plain.begin() + static_cast<std::ptrdiff_t>(second), '\n'));
+      2 + static_cast<std::size_t>(std::count(
+              plain.begin() + static_cast<std::ptrdiff_t>(kThreeChannelsFirstLine.size()),
+              plain.begin() + static_cast<std::ptrdiff_t>(second), '\n'));
   for (const std::size_t fallAt :
        {std::size_t{500}, lineOfSecond - 1, lineOfSecond, lineOfSecond + 1, lines}) {
     SCOPED_TRACE(fallAt);
@@ -107,7 +107,7 @@ TEST(ReadExtent, OscilloscopeCsvFallingTimeGivesNoneAndOrderedPoints) {
     ASSERT_FALSE(data.error);
     for (std::size_t c = 0; c < 3; ++c) {
       EXPECT_FALSE(data.channels[c].extent) << c;
-      EXPECT_TRUE(std::is_sorted(xsOf(data, c).begin(), xsOf(data, c).end())) << c;
+      EXPECT_TRUE(std::is_sorted(channelXs(data, c).begin(), channelXs(data, c).end())) << c;
     }
   }
 }
@@ -117,7 +117,7 @@ TEST(ReadExtent, OscilloscopeCsvFallingTimeGivesNoneAndOrderedPoints) {
 // by a bad field gives the extent of the points it kept.
 TEST(ReadExtent, OscilloscopeCsvNonFinitePointsAndStoppedReads) {
   const int lines = 30000;
-  std::string file = kFirstLine;
+  std::string file = kThreeChannelsFirstLine;
   for (int i = 2; i <= lines; ++i) {
     const std::string t = std::to_string(i) + "e-9";
     file += ",,," + t + "," + std::to_string(i % 17) + ",,,,,1e300,7,,,,," +
@@ -131,14 +131,14 @@ TEST(ReadExtent, OscilloscopeCsvNonFinitePointsAndStoppedReads) {
   ASSERT_FALSE(whole.error) << whole.error->message;
   EXPECT_EQ(expectKnownExtentsHold(whole), 3u);
   ASSERT_TRUE(whole.channels[1].extent && *whole.channels[1].extent);
-  EXPECT_EQ(bitsOf((*whole.channels[1].extent)->minY), bitsOf(-0.0));
+  EXPECT_EQ(extentBits((*whole.channels[1].extent)->minY), extentBits(-0.0));
   EXPECT_EQ((*whole.channels[1].extent)->maxX, 0);
   ASSERT_TRUE(whole.channels[2].extent && *whole.channels[2].extent);
   EXPECT_EQ((*whole.channels[2].extent)->minY, -5);  // not line 30000's -9: its X is infinite
 
-  const CsvData stopped =
-      readOscilloscopeCsv(file + ",,,1,2,,,,,1,x,,,,,1,2,\r\n" + file.substr(kFirstLine.size()),
-                          '.', {}, CsvTimes::sharedWhereEqual);
+  const CsvData stopped = readOscilloscopeCsv(
+      file + ",,,1,2,,,,,1,x,,,,,1,2,\r\n" + file.substr(kThreeChannelsFirstLine.size()), '.', {},
+      CsvTimes::sharedWhereEqual);
   ASSERT_TRUE(stopped.error);
   EXPECT_EQ(stopped.channels[0].points.ys.size(), 30001u);
   EXPECT_EQ(stopped.channels[1].points.ys.size(), 30000u);
