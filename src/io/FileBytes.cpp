@@ -134,9 +134,9 @@ void FileBytes::releaseBefore(std::size_t end) {
   const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   const std::size_t until = (end < m_size ? end : m_size) / page * page;
   // Dropping pages interrupts every core the reading threads run on (their address
-  // translations are flushed), whatever the size: pages go in batches of 16 MiB, or all of
+  // translations are flushed), whatever the size: pages go in batches of 4 MiB, or all of
   // them once the reader is at the end.
-  constexpr std::size_t kBatchBytes = std::size_t{16} << 20;
+  constexpr std::size_t kBatchBytes = std::size_t{4} << 20;
   if (until <= m_released || (until - m_released < kBatchBytes && end < m_size)) {
     return;
   }
