@@ -183,14 +183,25 @@ bool ascendingX(std::span<const double> xs) {
   return scanX(xs, finite);
 }
 
+XOrder xOrder(std::span<const double> xs) {
+  XOrder order;
+  order.ascending = scanX(xs, order.finite);
+  return order;
+}
+
 OrderedExtent orderedExtent(std::span<const double> xs, std::span<const double> ys) {
+  return orderedExtent(xs, ys, xOrder(xs.first(std::min(xs.size(), ys.size()))));
+}
+
+OrderedExtent orderedExtent(std::span<const double> xs, std::span<const double> ys,
+                            const XOrder& order) {
   const std::size_t n = std::min(xs.size(), ys.size());
   const std::span<const double> x = xs.first(n);
   const std::span<const double> y = ys.first(n);
-  bool finiteX = false;
-  if (!scanX(x, finiteX)) {
+  if (!order.ascending) {
     return {false, std::nullopt};
   }
+  const bool finiteX = order.finite;
   // All finite and ascending: the first X is the smallest (nothing after it is less) and the
   // last the largest. Only a zero can be the same value with other bits, so where the last
   // X or a Y limit is a zero, the points are gone through in order.

@@ -37,4 +37,15 @@ struct OrderedExtent {
 };
 OrderedExtent orderedExtent(std::span<const double> xs, std::span<const double> ys);
 
+// What orderedExtent needs to know of X alone, so that graphs sharing one X array look at
+// it once: whether X ascends and whether every X is finite.
+struct XOrder {
+  bool ascending = true;
+  bool finite = true;
+};
+XOrder xOrder(std::span<const double> xs);
+// orderedExtent with `order` = xOrder of xs's first min(xs.size(), ys.size()) values.
+OrderedExtent orderedExtent(std::span<const double> xs, std::span<const double> ys,
+                            const XOrder& order);
+
 }  // namespace tarvik

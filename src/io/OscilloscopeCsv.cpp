@@ -154,9 +154,19 @@ std::vector<std::size_t> sampleCounts(const Block& block) {
 }
 
 // Adds to the block's summaries the points of each channel c from index before[c] on.
+// Channel 0's new X are looked at once for every channel that reads the same ones.
 void summarizeFrom(Block& block, const std::vector<std::size_t>& before) {
+  if (block.channels.empty()) {
+    return;
+  }
+  const std::vector<double>& firstXs = block.channels[0].xs;
+  const std::size_t firstCount = block.channels[0].ys.size();
+  const XOrder firstOrder = xOrder(std::span(firstXs).subspan(std::min(before[0], firstXs.size())));
   for (std::size_t c = 0; c < block.channels.size(); ++c) {
-    block.summaries[c].append(summarizePoints(xsOf(block, c), block.channels[c].ys, before[c]));
+    const bool firstRun = c == 0 || (block.xOfFirst[c] && before[c] == before[0] &&
+                                     block.channels[c].ys.size() == firstCount);
+    block.summaries[c].append(summarizePoints(xsOf(block, c), block.channels[c].ys, before[c],
+                                              firstRun ? &firstOrder : nullptr));
   }
 }
 

@@ -20,13 +20,13 @@ void PointsSummary::append(const PointsSummary& next) {
 }
 
 PointsSummary summarizePoints(std::span<const double> xs, std::span<const double> ys,
-                              std::size_t from) {
+                              std::size_t from, const XOrder* order) {
   if (from >= ys.size()) {
     return {};
   }
   const std::span<const double> y = ys.subspan(from);
   const std::span<const double> x = xs.subspan(from, y.size());
-  OrderedExtent scan = orderedExtent(x, y);
+  OrderedExtent scan = order != nullptr ? orderedExtent(x, y, *order) : orderedExtent(x, y);
   return {true, scan.ascending, x.front(), x.back(), std::move(scan.extent)};
 }
 

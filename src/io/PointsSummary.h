@@ -24,9 +24,10 @@ struct PointsSummary {
 };
 
 // The summary of the points (xs[i], ys[i]) for i from `from` to the end of ys (xs may be
-// longer: X shared with another channel).
+// longer: X shared with another channel). `order`, when given, is xOrder of those X (found
+// once for the channels that share them).
 PointsSummary summarizePoints(std::span<const double> xs, std::span<const double> ys,
-                              std::size_t from);
+                              std::size_t from, const XOrder* order = nullptr);
 
 // Puts `points` in the graph's order unless the summary says they are in it already, and
 // gives the extent the graph may note: the summary's when nothing moved, none otherwise

@@ -165,6 +165,9 @@ TEST(PointsExtent, OrderedExtentIsTheOrderAndTheDefinition) {
     const std::vector<double> shownX(xs.begin(), xs.begin() + static_cast<std::ptrdiff_t>(m));
     const OrderedExtent scan = orderedExtent(xs, ys);
     EXPECT_EQ(scan.ascending, ascendingX(shownX));
+    const OrderedExtent given = orderedExtent(xs, ys, xOrder(shownX));  // X looked at before
+    EXPECT_EQ(given.ascending, scan.ascending);
+    expectSameExtent(given.extent, scan.extent);
     if (scan.ascending) {
       expectSameExtent(scan.extent, byDefinition(xs, ys));
     } else {
