@@ -22,31 +22,12 @@ OffscreenChart::OffscreenChart(const GraphStore& store) : m_store(store) {
 }
 
 void OffscreenChart::followData() {
+  // Each graph keeps the extent found of its points until they change (Graph::noteExtent),
+  // so a command that leaves most graphs as they were reads no points of theirs.
   std::optional<view::GraphExtent> all;
-  std::vector<KnownExtent> known;
-  known.reserve(m_store.count());
-  // A graph found at its place of the last redraw, or one place on (a graph closed before
-  // it) or back (one added before it), keeps its extent while its points are the same.
-  const auto before = [this](std::size_t i, const KnownExtent& here) -> const KnownExtent* {
-    for (const std::size_t j : {i, i + 1, i - 1}) {
-      if (j < m_extents.size()) {
-        const KnownExtent& k = m_extents[j];
-        if (k.stamp == here.stamp && k.xs == here.xs && k.ys == here.ys && k.size == here.size) {
-          return &k;
-        }
-      }
-    }
-    return nullptr;
-  };
   for (std::size_t i = 0; i < m_store.count(); ++i) {
-    const Graph& g = m_store.graph(i);
-    KnownExtent here{g.pointsStamp(), g.xs().data(), g.ys().data(), g.size(), std::nullopt};
-    const KnownExtent* found = before(i, here);
-    here.extent = found != nullptr ? found->extent : view::graphExtent(g);
-    view::uniteExtent(all, here.extent);
-    known.push_back(here);
+    view::uniteExtent(all, view::graphExtent(m_store.graph(i)));
   }
-  m_extents = std::move(known);
   m_view = view::withAutomaticRanges(m_view, all);
 }
 

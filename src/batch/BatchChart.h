@@ -44,18 +44,6 @@ class OffscreenChart final : public ChartPort {
   void followData();
   void apply(const view::ViewState& wanted);
 
-  // What the last redraw found of each graph, in graph order, with its points' stamp: a
-  // command leaves most graphs as they were, and their extents are not read again from
-  // millions of points.
-  struct KnownExtent {
-    std::uint64_t stamp = 0;
-    const double* xs = nullptr;
-    const double* ys = nullptr;
-    std::size_t size = 0;
-    std::optional<view::GraphExtent> extent;
-  };
-  std::vector<KnownExtent> m_extents;
-
   const GraphStore& m_store;
   view::ViewState m_view;
   view::UndoZoomMemory m_memory;

@@ -101,7 +101,7 @@ std::uint64_t Graph::pointsStamp() const {
   return m_stamp;
 }
 
-void Graph::noteExtent(const std::optional<PointsExtent>& extent) {
+void Graph::noteExtent(const std::optional<PointsExtent>& extent) const {
   m_extentStamp = pointsStamp();
   m_extent = extent;
 }

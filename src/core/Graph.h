@@ -68,11 +68,12 @@ class Graph {
   // asking, so it is not for graphs that several threads read at once.
   std::uint64_t pointsStamp() const;
 
-  // The extent of the finite points (core/PointsExtent.h) as found by whoever made the
-  // points while making them (a reader, block by block), so that the chart need not read
-  // them all again. It holds while the points stay as they are: any change forgets it, and
-  // a copy that shares the blocks keeps it. Same threading rule as pointsStamp.
-  void noteExtent(const std::optional<PointsExtent>& extent);
+  // The extent of the finite points (core/PointsExtent.h) once someone found it: the reader
+  // that made the points (block by block, while reading) or the chart that looked at them,
+  // so that nobody reads them all again. It holds while the points stay as they are: any
+  // change forgets it, and a copy that shares the blocks keeps it. A cache, hence const;
+  // same threading rule as pointsStamp.
+  void noteExtent(const std::optional<PointsExtent>& extent) const;
   // The noted extent, or nullptr when none was noted for the present points.
   const std::optional<PointsExtent>* knownExtent() const {
     return m_stamp != 0 && m_stamp == m_extentStamp ? &m_extent : nullptr;
@@ -136,8 +137,8 @@ class Graph {
   mutable std::uint64_t m_stamp = 0;  // 0: none given for the present points yet
   // The noted extent, valid while m_stamp is the stamp it was noted under (every change of
   // the points clears m_stamp, and a stamp is never given twice).
-  std::optional<PointsExtent> m_extent;
-  std::uint64_t m_extentStamp = 0;
+  mutable std::optional<PointsExtent> m_extent;
+  mutable std::uint64_t m_extentStamp = 0;
 };
 
 }  // namespace tarvik

@@ -81,7 +81,9 @@ std::optional<GraphExtent> graphExtent(const Graph& graph) {
   if (const std::optional<PointsExtent>* known = graph.knownExtent()) {
     return *known;
   }
-  return finiteExtent(graph.xs(), graph.ys());
+  const std::optional<PointsExtent> extent = finiteExtent(graph.xs(), graph.ys());
+  graph.noteExtent(extent);
+  return extent;
 }
 
 ViewState frameGraph(const ViewState& current, bool hasActiveGraph,

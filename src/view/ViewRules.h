@@ -65,8 +65,8 @@ inline std::optional<GraphExtent> graphExtent(std::span<const double> xs,
                                               std::span<const double> ys) {
   return finiteExtent(xs, ys);
 }
-// The same for a graph: the extent its reader found while reading, if its points are still
-// those, else the points are looked at.
+// The same for a graph: the extent noted on it (by its reader, or by an earlier call) while
+// its points are those; else the points are looked at and the extent noted.
 std::optional<GraphExtent> graphExtent(const Graph& graph);
 
 // Frame the active graph (`SpeedButton6`, `N4`). Without an active graph (`hasActiveGraph`

@@ -13,6 +13,7 @@
 
 #include "core/Graph.h"
 #include "core/PointsExtent.h"
+#include "support/ExtentChecks.h"
 
 namespace tarvik {
 namespace {
@@ -20,39 +21,8 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 const double kNotANumber = std::nan("");
 
-// The definition, point by point in order.
-std::optional<PointsExtent> byDefinition(const std::vector<double>& xs,
-                                         const std::vector<double>& ys) {
-  std::optional<PointsExtent> e;
-  for (std::size_t i = 0; i < std::min(xs.size(), ys.size()); ++i) {
-    if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) {
-      continue;
-    }
-    if (!e) {
-      e = PointsExtent{xs[i], xs[i], ys[i], ys[i]};
-    } else {
-      e->minX = xs[i] < e->minX ? xs[i] : e->minX;
-      e->maxX = e->maxX < xs[i] ? xs[i] : e->maxX;
-      e->minY = ys[i] < e->minY ? ys[i] : e->minY;
-      e->maxY = e->maxY < ys[i] ? ys[i] : e->maxY;
-    }
-  }
-  return e;
-}
-
-std::uint64_t limitBits(double v) { return std::bit_cast<std::uint64_t>(v); }
-
-// Same limits bit for bit: the sign of a zero limit counts.
-void expectSameExtent(const std::optional<PointsExtent>& got,
-                      const std::optional<PointsExtent>& want) {
-  ASSERT_EQ(got.has_value(), want.has_value());
-  if (got) {
-    EXPECT_EQ(limitBits(got->minX), limitBits(want->minX));
-    EXPECT_EQ(limitBits(got->maxX), limitBits(want->maxX));
-    EXPECT_EQ(limitBits(got->minY), limitBits(want->minY));
-    EXPECT_EQ(limitBits(got->maxY), limitBits(want->maxY));
-  }
-}
+using testing::expectSameExtent;
+using testing::extentByDefinition;
 
 // Values drawn from a small set where zeros of both signs, infinities and NaN are common.
 std::vector<double> drawnValues(std::mt19937& random, std::size_t n, bool withZeros) {
@@ -77,7 +47,7 @@ TEST(PointsExtent, OnePassAndUnitedRunsGiveTheDefinition) {
     const bool withZeros = trial % 2 == 0;
     const std::vector<double> xs = drawnValues(random, n, withZeros);
     std::vector<double> ys = drawnValues(random, n + trial % 3, withZeros);  // ys may be longer
-    const std::optional<PointsExtent> want = byDefinition(xs, ys);
+    const std::optional<PointsExtent> want = extentByDefinition(xs, ys);
     SCOPED_TRACE(trial);
     expectSameExtent(finiteExtent(xs, ys), want);
     const std::span<const double> x(xs);
@@ -169,7 +139,7 @@ TEST(PointsExtent, OrderedExtentIsTheOrderAndTheDefinition) {
     EXPECT_EQ(given.ascending, scan.ascending);
     expectSameExtent(given.extent, scan.extent);
     if (scan.ascending) {
-      expectSameExtent(scan.extent, byDefinition(xs, ys));
+      expectSameExtent(scan.extent, extentByDefinition(xs, ys));
     } else {
       EXPECT_FALSE(scan.extent);
     }

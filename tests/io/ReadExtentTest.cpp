@@ -12,14 +12,13 @@
 #include "core/PointsExtent.h"
 #include "io/CsvReaders.h"
 #include "io/PlainGraphReader.h"
+#include "support/ExtentChecks.h"
 
 namespace tarvik {
 namespace {
 
 const std::string kThreeChannelsFirstLine =
     "Record Length,2,,-1e-3,1,,Record Length,2,,-1e-3,-0,,Record Length,2,,-1e-3,1,\r\n";
-
-std::uint64_t extentBits(double v) { return std::bit_cast<std::uint64_t>(v); }
 
 const std::vector<double>& channelXs(const CsvData& data, std::size_t c) {
   const CsvChannel& channel = data.channels[c];
@@ -29,14 +28,7 @@ const std::vector<double>& channelXs(const CsvData& data, std::size_t c) {
 // A given extent is the extent of the points, zero signs included.
 void expectExtentOf(const std::optional<PointsExtent>& got, std::span<const double> xs,
                     std::span<const double> ys) {
-  const std::optional<PointsExtent> want = finiteExtent(xs, ys);
-  ASSERT_EQ(got.has_value(), want.has_value());
-  if (got) {
-    EXPECT_EQ(extentBits(got->minX), extentBits(want->minX));
-    EXPECT_EQ(extentBits(got->maxX), extentBits(want->maxX));
-    EXPECT_EQ(extentBits(got->minY), extentBits(want->minY));
-    EXPECT_EQ(extentBits(got->maxY), extentBits(want->maxY));
-  }
+  testing::expectSameExtent(got, finiteExtent(xs, ys));
 }
 
 // Every channel whose extent is given has the extent of its points; returns how many
@@ -131,7 +123,8 @@ TEST(ReadExtent, OscilloscopeCsvNonFinitePointsAndStoppedReads) {
   ASSERT_FALSE(whole.error) << whole.error->message;
   EXPECT_EQ(expectKnownExtentsHold(whole), 3u);
   ASSERT_TRUE(whole.channels[1].extent && *whole.channels[1].extent);
-  EXPECT_EQ(extentBits((*whole.channels[1].extent)->minY), extentBits(-0.0));
+  EXPECT_EQ(std::bit_cast<std::uint64_t>((*whole.channels[1].extent)->minY),
+            std::bit_cast<std::uint64_t>(-0.0));
   EXPECT_EQ((*whole.channels[1].extent)->maxX, 0);
   ASSERT_TRUE(whole.channels[2].extent && *whole.channels[2].extent);
   EXPECT_EQ((*whole.channels[2].extent)->minY, -5);  // not line 30000's -9: its X is infinite
