@@ -71,13 +71,13 @@ std::string colourText(Rgb c) {
   return text;
 }
 
-std::size_t graphCount(const GraphList& list) {
+std::size_t listedGraphs(const GraphList& list) {
   const DocumentLock lock(list.document->session);
   return list.document->session.store().count();
 }
 
 GraphRef graphAt(const GraphList& list, py::ssize_t i) {
-  const auto count = static_cast<py::ssize_t>(graphCount(list));
+  const auto count = static_cast<py::ssize_t>(listedGraphs(list));
   const py::ssize_t index = i < 0 ? i + count : i;
   if (index < 0 || index >= count) {
     throw py::index_error("graph index " + std::to_string(i) + " out of range (the document has " +
@@ -166,13 +166,13 @@ void bindGraphs(py::module_& module) {
   graph.def("__repr__", &graphRepr);
 
   py::class_<GraphList>(module, "GraphList", kGraphListDoc)
-      .def("__len__", &graphCount, "The number of graphs.")
+      .def("__len__", &listedGraphs, "The number of graphs.")
       .def("__getitem__", &graphAt, py::arg("index"), "Graph index + 1 (0-based index).")
       .def(
           "__getitem__",
           [](const GraphList& list, const py::slice& slice) {
             py::size_t start = 0, stop = 0, step = 0, length = 0;
-            if (!slice.compute(graphCount(list), &start, &stop, &step, &length)) {
+            if (!slice.compute(listedGraphs(list), &start, &stop, &step, &length)) {
               throw py::error_already_set();
             }
             py::list graphs;
@@ -186,7 +186,7 @@ void bindGraphs(py::module_& module) {
           "__iter__",
           [](const GraphList& list) {
             py::list graphs;
-            const std::size_t count = graphCount(list);
+            const std::size_t count = listedGraphs(list);
             for (std::size_t i = 0; i < count; ++i) {
               graphs.append(GraphRef{list.document, i});
             }
@@ -194,7 +194,7 @@ void bindGraphs(py::module_& module) {
           },
           "The graphs present when the iteration starts.")
       .def("__repr__", [](const GraphList& list) {
-        return "<tarvik.GraphList of " + std::to_string(graphCount(list)) + " graphs>";
+        return "<tarvik.GraphList of " + std::to_string(listedGraphs(list)) + " graphs>";
       });
 }
 
